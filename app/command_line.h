@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <vector>
+
+struct LauncherContext;
+
+// The value standing `offset` places after the last occurrence of `option`
+// (exact, case-sensitive), or empty.
+std::wstring GetOptionValue(const std::vector<std::wstring>& args, const std::wstring& option, size_t offset);
+// Applies "/N" and "/O <path>" from the given argument list.
+void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context);
+// Splits the process's own command line and applies the switches; false when
+// the command line cannot be split (no switch is then set).
+bool ParseArguments(LauncherContext* context);
+// Works out the working paths; false when the temporary folder or the
+// launcher's folder cannot be obtained.
+bool LoadCommonData(LauncherContext* context);
+std::wstring GetTempFolder();
+std::wstring GetLauncherFolder();

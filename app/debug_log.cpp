@@ -1,0 +1,86 @@
+#include "app/debug_log.h"
+
+#include "app/paths.h"
+#include "app/text.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/utf.h"
+
+DebugLog& Log() {
+  static DebugLog log;
+  return log;
+}
+
+void DebugLog::SetPath(const std::wstring& path) {
+  std::lock_guard<std::mutex> hold(lock_);
+  path_ = path;
+}
+
+void DebugLog::SetEnabled(bool enabled) {
+  std::lock_guard<std::mutex> hold(lock_);
+  enabled_ = enabled;
+}
+
+bool DebugLog::Enabled() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return enabled_;
+}
+
+std::wstring DebugLog::Path() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return path_;
+}
+
+bool DebugLog::Info(const std::wstring& text) { return Write(Level::Information, text); }
+
+bool DebugLog::Error(const std::wstring& text) {
+  // The code is read first, before anything here can change it.
+  const uint32_t code = platform::LastError();
+  bool ok = Write(Level::Error, FormatText(L"%ls (ERRORCODE %d)", text.c_str(), static_cast<int>(code)));
+  platform::SetLastError(code);
+  return ok;
+}
+
+bool DebugLog::ErrorPlain(const std::wstring& text) { return Write(Level::Error, text); }
+
+bool DebugLog::Write(Level level, const std::wstring& text) {
+  // Logging must never disturb the caller's view of the last system error.
+  const uint32_t savedError = platform::LastError();
+  const wchar_t* levelText = level == Level::Error ? L"エラー" : L"情報";
+  const std::wstring entryText = RemoveLineBreaks(text);
+
+  bool result = false;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!enabled_) {
+      platform::SetLastError(savedError);
+      return true;
+    }
+    if (path_.empty()) {
+      std::wstring module = platform::GetModulePath();
+      path_ = ParentFolder(module) + L"DebugLog.txt";
+    }
+    try {
+      platform::File file;
+      if (file.Open(path_, platform::File::Mode::Append)) {
+        const platform::LocalTime t = platform::GetLocalTime();
+        std::wstring line = FormatText(L"[%04d/%02d/%02d %02d:%02d:%02d.%03d] [%ls] [%ls]\r\n", t.year, t.month,
+                                       t.day, t.hour, t.minute, t.second, t.millisecond, levelText,
+                                       entryText.c_str());
+        std::string bytes;
+        uint64_t size = 0;
+        // A new file starts with the byte-order mark; an existing one never gets a second.
+        if (file.Size(&size) && size == 0) bytes = "\xFF\xFE";
+        bytes += platform::WideToUtf16Le(line);
+        result = file.Write(bytes.data(), bytes.size());
+        if (!file.Close()) result = false;
+      }
+    } catch (...) {
+      result = false;
+    }
+  }
+  platform::SetLastError(savedError);
+  return result;
+}

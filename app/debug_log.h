@@ -1,0 +1,32 @@
+#pragma once
+#include <mutex>
+#include <string>
+
+// The launcher's debug log: one UTF-16LE text file, appended to across runs,
+// opened and closed for every entry so that it is complete on disk at every
+// moment. Writing never reports anything to the user.
+class DebugLog {
+ public:
+  enum class Level { Error = 1, Information = 3 };
+
+  void SetPath(const std::wstring& path);
+  void SetEnabled(bool enabled);
+  bool Enabled() const;
+  std::wstring Path() const;
+
+  bool Info(const std::wstring& text);
+  // Appends " (ERRORCODE n)" with the last system error read on entry.
+  bool Error(const std::wstring& text);
+  bool ErrorPlain(const std::wstring& text);
+  // True when the entry was written or the log is disabled.
+  bool Write(Level level, const std::wstring& text);
+
+ private:
+  mutable std::mutex lock_;
+  std::wstring path_;
+  bool enabled_ = false;
+};
+
+// The one log of the process, owned by the application object; workers and
+// readers write to it through this accessor.
+DebugLog& Log();

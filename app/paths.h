@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// Native path helpers; the separator comes from the platform.
+std::wstring EnsureTrailingSeparator(std::wstring folder);
+// folder + name, with exactly one separator between them.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// Drive and folder of a full path, with a trailing separator ("C:\a\b.exe" -> "C:\a\").
+std::wstring ParentFolder(const std::wstring& path);
+// The last element of a path.
+std::wstring FileNameOf(const std::wstring& path);
+// Extension without the dot, as written ("a.MSI" -> "MSI"); empty when none.
+std::wstring ExtensionOf(const std::wstring& path);

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A product whose registry key marks it as conflicting software.
+struct ConflictPackage {
+  std::wstring PackageName;
+  std::wstring RegistryKey;
+};
+
+// The values of SetupLauncherV2.xml.
+struct LaunchSettings {
+  int32_t ProductType = 1;
+  std::wstring ProductName = L"TAVO Total Shield";
+  int32_t PackageType = 1;
+  int32_t LineupType = 0;
+  std::wstring PackageVersionWin = L"0.0";
+  std::wstring PackageVersionMac = L"0.0";
+  int32_t ManualType = 99;
+  int32_t DownloaderVersion = 2000000;
+  int32_t SetupLauncherXMLVersion = 0;
+  std::wstring ProviderType = L"KOTA";
+  int32_t DownloadServerCount = 0;
+  std::vector<std::wstring> DownloadServers;
+  int32_t InstallType = 0;
+  int32_t EnableServerCheck = 0;
+  std::vector<ConflictPackage> ConflictPackages;
+  std::vector<std::wstring> ConflictSoftwareNames;
+  std::vector<std::wstring> ConflictSecurityCenterNames;
+  std::wstring InstallSupportURL;
+  std::wstring InstallSupportURLTrial;
+
+  LaunchSettings();
+};
+
+// The vendor's installation-support page, the default of both support addresses.
+extern const wchar_t kDefaultInstallSupportUrl[];
+
+// The edition name that goes with a ProductType value ("TAVO製品" for unknown ones).
+std::wstring ProductNameFor(int32_t productType);
+
+// complete: every value; otherwise all but the base values.
+bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool complete);
+// The base values only, with the lineup adjustment of earlier settings files.
+bool LoadLaunchBase(LaunchSettings* settings, const std::wstring& path);
+void ClearLaunchLists(LaunchSettings* settings);

@@ -1,0 +1,73 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Error codes of the Internet layer (WinINet's values), set as the last error
+// by both backends so that the debug log reads the same everywhere.
+constexpr uint32_t kErrorInternetTimeout = 12002;
+constexpr uint32_t kErrorInternetInternalError = 12004;
+constexpr uint32_t kErrorInternetInvalidUrl = 12005;
+constexpr uint32_t kErrorInternetUnrecognizedScheme = 12006;
+constexpr uint32_t kErrorInternetNameNotResolved = 12007;
+constexpr uint32_t kErrorInternetCannotConnect = 12029;
+constexpr uint32_t kErrorInternetConnectionAborted = 12030;
+constexpr uint32_t kErrorInternetConnectionReset = 12031;
+constexpr uint32_t kErrorHttpHeaderNotFound = 12150;
+constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
+constexpr uint32_t kErrorHttpRedirectFailed = 12156;
+constexpr uint32_t kErrorInternetSecureFailure = 12175;
+
+// How one request is made. The system's pre-configured Internet settings
+// (proxy included) always apply; no explicit proxy is ever set.
+struct HttpRequestOptions {
+  std::wstring userAgent;
+  // Connect timeout and receive timeout (also the wait for the answer and
+  // for each piece of the body), in milliseconds.
+  uint32_t timeoutMs = 0;
+  // Connect attempts before the request fails.
+  uint32_t connectRetries = 0;
+  // Keep the response out of the Internet cache.
+  bool dontCache = false;
+  // Fetch from the origin, bypassing any cached copy.
+  bool reload = false;
+  // Binary transfer (no text conversion of the body).
+  bool binaryTransfer = false;
+  // Request context value handed to the system.
+  uintptr_t context = 0;
+};
+
+// One HTTP(S) GET through the system's Internet layer (WinINet on Windows,
+// libcurl on Linux): session and request live exactly as long as this object.
+// Redirects are followed by the transport. All failures set the last error.
+class HttpRequest {
+ public:
+  HttpRequest();
+  ~HttpRequest();
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
+
+  // Opens a session and sends the request; true once the server's answer
+  // (status line and headers of the final response) has arrived. No body
+  // byte is consumed by this call.
+  bool Open(const std::wstring& url, const HttpRequestOptions& options);
+  // The status code of the answer; false when it cannot be read.
+  bool StatusCode(uint32_t* status) const;
+  // The length the server announced for the body; false when it announced none.
+  bool ContentLength(uint64_t* length) const;
+  // Reads up to size bytes of the body; may return fewer at any time. *read
+  // is 0 only at the end of the body. False on a network error or timeout.
+  bool Read(void* buffer, size_t size, size_t* read);
+  // Closes request and session; also done by the destructor.
+  void Close();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

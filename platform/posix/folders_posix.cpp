@@ -1,0 +1,31 @@
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/error.h"
+#include "platform/folders.h"
+#include "platform/posix/machine.h"
+#include "platform/utf.h"
+
+namespace platform {
+
+wchar_t PathSeparator() { return L'/'; }
+
+std::wstring GetTempFolder() { return Utf8ToWide(posix::TempFolderPath()); }
+std::wstring GetSystemFolder() { return Utf8ToWide(posix::SystemFolderPath()); }
+std::wstring GetWindowsFolder() { return Utf8ToWide(posix::WindowsFolderPath()); }
+std::wstring GetDesktopFolder() { return Utf8ToWide(posix::DesktopFolderPath()); }
+
+std::wstring GetModulePath() {
+  char buffer[PATH_MAX + 1];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) {
+    SetLastError(ErrnoToWindows(errno));
+    return std::wstring();
+  }
+  buffer[n] = '\0';
+  return Utf8ToWide(buffer);
+}
+
+}  // namespace platform

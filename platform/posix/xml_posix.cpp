@@ -1,0 +1,132 @@
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/utf.h"
+#include "platform/xml.h"
+
+namespace platform {
+
+struct XmlDocument::Impl {
+  xmlDocPtr doc = nullptr;
+  ~Impl() {
+    if (doc) xmlFreeDoc(doc);
+  }
+};
+
+namespace {
+
+// The launcher's files never carry a DTD; refusing one at its very start keeps
+// entity expansion (and its memory bombs) and any external fetch out entirely.
+void RefuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  parser->_private = reinterpret_cast<void*>(1);
+  xmlStopParser(parser);
+}
+
+xmlParserInputPtr NoExternalEntities(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+void Silence(void*, const char*, ...) {}
+
+bool IsBlank(const xmlChar* text) {
+  for (; text && *text; ++text) {
+    if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
+  }
+  return true;
+}
+
+class Walker {
+ public:
+  explicit Walker(XmlVisitor* visitor) : visitor_(visitor) {}
+  void Children(xmlNodePtr node) {
+    for (xmlNodePtr child = node->children; child; child = child->next) {
+      if (child->type == XML_ELEMENT_NODE) {
+        visitor_->OnElementStart(Name(child->name));
+        for (xmlAttrPtr attr = child->properties; attr; attr = attr->next) {
+          xmlChar* value = xmlNodeListGetString(child->doc, attr->children, 1);
+          visitor_->OnAttribute(Name(attr->name), Utf8ToWide(value ? reinterpret_cast<char*>(value) : ""));
+          if (value) xmlFree(value);
+        }
+        Children(child);
+        visitor_->OnElementEnd();
+      } else if (child->type == XML_TEXT_NODE && !IsBlank(child->content)) {
+        visitor_->OnText(Utf8ToWide(reinterpret_cast<const char*>(child->content)));
+      }
+    }
+  }
+
+ private:
+  // Names are interned by the parser; convert each one once.
+  const std::wstring& Name(const xmlChar* name) {
+    auto it = names_.find(name);
+    if (it == names_.end()) it = names_.emplace(name, Utf8ToWide(reinterpret_cast<const char*>(name))).first;
+    return it->second;
+  }
+  XmlVisitor* visitor_;
+  std::unordered_map<const xmlChar*, std::wstring> names_;
+};
+
+}  // namespace
+
+XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
+XmlDocument::~XmlDocument() = default;
+
+bool XmlDocument::Load(const std::wstring& path) {
+  static const bool initialised = [] {
+    xmlInitParser();
+    xmlSetExternalEntityLoader(NoExternalEntities);
+    xmlSetGenericErrorFunc(nullptr, Silence);
+    return true;
+  }();
+  (void)initialised;
+  if (impl_->doc) return false;
+  xmlParserCtxtPtr parser = xmlNewParserCtxt();
+  if (!parser) {
+    SetLastError(kErrorNotEnoughMemory);
+    return false;
+  }
+  parser->sax->internalSubset = RefuseDoctype;
+  parser->_private = nullptr;
+  const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+  // The file is read here, so that a missing or unreadable one reports why,
+  // and the parser itself never opens anything.
+  std::string bytes;
+  if (!ReadWholeFile(path, &bytes)) {
+    xmlFreeParserCtxt(parser);
+    return false;
+  }
+  if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
+    xmlFreeParserCtxt(parser);
+    SetLastError(kErrorNotEnoughMemory);
+    return false;
+  }
+  const std::string url = WideToUtf8(path);
+  xmlDocPtr doc = xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), url.c_str(), nullptr,
+                                    options);
+  const bool refused = parser->_private != nullptr;
+  const bool wellFormed = parser->wellFormed != 0;
+  xmlFreeParserCtxt(parser);
+  if (!doc || refused || !wellFormed || !xmlDocGetRootElement(doc)) {
+    if (doc) xmlFreeDoc(doc);
+    SetLastError(kErrorInvalidData);
+    return false;
+  }
+  impl_->doc = doc;
+  return true;
+}
+
+bool XmlDocument::Walk(XmlVisitor* visitor) const {
+  if (!impl_->doc) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  Walker walker(visitor);
+  walker.Children(reinterpret_cast<xmlNodePtr>(impl_->doc));
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/ui.h"
+
+namespace platform {
+void InitializeCommonControls() {
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&controls);
+}
+}  // namespace platform

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds both builds, runs the
+# Linux tests with ctest and the Windows tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+scripts/build.sh all
+
+echo "== Windows executable"
+desc=$(file -b build/windows/Setup.exe)
+echo "build/windows/Setup.exe: $desc"
+case "$desc" in
+  *"PE32 executable (GUI) Intel 80386"*) ;;
+  *) echo "Setup.exe is not a 32-bit GUI executable" >&2; exit 1 ;;
+esac
+
+echo "== Linux tests"
+(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+echo "== Windows tests under Wine"
+(cd build/windows && ctest --output-on-failure --timeout 900)
+# Wine keeps a server per prefix; leave nothing running behind the tests.
+WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+echo "== all tests passed"

@@ -24,12 +24,6 @@ bool LoadLauncherInfo(LauncherContext* context) {
 
 }  // namespace
 
-void ShowErrorBox(void* owner, const std::wstring& caption, const std::wstring& text) {
-  const int code = static_cast<int>(platform::LastError());
-  platform::ShowMessageBox(owner, FormatText(L"%ls (ErrorNumber=%d)", text.c_str(), code), caption,
-                           platform::kMbOk | platform::kMbIconError);
-}
-
 bool FindUpgradeSourceProcess(uint32_t* pid) {
   std::vector<platform::ProcessEntry> processes;
   if (!platform::SnapshotProcesses(&processes)) return false;

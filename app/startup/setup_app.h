@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/error_box.h"
 #include "app/launcher_context.h"
 
 // The application object: its InitInstance is the whole life of the launcher.
@@ -25,6 +26,3 @@ class CSetupApp {
 // The launcher whose self-update started this process, if any: the parent
 // process running an executable of exactly the same name.
 bool FindUpgradeSourceProcess(uint32_t* pid);
-
-// A message box with the error icon whose text is "<text> (ErrorNumber=<last error>)".
-void ShowErrorBox(void* owner, const std::wstring& caption, const std::wstring& text);

@@ -1,0 +1,14 @@
+#pragma once
+#include <cstdint>
+
+#include "ui/wizard_controller.h"
+
+struct LauncherContext;
+
+// The dialog result of a modal run that could not be started at all.
+constexpr int kDialogAbort = 3;
+
+// Runs the wizard (the main dialog) modally until its window closes; each
+// build's front end implements it (the Win32 windows, the terminal). Returns
+// the dialog result, kDialogAbort when the dialog could not be run.
+int RunMainDialog(LauncherContext& context, WizardController::InstallStarter starter);

@@ -1,0 +1,165 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window_messages.h"
+#include "ui/completion_page.h"
+
+struct LauncherContext;
+
+// Screens of the main window.
+constexpr int32_t kModeError = 2;
+constexpr int32_t kModeFrame = 3;
+
+// Steps of the wizard (StartPage); 3 shows no page.
+constexpr int32_t kStepNotices = 0;
+constexpr int32_t kStepInstall = 1;
+constexpr int32_t kStepCompletion = 2;
+constexpr int32_t kStepNone = 3;
+
+struct PicturePlacement {
+  int32_t image = 0;
+  int32_t x = 0, y = 0;
+  bool shown = true;
+};
+
+// The step column of the frame.
+struct StepColumn {
+  PicturePlacement notices, connector1, install, connector2, completion, separator;
+};
+StepColumn BuildStepColumn(int32_t step, bool skipNotices);
+
+struct WindowPlacement {
+  bool keepPosition = false;  // after the dialog is initialised the window stays where it is
+  int32_t x = 0, y = 0;
+  int32_t width = 774, height = 400;
+};
+WindowPlacement PlaceMainWindow(bool initialised, int32_t screenWidth, int32_t screenHeight);
+
+// What the main window shows after a screen switch.
+struct ScreenState {
+  int32_t mainMode = kModeFrame;
+  int32_t background = 0;
+  PixelRect region{3, 3, 769, 395};  // (3, 3) to (772, 398): the dialog frame is cut off
+  WindowPlacement placement;
+  StepColumn column;                 // frame screen only
+  int32_t shownStep = kStepNone;     // the page inside the frame
+  CompletionLayout completion;       // step 2 inside the frame, or the error screen
+};
+
+// Owner of a message box, as the front ends place it.
+enum class BoxOwner { None, MainWindow, Frame, ErrorPage, Page };
+
+// What the wizard needs of its windows; the Win32 dialogs and the terminal
+// front end implement it, and only draw and forward events.
+class WizardView {
+ public:
+  virtual ~WizardView() = default;
+  // Shows the screen; false when the background image cannot be loaded.
+  virtual bool ApplyScreen(const ScreenState& screen) = 0;
+  virtual void SetStatusLine(const std::wstring& text) = 0;
+  virtual int ShowBox(BoxOwner owner, const std::wstring& text, const std::wstring& caption, uint32_t type) = 0;
+  // The close message to the main window, which ends the wizard.
+  virtual void CloseMainWindow() = 0;
+  // Closes the top-level window with that title (an open message box); false when there is none.
+  virtual bool CloseWindowTitled(const std::wstring& title) = 0;
+  // Posts the system minimize command; false when that fails.
+  virtual bool Minimize() = 0;
+  virtual void SetTopmost(bool topmost) = 0;
+  // The status page as the install worker's message target.
+  virtual MessageSink* StatusSink() = 0;
+  virtual int32_t ScreenWidth() const = 0;
+  virtual int32_t ScreenHeight() const = 0;
+};
+
+// One row of the notices list.
+struct NoticeRow {
+  std::wstring text;
+  uint32_t textColour = 0;
+  uint32_t backgroundColour = 0xFFFFFF;
+  size_t item = 0;  // index into NoticeItems
+};
+
+// The wizard's decisions: screens and steps, the close latch, the status,
+// completion and notices pages. Runs on the user-interface thread only.
+class WizardController {
+ public:
+  // Starts the install worker with the status page as its target; false when
+  // it could not be started. Replaceable for tests.
+  using InstallStarter = std::function<bool(LauncherContext& context, MessageSink* target)>;
+
+  WizardController(LauncherContext& context, WizardView& view, InstallStarter starter);
+
+  int32_t MainMode() const { return mainMode_; }
+  int32_t ShownStep() const { return shownStep_; }
+  bool ChecksDone() const { return checksDone_; }
+  bool Initialised() const { return initialised_; }
+
+  // The frame's step switch; the one way pages move the wizard.
+  bool ChangeStep(int32_t step);
+  // Applies MainMode and StartPage to the windows.
+  bool TransitionScreen();
+  // The main dialog's initialisation: the first step change and screen switch.
+  bool OnInitDialog();
+
+  // Closing and minimizing.
+  void OnFrameCloseButton();
+  // The system close command (Alt+F4, task bar): true when the default close
+  // processing may run.
+  bool OnSystemClose();
+  void OnCompletionCloseButton();
+  void OnMinimizeButton();
+
+  // Status page.
+  static std::wstring StatusStepText(int32_t step);
+  void OnInstallStep(int32_t step);
+  void OnDownloadProgress(const std::wstring& text);
+  void OnInstallDone(uintptr_t detail, intptr_t result);
+  // Routes the install worker's messages (WM_INSTALL_STEP, WM_DOWNLOAD_PROGRESS
+  // with lParam pointing at the null-terminated text, WM_INSTALL_DONE).
+  intptr_t OnStatusMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  const std::wstring& StatusLine() const { return statusLine_; }
+
+  // Completion page.
+  void OnFinishButton();
+  void OnContinueButton();
+  void OnHelpLink();
+  void OnDownloadLink();
+  void OnProcedureLink();
+  CompletionLayout CurrentCompletion() const;
+
+  // Notices page.
+  void LoadNotices();
+  const std::vector<NoticeRow>& NoticeRows() const { return noticeRows_; }
+  void ConfirmNotices();
+  // Opens the notice of the row (or of none: -1); one per mouse press.
+  void OpenSelectedNotice(int32_t row);
+  bool OpenLatch() const { return openLatch_; }
+  // The left button is up: the next press may open a notice again.
+  void ReleaseOpenLatch() { openLatch_ = false; }
+
+ private:
+  bool StartInstallThread();
+  void ShowStepPageEnter(int32_t step);
+  ScreenState BuildScreen() const;
+  int AskToClose(BoxOwner owner, uint32_t extraType);
+  void RefuseCloseDuringInstall(BoxOwner owner);
+
+  LauncherContext& ctx_;
+  WizardView& view_;
+  InstallStarter starter_;
+  bool initialised_ = false;
+  int32_t mainMode_ = kModeFrame;
+  int32_t shownStep_ = 9;  // none
+  bool checksDone_ = false;
+  std::wstring statusLine_;
+  std::vector<NoticeRow> noticeRows_;
+  bool openLatch_ = false;
+};
+
+// Opens a vendor page or a notice in the browser: the shell's "open", and once
+// more through "IExplore" when the shell answers access denied. On failure the
+// address is logged and shown to the user so that it can be typed in.
+bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner);

@@ -1,0 +1,212 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/error.h"
+
+namespace platform {
+
+namespace {
+
+bool AttributesOf(const std::wstring& path, DWORD* attributes) {
+  *attributes = ::GetFileAttributesW(path.c_str());
+  return *attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go in pieces.
+constexpr size_t kMaxChunk = 1u << 30;
+
+}  // namespace
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes;
+  return AttributesOf(path, &attributes) && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+  DWORD attributes;
+  return AttributesOf(path, &attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names) {
+  names->clear();
+  std::wstring pattern = folder;
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern.push_back(L'\\');
+  pattern.push_back(L'*');
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    // The root of an empty drive has not even "." to report.
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND && FolderExists(folder)) return true;
+    return false;
+  }
+  bool ok = true;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") names->push_back(name);
+  } while (::FindNextFileW(find, &data));
+  if (::GetLastError() != ERROR_NO_MORE_FILES) ok = false;
+  const DWORD error = ::GetLastError();
+  ::FindClose(find);
+  if (!ok) ::SetLastError(error);
+  return ok;
+}
+
+bool DeleteFileAt(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+bool CreateFolder(const std::wstring& path) {
+  if (::CreateDirectoryW(path.c_str(), nullptr)) return true;
+  // A folder that is already there is what the caller wanted; a file of that name is not.
+  if (::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(path)) return true;
+  return false;
+}
+
+bool GetFileSize(const std::wstring& path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+struct File::Impl {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+File::File() : impl_(std::make_unique<Impl>()) {}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : impl_(std::make_unique<Impl>()) {
+  std::swap(impl_->handle, other.impl_->handle);
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(impl_->handle, other.impl_->handle);
+  }
+  return *this;
+}
+
+bool File::Open(const std::wstring& path, Mode mode) {
+  Close();
+  DWORD access = GENERIC_WRITE;
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = CREATE_ALWAYS;
+  switch (mode) {
+    case Mode::Read:
+      // Others may go on writing or even delete it (the debug log is read while it grows).
+      access = GENERIC_READ;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+      disposition = OPEN_EXISTING;
+      break;
+    case Mode::CreateWrite:
+      break;
+    case Mode::Append:
+      disposition = OPEN_ALWAYS;
+      break;
+  }
+  HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (mode == Mode::Append) {
+    LARGE_INTEGER zero = {};
+    if (!::SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
+      const DWORD error = ::GetLastError();
+      ::CloseHandle(handle);
+      ::SetLastError(error);
+      return false;
+    }
+  }
+  impl_->handle = handle;
+  return true;
+}
+
+bool File::IsOpen() const { return impl_ && impl_->handle != INVALID_HANDLE_VALUE; }
+
+bool File::Read(void* buffer, size_t size, size_t* read) {
+  *read = 0;
+  if (!IsOpen()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  DWORD got = 0;
+  if (!::ReadFile(impl_->handle, buffer, static_cast<DWORD>(std::min(size, kMaxChunk)), &got, nullptr))
+    return false;
+  *read = got;
+  return true;
+}
+
+bool File::Write(const void* data, size_t size) {
+  if (!IsOpen()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(impl_->handle, p, static_cast<DWORD>(std::min(size, kMaxChunk)), &written, nullptr))
+      return false;
+    if (written == 0) {
+      SetLastError(kErrorWriteFault);
+      return false;
+    }
+    p += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool File::Size(uint64_t* size) const {
+  if (!IsOpen()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  LARGE_INTEGER li;
+  if (!::GetFileSizeEx(impl_->handle, &li)) return false;
+  *size = static_cast<uint64_t>(li.QuadPart);
+  return true;
+}
+
+bool File::Flush() {
+  if (!IsOpen()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  return ::FlushFileBuffers(impl_->handle) != FALSE;
+}
+
+bool File::Close() {
+  if (!IsOpen()) return true;
+  HANDLE handle = impl_->handle;
+  impl_->handle = INVALID_HANDLE_VALUE;
+  return ::CloseHandle(handle) != FALSE;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+  File file;
+  if (!file.Open(path, File::Mode::Read)) return false;
+  std::string data;
+  uint64_t size = 0;
+  if (file.Size(&size) && size < (1u << 30)) data.reserve(static_cast<size_t>(size));
+  char chunk[65536];
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(chunk, sizeof(chunk), &got)) return false;
+    if (got == 0) break;
+    data.append(chunk, got);
+  }
+  *bytes = std::move(data);
+  return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  File file;
+  if (!file.Open(path, File::Mode::CreateWrite)) return false;
+  if (!file.Write(bytes.data(), bytes.size())) return false;
+  return file.Close();
+}
+
+}  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "ui/wizard_controller.h"
 
@@ -12,3 +13,11 @@ constexpr int kDialogAbort = 3;
 // build's front end implements it (the Win32 windows, the terminal). Returns
 // the dialog result, kDialogAbort when the dialog could not be run.
 int RunMainDialog(LauncherContext& context, WizardController::InstallStarter starter);
+
+// Starts the start-up worker with the start-up dialog as its target.
+using InitWorkerStarter = std::function<bool(LauncherContext& context, MessageSink* target)>;
+
+// Runs the start-up dialog modally until the start-up worker's WM_INIT_DONE
+// ends it. Returns kDialogOk (accepted), kDialogCancel, or kDialogAbort when
+// the dialog could not be run.
+int RunStartupDialog(LauncherContext& context, InitWorkerStarter starter);

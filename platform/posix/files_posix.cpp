@@ -75,7 +75,11 @@ bool File::Open(const std::wstring& path, Mode mode) {
     case Mode::CreateWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
   }
-  impl_->fd = ::open(Native(path).c_str(), flags, 0666);
+  // On Windows every .exe can be started; the simulated machine marks them so.
+  const std::string native = Native(path);
+  const bool program = native.size() > 4 && (native.compare(native.size() - 4, 4, ".exe") == 0 ||
+                                              native.compare(native.size() - 4, 4, ".EXE") == 0);
+  impl_->fd = ::open(native.c_str(), flags, program ? 0777 : 0666);
   if (impl_->fd < 0) return Fail();
   struct stat st {};
   if (::fstat(impl_->fd, &st) == 0 && S_ISDIR(st.st_mode)) {

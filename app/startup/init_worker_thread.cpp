@@ -1,0 +1,224 @@
+#include "app/startup/init_worker_thread.h"
+
+#include <memory>
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "app/text.h"
+#include "app/worker_threads.h"
+#include "config/xml_config_reader.h"
+#include "env/os_detection.h"
+#include "net/http_downloader.h"
+#include "net/package_download.h"
+#include "platform/com.h"
+#include "platform/files.h"
+#include "platform/run_process.h"
+
+namespace {
+
+const wchar_t kVersionFileName[] = L"SetupLauncherVer.xml";
+const wchar_t kVersionKeys[] = L"SetupLauncherVer/SetupLauncherVerData/";
+const wchar_t kDownloadOk[] = L"以下のプログラムのダウンロードに成功しました。";
+const wchar_t kDownloadFailed[] = L"以下のプログラムのダウンロードに失敗しました。";
+
+}  // namespace
+
+CInitWorkerThread::CInitWorkerThread(LauncherContext& context, WaitClock& clock) : ctx_(context), clock_(clock) {}
+
+void CInitWorkerThread::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (NotifyWindow) NotifyWindow->Send(message, wParam, lParam);
+}
+
+int32_t CInitWorkerThread::Run() {
+  Log().Info(L"実行環境のOSの確認を実行します。");
+  if (!IsSupportedOs()) {
+    Log().Error(L"サポート対象外のOSです。");
+    Send(WM_INIT_DONE, kInitGoOn, kInitKindUnsupportedOs);
+    return 0;
+  }
+  if (ctx_.Settings.InstallType != 0) {
+    Log().Info(L"バージョンアップは行いません。");
+    Send(WM_INIT_STEP, 9, 0);
+    clock_.Wait(1000);
+    Send(WM_INIT_STEP, 10, 0);
+    clock_.Wait(500);
+    Send(WM_INIT_DONE, kInitSkipped, kInitKindNone);
+    return 0;
+  }
+
+  bool failed = false;
+  int32_t kind = kInitKindNone;
+  Log().Info(L"ランチャーのバージョンアップ確認を実行します。");
+  Log().Info(L"インストールランチャーバージョンアップファイルの取得を行います。");
+  Send(WM_INIT_STEP, 1, 0);
+  if (!FetchVersionFile()) {
+    Log().Error(L"インストールランチャーバージョンファイルの取得に失敗しました。");
+    failed = true;
+    kind = kInitKindVersionFile;
+  }
+  Send(WM_INIT_STEP, 2, 0);
+
+  if (!failed) {
+    Log().Info(L"インストールランチャーのバージョン取得を行います。");
+    Send(WM_INIT_STEP, 3, 0);
+    if (!ReadVersionFile()) {
+      Log().Error(L"インストールランチャーのバージョン取得に失敗しました。");
+      failed = true;
+    }
+    Send(WM_INIT_STEP, 4, 0);
+  }
+
+  if (!failed) {
+    Log().Info(L"最新のインストールランチャーの取得を行います。");
+    Send(WM_INIT_STEP, 5, 0);
+    if (!UpdateLauncherFiles()) {
+      Log().Error(L"最新のインストーラーの取得に失敗しました。");
+      failed = true;
+      kind = kInitKindNewerFiles;
+    }
+    Send(WM_INIT_STEP, 6, 0);
+  }
+
+  if (!failed) {
+    if (RestartRequired) {
+      Log().Info(L"ランチャーの再起動を行います。");
+      Send(WM_INIT_STEP, 7, 0);
+      if (!StartNewLauncher()) Log().Error(L"インストーラーの再起動に失敗しました。");
+      Send(WM_INIT_STEP, 8, 0);
+    } else {
+      Log().Info(L"ランチャーを再起動しません。");
+    }
+  }
+
+  const int32_t outcome = RestartRequired ? kInitRestart : kInitGoOn;
+  if (RestartRequired) Log().Info(L"アップデートに成功しました。");
+  Send(WM_INIT_DONE, static_cast<uintptr_t>(outcome), kind);
+  return outcome;
+}
+
+bool CInitWorkerThread::FetchVersionFile() {
+  if (ctx_.Settings.DownloadServers.empty()) return false;
+  const std::wstring local = ctx_.WorkFolder + kVersionFileName;
+  HttpDownloader downloader;
+  for (const std::wstring& server : ctx_.Settings.DownloadServers) {
+    std::wstring url = server;
+    if (url.empty() || url.back() != L'/') url += L'/';
+    url += kVersionFileName;
+    if (downloader.DownloadFile(kVersionFileTimeoutMs, local, url, nullptr, 0, 0)) {
+      Log().Info(kDownloadOk);
+      Log().Info(local);
+      Log().Info(url);
+      return true;
+    }
+    Log().Error(kDownloadFailed);
+    Log().Info(local);
+    Log().Info(url);
+  }
+  return false;
+}
+
+bool CInitWorkerThread::ReadVersionFile() {
+  platform::InitializeThreadComponents();
+  XmlConfigReader reader;
+  if (!reader.Load(ctx_.WorkFolder + kVersionFileName)) return false;
+  const std::wstring base = kVersionKeys;
+  int32_t found = 0;
+  // Each value is read in turn; an error keeps the values read before it.
+  auto readUInt = [&](const wchar_t* key, uint32_t def, uint32_t* out) {
+    uint32_t value = static_cast<uint32_t>(reader.GetInt(base + key + L"/", static_cast<int32_t>(def), &found));
+    if (found == kXmlDomFailure) return false;
+    *out = value;
+    return true;
+  };
+  auto readString = [&](const wchar_t* key, std::wstring* out) {
+    std::wstring value = reader.GetString(base + key + L"/", std::wstring(), &found);
+    if (found == kXmlDomFailure) return false;
+    *out = value;
+    return true;
+  };
+  return readUInt(L"LastVersion", 2000, &LastVersion) &&
+         readUInt(L"SetupNotificationVersion", 0, &SetupNotificationVersion) &&
+         readUInt(L"SetupLauncherXMLVersion", 0, &SetupLauncherXMLVersion) &&
+         readString(L"SetupLauncherURL", &SetupLauncherURL) &&
+         readString(L"SetupNotificationURL", &SetupNotificationURL) &&
+         readString(L"SetupConflictURL", &SetupConflictURL) && readString(L"SetupExe", &SetupExe);
+}
+
+bool CInitWorkerThread::UpdateLauncherFiles() {
+  HttpDownloader downloader;
+  const LaunchSettings& settings = ctx_.Settings;
+
+  if (LastVersion > static_cast<uint32_t>(settings.DownloaderVersion)) {
+    Log().Info(L"ランチャーをバージョンアップします。");
+    const std::wstring local = ctx_.WorkFolder + L"Setup.exe";
+    bool downloaded = false;
+    for (int attempt = 0; attempt < kPackageDownloadAttempts && !downloaded; ++attempt) {
+      if (downloader.DownloadFile(0, local, SetupExe, nullptr, 0, 0)) {
+        downloaded = true;
+        break;
+      }
+      Log().Error(FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt));
+      Log().Info(local);
+      Log().Info(SetupExe);
+      // The marker asks for a pause between attempts; the launcher never makes it itself.
+      if (platform::FileExists(ctx_.WorkFolder + kRetryMarkerFileName)) clock_.Wait(kRetryWaitMs);
+    }
+    if (!downloaded) return false;
+    ctx_.LauncherExePath = local;
+    Log().Info(kDownloadOk);
+    Log().Info(local);
+    Log().Info(SetupExe);
+    RestartRequired = 1;
+  }
+
+  if (SetupLauncherXMLVersion > static_cast<uint32_t>(settings.SetupLauncherXMLVersion) || RestartRequired) {
+    Log().Info(L"ランチャーファイルを更新します。");
+    const std::wstring local = ctx_.WorkFolder + L"SetupLauncherV2.xml";
+    if (!downloader.DownloadFile(0, local, SetupLauncherURL, nullptr, 0, 0)) {
+      Log().Error(kDownloadFailed);
+      Log().Info(SetupLauncherURL);
+      return false;
+    }
+    ctx_.LaunchSettingsPath = local;
+    Log().Info(kDownloadOk);
+    Log().Info(SetupLauncherURL);
+    ctx_.LaunchSettingsUpdated = true;
+  }
+
+  if (SetupNotificationVersion > static_cast<uint32_t>(ctx_.NotificationVersion) || RestartRequired) {
+    Log().Info(L"通知ファイルを更新します。");
+    const std::wstring local = ctx_.WorkFolder + L"SetupNotification.xml";
+    if (downloader.DownloadFile(0, local, SetupNotificationURL, nullptr, 0, 0)) {
+      ctx_.NotificationPath = local;
+      Log().Info(kDownloadOk);
+    } else {
+      Log().Error(kDownloadFailed);
+    }
+    Log().Info(local);
+    Log().Info(SetupNotificationURL);
+  }
+  return true;
+}
+
+bool CInitWorkerThread::StartNewLauncher() {
+  // The executable path stays unquoted: the new launcher lives in the
+  // temporary folder, as the old ones always did.
+  const std::wstring commandLine =
+      ctx_.WorkFolder + L"Setup.exe" + L" " + L"/N" + L" " + L"/O" + L" " + L"\"" + ctx_.SourceSettingsPath + L"\"";
+  Log().Info(L"以下のコマンドを実行します。");
+  Log().Info(commandLine);
+  if (!platform::RunProcess(nullptr, commandLine, std::wstring(), false, true, platform::kInfiniteWait, nullptr)) {
+    return false;
+  }
+  Log().Info(L"プログラムを起動しました。");
+  return true;
+}
+
+bool StartInitWorkerThread(LauncherContext& context, MessageSink* notifyWindow) {
+  LauncherContext* run = &context;
+  return StartDetachedWorker([run, notifyWindow] {
+    CInitWorkerThread worker(*run);
+    worker.NotifyWindow = notifyWindow;
+    worker.Run();
+  });
+}

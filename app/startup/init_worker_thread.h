@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/window_messages.h"
+#include "net/wait_clock.h"
+
+struct LauncherContext;
+
+// Outcomes and failure kinds of WM_INIT_DONE.
+constexpr int32_t kInitGoOn = 0;
+constexpr int32_t kInitRestart = 1;
+constexpr int32_t kInitSkipped = 2;
+constexpr int32_t kInitKindNone = 0;
+constexpr int32_t kInitKindVersionFile = 1;
+constexpr int32_t kInitKindNewerFiles = 2;
+constexpr int32_t kInitKindUnsupportedOs = 3;
+
+// The start-up worker: checks the operating system, reads the launcher version
+// file from the download servers, fetches a newer launcher, settings file and
+// notices, and starts the new launcher. It reports WM_INIT_STEP 1..10 and one
+// WM_INIT_DONE (outcome, failure kind) to the start-up dialog.
+class CInitWorkerThread {
+ public:
+  explicit CInitWorkerThread(LauncherContext& context, WaitClock& clock = SystemWaitClock());
+
+  MessageSink* NotifyWindow = nullptr;
+  std::wstring SetupLauncherURL;
+  std::wstring SetupNotificationURL;
+  std::wstring SetupConflictURL;
+  std::wstring SetupExe;
+  uint32_t LastVersion = 0;
+  uint32_t SetupLauncherXMLVersion = 0;
+  uint32_t SetupNotificationVersion = 0;
+  int32_t RestartRequired = 0;
+
+  // The whole job; returns the outcome.
+  int32_t Run();
+  bool FetchVersionFile();
+  bool ReadVersionFile();
+  bool UpdateLauncherFiles();
+  bool StartNewLauncher();
+
+  // Timeout of the version file download.
+  static constexpr uint32_t kVersionFileTimeoutMs = 10000;
+
+ private:
+  void Send(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  LauncherContext& ctx_;
+  WaitClock& clock_;
+};
+
+// Starts a worker for the start-up dialog on a thread of its own; the object
+// deletes itself when its work is done. False when it could not be started.
+bool StartInitWorkerThread(LauncherContext& context, MessageSink* notifyWindow);

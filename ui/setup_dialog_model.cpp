@@ -1,0 +1,44 @@
+#include "ui/setup_dialog_model.h"
+
+#include "app/launcher_context.h"
+
+std::wstring SetupDialogModel::StepText(int32_t step) {
+  static const wchar_t* const kTexts[] = {
+      L"サーバーから最新のインストーラー情報を取得しています",
+      L"最新のインストーラー情報を取得しました",
+      L"インストーラー情報を解析しています",
+      L"インストーラー情報を解析しました",
+      L"新しいインストーラーをダウンロードしています",
+      L"新しいインストーラーをダウンロードしました",
+      L"新しいインストーラーを起動しています",
+      L"新しいインストーラーを起動しました",
+      L"プログラムを起動しています...",
+      L"プログラムの起動が完了しました",
+  };
+  if (step < 1 || step > 10) return std::wstring();
+  return kTexts[step - 1];
+}
+
+bool SetupDialogModel::OnInitStep(int32_t step) {
+  stepText_ = StepText(step);
+  return !stepText_.empty();
+}
+
+std::wstring SetupDialogModel::OnTimer() {
+  dots_ = dots_ >= 6 ? 0 : dots_ + 1;
+  return stepText_ + std::wstring(dots_, L'.');
+}
+
+int SetupDialogModel::OnInitDone(int32_t outcome, int32_t kind, LauncherContext* context) {
+  if (outcome == 1) {
+    context->ResultCode = 1;
+    return kDialogOk;
+  }
+  switch (kind) {
+    case 1: context->ResultCode = 3; break;
+    case 2: context->ResultCode = 6; break;
+    case 3: context->ResultCode = 21; break;
+    default: break;
+  }
+  return kDialogCancel;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct LauncherContext;
+
+// Dialog results of the start-up dialog.
+constexpr int kDialogOk = 1;
+constexpr int kDialogCancel = 2;
+
+// The start-up dialog's decisions: the status line that follows the start-up
+// worker's steps with a dot animation, and how WM_INIT_DONE ends the dialog.
+class SetupDialogModel {
+ public:
+  static std::wstring StepText(int32_t step);
+
+  // WM_INIT_STEP: true when the status line changes to the step's text at once.
+  bool OnInitStep(int32_t step);
+  // The 1-second timer: the status line with 0 to 6 dots.
+  std::wstring OnTimer();
+  // WM_INIT_DONE: the dialog result, and ResultCode as the outcome sets it.
+  static int OnInitDone(int32_t outcome, int32_t kind, LauncherContext* context);
+
+  const std::wstring& StepTextNow() const { return stepText_; }
+  uint32_t Dots() const { return dots_; }
+
+ private:
+  std::wstring stepText_;
+  uint32_t dots_ = 0;
+};

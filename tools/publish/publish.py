@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Builds a download server tree for the launcher from a folder of packages.
+
+    publish.py DESCRIPTION.json OUTPUT_DIR --base-url http://127.0.0.1:8080/
+
+The description names the packages (files in the folder given by "package_dir",
+relative to the description) with their targeting, the launcher version file's
+values and the notices. The tool copies the packages to OUTPUT_DIR/packages/,
+computes each one's MD5 digest and size in KB, and writes DownloadConfig.xml,
+SetupLauncherVer.xml and SetupNotification.xml, so that no digest is ever
+typed in by hand. Optional files (a newer Setup.exe, a newer settings file)
+are copied beside them and named in the version file.
+
+Description (JSON; every key optional unless marked):
+{
+  "package_dir": "packages",
+  "packages": [
+    {"file": "tns64.msi",             (required)
+     "name": "TAVO Net Shield",       PackageName (default: the file name)
+     "version": "10.0.2032.10",       PackageVersion (default "1.0")
+     "exec_type": 1, "error_skip": 0, "exec_success_code": 0,
+     "architecture": 99, "product_type": 99, "target_os": 0,
+     "is_manual": 0, "manual_type": 99, "launcher_version": 130,
+     "save_file_path": "", "exec_command": "",
+     "hash": "auto"                   "auto" (default), "0" for no check, or a text used as given
+    }],
+  "version_file": {
+    "last_version": 2000000, "settings_version": 0, "notification_version": 0,
+    "setup_exe": "path/to/Setup.exe", "settings": "path/to/SetupLauncherV2.xml",
+    "latest": {"TVG": "0.0.0.0", "TNS": "10.0.2032.10", "TTS": "0.0.0.0", "TTSP": "0.0.0.0"}},
+  "notification_version": 1,
+  "notices": [{"title": "...", "url": "...", "color": "255,0,0",
+               "condition_type": 2, "condition_value": 99}]
+}
+"""
+import argparse
+import hashlib
+import json
+import os
+import shutil
+import sys
+from xml.sax.saxutils import escape
+
+
+def md5_of(path):
+    digest = hashlib.md5()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def element(name, value):
+    return "<%s>%s</%s>" % (name, escape(str(value)), name)
+
+
+def write_xml(path, root, lines):
+    with open(path, "w", encoding="utf-8", newline="\r\n") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+        f.write("<%s>\n" % root)
+        for line in lines:
+            f.write("  %s\n" % line)
+        f.write("</%s>\n" % root)
+
+
+def publish_packages(desc, desc_dir, out_dir, base_url):
+    package_dir = os.path.join(desc_dir, desc.get("package_dir", "packages"))
+    target_dir = os.path.join(out_dir, "packages")
+    os.makedirs(target_dir, exist_ok=True)
+    lines = []
+    packages = desc.get("packages", [])
+    lines.append(element("PackageDownloadServerCount", len(packages)))
+    for index, pkg in enumerate(packages):
+        source = os.path.join(package_dir, pkg["file"])
+        if not os.path.isfile(source):
+            sys.exit("publish: package file not found: %s" % source)
+        shutil.copyfile(source, os.path.join(target_dir, pkg["file"]))
+        size = os.path.getsize(source)
+        digest = pkg.get("hash", "auto")
+        if digest == "auto":
+            digest = md5_of(source)
+        fields = [
+            ("PackageDownloadURL", base_url + "packages/" + pkg["file"]),
+            ("PackageVersion", pkg.get("version", "1.0")),
+            ("PackageName", pkg.get("name", pkg["file"])),
+            ("SaveFilePath", pkg.get("save_file_path", "")),
+            ("ExecCommand", pkg.get("exec_command", "")),
+            ("PackageHash", digest),
+            ("PackageFileName", pkg["file"]),
+            ("ExecType", pkg.get("exec_type", 1)),
+            ("ErrorSkip", pkg.get("error_skip", 0)),
+            ("ExecSuccessCode", pkg.get("exec_success_code", 0)),
+            ("Architecture", pkg.get("architecture", 99)),
+            ("PackageFileSize", (size + 1023) // 1024),
+            ("ProductType", pkg.get("product_type", 99)),
+            ("TargetOS", pkg.get("target_os", 0)),
+            ("IsManual", pkg.get("is_manual", 0)),
+            ("ManualType", pkg.get("manual_type", 99)),
+            ("LauncherVersion", pkg.get("launcher_version", 130)),
+        ]
+        body = "".join(element(k, v) for k, v in fields if v != "")
+        lines.append("<Package%02d>%s</Package%02d>" % (index, body, index))
+    write_xml(os.path.join(out_dir, "DownloadConfig.xml"), "DownloadConfig", lines)
+
+
+def publish_version_file(desc, desc_dir, out_dir, base_url):
+    vf = desc.get("version_file")
+    if vf is None:
+        return
+    os.makedirs(os.path.join(out_dir, "launcher"), exist_ok=True)
+    urls = {}
+    for key, name in (("setup_exe", "Setup.exe"), ("settings", "SetupLauncherV2.xml")):
+        urls[key] = base_url + "launcher/" + name
+        if vf.get(key):
+            shutil.copyfile(os.path.join(desc_dir, vf[key]), os.path.join(out_dir, "launcher", name))
+            if name == "Setup.exe":
+                os.chmod(os.path.join(out_dir, "launcher", name), 0o755)
+    latest = vf.get("latest", {})
+    data = [
+        element("LastVersion", vf.get("last_version", 2000)),
+        element("SetupNotificationVersion", vf.get("notification_version", desc.get("notification_version", 0))),
+        element("SetupLauncherXMLVersion", vf.get("settings_version", 0)),
+        element("SetupLauncherURL", urls["settings"]),
+        element("SetupNotificationURL", base_url + "SetupNotification.xml"),
+        element("SetupConflictURL", base_url + "SetupConflict.xml"),
+        element("SetupExe", urls["setup_exe"]),
+    ]
+    for edition in ("TVG", "TNS", "TTS", "TTSP"):
+        data.append(element(edition + "LatestVersion", latest.get(edition, "0.0.0.0")))
+    write_xml(os.path.join(out_dir, "SetupLauncherVer.xml"), "SetupLauncherVer",
+              ["<SetupLauncherVerData>" + "".join(data) + "</SetupLauncherVerData>"])
+
+
+def publish_notices(desc, out_dir):
+    if "notices" not in desc:
+        return
+    notices = desc["notices"]
+    lines = [element("NotificationVersion", desc.get("notification_version", 1)),
+             element("NotificationDataValueCount", len(notices))]
+    for index, notice in enumerate(notices):
+        fields = [("NFDTitle", notice.get("title", "")), ("NFDURL", notice.get("url", "")),
+                  ("STRCOLOR", notice.get("color", "0,0,0")),
+                  ("NFDConditionType", notice.get("condition_type", 2)),
+                  ("NFDConditionValue", notice.get("condition_value", 99))]
+        body = "".join(element(k, v) for k, v in fields if v != "")
+        lines.append("<NotificationDataValue%02d>%s</NotificationDataValue%02d>" % (index, body, index))
+    write_xml(os.path.join(out_dir, "SetupNotification.xml"), "NotificationDataSet", lines)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("description")
+    parser.add_argument("output")
+    parser.add_argument("--base-url", required=True, help="the server's address, e.g. http://127.0.0.1:8080/")
+    args = parser.parse_args()
+    base_url = args.base_url if args.base_url.endswith("/") else args.base_url + "/"
+    with open(args.description, encoding="utf-8") as f:
+        desc = json.load(f)
+    desc_dir = os.path.dirname(os.path.abspath(args.description))
+    os.makedirs(args.output, exist_ok=True)
+    publish_packages(desc, desc_dir, args.output, base_url)
+    publish_version_file(desc, desc_dir, args.output, base_url)
+    publish_notices(desc, args.output)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,46 @@
+// The launcher's own XML files: settings, notices and download configuration.
+#include "app/launcher_context.h"
+#include "config/download_config.h"
+#include "config/launch_settings.h"
+#include "config/notification_data.h"
+#include "tests/fuzz/fuzz_common.h"
+
+namespace {
+class Facts : public NoticeFacts {
+ public:
+  int32_t SystemOsCode() const override { return 26; }
+  bool EditionInstalled(int32_t edition) const override { return edition == 5; }
+  bool AnyEditionInstalled() const override { return true; }
+  bool TtsOrTvgInstalled() const override { return false; }
+  bool InstalledVersionIs(int index) const override { return index == 10; }
+  bool InstalledProductVersion(std::wstring* v) const override {
+    *v = L"10.0.2032.10";
+    return true;
+  }
+  int32_t ProductTypeToInstall() const override { return 5; }
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::wstring path = WriteFuzzInput(data, size, "file.xml");
+  LaunchSettings settings;
+  LoadLaunchSettings(&settings, path, true);
+  LoadLaunchSettings(&settings, path, false);
+  LoadLaunchBase(&settings, path);
+
+  std::vector<NotificationItem> items;
+  ReadNotificationItems(path, &items);
+  Facts facts;
+  for (const auto& item : items) {
+    IsNoticeApplicable(item, facts, NoticeRule::Page);
+    IsNoticeApplicable(item, facts, NoticeRule::StartUp);
+  }
+  int32_t version = 0, count = 0;
+  ReadNotificationHeader(path, &version, &count);
+
+  LauncherContext context;
+  context.DownloadConfigPath = path;
+  std::vector<PackageEntry> packages;
+  ParseDownloadConfig(context, &packages);
+  return 0;
+}

@@ -1,0 +1,28 @@
+#include "env/environment_checks.h"
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "env/conflict_detection.h"
+#include "env/installed_edition.h"
+
+int32_t RunEnvironmentChecks(LauncherContext* context, CheckCaller caller) {
+  int32_t code = 0;
+  if (DetectConflicts(context)) {
+    code = context->SecurityCenterConflict ? 13 : 12;
+    context->ResultCode = code;
+    Log().Error(caller == CheckCaller::StartUp ? L"競合製品を検出しました。(お知らせ画面スキップ)"
+                                               : L"競合製品を検出しました。");
+  }
+
+  Log().Info(L"TAVO製品のインストールをチェックします。");
+  if (IsOtherEditionInstalled(context->Settings)) {
+    code = 16;
+    context->ResultCode = code;
+    Log().Info(L"既にTAVO製品がインストールされていますが、アップグレードできません。");
+  } else if (IsLatestVersionInstalled(*context)) {
+    code = 17;
+    context->ResultCode = code;
+    Log().Info(L"既にTAVO製品がインストールされていますが、アップグレード不要です。");
+  }
+  return code;
+}

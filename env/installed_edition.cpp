@@ -1,0 +1,188 @@
+#include "env/installed_edition.h"
+
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "app/paths.h"
+#include "config/xml_config_reader.h"
+#include "env/os_detection.h"
+#include "platform/com.h"
+
+const wchar_t kInstalledProductInfoKey[] = L"SOFTWARE\\TAVO\\TAVO Security\\CurrentVersion\\Info\\";
+
+namespace {
+
+struct EditionRow {
+  ProductEdition edition;
+  const wchar_t* shortCode;
+  const wchar_t* productName;
+  const wchar_t* installedLine;
+};
+
+// In the order the other-edition check walks them.
+const EditionRow kEditions[] = {
+    {ProductEdition::TTS, L"TTS", L"TAVO Total Shield", L"TAVO Total Shieldがインストールされています。"},
+    {ProductEdition::TVG, L"TVG", L"TAVO Virus Guard", L"TAVO Virus Guardがインストールされています。"},
+    {ProductEdition::TNS, L"TNS", L"TAVO Net Shield", L"TAVO Net Shieldがインストールされています。"},
+    {ProductEdition::TTSP, L"TTSP", L"TAVO Total Shield Plus",
+     L"TAVO Total Shield Plusがインストールされています。"},
+};
+
+const EditionRow* RowOf(ProductEdition edition) {
+  for (const EditionRow& row : kEditions) {
+    if (row.edition == edition) return &row;
+  }
+  return nullptr;
+}
+
+const wchar_t* const kVersionPrefixes[] = {L"3.0", L"4.0", L"4.2", L"5.0", L"5.2",
+                                           L"6.0", L"7.0", L"8.0", L"9.0", L"10.0"};
+
+// A value counts as present only when it exists and could be read.
+bool ReadInfoValue(const wchar_t* valueName, std::wstring* text) {
+  if (text == nullptr) return false;
+  if (!MachineRegistryValueExists(kInstalledProductInfoKey, valueName)) return false;
+  std::wstring value;
+  if (!ReadMachineRegistryString(kInstalledProductInfoKey, valueName, &value)) return false;
+  *text = value;
+  return true;
+}
+
+// Leading decimal digits of one version part; an empty part is 0. Saturates
+// rather than wrapping, so that an absurdly long part never compares as small.
+uint32_t VersionPartValue(const std::wstring& part) {
+  uint64_t value = 0;
+  for (wchar_t c : part) {
+    if (c < L'0' || c > L'9') break;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
+    if (value > 0xFFFFFFFFull) return 0xFFFFFFFFu;
+  }
+  return static_cast<uint32_t>(value);
+}
+
+bool SplitVersion(const std::wstring& text, uint32_t parts[4]) {
+  std::vector<std::wstring> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t dot = text.find(L'.', start);
+    pieces.push_back(text.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start));
+    if (dot == std::wstring::npos) break;
+    start = dot + 1;
+  }
+  if (pieces.size() != 4) return false;
+  for (int i = 0; i < 4; ++i) parts[i] = VersionPartValue(pieces[i]);
+  return true;
+}
+
+const wchar_t* LatestVersionKeyFor(int32_t productType) {
+  switch (productType) {
+    case 2:
+      return L"SetupLauncherVer/SetupLauncherVerData/TVGLatestVersion/";
+    case 5:
+      return L"SetupLauncherVer/SetupLauncherVerData/TNSLatestVersion/";
+    case 6:
+      return L"SetupLauncherVer/SetupLauncherVerData/TTSPLatestVersion/";
+    default:
+      return L"SetupLauncherVer/SetupLauncherVerData/TTSLatestVersion/";
+  }
+}
+
+}  // namespace
+
+const wchar_t* EditionShortCode(ProductEdition edition) {
+  const EditionRow* row = RowOf(edition);
+  return row != nullptr ? row->shortCode : L"";
+}
+
+const wchar_t* EditionProductName(ProductEdition edition) {
+  const EditionRow* row = RowOf(edition);
+  return row != nullptr ? row->productName : L"";
+}
+
+bool GetInstalledProductName(std::wstring* name) { return ReadInfoValue(L"ProductName", name); }
+
+bool GetInstalledProductVersion(std::wstring* version) { return ReadInfoValue(L"ProductVersion", version); }
+
+bool GetInstallDir(std::wstring* folder) { return ReadInfoValue(L"InstallDir", folder); }
+
+bool IsEditionInstalled(ProductEdition edition) {
+  const EditionRow* row = RowOf(edition);
+  if (row == nullptr) return false;
+  std::wstring name;
+  if (!GetInstalledProductName(&name)) return false;
+  return name == row->productName;
+}
+
+bool IsAnyEditionInstalled() {
+  std::wstring name;
+  if (!GetInstalledProductName(&name)) return false;
+  for (const EditionRow& row : kEditions) {
+    if (name == row.productName) return true;
+  }
+  return false;
+}
+
+bool IsTtsOrTvgInstalled() {
+  std::wstring name;
+  if (!GetInstalledProductName(&name)) return false;
+  return name == EditionProductName(ProductEdition::TTS) || name == EditionProductName(ProductEdition::TVG);
+}
+
+const wchar_t* VersionPrefixOf(int index) {
+  if (index < kFirstVersionIndex || index > kLastVersionIndex) return nullptr;
+  return kVersionPrefixes[index - kFirstVersionIndex];
+}
+
+bool InstalledVersionIs(int index) {
+  const wchar_t* prefix = VersionPrefixOf(index);
+  if (prefix == nullptr) return false;
+  std::wstring version;
+  if (!GetInstalledProductVersion(&version)) return false;
+  return version.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+bool IsOtherEditionInstalled(const LaunchSettings& settings) {
+  bool other = false;
+  for (const EditionRow& row : kEditions) {
+    if (!IsEditionInstalled(row.edition)) continue;
+    Log().Info(row.installedLine);
+    if (static_cast<int32_t>(row.edition) != settings.ProductType) other = true;
+  }
+  return other;
+}
+
+bool IsLatestVersionInstalled(const LauncherContext& context) {
+  platform::InitializeThreadComponents();
+  Log().Info(L"最新バージョンを取得します。");
+
+  const std::wstring& folder = context.Settings.InstallType == 1 ? context.LauncherFolder : context.WorkFolder;
+  XmlConfigReader reader;
+  if (!reader.Load(JoinPath(folder, L"SetupLauncherVer.xml"))) return false;
+
+  std::wstring installed;
+  if (!GetInstalledProductVersion(&installed)) return false;
+
+  int32_t found = kXmlNotFound;
+  std::wstring latest = reader.GetString(LatestVersionKeyFor(context.Settings.ProductType), L"0.0.0.0", &found);
+  // A version file without the edition's entry says nothing about the latest
+  // version; counting every installed version as the latest would refuse the
+  // installation with "no upgrade needed".
+  if (found != kXmlFound) return false;
+
+  int order = CompareVersions(latest, installed);
+  return order == kVersionsEqual || order == kVersionOlder;
+}
+
+int CompareVersions(const std::wstring& a, const std::wstring& b) {
+  uint32_t pa[4];
+  uint32_t pb[4];
+  if (!SplitVersion(a, pa) || !SplitVersion(b, pb)) return kVersionInvalid;
+  for (int i = 0; i < 4; ++i) {
+    if (pa[i] > pb[i]) return kVersionNewer;
+    if (pa[i] < pb[i]) return kVersionOlder;
+  }
+  return kVersionsEqual;
+}

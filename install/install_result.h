@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LaunchSettings;
+struct LauncherContext;
+
+// Classes of the product installer's own log (ClassifyInstallerLog); for
+// result 8 the class is the detail the completion page explains.
+constexpr int32_t kLogClassNone = -1;           // no log file, or an empty one
+constexpr int32_t kLogClassReturned0 = 0;       // the installer returned 0 or 3010
+constexpr int32_t kLogClass1601 = 1;            // Windows Installer service failure
+constexpr int32_t kLogClass1603 = 2;            // 1603 without a known cause
+constexpr int32_t kLogClassServiceStop = 4;     // 1603: the TAVO service could not be stopped
+constexpr int32_t kLogClassServiceDelete = 5;   // 1603: the TAVO service could not be deleted
+constexpr int32_t kLogClass1618 = 7;            // another installation was running
+constexpr int32_t kLogClassUnknown = 99;        // none of the known lines
+
+// The outcome of one installer run.
+enum class InstallOutcome { Success, Failure, NotExecuted };
+
+// The folder under the work folder where the product installer keeps its logs.
+extern const wchar_t kInstallerLogFolderName[];
+
+// Decides the outcome of one installer run that ended, from the Windows
+// Installer's event-log record (the authoritative exit code; without one the
+// run counts as not executed), the product installer's log and the exit code.
+// *detail holds the process exit code on entry and the code or log class on
+// return; sets *notExecuted when there was no record, *logClass when the log
+// classified a failure, and context->InstallerMessage from the log.
+InstallOutcome DetermineInstallOutcome(LauncherContext* context, int64_t startTime, int32_t* detail, bool* logClass,
+                                       bool* notExecuted);
+
+// Searches the Application event log, newest first, for the Windows
+// Installer's record of this edition written at or after startTime; true when
+// it was found, and then *exitCode is the record's status (kept when the
+// record carries no status).
+bool ReadExitCodeFromEventLog(const LaunchSettings& settings, int64_t startTime, int32_t* exitCode);
+
+// The product installer's log in folder: the first name in byte order that
+// contains "liveinstaller_" and ".log" but not "callback"; empty when none.
+std::wstring FindInstallerLogFile(const std::wstring& folder);
+
+// The class of an installer log (the constants above).
+int32_t ClassifyInstallerLog(const std::wstring& path);
+
+// The error numbers named in the failing action of an installer log, other
+// than code itself, as " [n1, n2, n3, ...]"; empty when there are none.
+std::wstring ExtractInstallerErrorNumbers(const std::wstring& path, int32_t code);
+
+// The lines of a UTF-16 text file (a byte-order mark is skipped; a UTF-8 mark
+// selects UTF-8). An unreadable file has no lines.
+std::vector<std::wstring> ReadLogLines(const std::wstring& path);

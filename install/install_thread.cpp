@@ -1,0 +1,177 @@
+#include "install/install_thread.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "install/package_execution.h"
+#include "install/result_codes.h"
+#include "install/scanner_library.h"
+#include "net/package_download.h"
+
+namespace {
+
+constexpr int kConnectionAttempts = 3;
+// The pause before the configuration is fetched and before it is parsed.
+constexpr uint32_t kStepPauseMs = 1000;
+
+// Threads started by StartInstallThread that have not ended yet.
+std::mutex g_runningLock;
+std::condition_variable g_runningChanged;
+int g_running = 0;
+
+}  // namespace
+
+CInstallThread::CInstallThread(LauncherContext& context, WaitClock& clock) : context_(context), clock_(clock) {}
+
+CInstallThread::~CInstallThread() {
+  if (!thread_.joinable()) return;
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    thread_.detach();
+  } else {
+    thread_.join();
+  }
+}
+
+bool CInstallThread::Start() {
+  if (thread_.joinable()) return false;
+  try {
+    thread_ = std::thread([this] { exitCode_ = Run(); });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+void CInstallThread::Join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void CInstallThread::SendStep(int32_t step) {
+  if (NotifyWindow) NotifyWindow->Send(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
+}
+
+DownloadNotifyTarget* CInstallThread::ProgressTarget() { return &progress_; }
+
+void CInstallThread::ProgressRelay::Notify(uint32_t message, const std::wstring& text) {
+  // The text lives until the window has handled the message.
+  if (owner_.NotifyWindow) owner_.NotifyWindow->Send(message, 0, reinterpret_cast<intptr_t>(text.c_str()));
+}
+
+int32_t CInstallThread::RunEnvironmentChecks(CheckCaller caller) { return ::RunEnvironmentChecks(&context_, caller); }
+
+int32_t CInstallThread::Run() {
+  Log().Info(L"インストールスレッドを実行します。");
+  Log().Info(L"インストール処理を実行します。");
+  int32_t detail = 0;
+  const int32_t result = context_.Settings.InstallType != 0 ? RunLocalInstall(detail) : RunNetworkInstall(detail);
+  if (result == kResultSuccess) {
+    // The library only refines the installed product; it never changes the result.
+    if (ReplaceScannerLibrary(context_)) {
+      Log().Info(L"tguiScan.dllを置き換えました。");
+    } else {
+      Log().Info(L"tguiScan.dllを置き換えません。");
+    }
+  }
+  if (NotifyWindow) {
+    NotifyWindow->Send(WM_INSTALL_DONE, static_cast<uintptr_t>(static_cast<intptr_t>(detail)), result);
+  }
+  Log().Info(L"インストールスレッドを実行しました。");
+  return result;
+}
+
+int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
+  Log().Info(L"ネットワークインストールを実行します。");
+  Log().Info(L"ネットワーク接続確認を行います。");
+  SendStep(1);
+  bool connected = false;
+  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) connected = CheckServers(context_);
+  if (connected) Log().Info(L"ネットワーク接続を確認しました。");
+  SendStep(2);
+  if (!connected) return kResultNoServer;
+
+  Log().Info(L"設定ファイルのダウンロードを行います。");
+  SendStep(3);
+  clock_.Wait(kStepPauseMs);
+  const bool fetched = FetchDownloadConfig(context_);
+  if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
+  SendStep(4);
+  if (!fetched) return kResultConfigDownloadFailed;
+
+  Log().Info(L"設定ファイルの解析を行います。");
+  SendStep(5);
+  clock_.Wait(kStepPauseMs);
+  const bool parsed = ParseDownloadConfig(context_, &Packages);
+  if (parsed) {
+    Log().Info(L"設定ファイルの解析に成功しました。");
+  } else {
+    Log().Error(L"設定ファイルの解析に失敗しました。");
+  }
+  SendStep(6);
+  if (!parsed) return kResultConfigInvalid;
+
+  Log().Info(L"パッケージのダウンロードを行います。");
+  SendStep(7);
+  int32_t downloadError = kResultDownloadFailed;
+  const bool downloaded = DownloadPackages(context_, &Packages, ProgressTarget(), &downloadError, clock_);
+  if (downloaded) {
+    Log().Info(L"パッケージのダウンロードに成功しました。");
+  } else {
+    Log().Error(L"ファイルのダウンロードに失敗しました。");
+  }
+  SendStep(8);
+  if (!downloaded) return downloadError;
+
+  Log().Info(L"インストール処理を行います。");
+  SendStep(9);
+  bool logClass = false;
+  bool notExecuted = false;
+  int32_t result;
+  if (InstallPackages(*this, detail, &logClass, &notExecuted)) {
+    Log().Info(L"インストール処理を完了しました。");
+    result = kResultSuccess;
+  } else {
+    Log().Error(L"インストールに失敗しました。");
+    result = notExecuted ? kResultNotExecuted : logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
+  }
+  SendStep(10);
+  return result;
+}
+
+int32_t CInstallThread::RunLocalInstall(int32_t& detail) { return ::RunLocalInstall(*this, detail); }
+
+bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock) {
+  auto worker = std::make_unique<CInstallThread>(context, clock);
+  worker->NotifyWindow = notifyWindow;
+  CInstallThread* raw = worker.get();
+  {
+    std::lock_guard<std::mutex> hold(g_runningLock);
+    ++g_running;
+  }
+  try {
+    // The object deletes itself when its work is done, as the status page
+    // does not keep it.
+    std::thread([raw] {
+      std::unique_ptr<CInstallThread> self(raw);
+      self->Run();
+      self.reset();
+      std::lock_guard<std::mutex> hold(g_runningLock);
+      --g_running;
+      g_runningChanged.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    std::lock_guard<std::mutex> hold(g_runningLock);
+    --g_running;
+    g_runningChanged.notify_all();
+    return false;
+  }
+  worker.release();
+  return true;
+}
+
+void WaitForInstallThreads() {
+  std::unique_lock<std::mutex> hold(g_runningLock);
+  g_runningChanged.wait(hold, [] { return g_running == 0; });
+}

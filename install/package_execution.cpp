@@ -1,0 +1,214 @@
+#include "install/package_execution.h"
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "app/paths.h"
+#include "app/text.h"
+#include "config/download_config.h"
+#include "env/os_detection.h"
+#include "install/install_result.h"
+#include "install/install_thread.h"
+#include "install/result_codes.h"
+#include "net/package_download.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/run_process.h"
+
+const wchar_t kInstallerVerboseLogName[] = L"TAVOInstallLog.txt";
+const wchar_t kDistributionFileName[] = L"dpkg.xml";
+
+namespace {
+
+constexpr int32_t kExecInstaller = 1;
+constexpr int32_t kExecCommand = 2;
+
+std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }
+
+// A path below the launcher's folder, given with backslashes as the editions'
+// folders are named ("TTS\tts_nt32_jpn.exe").
+std::wstring BesideLauncher(const LauncherContext& context, const std::wstring& relative) {
+  std::wstring native = relative;
+  for (wchar_t& c : native) {
+    if (c == L'\\') c = platform::PathSeparator();
+  }
+  return JoinPath(EnsureTrailingSeparator(context.LauncherFolder), native);
+}
+
+// Error entries of one failure all carry the error that caused it.
+void LogErrorPair(const std::wstring& line, const std::wstring& value) {
+  const uint32_t error = platform::LastError();
+  Log().Error(line);
+  platform::SetLastError(error);
+  Log().Error(value);
+  platform::SetLastError(error);
+}
+
+// The skip decision after a failed package: true to go on with the next one.
+bool SkipFailedPackage(const PackageEntry& package) {
+  if (package.ErrorSkip != 0) {
+    Log().Info(L"スキップモードを実行します。");
+    return true;
+  }
+  Log().Info(L"スキップモードを実行しません。");
+  return false;
+}
+
+}  // namespace
+
+LocalInstallFiles LocalInstallFilesFor(int32_t productType, bool windows64) {
+  const wchar_t* folder;
+  const wchar_t* prefix;
+  switch (productType) {
+    case 1: folder = L"TTS", prefix = L"tts"; break;
+    case 2: folder = L"TVG", prefix = L"tvg"; break;
+    case 5: folder = L"TNS", prefix = L"tns"; break;
+    default: folder = L"TTSP", prefix = L"ttsp"; break;
+  }
+  LocalInstallFiles files;
+  files.installer = FormatText(L"%ls\\%ls_nt%ls_jpn.exe", folder, prefix, windows64 ? L"64" : L"32");
+  files.configuration = FormatText(L"%ls\\cfg.xml", folder);
+  files.distribution = FormatText(L"%ls\\dpkg.xml", folder);
+  return files;
+}
+
+bool IsMsiPackage(const std::wstring& fileName) { return ExtensionOf(fileName) == L"msi"; }
+
+std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
+                               const std::wstring& installerLog, const std::wstring& distributionPath) {
+  return FormatText(L"\"%ls\" /i \"%ls\" /qn REBOOT=ReallySuppress /l*v \"%ls\" IGNORE_CONFLICTS=1  "
+                    L"DISTRIBUTION_PACKAGE=\"%ls\"",
+                    MsiexecPath(systemFolder).c_str(), packagePath.c_str(), installerLog.c_str(),
+                    distributionPath.c_str());
+}
+
+std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstring& installerPath,
+                             const std::wstring& configurationPath, const std::wstring& installerLog,
+                             const std::wstring& distributionPath) {
+  return FormatText(L"\"%ls\" /i \"%ls\" /qn REBOOT=ReallySuppress ADMINCFG=\"%ls\" /l*v \"%ls\" "
+                    L"IGNORE_CONFLICTS=1 DISTRIBUTION_PACKAGE=\"%ls\"",
+                    MsiexecPath(systemFolder).c_str(), installerPath.c_str(), configurationPath.c_str(),
+                    installerLog.c_str(), distributionPath.c_str());
+}
+
+std::wstring DirectCommand(const std::wstring& filePath) { return FormatText(L"\"%ls\"", filePath.c_str()); }
+
+std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry& package) {
+  if (package.SaveFilePath.empty()) return JoinPath(context.WorkFolder, package.PackageFileName);
+  return ExpandPathMacros(package.SaveFilePath);
+}
+
+bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bool* notExecuted) {
+  LauncherContext& context = thread.Context();
+  Log().Info(L"パッケージのインストールを行います。");
+  bool overall = true;
+  const std::wstring installerLog = JoinPath(context.WorkFolder, kInstallerVerboseLogName);
+  for (const PackageEntry& package : thread.Packages) {
+    if (!package.Verified) continue;
+    detail = 0;
+    const std::wstring packagePath = PackageLocalPath(context, package);
+    if (package.ExecType == kExecInstaller) {
+      thread.InstallStartTime = platform::UnixTimeNow();
+      const std::wstring systemFolder = platform::GetSystemFolder();
+      if (systemFolder.empty()) continue;
+      const std::wstring command =
+          IsMsiPackage(package.PackageFileName)
+              ? NetworkMsiCommand(systemFolder, packagePath, installerLog,
+                                  JoinPath(context.WorkFolder, kDistributionFileName))
+              : DirectCommand(packagePath);
+      Log().Info(L"以下のインストールコマンドを実行します。");
+      Log().Info(command);
+      if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
+        Log().Error(L"インストールの実行に失敗しました。");
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
+      switch (DetermineInstallOutcome(&context, thread.InstallStartTime, &detail, logClass, notExecuted)) {
+        case InstallOutcome::Success:
+          Log().Info(L"インストールの実行処理（成功）");
+          overall = true;
+          continue;
+        case InstallOutcome::NotExecuted:
+          overall = false;
+          Log().Info(L"プログラムの実行をキャンセルしました。");
+          break;
+        case InstallOutcome::Failure:
+          break;
+      }
+      Log().Error(L"インストールの実行に失敗しました（戻り値エラー）。");
+      if (SkipFailedPackage(package)) continue;
+      return false;
+    }
+    if (package.ExecType == kExecCommand) {
+      const std::wstring command = ExpandPathMacros(package.ExecCommand);
+      if (command.empty()) {
+        overall = true;
+        continue;
+      }
+      Log().Info(L"以下のコマンドを実行します。");
+      Log().Info(command);
+      if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
+        Log().Error(L"プログラムの実行に失敗しました。");
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
+      if (detail == package.ExecSuccessCode) {
+        Log().Info(L"インストールの実行処理（成功）");
+        overall = true;
+        continue;
+      }
+      Log().Error(L"プログラムの実行に失敗しました（エラー値）。");
+      if (SkipFailedPackage(package)) continue;
+      return false;
+    }
+    // Any other ExecType is only downloaded.
+  }
+  return overall;
+}
+
+int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail) {
+  LauncherContext& context = thread.Context();
+  Log().Info(L"ローカルインストールを行います。");
+  thread.SendStep(9);
+  int32_t result = kResultInstallerFailed;
+
+  const LocalInstallFiles files = LocalInstallFilesFor(context.Settings.ProductType, IsWindows64Bit());
+  const std::wstring installer = BesideLauncher(context, files.installer);
+  const std::wstring configuration = BesideLauncher(context, files.configuration);
+  const std::wstring distribution = BesideLauncher(context, files.distribution);
+  const std::wstring installerLog = JoinPath(context.WorkFolder, kInstallerVerboseLogName);
+  const std::wstring command =
+      IsMsiPackage(FileNameOf(installer))
+          ? LocalMsiCommand(platform::GetSystemFolder(), installer, configuration, installerLog, distribution)
+          : DirectCommand(installer);
+  Log().Info(L"以下のコマンドを実行します。");
+  Log().Info(command);
+
+  if (platform::FileExists(installer)) {
+    thread.InstallStartTime = platform::UnixTimeNow();
+    if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
+      LogErrorPair(L"プログラムの実行に失敗しました。", command);
+    } else {
+      bool logClass = false;
+      bool notExecuted = false;
+      switch (DetermineInstallOutcome(&context, thread.InstallStartTime, &detail, &logClass, &notExecuted)) {
+        case InstallOutcome::NotExecuted:
+          Log().Info(L"プログラムの実行をキャンセルしました");
+          detail = -1;
+          result = kResultNotExecuted;
+          break;
+        case InstallOutcome::Success:
+          Log().Info(L"プログラムの実行に成功しました。");
+          result = kResultSuccess;
+          break;
+        case InstallOutcome::Failure:
+          result = logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
+          Log().Error(L"プログラムの実行に失敗しました（戻り値エラー）。");
+          break;
+      }
+    }
+  }
+  thread.SendStep(10);
+  return result;
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+class CInstallThread;
+struct LauncherContext;
+struct PackageEntry;
+
+// The Windows Installer's verbose log in the work folder, named on its command line.
+extern const wchar_t kInstallerVerboseLogName[];
+// The product's distribution file beside an installer.
+extern const wchar_t kDistributionFileName[];
+
+// The files of a local install, relative to the launcher's folder.
+struct LocalInstallFiles {
+  std::wstring installer;
+  std::wstring configuration;
+  std::wstring distribution;
+};
+// The edition's installer, chosen by ProductType and the Windows architecture.
+LocalInstallFiles LocalInstallFilesFor(int32_t productType, bool windows64);
+
+// An installer file is a Windows Installer package when its extension is
+// exactly "msi" (case-sensitive: "setup.MSI" runs itself).
+bool IsMsiPackage(const std::wstring& fileName);
+
+// The command lines of the installers. systemFolder may end with a separator.
+std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
+                               const std::wstring& installerLog, const std::wstring& distributionPath);
+std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstring& installerPath,
+                             const std::wstring& configurationPath, const std::wstring& installerLog,
+                             const std::wstring& distributionPath);
+std::wstring DirectCommand(const std::wstring& filePath);
+
+// Where a package's file lies after its download: WorkFolder + PackageFileName,
+// or the expanded SaveFilePath.
+std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry& package);
+
+// Runs every verified package of the thread's list in order (network
+// install). True when the installation as a whole succeeded; otherwise
+// *logClass (the detail is a log class) and *notExecuted (an installer left no
+// trace) tell the install thread which result to report.
+bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bool* notExecuted);
+
+// Runs the edition's installer beside the launcher; sends steps 9 and 10.
+// Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
+// and 15 (-1).
+int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail);

@@ -1,0 +1,208 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/cmdline_split.h"
+#include "platform/error.h"
+#include "platform/posix/exit_code_channel.h"
+#include "platform/run_process.h"
+#include "platform/utf.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+constexpr uint32_t kErrorBadExeFormat = 193;
+
+uint32_t SpawnErrorToWindows(int err) {
+  // A file that is not a program is the system's "not a valid application".
+  if (err == ENOEXEC) return kErrorBadExeFormat;
+  return ErrnoToWindows(err);
+}
+
+// Windows has no execute permission of its own: a downloaded installer is a
+// program as soon as it is on the disk. A readable regular file without the
+// permission gets it, so that it runs as it would there (a file that is no
+// program then fails as on Windows, as a bad executable format).
+bool MarkExecutable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IXUSR)) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode |= S_IXUSR;
+  if (mode & S_IRGRP) mode |= S_IXGRP;
+  if (mode & S_IROTH) mode |= S_IXOTH;
+  return ::chmod(path.c_str(), mode) == 0;
+}
+
+// The launcher's environment with the exit-code channel named.
+std::vector<std::string> ChildEnvironment() {
+  std::vector<std::string> env;
+  const std::string prefix = std::string(posix::kExitCodeFdVariable) + "=";
+  for (char** e = environ; e && *e; ++e) {
+    if (std::strncmp(*e, prefix.c_str(), prefix.size()) == 0) continue;
+    env.emplace_back(*e);
+  }
+  env.push_back(prefix + std::to_string(posix::kExitCodeFd));
+  return env;
+}
+
+// Reaps a child nobody waits for, so that it leaves no zombie behind.
+void ReapInBackground(pid_t pid) {
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+}
+
+// Waits for the child up to timeoutMs; true with *status when it ended.
+bool WaitForChild(pid_t pid, uint32_t timeoutMs, int* status) {
+  if (timeoutMs == kInfiniteWait) {
+    for (;;) {
+      if (::waitpid(pid, status, 0) == pid) return true;
+      if (errno != EINTR) return false;
+    }
+  }
+  const uint64_t deadline = TickCountMs() + timeoutMs;
+  for (;;) {
+    pid_t done = ::waitpid(pid, status, WNOHANG);
+    if (done == pid) return true;
+    if (done < 0 && errno != EINTR) return false;
+    if (TickCountMs() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// The full code the child reported on its channel, when it agrees with the
+// 8-bit exit status.
+int32_t FullExitCode(int readFd, int32_t status8) {
+  ::fcntl(readFd, F_SETFL, ::fcntl(readFd, F_GETFL) | O_NONBLOCK);
+  char buffer[64];
+  std::string text;
+  for (;;) {
+    ssize_t n = ::read(readFd, buffer, sizeof(buffer));
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      if (text.size() > 256) break;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break;
+  }
+  // The last report counts ("<decimal>\n" each).
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  size_t lineStart = text.find_last_of('\n');
+  if (lineStart != std::string::npos) text.erase(0, lineStart + 1);
+  if (text.empty()) return status8;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (errno != 0 || !end || *end != '\0' || value > 0xFFFFFFFFull) return status8;
+  const uint32_t full = static_cast<uint32_t>(value);
+  if ((full & 0xFFu) != static_cast<uint32_t>(status8)) return status8;
+  return static_cast<int32_t>(full);
+}
+
+}  // namespace
+
+bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
+                bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
+  (void)showWindow;  // no windows on the simulated machine
+  const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
+  std::vector<std::wstring> wideArgs = SplitWindowsCommandLine(line);
+  auto fail = [&](uint32_t code) {
+    SetLastError(code);
+    if (lastError) *lastError = code;
+    return false;
+  };
+  if (wideArgs.empty() || wideArgs[0].empty()) return fail(kErrorFileNotFound);
+
+  std::vector<std::string> args;
+  for (const std::wstring& a : wideArgs) args.push_back(WideToUtf8(a));
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  std::vector<std::string> env = ChildEnvironment();
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(&e[0]);
+  envp.push_back(nullptr);
+
+  // The exit-code channel: both ends close on exec; the child gets a copy of
+  // the write end at its fixed number.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return fail(ErrnoToWindows(errno));
+  int writeFd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
+  ::close(fds[1]);
+  if (writeFd < 0) {
+    ::close(fds[0]);
+    return fail(ErrnoToWindows(errno));
+  }
+  const int readFd = fds[0];
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, writeFd, posix::kExitCodeFd);
+
+  pid_t pid = 0;
+  const bool searchPath = args[0].find('/') == std::string::npos;
+  int err = searchPath ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data())
+                       : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  if (err == EACCES && !searchPath && MarkExecutable(args[0])) {
+    err = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(writeFd);
+  if (err != 0) {
+    ::close(readFd);
+    return fail(SpawnErrorToWindows(err));
+  }
+  SetLastError(kErrorSuccess);
+  if (lastError) *lastError = kErrorSuccess;
+
+  if (!wait) {
+    ::close(readFd);
+    ReapInBackground(pid);
+    return true;
+  }
+  int status = 0;
+  if (!WaitForChild(pid, timeoutMs, &status)) {
+    ::close(readFd);
+    ReapInBackground(pid);
+    if (exitCode) *exitCode = kStillActive;
+    return true;
+  }
+  int32_t code = -1;
+  if (WIFEXITED(status)) code = FullExitCode(readFd, WEXITSTATUS(status));
+  ::close(readFd);
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
+namespace posix {
+
+void ReportFullExitCode(uint32_t code) {
+  const char* fdText = std::getenv(kExitCodeFdVariable);
+  if (!fdText || std::strtol(fdText, nullptr, 10) != kExitCodeFd) return;
+  struct stat st {};
+  if (::fstat(kExitCodeFd, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
+  const std::string text = std::to_string(code) + "\n";
+  ssize_t ignored = ::write(kExitCodeFd, text.data(), text.size());
+  (void)ignored;
+}
+
+}  // namespace posix
+
+}  // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Wait without a time limit.
+constexpr uint32_t kInfiniteWait = 0xFFFFFFFF;
+// The exit code a process reports while it still runs (STILL_ACTIVE).
+constexpr int32_t kStillActive = 259;
+
+// Starts a program from a Windows command line: no application name, the whole
+// command line (followed by one blank and `arguments` when those are not
+// empty), no inherited handles, no creation flags, the launcher's environment
+// and current folder. showWindow false starts it with its window hidden.
+// When `wait` is set, waits up to timeoutMs (kInfiniteWait: without limit) and
+// stores the exit code in *exitCode: -1 (all 32 bits set) when it cannot be
+// read, kStillActive when the process outlived the wait. The process and
+// thread handles are closed in every case. *lastError (optional) receives the
+// last system error after the creation attempt. True when the process was
+// created.
+//
+// The simulated machine splits the command line by the rules of the system's
+// own splitter and starts the program with posix_spawn; the window flag has
+// no meaning there.
+bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
+                bool showWindow, uint32_t timeoutMs, int32_t* exitCode);
+
+}  // namespace platform

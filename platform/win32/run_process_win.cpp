@@ -1,0 +1,41 @@
+#include "platform/run_process.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/error.h"
+
+namespace platform {
+
+bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
+                bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
+  std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
+  // CreateProcessW may write into the command line buffer.
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
+  PROCESS_INFORMATION info = {};
+  const BOOL created =
+      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+  const DWORD error = ::GetLastError();
+  if (lastError) *lastError = error;
+  if (!created) return false;
+
+  if (wait) {
+    ::WaitForSingleObject(info.hProcess, timeoutMs);
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(info.hProcess, &code)) code = 0xFFFFFFFF;
+    if (exitCode) *exitCode = static_cast<int32_t>(code);
+  }
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  ::SetLastError(error);
+  return true;
+}
+
+}  // namespace platform

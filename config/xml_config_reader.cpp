@@ -8,51 +8,92 @@
 
 using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;
 
+// Every element path of the document is one node of a tree; a node is found
+// from its parent by the interned name of its last element. Integer keys keep
+// the index small and its build cheap: a download configuration with
+// thousands of packages has tens of thousands of element paths.
 struct XmlConfigReader::Index {
+  struct Node {
+    int32_t text = -1;        // direct text of the first element of the path that has any
+    int32_t attributes = -1;  // attributes of the first element of the path
+  };
+
   bool walkFailed = false;
-  // Direct text of the first element of each path that has any.
-  std::unordered_map<std::wstring, std::wstring> firstText;
-  // Attributes of the first element of each path; its keys are every element path.
-  std::unordered_map<std::wstring, Attributes> firstAttributes;
+  std::unordered_map<std::wstring, uint32_t> names;
+  std::unordered_map<uint64_t, uint32_t> children;  // (parent << 32 | name) -> node
+  std::vector<Node> nodes = std::vector<Node>(1);   // node 0: the document
+  std::vector<std::wstring> texts;
+  std::vector<Attributes> attributes;
+
+  static uint64_t ChildKey(uint32_t parent, uint32_t name) { return (static_cast<uint64_t>(parent) << 32) | name; }
+
+  // The node of a key path ("A/B/C/"); false when the document has no such path.
+  bool Find(const std::wstring& keyPath, uint32_t* node) const {
+    if (keyPath.empty()) return false;
+    uint32_t current = 0;
+    std::wstring name;
+    for (size_t start = 0; start < keyPath.size();) {
+      size_t slash = keyPath.find(L'/', start);
+      if (slash == std::wstring::npos) return false;
+      name.assign(keyPath, start, slash - start);
+      auto n = names.find(name);
+      if (n == names.end()) return false;
+      auto child = children.find(ChildKey(current, n->second));
+      if (child == children.end()) return false;
+      current = child->second;
+      start = slash + 1;
+    }
+    *node = current;
+    return true;
+  }
 };
 
 namespace {
 
 class IndexBuilder : public platform::XmlVisitor {
  public:
-  explicit IndexBuilder(XmlConfigReader::Index* index) : index_(index) {}
+  explicit IndexBuilder(XmlConfigReader::Index* index) : index_(index) { stack_.push_back(0); }
 
   void OnElementStart(const std::wstring& name) override {
-    lengths_.push_back(path_.size());
-    path_ += name;
-    path_ += L'/';
-    auto inserted = index_->firstAttributes.try_emplace(path_);
-    attributes_ = inserted.second ? &inserted.first->second : nullptr;
+    auto interned = index_->names.try_emplace(name, static_cast<uint32_t>(index_->names.size())).first;
+    auto inserted = index_->children.try_emplace(XmlConfigReader::Index::ChildKey(stack_.back(), interned->second),
+                                                 static_cast<uint32_t>(index_->nodes.size()));
+    if (inserted.second) index_->nodes.emplace_back();
+    stack_.push_back(inserted.first->second);
+    // Only the first element of a path contributes its attributes.
+    collecting_ = inserted.second;
   }
 
   void OnAttribute(const std::wstring& name, const std::wstring& value) override {
-    if (attributes_) attributes_->emplace_back(name, value);
+    if (!collecting_) return;
+    XmlConfigReader::Index::Node& node = index_->nodes[stack_.back()];
+    if (node.attributes < 0) {
+      node.attributes = static_cast<int32_t>(index_->attributes.size());
+      index_->attributes.emplace_back();
+    }
+    index_->attributes[node.attributes].emplace_back(name, value);
   }
 
   // Elements of one path never nest, so the first text met for a path is the
   // direct text of the first element of that path that has any.
   void OnText(const std::wstring& text) override {
-    attributes_ = nullptr;
-    if (!lengths_.empty()) index_->firstText.try_emplace(path_, text);
+    collecting_ = false;
+    if (stack_.size() < 2) return;
+    XmlConfigReader::Index::Node& node = index_->nodes[stack_.back()];
+    if (node.text >= 0) return;
+    node.text = static_cast<int32_t>(index_->texts.size());
+    index_->texts.push_back(text);
   }
 
   void OnElementEnd() override {
-    attributes_ = nullptr;
-    if (lengths_.empty()) return;
-    path_.resize(lengths_.back());
-    lengths_.pop_back();
+    collecting_ = false;
+    if (stack_.size() > 1) stack_.pop_back();
   }
 
  private:
   XmlConfigReader::Index* index_;
-  std::wstring path_;
-  std::vector<size_t> lengths_;
-  Attributes* attributes_ = nullptr;
+  std::vector<uint32_t> stack_;
+  bool collecting_ = false;
 };
 
 }  // namespace
@@ -78,10 +119,10 @@ std::wstring XmlConfigReader::GetString(const std::wstring& keyPath, const std::
   int32_t state = kXmlDomFailure;
   std::wstring value;
   if (index_) {
-    auto it = index_->firstText.find(keyPath);
-    if (it != index_->firstText.end()) {
+    uint32_t node = 0;
+    if (index_->Find(keyPath, &node) && index_->nodes[node].text >= 0) {
       state = kXmlFound;
-      value = it->second;
+      value = index_->texts[index_->nodes[node].text];
     } else {
       state = index_->walkFailed ? kXmlDomFailure : kXmlNotFound;
     }
@@ -110,13 +151,16 @@ std::wstring XmlConfigReader::GetAttribute(const std::wstring& keyPath, const st
   int32_t state = kXmlDomFailure;
   std::wstring value;
   if (index_) {
-    auto it = index_->firstAttributes.find(keyPath);
-    if (it != index_->firstAttributes.end()) {
+    uint32_t node = 0;
+    if (index_->Find(keyPath, &node)) {
       state = kXmlFound;
-      for (const auto& attribute : it->second) {
-        if (attribute.first == name) {
-          value = attribute.second;
-          break;
+      int32_t list = index_->nodes[node].attributes;
+      if (list >= 0) {
+        for (const auto& attribute : index_->attributes[list]) {
+          if (attribute.first == name) {
+            value = attribute.second;
+            break;
+          }
         }
       }
     } else {
@@ -129,19 +173,21 @@ std::wstring XmlConfigReader::GetAttribute(const std::wstring& keyPath, const st
 
 int64_t XmlConfigReader::HighestIndexedChild(const std::wstring& parentPath, const std::wstring& prefix) const {
   if (!index_) return -1;
-  const std::wstring head = parentPath + prefix;
+  uint32_t parent = 0;
+  if (!parentPath.empty() && !index_->Find(parentPath, &parent)) return -1;
   int64_t highest = -1;
-  for (const auto& entry : index_->firstAttributes) {
-    const std::wstring& path = entry.first;
-    if (path.size() <= head.size() + 1 || path.compare(0, head.size(), head) != 0) continue;
-    size_t i = head.size();
+  // The distinct element names are few; each that reads prefix + digits is
+  // looked up as a child of the parent.
+  for (const auto& entry : index_->names) {
+    const std::wstring& name = entry.first;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    size_t i = prefix.size();
     int64_t value = 0;
-    bool digits = false;
-    for (; i < path.size() && path[i] >= L'0' && path[i] <= L'9'; ++i) {
-      digits = true;
-      if (value < (int64_t{1} << 40)) value = value * 10 + (path[i] - L'0');
+    for (; i < name.size() && name[i] >= L'0' && name[i] <= L'9'; ++i) {
+      if (value < (int64_t{1} << 40)) value = value * 10 + (name[i] - L'0');
     }
-    if (digits && i + 1 == path.size() && path[i] == L'/' && value > highest) highest = value;
+    if (i != name.size() || value <= highest) continue;
+    if (index_->children.count(Index::ChildKey(parent, entry.second))) highest = value;
   }
   return highest;
 }

@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LauncherContext;
+
+// The server's list of packages (DownloadConfig.xml), as file name on the
+// servers and in the work folder.
+extern const wchar_t kDownloadConfigFileName[];
+
+// One package of the download configuration, in the order of the file's keys.
+struct PackageEntry {
+  std::wstring PackageDownloadURL;
+  std::wstring PackageVersion;   // required
+  std::wstring PackageName;      // required
+  std::wstring SaveFilePath;     // with path macros; empty: work folder + PackageFileName
+  std::wstring ExecCommand;      // with path macros; for ExecType 2
+  std::wstring PackageHash;      // required; MD5 as hex text, "0" for no check
+  std::wstring PackageFileName;  // required
+  int32_t ExecType = 1;          // 1 installer package, 2 run ExecCommand, else download only
+  int32_t ErrorSkip = 0;
+  int32_t ExecSuccessCode = 0;
+  int32_t Architecture = 0;      // 0 32-bit Windows, 1 64-bit Windows, 99 any
+  uint32_t PackageFileSize = 0;  // in KB, the total of the download progress
+  int32_t ProductType = 1;       // 99 and 97: any edition (with Architecture 99)
+  int32_t TargetOS = 0;          // 0 any, else the OsCode that must match
+  int32_t IsManual = 0;
+  int32_t ManualType = 99;
+  bool Verified = false;         // downloaded and its hash accepted
+  int32_t LauncherVersion = 130;
+};
+
+// Reads the download configuration at context.DownloadConfigPath and appends
+// its packages to *packages in file order. False when the file is missing or
+// malformed, its count or a package cannot be read, or a required value is
+// empty; the packages read before such a failure stay appended.
+bool ParseDownloadConfig(const LauncherContext& context, std::vector<PackageEntry>* packages);

@@ -1,0 +1,230 @@
+#include "net/package_download.h"
+
+#include <initializer_list>
+#include <memory>
+
+#include "app/debug_log.h"
+#include "app/launcher_context.h"
+#include "app/paths.h"
+#include "app/text.h"
+#include "config/launch_settings.h"
+#include "env/os_detection.h"
+#include "net/http_downloader.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/md5.h"
+
+const wchar_t kRetryMarkerFileName[] = L"$retry$.dat";
+
+namespace {
+
+constexpr size_t kHashBlockSize = 64000;
+
+// Error entries of one failure all carry the error that caused it, even if
+// writing the first entry changes the last error.
+void LogErrors(std::initializer_list<std::wstring> lines) {
+  uint32_t error = platform::LastError();
+  for (const std::wstring& line : lines) {
+    platform::SetLastError(error);
+    Log().Error(line);
+  }
+  platform::SetLastError(error);
+}
+
+void LogInfos(std::initializer_list<std::wstring> lines) {
+  for (const std::wstring& line : lines) Log().Info(line);
+}
+
+std::wstring ServerFileUrl(const std::wstring& server, const std::wstring& fileName) {
+  std::wstring url = server;
+  if (url.empty() || url.back() != L'/') url.push_back(L'/');
+  return url + fileName;
+}
+
+std::wstring ToUpperAscii(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return text;
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring folder) {
+  while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  return folder;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The root of the drive the system folder lies on: "C:\" for
+// "C:\Windows\System32", "\\server\share\" for a network path. A path
+// without a drive (the simulated machine of the Linux build) takes the folder
+// that holds the Windows folder, which plays the part of the system drive
+// there, so that nothing lands outside the machine.
+std::wstring SystemDriveRoot() {
+  const std::wstring path = platform::GetSystemFolder();
+  const wchar_t separator = platform::PathSeparator();
+  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2) + separator;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    size_t server = path.find_first_of(L"\\/", 2);
+    if (server == std::wstring::npos) return path + separator;
+    size_t share = path.find_first_of(L"\\/", server + 1);
+    if (share == std::wstring::npos) return path + separator;
+    return path.substr(0, share + 1);
+  }
+  return ParentFolder(WithoutTrailingSeparator(platform::GetWindowsFolder()));
+}
+
+void ReplaceToken(std::wstring* text, const wchar_t* token, std::wstring (*value)()) {
+  if (text->find(token) == std::wstring::npos) return;
+  ReplaceAll(text, token, value());
+}
+
+std::wstring HexDigits(const uint8_t* bytes, size_t size) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring text;
+  text.reserve(size * 2);
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[bytes[i] >> 4]);
+    text.push_back(kDigits[bytes[i] & 0x0f]);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool FetchDownloadConfig(const LauncherContext& context) {
+  HttpDownloader downloader;
+  for (const std::wstring& server : context.Settings.DownloadServers) {
+    if (server.empty()) continue;
+    std::wstring url = ServerFileUrl(server, kDownloadConfigFileName);
+    if (downloader.DownloadFile(0, context.DownloadConfigPath, url, nullptr, 0, 0)) {
+      LogInfos({L"設定ファイル(DLConfig)のダウンロードに成功しました。", url, context.DownloadConfigPath});
+      return true;
+    }
+    LogErrors({L"設定ファイル(DLConfig)のダウンロードに失敗しました。", url, context.DownloadConfigPath});
+  }
+  return false;
+}
+
+bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& settings) {
+  bool editionMatches = package.ProductType == settings.ProductType;
+  if (package.Architecture == 99) {
+    if (!(package.ProductType == 99 || package.ProductType == 97 || editionMatches)) return false;
+  } else {
+    int32_t architecture = IsWindows64Bit() ? 1 : 0;
+    if (package.Architecture != architecture || !editionMatches) return false;
+  }
+  if (package.TargetOS != 0 && package.TargetOS != GetOsCode()) return false;
+  // Manual packages are never downloaded by the launcher.
+  if (package.IsManual != 0) return false;
+  return package.LauncherVersion == 130 || package.LauncherVersion == 131;
+}
+
+bool CheckServers(const LauncherContext& context) {
+  HttpDownloader downloader;
+  for (const std::wstring& server : context.Settings.DownloadServers) {
+    if (server.empty()) continue;
+    std::wstring url = ServerFileUrl(server, kDownloadConfigFileName);
+    if (downloader.CheckConnection(url)) {
+      Log().Info(L"接続を確認しました。");
+      return true;
+    }
+    LogErrors({L"接続確認に失敗しました。", url});
+  }
+  return false;
+}
+
+bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
+                      DownloadNotifyTarget* notifyWindow, int32_t* errorCode, WaitClock& clock) {
+  *errorCode = kDownloadErrorStarted;
+  bool outcome = true;
+  Log().Info(L"パッケージのダウンロード（関数処理）を行います。");
+  HttpDownloader downloader;
+  const std::wstring marker = JoinPath(context.WorkFolder, kRetryMarkerFileName);
+  for (PackageEntry& package : *packages) {
+    if (!IsPackageApplicable(package, context.Settings)) {
+      LogInfos({L"以下のパッケージは、条件に一致しないためダウンロードされません。", package.PackageDownloadURL});
+      continue;
+    }
+    const std::wstring localPath = package.SaveFilePath.empty()
+                                       ? JoinPath(context.WorkFolder, package.PackageFileName)
+                                       : ExpandPathMacros(package.SaveFilePath);
+    const std::wstring& url = package.PackageDownloadURL;
+    LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
+
+    bool downloaded = false;
+    for (int attempt = 0; attempt < kPackageDownloadAttempts; ++attempt) {
+      if (downloader.DownloadFile(0, localPath, url, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize)) {
+        downloaded = true;
+        break;
+      }
+      LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
+      if (attempt + 1 < kPackageDownloadAttempts && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
+    }
+    if (!downloaded) {
+      *errorCode = kDownloadErrorPackageFailed;
+      outcome = false;
+      continue;
+    }
+    // After a failed package nothing is installed, so later files are only
+    // fetched, not checked.
+    if (!outcome) continue;
+    if (!VerifyPackageHash(localPath, package.PackageHash)) {
+      LogErrors({L"ハッシュデータに誤りがあります。", package.PackageHash});
+      *errorCode = kDownloadErrorHashMismatch;
+      return false;
+    }
+    Log().Info(L"ハッシュ解析処理を完了しました。");
+    package.Verified = true;
+  }
+  return outcome;
+}
+
+std::wstring ExpandPathMacros(const std::wstring& text) {
+  std::wstring result = text;
+  ReplaceToken(&result, L"*SYSTEM32*", [] { return WithoutTrailingSeparator(platform::GetSystemFolder()); });
+  ReplaceToken(&result, L"*USERTEMP*", [] { return platform::GetTempFolder(); });
+  ReplaceToken(&result, L"*CURRENTPATH*", [] { return ParentFolder(platform::GetModulePath()); });
+  ReplaceToken(&result, L"*SYSTEMDRIVE*", [] { return WithoutTrailingSeparator(platform::GetWindowsFolder()); });
+  ReplaceToken(&result, L"*WINDIR*", SystemDriveRoot);
+  ReplaceToken(&result, L"*DISKTOP*", [] { return EnsureTrailingSeparator(platform::GetDesktopFolder()); });
+  return result;
+}
+
+bool ComputeFileMd5(const std::wstring& path, std::wstring* digest) {
+  digest->clear();
+  platform::File file;
+  if (!file.Open(path, platform::File::Mode::Read)) return false;
+  platform::Md5Hash hash;
+  if (!hash.Begin()) return false;
+  std::unique_ptr<char[]> block(new char[kHashBlockSize]);
+  for (;;) {
+    size_t read = 0;
+    if (!file.Read(block.get(), kHashBlockSize, &read)) return false;
+    if (read == 0) break;
+    if (!hash.Update(block.get(), read)) return false;
+  }
+  uint8_t bytes[platform::kMd5DigestSize];
+  if (!hash.Finish(bytes)) return false;
+  *digest = HexDigits(bytes, sizeof(bytes));
+  return true;
+}
+
+bool VerifyPackageHash(const std::wstring& localPath, const std::wstring& packageHash) {
+  if (packageHash == L"0") {
+    Log().Info(L"ハッシュを確認しません。");
+    return true;
+  }
+  std::wstring digest;
+  if (!ComputeFileMd5(localPath, &digest)) return false;
+  if (digest.empty()) {
+    Log().Error(L"ハッシュの取得に失敗しました。");
+    return false;
+  }
+  LogInfos({L"ダウンロードしたファイルのハッシュ値", ToUpperAscii(digest), L"設定ファイルのハッシュ値",
+            ToUpperAscii(packageHash)});
+  // The XML parser hands a hash split over two lines back with a bare line
+  // feed, so every line break is removed, not only CR LF pairs.
+  return ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
+}

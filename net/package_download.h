@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/download_config.h"
+#include "net/download_notify.h"
+#include "net/wait_clock.h"
+
+struct LaunchSettings;
+struct LauncherContext;
+
+// Download error codes that the install thread turns into its result.
+constexpr int32_t kDownloadErrorStarted = 2;
+constexpr int32_t kDownloadErrorPackageFailed = 6;
+constexpr int32_t kDownloadErrorHashMismatch = 9;
+
+// A file in the work folder whose presence makes a failed package download
+// wait before the next attempt.
+extern const wchar_t kRetryMarkerFileName[];
+constexpr uint32_t kRetryWaitMs = 60000;
+constexpr int kPackageDownloadAttempts = 3;
+
+// Downloads DownloadConfig.xml from the first download server that delivers
+// it into context.DownloadConfigPath. False when no server did.
+bool FetchDownloadConfig(const LauncherContext& context);
+
+// True when the package is meant for this machine and this edition: its
+// architecture and edition, operating system, manual flag and launcher
+// generation all match.
+bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& settings);
+
+// True when one of the download servers answered the probe.
+bool CheckServers(const LauncherContext& context);
+
+// Downloads every applicable package to its local path and checks its MD5
+// digest, marking the accepted ones Verified. *errorCode is 2 while running,
+// 6 when a package could not be downloaded in three attempts (the others are
+// still downloaded but no longer verified), 9 on a hash mismatch (which stops
+// at once). Progress goes to notifyWindow (may be null); the waits between
+// attempts go through clock.
+bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
+                      DownloadNotifyTarget* notifyWindow, int32_t* errorCode,
+                      WaitClock& clock = SystemWaitClock());
+
+// Replaces the path macros (*SYSTEM32*, *USERTEMP*, *CURRENTPATH*,
+// *SYSTEMDRIVE*, *WINDIR*, *DISKTOP*) of a SaveFilePath or ExecCommand.
+std::wstring ExpandPathMacros(const std::wstring& text);
+
+// True when the file's MD5 digest equals packageHash (case and line breaks
+// ignored), or when packageHash is "0".
+bool VerifyPackageHash(const std::wstring& localPath, const std::wstring& packageHash);
+
+// The file's MD5 digest as 32 lower-case hexadecimal digits; false when the
+// file cannot be read or the cryptographic service fails.
+bool ComputeFileMd5(const std::wstring& path, std::wstring* digest);

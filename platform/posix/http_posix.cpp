@@ -1,0 +1,394 @@
+// HTTP through libcurl. libcurl pushes the body into a callback; the launcher
+// pulls it piece by piece, so the transfer runs on a multi handle that is
+// driven only while the reader wants bytes, and is paused while a small
+// buffer is full. libcurl honours http_proxy, https_proxy and no_proxy: the
+// Linux counterpart of the system's pre-configured Internet settings.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/http.h"
+#include "platform/utf.h"
+
+namespace platform {
+
+namespace {
+
+// Enough to keep the socket busy while the reader drains in small pieces.
+constexpr size_t kBufferHighWater = 256 * 1024;
+constexpr long kTransportBuffer = 64 * 1024;
+constexpr long kMaxRedirects = 10;
+
+uint64_t NowMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+bool GlobalInit() {
+  static std::once_flag once;
+  static CURLcode result = CURLE_FAILED_INIT;
+  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return result == CURLE_OK;
+}
+
+uint32_t MapCurlError(CURLcode code) {
+  switch (code) {
+    case CURLE_OK: return kErrorSuccess;
+    case CURLE_UNSUPPORTED_PROTOCOL: return kErrorInternetUnrecognizedScheme;
+    case CURLE_URL_MALFORMAT: return kErrorInternetInvalidUrl;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST: return kErrorInternetNameNotResolved;
+    case CURLE_COULDNT_CONNECT: return kErrorInternetCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT: return kErrorInternetTimeout;
+    case CURLE_PARTIAL_FILE: return kErrorInternetConnectionAborted;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR: return kErrorInternetConnectionReset;
+    case CURLE_GOT_NOTHING:
+    case CURLE_WEIRD_SERVER_REPLY: return kErrorHttpInvalidServerResponse;
+    case CURLE_TOO_MANY_REDIRECTS: return kErrorHttpRedirectFailed;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE: return kErrorInternetSecureFailure;
+    case CURLE_OUT_OF_MEMORY: return kErrorNotEnoughMemory;
+    case CURLE_WRITE_ERROR: return kErrorWriteFault;
+    default: return kErrorInternetInternalError;
+  }
+}
+
+bool StartsWithNoCase(const char* data, size_t size, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  if (size < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char c = data[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool IsFollowedRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+struct HttpRequest::Impl {
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;
+  curl_slist* headers = nullptr;
+  std::string url;
+  std::string agent;
+  uint32_t timeoutMs = 0;
+
+  // Transfer state, reset for every connect attempt.
+  bool attached = false;
+  bool connected = false;
+  bool headersDone = false;
+  bool finished = false;
+  CURLcode result = CURLE_OK;
+  bool paused = false;
+  uint64_t lastActivity = 0;
+
+  // The response head being read, and the final one.
+  bool blockHasLocation = false;
+  bool blockHasLength = false;
+  bool blockChunked = false;
+  uint64_t blockLength = 0;
+  uint32_t status = 0;
+  bool hasLength = false;
+  uint64_t length = 0;
+
+  std::string buffer;
+  size_t bufferPos = 0;
+
+  ~Impl() { Release(); }
+
+  void Release() {
+    if (easy && multi && attached) curl_multi_remove_handle(multi, easy);
+    attached = false;
+    if (easy) curl_easy_cleanup(easy);
+    if (multi) curl_multi_cleanup(multi);
+    if (headers) curl_slist_free_all(headers);
+    easy = nullptr;
+    multi = nullptr;
+    headers = nullptr;
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    Impl* self = static_cast<Impl*>(user);
+    size_t bytes = size * count;
+    self->lastActivity = NowMs();
+    if (StartsWithNoCase(data, bytes, "http/")) {
+      self->blockHasLocation = false;
+      self->blockHasLength = false;
+      self->blockChunked = false;
+      self->blockLength = 0;
+    } else if (StartsWithNoCase(data, bytes, "location:")) {
+      self->blockHasLocation = true;
+    } else if (StartsWithNoCase(data, bytes, "content-length:")) {
+      std::string value(data + 15, bytes - 15);
+      char* end = nullptr;
+      unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+      if (end != value.c_str()) {
+        self->blockHasLength = true;
+        self->blockLength = n;
+      }
+    } else if (StartsWithNoCase(data, bytes, "transfer-encoding:")) {
+      std::string value(data + 18, bytes - 18);
+      for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (value.find("chunked") != std::string::npos) self->blockChunked = true;
+    } else if ((bytes == 2 && data[0] == '\r' && data[1] == '\n') || (bytes == 1 && data[0] == '\n')) {
+      // The end of one response head: the final one unless the transport
+      // goes on (an interim answer, or a redirect it follows).
+      long code = 0;
+      curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &code);
+      if (code >= 100 && code < 200) return bytes;
+      if (IsFollowedRedirect(code) && self->blockHasLocation) return bytes;
+      self->headersDone = true;
+      self->status = static_cast<uint32_t>(code);
+      self->hasLength = self->blockHasLength && !self->blockChunked;
+      self->length = self->blockLength;
+    }
+    return bytes;
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    Impl* self = static_cast<Impl*>(user);
+    size_t bytes = size * count;
+    self->lastActivity = NowMs();
+    self->headersDone = true;
+    if (self->bufferPos == self->buffer.size()) {
+      self->buffer.clear();
+      self->bufferPos = 0;
+    }
+    if (self->buffer.size() - self->bufferPos >= kBufferHighWater) {
+      // The reader is behind; libcurl hands the same bytes again after the pause.
+      self->paused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    if (self->bufferPos > 0 && self->buffer.size() + bytes > self->buffer.capacity()) {
+      self->buffer.erase(0, self->bufferPos);
+      self->bufferPos = 0;
+    }
+    self->buffer.append(data, bytes);
+    return bytes;
+  }
+
+  static int OnConnected(void* user, char*, char*, int, int) {
+    Impl* self = static_cast<Impl*>(user);
+    self->connected = true;
+    self->lastActivity = NowMs();
+    return CURL_PREREQFUNC_OK;
+  }
+
+  bool Setup(const HttpRequestOptions& options) {
+    easy = curl_easy_init();
+    multi = curl_multi_init();
+    if (!easy || !multi) {
+      SetLastError(kErrorNotEnoughMemory);
+      return false;
+    }
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kTransportBuffer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    if (options.reload) {
+      // Fetch from the origin: ask caches on the way for a fresh answer.
+      headers = curl_slist_append(headers, "Cache-Control: no-cache");
+      headers = curl_slist_append(headers, "Pragma: no-cache");
+      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    }
+    return true;
+  }
+
+  bool Attach() {
+    connected = false;
+    headersDone = false;
+    finished = false;
+    result = CURLE_OK;
+    paused = false;
+    status = 0;
+    hasLength = false;
+    buffer.clear();
+    bufferPos = 0;
+    lastActivity = NowMs();
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+      SetLastError(kErrorInternetInternalError);
+      return false;
+    }
+    attached = true;
+    return true;
+  }
+
+  void Detach() {
+    if (attached) curl_multi_remove_handle(multi, easy);
+    attached = false;
+  }
+
+  // Drives the transfer once, waiting at most until the receive timeout.
+  // False (with the last error) when the transfer failed or timed out.
+  bool Pump() {
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      SetLastError(kErrorInternetInternalError);
+      return false;
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+        finished = true;
+        result = message->data.result;
+      }
+    }
+    if (finished || paused || bufferPos < buffer.size()) return true;
+    // Once connected, the receive timeout applies to every wait for the
+    // server; before that, the transport's connect timeout governs.
+    uint64_t now = NowMs();
+    int waitMs = 1000;
+    if (connected) {
+      uint64_t idle = now - lastActivity;
+      if (idle >= timeoutMs) {
+        result = CURLE_OPERATION_TIMEDOUT;
+        SetLastError(kErrorInternetTimeout);
+        return false;
+      }
+      waitMs = static_cast<int>(std::min<uint64_t>(timeoutMs - idle, 1000));
+    }
+    if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
+      SetLastError(kErrorInternetInternalError);
+      return false;
+    }
+    return true;
+  }
+
+  void Resume() {
+    if (!paused) return;
+    paused = false;
+    // May hand the held bytes to OnBody at once, which may pause again.
+    curl_easy_pause(easy, CURLPAUSE_CONT);
+  }
+};
+
+HttpRequest::HttpRequest() = default;
+HttpRequest::~HttpRequest() { Close(); }
+
+bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& options) {
+  Close();
+  if (!GlobalInit()) {
+    SetLastError(kErrorInternetInternalError);
+    return false;
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->url = WideToUtf8(url);
+  impl->agent = WideToUtf8(options.userAgent);
+  impl->timeoutMs = options.timeoutMs;
+  if (!impl->Setup(options)) return false;
+
+  uint32_t attempts = std::max<uint32_t>(options.connectRetries, 1);
+  for (uint32_t attempt = 0; attempt < attempts; ++attempt) {
+    if (!impl->Attach()) return false;
+    bool ok = true;
+    while (!impl->headersDone && !impl->finished) {
+      if (!impl->Pump()) {
+        ok = false;
+        break;
+      }
+    }
+    if (ok && impl->headersDone) {
+      impl_ = std::move(impl);
+      return true;
+    }
+    if (ok && impl->finished && impl->result == CURLE_OK) {
+      // Finished without a head that ended the usual way: take what the
+      // transport reports.
+      long code = 0;
+      curl_easy_getinfo(impl->easy, CURLINFO_RESPONSE_CODE, &code);
+      impl->status = static_cast<uint32_t>(code);
+      impl->headersDone = true;
+      impl_ = std::move(impl);
+      return true;
+    }
+    CURLcode result = impl->result;
+    bool connectFailed = !impl->connected &&
+                         (result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT);
+    impl->Detach();
+    SetLastError(MapCurlError(result == CURLE_OK ? CURLE_OPERATION_TIMEDOUT : result));
+    if (!connectFailed) return false;
+  }
+  return false;
+}
+
+bool HttpRequest::StatusCode(uint32_t* status) const {
+  if (!impl_ || !impl_->headersDone) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  *status = impl_->status;
+  return true;
+}
+
+bool HttpRequest::ContentLength(uint64_t* length) const {
+  if (!impl_ || !impl_->hasLength) {
+    SetLastError(kErrorHttpHeaderNotFound);
+    return false;
+  }
+  *length = impl_->length;
+  return true;
+}
+
+bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
+  *read = 0;
+  if (!impl_) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  Impl& impl = *impl_;
+  for (;;) {
+    size_t available = impl.buffer.size() - impl.bufferPos;
+    if (available > 0) {
+      size_t n = std::min(available, size);
+      std::memcpy(buffer, impl.buffer.data() + impl.bufferPos, n);
+      impl.bufferPos += n;
+      *read = n;
+      return true;
+    }
+    if (impl.paused) {
+      impl.Resume();
+      continue;
+    }
+    if (impl.finished) {
+      if (impl.result != CURLE_OK) {
+        SetLastError(MapCurlError(impl.result));
+        return false;
+      }
+      return true;
+    }
+    if (size == 0) return true;
+    if (!impl.Pump()) return false;
+  }
+}
+
+void HttpRequest::Close() { impl_.reset(); }
+
+}  // namespace platform

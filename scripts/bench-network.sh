@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Benchmark of the launcher's network side on loopback, run by hand (not in CI):
+#
+#   scripts/bench-network.sh [LINUX_BUILD_DIR]
+#
+# The build folder (default build/linux) must hold bin/dlserver and
+# bin/net_bench (cmake --build DIR --target dlserver net_bench). Prints, side
+# by side, what the launcher achieves against the plain tools:
+#
+#   download   256 MiB: HttpDownloader.DownloadFile against curl -o
+#              (throughput ratio, goal at least 0.9)
+#   md5        1 GiB: VerifyPackageHash against md5sum (goal at least 0.9)
+#   memory     peak resident memory while downloading and verifying 1 GiB
+#              (goal under 16 MiB)
+#   config     a 2,000-package DownloadConfig.xml: parse and all reads against
+#              the bare libxml2 parse (time ratio, goal at most 3)
+#
+# Each timing is the best of ROUNDS runs (default 5), the two sides taking
+# turns. The files go to BENCH_DIR, by default /dev/shm when it has room
+# (disk write-back would otherwise dominate both sides), else $TMPDIR or /tmp.
+set -euo pipefail
+
+here=$(cd "$(dirname -- "$0")/.." && pwd)
+build=${1:-$here/build/linux}
+rounds=${ROUNDS:-5}
+dlserver=$build/bin/dlserver
+net_bench=$build/bin/net_bench
+for tool in "$dlserver" "$net_bench" curl md5sum; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "bench-network: $tool not found; build the targets dlserver and net_bench first" >&2
+    exit 1
+  fi
+done
+
+if [ -z "${BENCH_DIR:-}" ]; then
+  if [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR==2 {print $4}')" -gt $((4 * 1024 * 1024)) ]; then
+    BENCH_DIR=/dev/shm
+  else
+    BENCH_DIR=${TMPDIR:-/tmp}
+  fi
+fi
+work=$(mktemp -d "$BENCH_DIR/tavo-bench.XXXXXX")
+server_pid=
+cleanup() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/root" "$work/out"
+echo "bench-network: preparing files in $work ..." >&2
+head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/root/f256.bin"
+head -c $((1024 * 1024 * 1024)) /dev/urandom >"$work/root/f1g.bin"
+hash1g=$(md5sum "$work/root/f1g.bin" | cut -d' ' -f1)
+
+# A download configuration with 2,000 packages, every key filled in.
+{
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<DownloadConfig>\n'
+  printf '  <PackageDownloadServerCount>2000</PackageDownloadServerCount>\n'
+  for ((i = 0; i < 2000; i++)); do
+    printf '  <Package%02d>\n' "$i"
+    printf '    <PackageDownloadURL>http://dl.example.com/tavo/pkg%d.msi</PackageDownloadURL>\n' "$i"
+    printf '    <PackageVersion>9.0.%d.1</PackageVersion><PackageName>TAVO package %d</PackageName>\n' "$i" "$i"
+    printf '    <SaveFilePath>*USERTEMP*pkg%d.msi</SaveFilePath><ExecCommand>"*USERTEMP*pkg%d.exe" /q</ExecCommand>\n' "$i" "$i"
+    printf '    <PackageHash>0123456789abcdef0123456789abcdef</PackageHash><PackageFileName>pkg%d.msi</PackageFileName>\n' "$i"
+    printf '    <ExecType>1</ExecType><ErrorSkip>0</ErrorSkip><ExecSuccessCode>0</ExecSuccessCode><Architecture>99</Architecture>\n'
+    printf '    <ProductType>99</ProductType><PackageFileSize>51200</PackageFileSize><TargetOS>0</TargetOS>\n'
+    printf '    <IsManual>0</IsManual><ManualType>99</ManualType><LauncherVersion>130</LauncherVersion>\n'
+    printf '  </Package%02d>\n' "$i"
+  done
+  printf '</DownloadConfig>\n'
+} >"$work/DownloadConfig.xml"
+
+"$dlserver" --root "$work/root" --port-file "$work/port" >/dev/null 2>&1 &
+server_pid=$!
+for _ in $(seq 1 500); do [ -s "$work/port" ] && break; sleep 0.01; done
+port=$(cat "$work/port")
+base=http://127.0.0.1:$port
+
+now() { date +%s.%N; }
+# Runs a command and prints its wall time in seconds.
+timed() {
+  local start end
+  start=$(now)
+  "$@" >/dev/null
+  end=$(now)
+  awk -v a="$end" -v b="$start" 'BEGIN { printf "%.3f", a - b }'
+}
+min() { if [ -z "$1" ]; then echo "$2"; else awk -v a="$1" -v b="$2" 'BEGIN { print (b < a) ? b : a }'; fi; }
+
+echo "bench-network: downloading 256 MiB, $rounds rounds ..." >&2
+curl_best= ours_best=
+for ((r = 0; r < rounds; r++)); do
+  rm -f "$work/out/"*
+  curl_best=$(min "$curl_best" "$(timed curl -s -f -o "$work/out/curl.bin" "$base/f256.bin")")
+  rm -f "$work/out/"*
+  ours_best=$(min "$ours_best" "$(timed "$net_bench" download "$base/f256.bin" "$work/out/ours.bin")")
+done
+cmp -s "$work/out/ours.bin" "$work/root/f256.bin" || { echo "bench-network: downloaded file differs" >&2; exit 1; }
+rm -f "$work/out/"*
+
+echo "bench-network: hashing 1 GiB, $rounds rounds ..." >&2
+md5sum_best= verify_best=
+for ((r = 0; r < rounds; r++)); do
+  md5sum_best=$(min "$md5sum_best" "$(timed md5sum "$work/root/f1g.bin")")
+  verify_best=$(min "$verify_best" "$(timed "$net_bench" md5 "$work/root/f1g.bin" "$hash1g")")
+done
+
+echo "bench-network: downloading and verifying 1 GiB ..." >&2
+fetch=$("$net_bench" fetch-verify "$base/f1g.bin" "$work/out/f1g.bin" "$hash1g")
+case $fetch in ok=1*) ;; *) echo "bench-network: fetch-verify failed: $fetch" >&2; exit 1 ;; esac
+peak_kib=${fetch##*peak_rss_kib=}
+rm -f "$work/out/"*
+
+echo "bench-network: reading the 2,000-package configuration ..." >&2
+config=$("$net_bench" config "$work/DownloadConfig.xml" 50)
+bare=$("$net_bench" xmlparse "$work/DownloadConfig.xml" 50)
+config_s=$(echo "$config" | sed 's/.*seconds=\([0-9.]*\).*/\1/')
+bare_s=$(echo "$bare" | sed 's/.*seconds=\([0-9.]*\).*/\1/')
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+mib() { awk -v a="$1" 'BEGIN { printf "%.1f", a / 1024 }'; }
+mbps() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", a / b }'; }
+
+printf '\n%-10s %-44s %-30s %-8s %s\n' "measure" "launcher" "reference" "ratio" "goal"
+printf '%-10s %-44s %-30s %-8s %s\n' "download" \
+  "HttpDownloader ${ours_best}s ($(mbps 256 "$ours_best") MiB/s)" "curl -o ${curl_best}s ($(mbps 256 "$curl_best") MiB/s)" \
+  "$(ratio "$curl_best" "$ours_best")" ">= 0.9 (throughput)"
+printf '%-10s %-44s %-30s %-8s %s\n' "md5" \
+  "VerifyPackageHash ${verify_best}s" "md5sum ${md5sum_best}s" \
+  "$(ratio "$md5sum_best" "$verify_best")" ">= 0.9 (speed)"
+printf '%-10s %-44s %-30s %-8s %s\n' "memory" \
+  "download+verify 1 GiB: $(mib "$peak_kib") MiB peak RSS" "-" "-" "< 16 MiB"
+printf '%-10s %-44s %-30s %-8s %s\n' "config" \
+  "parse+reads ${config_s}s" "libxml2 parse ${bare_s}s" \
+  "$(ratio "$config_s" "$bare_s")" "<= 3 (time)"

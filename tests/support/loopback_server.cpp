@@ -1,0 +1,133 @@
+#include "tests/support/loopback_server.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "app/paths.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/utf.h"
+
+namespace tavo_test {
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::wstring NativeRelative(const std::string& path) {
+  std::wstring relative = platform::Utf8ToWide(path);
+  while (!relative.empty() && relative[0] == L'/') relative.erase(0, 1);
+  for (wchar_t& c : relative) {
+    if (c == L'/') c = platform::PathSeparator();
+  }
+  return relative;
+}
+
+std::vector<std::string> Split(const std::string& line, char separator) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, separator)) fields.push_back(field);
+  if (!line.empty() && line.back() == separator) fields.push_back("");
+  return fields;
+}
+
+}  // namespace
+
+std::wstring HostPathToNative(const std::string& hostPath) {
+  std::wstring path = platform::Utf8ToWide(hostPath);
+  if (platform::PathSeparator() == L'\\' && !path.empty() && path[0] == L'/') {
+    for (wchar_t& c : path) {
+      if (c == L'/') c = L'\\';
+    }
+    path = L"Z:" + path;
+  }
+  return path;
+}
+
+LoopbackServer::LoopbackServer() = default;
+
+LoopbackServer::~LoopbackServer() { Kill(); }
+
+bool LoopbackServer::Start(std::string* error) {
+  if (started()) return true;
+  const std::string port = Env("TAVO_DLSERVER_PORT");
+  if (port.empty()) return Spawn(error);
+
+  root_ = EnsureTrailingSeparator(HostPathToNative(Env("TAVO_DLSERVER_ROOT")));
+  rulesPath_ = HostPathToNative(Env("TAVO_DLSERVER_RULES"));
+  logPath_ = HostPathToNative(Env("TAVO_DLSERVER_LOG"));
+  int number = std::atoi(port.c_str());
+  if (number <= 0 || number > 65535 || root_.empty() || rulesPath_.empty() || logPath_.empty()) {
+    *error = "TAVO_DLSERVER_PORT is set, but TAVO_DLSERVER_ROOT, _RULES or _LOG is missing or wrong";
+    return false;
+  }
+  if (!ClearRules() || !ClearRequests()) {
+    *error = "cannot write the rules file or the request log of the attached server";
+    return false;
+  }
+  port_ = static_cast<uint16_t>(number);
+  return true;
+}
+
+std::wstring LoopbackServer::Url(const std::string& path) const {
+  return L"http://127.0.0.1:" + std::to_wstring(port_) + platform::Utf8ToWide(path);
+}
+
+std::wstring LoopbackServer::BaseUrl() const { return Url("/"); }
+
+std::wstring LoopbackServer::LocalPath(const std::string& path) const { return root_ + NativeRelative(path); }
+
+bool LoopbackServer::WriteFile(const std::string& path, const std::string& bytes) {
+  std::wstring relative = NativeRelative(path);
+  // Create the folders on the way.
+  for (size_t at = relative.find(platform::PathSeparator()); at != std::wstring::npos;
+       at = relative.find(platform::PathSeparator(), at + 1)) {
+    platform::CreateFolder(root_ + relative.substr(0, at));
+  }
+  return WriteBytes(root_ + relative, bytes);
+}
+
+bool LoopbackServer::SetRule(const std::string& path, const std::string& options) {
+  rules_[path] = options;
+  return WriteRules();
+}
+
+bool LoopbackServer::ClearRules() {
+  rules_.clear();
+  return WriteRules();
+}
+
+bool LoopbackServer::WriteRules() {
+  std::string text;
+  for (const auto& rule : rules_) text += rule.first + " " + rule.second + "\n";
+  return WriteBytes(rulesPath_, text);
+}
+
+std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
+  std::vector<Request> requests;
+  std::istringstream in(ReadBytes(logPath_));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> fields = Split(line, '\t');
+    fields.resize(5);
+    requests.push_back(Request{fields[0], fields[1], fields[2], fields[3], fields[4]});
+  }
+  return requests;
+}
+
+std::vector<LoopbackServer::Request> LoopbackServer::RequestsFor(const std::string& path) const {
+  std::vector<Request> matching;
+  for (const Request& request : Requests()) {
+    if (request.path == path) matching.push_back(request);
+  }
+  return matching;
+}
+
+bool LoopbackServer::ClearRequests() { return WriteBytes(logPath_, ""); }
+
+}  // namespace tavo_test

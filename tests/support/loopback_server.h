@@ -1,0 +1,91 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace tavo_test {
+
+// The loopback download server (tools/dlserver) for tests that download.
+//
+// In the Linux build each fixture starts its own server as a child process on
+// a free port of 127.0.0.1 and ends it when destroyed. The server binary is
+// the one built beside the tests, or the one TAVO_DLSERVER names.
+//
+// A program that cannot start a Linux process (the Windows tests under Wine)
+// attaches instead to a server that its runner started, described by
+//   TAVO_DLSERVER_PORT   the port on 127.0.0.1
+//   TAVO_DLSERVER_ROOT   the served folder
+//   TAVO_DLSERVER_RULES  the rules file the server reads for every request
+//   TAVO_DLSERVER_LOG    the server's request log
+// (host paths; under Wine they are reached through drive Z:). The runner is
+// tests/support/with-dlserver.sh. An attached fixture empties the rules and
+// the request log when it starts.
+class LoopbackServer {
+ public:
+  struct Request {
+    std::string method;
+    std::string path;
+    std::string userAgent;
+    std::string cacheControl;
+    std::string pragma;
+  };
+
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  // Starts (or attaches to) the server; false with a reason in *error.
+  bool Start(std::string* error);
+  bool started() const { return port_ != 0; }
+
+  uint16_t port() const { return port_; }
+  // "http://127.0.0.1:<port>" followed by path ("/a.bin").
+  std::wstring Url(const std::string& path) const;
+  // "http://127.0.0.1:<port>/", a download server base address.
+  std::wstring BaseUrl() const;
+
+  // Puts a file into the served folder; path like "/pkg/a.bin".
+  bool WriteFile(const std::string& path, const std::string& bytes);
+  // The native local path of a served file.
+  std::wstring LocalPath(const std::string& path) const;
+
+  // Per-path behaviour, in the server's rule syntax ("status=404",
+  // "stall-after=2048 stall-ms=5000", ...); see tools/dlserver/dlserver.cpp.
+  bool SetRule(const std::string& path, const std::string& options);
+  bool ClearRules();
+
+  // The requests the server has seen since it started or since ClearRequests.
+  std::vector<Request> Requests() const;
+  // The requests for one path.
+  std::vector<Request> RequestsFor(const std::string& path) const;
+  bool ClearRequests();
+
+ private:
+  bool WriteRules();
+  // Starts the server binary as a child process (Linux build only).
+  bool Spawn(std::string* error);
+  void Kill();
+
+  std::unique_ptr<TempDir> dir_;
+  std::wstring root_;
+  std::wstring rulesPath_;
+  std::wstring logPath_;
+  std::wstring portPath_;
+  std::map<std::string, std::string> rules_;
+  uint16_t port_ = 0;
+  long long child_ = 0;
+};
+
+// A port of 127.0.0.1 on which nothing listens (a server that is down).
+uint16_t UnusedLoopbackPort();
+
+// The native form of a host path handed in by the test runner: unchanged on
+// Linux, "Z:\..." under Wine.
+std::wstring HostPathToNative(const std::string& hostPath);
+
+}  // namespace tavo_test

@@ -1,0 +1,100 @@
+// Measures the network side of the launcher against plain tools; driven by
+// scripts/bench-network.sh, which prints the ratios.
+//
+//   net_bench download URL OUT            HttpDownloader::DownloadFile
+//   net_bench md5 FILE HASH               VerifyPackageHash
+//   net_bench fetch-verify URL OUT HASH   both, then the peak resident memory
+//   net_bench config FILE ROUNDS          ParseDownloadConfig (parse and all reads)
+//   net_bench xmlparse FILE ROUNDS        the bare libxml2 parse of the same file
+//
+// Each prints "seconds=<s>" (per round for the last two) and, for
+// fetch-verify, "peak_rss_kib=<n>" from the kernel's high-water mark.
+#include <libxml/parser.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/launcher_context.h"
+#include "config/download_config.h"
+#include "net/http_downloader.h"
+#include "net/package_download.h"
+#include "platform/utf.h"
+
+namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+long PeakRssKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, 6, "VmHWM:") == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+std::wstring W(const char* text) { return platform::Utf8ToWide(text); }
+
+int Usage() {
+  std::fprintf(stderr, "usage: net_bench download URL OUT | md5 FILE HASH | fetch-verify URL OUT HASH |\n"
+                       "                 config FILE ROUNDS | xmlparse FILE ROUNDS\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  const std::string command = argv[1];
+  if (command == "download" && argc == 4) {
+    double start = Now();
+    bool ok = HttpDownloader().DownloadFile(0, W(argv[3]), W(argv[2]), nullptr, 0, 0);
+    std::printf("ok=%d seconds=%.6f\n", ok, Now() - start);
+    return ok ? 0 : 1;
+  }
+  if (command == "md5" && argc == 4) {
+    double start = Now();
+    bool ok = VerifyPackageHash(W(argv[2]), W(argv[3]));
+    std::printf("ok=%d seconds=%.6f\n", ok, Now() - start);
+    return ok ? 0 : 1;
+  }
+  if (command == "fetch-verify" && argc == 5) {
+    double start = Now();
+    bool ok = HttpDownloader().DownloadFile(0, W(argv[3]), W(argv[2]), nullptr, 0, 0) &&
+              VerifyPackageHash(W(argv[3]), W(argv[4]));
+    std::printf("ok=%d seconds=%.6f peak_rss_kib=%ld\n", ok, Now() - start, PeakRssKib());
+    return ok ? 0 : 1;
+  }
+  if ((command == "config" || command == "xmlparse") && argc == 4) {
+    int rounds = std::atoi(argv[3]);
+    if (rounds <= 0) return Usage();
+    LauncherContext context;
+    context.DownloadConfigPath = W(argv[2]);
+    size_t packages = 0;
+    double best = 1e9;
+    for (int i = 0; i < rounds; ++i) {
+      double start = Now();
+      if (command == "config") {
+        std::vector<PackageEntry> entries;
+        if (!ParseDownloadConfig(context, &entries)) return 1;
+        packages = entries.size();
+      } else {
+        xmlDocPtr doc = xmlReadFile(argv[2], nullptr, XML_PARSE_NONET);
+        if (!doc) return 1;
+        xmlFreeDoc(doc);
+      }
+      double took = Now() - start;
+      if (took < best) best = took;
+    }
+    std::printf("ok=1 seconds=%.6f packages=%zu\n", best, packages);
+    return 0;
+  }
+  return Usage();
+}

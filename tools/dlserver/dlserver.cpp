@@ -1,0 +1,391 @@
+// dlserver: the loopback download server of the tests, the benchmark and the
+// demo. It serves the files of one folder over HTTP on 127.0.0.1 and can be
+// told, per request path, to misbehave the way real download servers do.
+//
+// Usage:
+//   dlserver --root DIR [--port N] [--port-file FILE] [--log FILE]
+//            [--rules FILE] [--rule "PATH OPTIONS"]...
+//
+//   --root DIR        folder whose files are served (GET and HEAD); a path
+//                     that names no file there answers 404
+//   --port N          port to listen on; 0 or missing picks a free port
+//   --port-file FILE  the chosen port is written there (atomically) once the
+//                     server accepts connections; the port is also printed on
+//                     standard output as "port=N"
+//   --log FILE        every request is appended as one line, written when the
+//                     request arrives (before any delay):
+//                       METHOD<TAB>PATH<TAB>User-Agent<TAB>Cache-Control<TAB>Pragma
+//                     so that a test can tell which requests were made
+//   --rules FILE      a rules file, read again for every request, so that a
+//                     running server can be re-configured by rewriting it
+//   --rule "PATH OPTIONS"
+//                     one rule on the command line (repeatable); the rules
+//                     file wins over the command line for the same path
+//
+// A rule is one line "PATH OPTION..." (blank lines and lines starting with
+// '#' are ignored). PATH is the request path as sent ("/pkg/a.msi"), or "*"
+// for every path without a rule of its own. OPTIONs are key=value words:
+//
+//   status=N          answer with status N; with a 2xx status (except 204)
+//                     the file is served as usual, otherwise the body is a
+//                     short text (none for 204 and 304)
+//   location=URL      a Location header (use it with status=301/302/307)
+//   delay-ms=N        wait N ms before answering at all (before the headers)
+//   announce=N        announce a Content-Length of N bytes whatever the file
+//                     holds; when N exceeds what is sent, the connection is
+//                     closed after the last byte that was sent
+//   close-after=N     send only the first N bytes of the body, then close the
+//                     connection (the announced length stays the full one)
+//   stall-after=N     after N bytes of the body, stop sending for stall-ms
+//   stall-ms=N        (default 60000) length of that pause
+//   drip-bytes=N      send the body in pieces of N bytes ...
+//   drip-ms=N         ... with N ms between two pieces (default 10)
+//
+// Example rules file:
+//   /missing.bin   status=404
+//   /old.bin       status=301 location=/good.bin
+//   /big.bin       stall-after=4096 stall-ms=5000
+//   /short.bin     announce=10000 close-after=1000
+//   /slow.bin      drip-bytes=100 drip-ms=20
+//
+// The server runs until it is killed (SIGTERM or SIGINT end it cleanly).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <httplib.h>
+
+namespace {
+
+struct Rule {
+  int status = 0;
+  std::string location;
+  long long delayMs = 0;
+  long long announce = -1;
+  long long closeAfter = -1;
+  long long stallAfter = -1;
+  long long stallMs = 60000;
+  long long dripBytes = 0;
+  long long dripMs = 10;
+};
+
+struct Options {
+  std::string root;
+  int port = 0;
+  std::string portFile;
+  std::string logFile;
+  std::string rulesFile;
+  std::vector<std::string> rules;
+};
+
+std::mutex g_logLock;
+httplib::Server* g_server = nullptr;
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: dlserver --root DIR [--port N] [--port-file FILE] [--log FILE]\n"
+               "                [--rules FILE] [--rule \"PATH OPTIONS\"]...\n");
+}
+
+long long ToNumber(const std::string& text, bool* ok) {
+  char* end = nullptr;
+  long long value = std::strtoll(text.c_str(), &end, 10);
+  *ok = !text.empty() && end && *end == '\0';
+  return value;
+}
+
+// Parses "PATH OPTION..." into path and rule; false on a malformed line.
+bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::string* error) {
+  std::istringstream in(line);
+  if (!(in >> *path)) return false;
+  std::string word;
+  while (in >> word) {
+    size_t eq = word.find('=');
+    if (eq == std::string::npos) {
+      *error = "option without '=': " + word;
+      return false;
+    }
+    std::string key = word.substr(0, eq);
+    std::string value = word.substr(eq + 1);
+    if (key == "location") {
+      rule->location = value;
+      continue;
+    }
+    bool ok = false;
+    long long number = ToNumber(value, &ok);
+    if (!ok || number < 0) {
+      *error = "not a number: " + word;
+      return false;
+    }
+    if (key == "status") rule->status = static_cast<int>(number);
+    else if (key == "delay-ms") rule->delayMs = number;
+    else if (key == "announce") rule->announce = number;
+    else if (key == "close-after") rule->closeAfter = number;
+    else if (key == "stall-after") rule->stallAfter = number;
+    else if (key == "stall-ms") rule->stallMs = number;
+    else if (key == "drip-bytes") rule->dripBytes = number;
+    else if (key == "drip-ms") rule->dripMs = number;
+    else {
+      *error = "unknown option: " + key;
+      return false;
+    }
+  }
+  return true;
+}
+
+void AddRules(std::istream& in, std::map<std::string, Rule>* rules, const std::string& origin) {
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    std::string path, error;
+    Rule rule;
+    if (!ParseRuleLine(line, &path, &rule, &error)) {
+      std::fprintf(stderr, "dlserver: %s: ignored rule \"%s\" (%s)\n", origin.c_str(), line.c_str(),
+                   error.c_str());
+      continue;
+    }
+    (*rules)[path] = rule;
+  }
+}
+
+// The rule for a path: the command line first, then the rules file, read
+// anew so that a test can change the server's behaviour between requests.
+bool FindRule(const Options& options, const std::string& path, Rule* rule) {
+  std::map<std::string, Rule> rules;
+  for (const std::string& line : options.rules) {
+    std::istringstream in(line);
+    AddRules(in, &rules, "--rule");
+  }
+  if (!options.rulesFile.empty()) {
+    std::ifstream in(options.rulesFile);
+    if (in) AddRules(in, &rules, options.rulesFile);
+  }
+  auto it = rules.find(path);
+  if (it == rules.end()) it = rules.find("*");
+  if (it == rules.end()) return false;
+  *rule = it->second;
+  return true;
+}
+
+void LogRequest(const Options& options, const httplib::Request& req) {
+  if (options.logFile.empty()) return;
+  std::string line = req.method + "\t" + req.path + "\t" + req.get_header_value("User-Agent") + "\t" +
+                     req.get_header_value("Cache-Control") + "\t" + req.get_header_value("Pragma") + "\n";
+  std::lock_guard<std::mutex> hold(g_logLock);
+  int fd = ::open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  ssize_t ignored = ::write(fd, line.data(), line.size());
+  (void)ignored;
+  ::close(fd);
+}
+
+void SleepMs(long long ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A served body: either a file (read piecewise, so that a 1 GiB file costs no
+// memory) or a short text.
+struct Body {
+  int fd = -1;
+  std::string text;
+  long long size = 0;
+  ~Body() {
+    if (fd >= 0) ::close(fd);
+  }
+  bool Read(long long offset, char* buffer, size_t want, size_t* got) {
+    if (fd < 0) {
+      size_t n = std::min<size_t>(want, text.size() - static_cast<size_t>(offset));
+      std::memcpy(buffer, text.data() + offset, n);
+      *got = n;
+      return true;
+    }
+    ssize_t n = ::pread(fd, buffer, want, offset);
+    if (n <= 0) return false;
+    *got = static_cast<size_t>(n);
+    return true;
+  }
+};
+
+bool SafePath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return false;
+  std::istringstream in(path);
+  std::string part;
+  while (std::getline(in, part, '/')) {
+    if (part == "..") return false;
+  }
+  return true;
+}
+
+std::shared_ptr<Body> OpenFileBody(const Options& options, const std::string& path) {
+  if (!SafePath(path)) return nullptr;
+  std::string full = options.root + path;
+  int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  auto body = std::make_shared<Body>();
+  body->fd = fd;
+  body->size = st.st_size;
+  return body;
+}
+
+std::shared_ptr<Body> TextBody(const std::string& text) {
+  auto body = std::make_shared<Body>();
+  body->text = text;
+  body->size = static_cast<long long>(text.size());
+  return body;
+}
+
+void Handle(const Options& options, const httplib::Request& req, httplib::Response& res) {
+  LogRequest(options, req);
+  Rule rule;
+  FindRule(options, req.path, &rule);
+  SleepMs(rule.delayMs);
+
+  std::shared_ptr<Body> body;
+  int status = rule.status ? rule.status : 200;
+  bool successStatus = status >= 200 && status < 300 && status != 204;
+  if (successStatus) {
+    body = OpenFileBody(options, req.path);
+    if (!body) {
+      if (rule.status == 0) {
+        status = 404;
+        body = TextBody("not found\n");
+      } else {
+        body = TextBody("");
+      }
+    }
+  } else if (status != 204 && status != 304 && status >= 200) {
+    body = TextBody("status " + std::to_string(status) + "\n");
+  }
+  res.status = status;
+  if (!rule.location.empty()) res.set_header("Location", rule.location);
+  if (!body) return;
+
+  long long announced = rule.announce >= 0 ? rule.announce : body->size;
+  long long limit = std::min(announced, body->size);
+  if (rule.closeAfter >= 0) limit = std::min(limit, rule.closeAfter);
+  auto stalled = std::make_shared<std::atomic<bool>>(false);
+  if (announced == 0) {
+    res.set_content("", "application/octet-stream");
+    return;
+  }
+  res.set_content_provider(
+      static_cast<size_t>(announced), "application/octet-stream",
+      [body, rule, limit, stalled](size_t offset, size_t length, httplib::DataSink& sink) {
+        long long at = static_cast<long long>(offset);
+        if (rule.stallAfter >= 0 && at >= rule.stallAfter && !stalled->exchange(true)) {
+          SleepMs(rule.stallMs);
+        }
+        if (at >= limit) return false;  // close early: the connection ends here
+        long long want = std::min<long long>(static_cast<long long>(length), limit - at);
+        want = std::min<long long>(want, 256 * 1024);
+        if (rule.stallAfter >= 0 && at < rule.stallAfter) want = std::min(want, rule.stallAfter - at);
+        if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
+        std::vector<char> buffer(static_cast<size_t>(want));
+        size_t got = 0;
+        if (!body->Read(at, buffer.data(), buffer.size(), &got) || got == 0) return false;
+        if (!sink.write(buffer.data(), got)) return false;
+        if (rule.dripBytes > 0) SleepMs(rule.dripMs);
+        return true;
+      });
+}
+
+void OnSignal(int) {
+  if (g_server) g_server->stop();
+}
+
+bool WritePortFile(const std::string& path, int port) {
+  std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    if (!out) return false;
+    out << port << "\n";
+    if (!out.flush()) return false;
+  }
+  return std::rename(temp.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto next = [&](std::string* value) {
+      if (i + 1 >= argc) return false;
+      *value = argv[++i];
+      return true;
+    };
+    std::string value;
+    if (arg == "--root" && next(&value)) options.root = value;
+    else if (arg == "--port" && next(&value)) options.port = std::atoi(value.c_str());
+    else if (arg == "--port-file" && next(&value)) options.portFile = value;
+    else if (arg == "--log" && next(&value)) options.logFile = value;
+    else if (arg == "--rules" && next(&value)) options.rulesFile = value;
+    else if (arg == "--rule" && next(&value)) options.rules.push_back(value);
+    else {
+      Usage();
+      return 2;
+    }
+  }
+  if (options.root.empty()) {
+    Usage();
+    return 2;
+  }
+  while (options.root.size() > 1 && options.root.back() == '/') options.root.pop_back();
+
+  httplib::Server server;
+  g_server = &server;
+  signal(SIGTERM, OnSignal);
+  signal(SIGINT, OnSignal);
+  signal(SIGPIPE, SIG_IGN);
+
+  auto handler = [&options](const httplib::Request& req, httplib::Response& res) { Handle(options, req, res); };
+  server.Get(".*", handler);
+  // A stall or a drip must not be cut short by the server's own write timeout.
+  server.set_write_timeout(600, 0);
+
+  int port = options.port;
+  if (port == 0) {
+    port = server.bind_to_any_port("127.0.0.1");
+    if (port <= 0) {
+      std::fprintf(stderr, "dlserver: cannot bind a port on 127.0.0.1\n");
+      return 1;
+    }
+  } else if (!server.bind_to_port("127.0.0.1", port)) {
+    std::fprintf(stderr, "dlserver: cannot bind 127.0.0.1:%d\n", port);
+    return 1;
+  }
+  // The socket listens from bind on, so the port can be announced before the
+  // accept loop starts: early connections wait in the backlog.
+  if (!options.portFile.empty() && !WritePortFile(options.portFile, port)) {
+    std::fprintf(stderr, "dlserver: cannot write %s\n", options.portFile.c_str());
+    return 1;
+  }
+  std::printf("port=%d\n", port);
+  std::fflush(stdout);
+  server.listen_after_bind();
+  return 0;
+}

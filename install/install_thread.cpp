@@ -1,11 +1,8 @@
 #include "install/install_thread.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-
 #include "app/debug_log.h"
 #include "app/launcher_context.h"
+#include "app/worker_threads.h"
 #include "install/package_execution.h"
 #include "install/result_codes.h"
 #include "install/scanner_library.h"
@@ -16,11 +13,6 @@ namespace {
 constexpr int kConnectionAttempts = 3;
 // The pause before the configuration is fetched and before it is parsed.
 constexpr uint32_t kStepPauseMs = 1000;
-
-// Threads started by StartInstallThread that have not ended yet.
-std::mutex g_runningLock;
-std::condition_variable g_runningChanged;
-int g_running = 0;
 
 }  // namespace
 
@@ -143,35 +135,12 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
 int32_t CInstallThread::RunLocalInstall(int32_t& detail) { return ::RunLocalInstall(*this, detail); }
 
 bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock) {
-  auto worker = std::make_unique<CInstallThread>(context, clock);
-  worker->NotifyWindow = notifyWindow;
-  CInstallThread* raw = worker.get();
-  {
-    std::lock_guard<std::mutex> hold(g_runningLock);
-    ++g_running;
-  }
-  try {
-    // The object deletes itself when its work is done, as the status page
-    // does not keep it.
-    std::thread([raw] {
-      std::unique_ptr<CInstallThread> self(raw);
-      self->Run();
-      self.reset();
-      std::lock_guard<std::mutex> hold(g_runningLock);
-      --g_running;
-      g_runningChanged.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    std::lock_guard<std::mutex> hold(g_runningLock);
-    --g_running;
-    g_runningChanged.notify_all();
-    return false;
-  }
-  worker.release();
-  return true;
-}
-
-void WaitForInstallThreads() {
-  std::unique_lock<std::mutex> hold(g_runningLock);
-  g_runningChanged.wait(hold, [] { return g_running == 0; });
+  LauncherContext* run = &context;
+  WaitClock* waits = &clock;
+  // The object lives only as long as its work: the status page does not keep it.
+  return StartDetachedWorker([run, waits, notifyWindow] {
+    CInstallThread worker(*run, *waits);
+    worker.NotifyWindow = notifyWindow;
+    worker.Run();
+  });
 }

@@ -81,9 +81,7 @@ class CInstallThread {
 };
 
 // Creates an install thread for the status page and starts it; the object
-// deletes itself when its work is done. False when it could not be started.
+// ends with its work (WaitForDetachedWorkers waits for it). False when it
+// could not be started.
 bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow,
                         WaitClock& clock = SystemWaitClock());
-// Waits until every thread started by StartInstallThread has ended (for the
-// end of the process).
-void WaitForInstallThreads();

@@ -10,6 +10,7 @@
 #include "app/paths.h"
 #include "app/ui_call_queue.h"
 #include "env/installed_edition.h"
+#include "app/worker_threads.h"
 #include "install/install_thread.h"
 #include "install/package_execution.h"
 #include "platform/files.h"
@@ -532,7 +533,7 @@ TEST_F(InstallThreadRun, AStartedThreadDeletesItself) {
   window.BindToCurrentThread();
   ASSERT_TRUE(StartInstallThread(context_, &window, clock_));
   while (!done) window.Pump(100);
-  WaitForInstallThreads();
+  WaitForDetachedWorkers();
   EXPECT_EQ(1, result);
 }
 

@@ -72,6 +72,7 @@ WizardController::WizardController(LauncherContext& context, WizardView& view, I
 
 bool WizardController::OnInitDialog() {
   Log().Info(L"ダイアログの初期化処理を実行します。(フレーム画面）");
+  view_.CreatePages();
   // Creating the frame runs its own initialisation, which enters the first step.
   ChangeStep(ctx_.StartPage);
   const bool ok = TransitionScreen();

@@ -57,6 +57,10 @@ enum class BoxOwner { None, MainWindow, Frame, ErrorPage, Page };
 class WizardView {
  public:
   virtual ~WizardView() = default;
+  // Creates the frame's pages and the error page, whose own initialisation
+  // (log lines, the notices list) runs here: after the main dialog's first
+  // log line, before the first step change.
+  virtual void CreatePages() {}
   // Shows the screen; false when the background image cannot be loaded.
   virtual bool ApplyScreen(const ScreenState& screen) = 0;
   virtual void SetStatusLine(const std::wstring& text) = 0;

@@ -1,0 +1,179 @@
+#include "ui/win32/info_ppg.h"
+
+#include "app/debug_log.h"
+#include "app/error_box.h"
+#include "app/launcher_context.h"
+#include "ui/font_rule.h"
+#include "ui/resource_ids.h"
+#include "ui/ui_messages.h"
+#include "ui/win32/control_styling.h"
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/win_util.h"
+
+namespace {
+const wchar_t kErrorCaption[] = L"エラー";
+// The result icon is drawn on the title band, left of the headline.
+constexpr int kIconWidth = 20, kIconHeight = 32;
+}  // namespace
+
+HICON LoadResultIcon() {
+  return static_cast<HICON>(
+      ::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDB_RESULT_ICON), IMAGE_ICON, kIconWidth, kIconHeight, 0));
+}
+
+CInfoPPG::CInfoPPG(CMainDlg& main) : CPageBase(IDD_NOTICES, main) {}
+
+CInfoPPG::~CInfoPPG() {
+  // The list lets go of its font before the font goes.
+  if (list_.Hwnd()) ::SendMessageW(list_.Hwnd(), WM_SETFONT, 0, FALSE);
+  if (listFont_) ::DeleteObject(listFont_);
+  if (icon_) ::DestroyIcon(icon_);
+}
+
+BOOL CInfoPPG::OnInitDialog() {
+  Log().Info(L"ダイアログの初期化処理を実行します。(お知らせ画面)");
+  title_.Attach(Hwnd(), IDC_NOTICES_TITLE);
+  description_.Attach(Hwnd(), IDC_NOTICES_DESCRIPTION);
+  warning_.Attach(Hwnd(), IDC_NOTICES_WARNING);
+  instruction_.Attach(Hwnd(), IDC_NOTICES_INSTRUCTION);
+  list_.Attach(Hwnd(), IDC_NOTICES_LIST);
+  confirmButton_.SubclassDlgItem(Hwnd(), IDC_NOTICES_CONFIRM);
+  if (!LoadBackground(IDB_PAGE_INNER)) {
+    Log().Error(L"背景の初期化に失敗しました。");
+    ShowErrorBox(nullptr, kErrorCaption, L"背景の初期化に失敗しました。");
+  } else if (!PrepareControls()) {
+    Log().Error(L"コントロールの初期化に失敗しました。");
+    ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
+  } else {
+    LauncherContext& ctx = main_.Context();
+    // Without a notices step the page is never shown, and a missing notices
+    // file is no reason for an error box.
+    if (!ctx.SkipNotices) {
+      WizardController& controller = main_.Controller();
+      controller.LoadNotices();
+      for (const NoticeRow& row : controller.NoticeRows()) {
+        void* payload = row.item < ctx.NoticeItems.size() ? &ctx.NoticeItems[row.item] : nullptr;
+        list_.AddItem(row.text, row.textColour, row.backgroundColour, payload);
+      }
+    }
+  }
+  if (confirmButton_.Hwnd()) ::SetFocus(confirmButton_.Hwnd());
+  return FALSE;
+}
+
+bool CInfoPPG::PrepareControls() {
+  const FontSpec font = ChooseUiFont();
+  bool ok = true;
+  HWND picture = Item(IDC_NOTICES_PICTURE);
+  if (picture) {
+    if (!icon_) {
+      icon_ = LoadResultIcon();
+      ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    }
+    MoveControl(picture, 4, 10);
+  } else {
+    ok = false;
+  }
+  if (SetupPageTitleLabel(&title_, font, L"重要なお知らせ")) {
+    title_.SetBackgroundColour(TITLE_BACKGROUND_COLOUR);
+    title_.SetBold(true);
+    title_.Redraw();
+  } else {
+    ok = false;
+  }
+  ok = SetupBodyLabel(&description_, font,
+                      L"プログラムをご利用いただくための重要なお知らせがございます。\r\n"
+                      L"下記リストをクリックすると弊社ホームページが表示されます。",
+                      12, 50, 566, 44) && ok;
+  if (SetupBodyLabel(&warning_, font, L"プログラムのご利用前に必ず内容をご確認ください。", 12, 94, 566, 22)) {
+    warning_.SetTextColour(WARNING_COLOUR);
+    warning_.Redraw();
+  } else {
+    ok = false;
+  }
+  ok = SetupBodyLabel(&instruction_, font,
+                      L"内容をご確認後、「確認」ボタンをクリックして、\r\nインストールにお進みください。", 12, 116, 566,
+                      44) && ok;
+  if (list_.Hwnd()) {
+    MoveSizeControl(list_.Hwnd(), 12, 162, 570, 120);
+    if (!listFont_) {
+      LOGFONTW lf{};
+      lf.lfHeight = NoticeListFontHeight(GetOsCode());
+      lf.lfWeight = FW_NORMAL;
+      lf.lfCharSet = SHIFTJIS_CHARSET;
+      lf.lfQuality = DRAFT_QUALITY;
+      const std::wstring face = ChooseUiFaceName();
+      wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+      listFont_ = ::CreateFontIndirectW(&lf);
+    }
+    ::SendMessageW(list_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), TRUE);
+    list_.SetUseHandCursor(list_.LoadHandCursor());
+  } else {
+    ok = false;
+  }
+  ok = SetupImageButton(&confirmButton_, 375, 290, L"確認(&N)", IDB_CONFIRM_NORMAL, IDB_CONFIRM_PRESSED,
+                        IDB_CONFIRM_FOCUS, IDB_CONFIRM_HOVER, IDB_CONFIRM_HOVER_FOCUS, IDB_CONFIRM_PRESSED,
+                        WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS, WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE, false,
+                        IDC_HAND_LINK) && ok;
+  if (confirmButton_.Hwnd()) ::SetFocus(confirmButton_.Hwnd());
+  return ok;
+}
+
+void CInfoPPG::OpenSelectedNotice() {
+  main_.Controller().OpenSelectedNotice(list_.Selection());
+}
+
+bool CInfoPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_NOTICES_CONFIRM && HIWORD(wParam) == BN_CLICKED) {
+        main_.Controller().ConfirmNotices();
+        *result = TRUE;
+        return true;
+      }
+      break;
+    case WM_CTLCOLORLISTBOX:
+      if (reinterpret_cast<HWND>(lParam) == list_.Hwnd()) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, LABEL_COLOUR);
+        ::SetBkColor(dc, WHITE_COLOUR);
+        *result = reinterpret_cast<INT_PTR>(::GetStockObject(WHITE_BRUSH));
+        return true;
+      }
+      break;
+    default:
+      if (message == WM_TITLEBTN_SETFOCUS || message == WM_TITLEBTN_KILLFOCUS || message == WM_PAGEBTN_SETFOCUS ||
+          message == WM_PAGEBTN_KILLFOCUS || message == WM_PAGEBTN_HOVER || message == WM_PAGEBTN_LEAVE) {
+        *result = TRUE;
+        return true;
+      }
+      break;
+  }
+  return CPageBase::HandleMessage(message, wParam, lParam, result);
+}
+
+bool CInfoPPG::PreTranslateMessage(MSG* message) {
+  const UINT key = KeyDownCode(message);
+  if (key == VK_RETURN || key == VK_ESCAPE || key == VK_SPACE) {
+    HWND focus = ::GetFocus();
+    const bool onList = focus && focus == list_.Hwnd();
+    const bool onConfirm = focus && focus == confirmButton_.Hwnd();
+    if (key == VK_ESCAPE) return true;
+    if (onList) {
+      OpenSelectedNotice();
+    } else if (onConfirm) {
+      main_.Controller().ConfirmNotices();
+    }
+    return true;
+  }
+  const bool leftHeld = message->message == WM_LBUTTONDOWN ||
+                        (message->message == WM_MOUSEMOVE && (message->wParam & MK_LBUTTON));
+  if (leftHeld && list_.Hwnd()) {
+    RECT r{};
+    ::GetWindowRect(list_.Hwnd(), &r);
+    const POINT& p = message->pt;
+    if (p.x > r.left && p.x < r.right && p.y > r.top && p.y < r.bottom) OpenSelectedNotice();
+  }
+  if (!(::GetKeyState(VK_LBUTTON) & 0x8000)) main_.Controller().ReleaseOpenLatch();
+  return false;
+}

@@ -1,0 +1,82 @@
+#include "ui/win32/page_base.h"
+
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/win_util.h"
+
+CBackground::~CBackground() { Release(); }
+
+void CBackground::Release() {
+  if (dc_) {
+    if (oldBitmap_) ::SelectObject(dc_, oldBitmap_);
+    ::DeleteDC(dc_);
+  }
+  if (bitmap_) ::DeleteObject(bitmap_);
+  dc_ = nullptr;
+  bitmap_ = nullptr;
+  oldBitmap_ = nullptr;
+  imageId_ = width_ = height_ = 0;
+}
+
+bool CBackground::Load(HWND window, int id, int height) {
+  Release();
+  HDC windowDc = ::GetDC(window);
+  dc_ = ::CreateCompatibleDC(windowDc);
+  ::ReleaseDC(window, windowDc);
+  if (!dc_) return false;
+  bitmap_ = LoadResourceBitmap(id);
+  if (!bitmap_) {
+    Release();
+    return false;
+  }
+  oldBitmap_ = ::SelectObject(dc_, bitmap_);
+  BITMAP info{};
+  ::GetObjectW(bitmap_, sizeof(info), &info);
+  imageId_ = id;
+  width_ = info.bmWidth;
+  height_ = height > 0 ? height : info.bmHeight;
+  return true;
+}
+
+void CBackground::Paint(HDC dc) const {
+  if (dc_) ::BitBlt(dc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+CPageBase::CPageBase(UINT templateId, CMainDlg& main) : CDialogBase(templateId), main_(main) {}
+
+bool CPageBase::CreatePage(HWND parent, int x, int y, int width, int height) {
+  if (!Create(parent) || !Hwnd()) return false;
+  HWND page = Hwnd();
+  ::SetWindowLongPtrW(page, GWL_EXSTYLE, ::GetWindowLongPtrW(page, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  ::SetWindowLongPtrW(page, GWL_STYLE,
+                      (::GetWindowLongPtrW(page, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_CAPTION)) | WS_CLIPCHILDREN);
+  ::SetWindowPos(page, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return true;
+}
+
+bool CPageBase::LoadBackground(int id, int height) {
+  const bool ok = background_.Load(Hwnd(), id, height);
+  ::InvalidateRect(Hwnd(), nullptr, TRUE);
+  return ok;
+}
+
+bool CPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      if (!background_.Loaded()) return false;
+      background_.Paint(reinterpret_cast<HDC>(wParam));
+      *result = SetMessageResult(1);
+      return true;
+    case WM_LBUTTONDOWN: {
+      POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      main_.BeginDrag(Hwnd(), point);
+      *result = TRUE;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+UINT KeyDownCode(const MSG* message) {
+  return message->message == WM_KEYDOWN ? static_cast<UINT>(message->wParam) : 0;
+}

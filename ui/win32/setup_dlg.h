@@ -1,0 +1,56 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/window_messages.h"
+#include "ui/front_end.h"
+#include "ui/setup_dialog_model.h"
+#include "ui/win32/cstm_static.h"
+#include "ui/win32/dialog_base.h"
+#include "ui/win32/page_base.h"
+
+struct LauncherContext;
+
+// The About box of the start-up dialog's system menu.
+class CAboutDlg : public CDialogBase {
+ public:
+  CAboutDlg();
+
+ protected:
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+};
+
+// The start-up dialog: says that the installer is starting and follows the
+// start-up worker's steps, with a dot animation, until the worker ends it.
+class CSetupDlg : public CDialogBase, public MessageSink {
+ public:
+  CSetupDlg(LauncherContext& context, InitWorkerStarter starter);
+  ~CSetupDlg() override;
+
+  // MessageSink, called on the start-up worker's thread.
+  intptr_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  std::wstring StatusLine() const;
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+  void OnDestroyWindow() override;
+
+ private:
+  bool InitControls();
+  void Fail(const wchar_t* text);
+  void SetStatusText(const std::wstring& text);
+
+  LauncherContext& ctx_;
+  InitWorkerStarter starter_;
+  CBackground background_;
+  SetupDialogModel model_;
+  UINT_PTR timer_ = 0;
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  CCstmStatic title_;
+  CCstmStatic status_;
+  bool workerRunning_ = false;
+  std::atomic<HWND> target_{nullptr};
+};

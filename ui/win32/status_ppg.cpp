@@ -1,0 +1,100 @@
+#include "ui/win32/status_ppg.h"
+
+#include <commctrl.h>
+
+#include "app/debug_log.h"
+#include "app/error_box.h"
+#include "ui/font_rule.h"
+#include "ui/resource_ids.h"
+#include "ui/ui_messages.h"
+#include "ui/win32/control_styling.h"
+#include "ui/win32/frame_ppg.h"
+#include "ui/win32/info_ppg.h"
+#include "ui/win32/main_dlg.h"
+#include "ui/win32/win_util.h"
+
+namespace {
+const wchar_t kErrorCaption[] = L"エラー";
+constexpr UINT kDownloadProgress = kWmApp + 0x138B;  // WM_DOWNLOAD_PROGRESS
+}  // namespace
+
+CStatusPPG::CStatusPPG(CMainDlg& main) : CPageBase(IDD_STATUS, main) {}
+
+BOOL CStatusPPG::OnInitDialog() {
+  Log().Info(L"ダイアログの初期化処理を実行します。（インストール画面）");
+  target_.store(Hwnd());
+  title_.Attach(Hwnd(), IDC_STATUS_TITLE);
+  statusLine_.Attach(Hwnd(), IDC_STATUS_LINE);
+  if (!LoadBackground(IDB_PAGE_INNER)) {
+    Log().Error(L"背景の初期化に失敗しました。");
+    ShowErrorBox(nullptr, kErrorCaption, L"背景の初期化に失敗しました。");
+    return FALSE;
+  }
+  if (!PrepareStatusControls()) {
+    Log().Error(L"コントロールの初期化に失敗しました。");
+    ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
+    return FALSE;
+  }
+  ::SendMessageW(Item(IDC_STATUS_PROGRESS), PBM_SETMARQUEE, TRUE, 100);
+  return FALSE;
+}
+
+bool CStatusPPG::PrepareStatusControls() {
+  const FontSpec font = ChooseUiFont();
+  HWND picture = Item(IDC_STATUS_PICTURE);
+  if (!picture) return false;
+  if (!icon_) {
+    icon_ = LoadResultIcon();
+    ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+  }
+  MoveControl(picture, 4, 10);
+  if (!SetupPageTitleLabel(&title_, font, L"インストール")) return false;
+  title_.SetBackgroundColour(TITLE_BACKGROUND_COLOUR);
+  title_.SetBold(true);
+  title_.Redraw();
+  // The line keeps what the installation reported when the page is shown again.
+  std::wstring line = main_.Controller().StatusLine();
+  if (line.empty()) line = L"ダウンロードサーバーの確認を行っています...";
+  if (!SetupBodyLabel(&statusLine_, font, line, 12, 50, 554, 20)) return false;
+  HWND progress = Item(IDC_STATUS_PROGRESS);
+  if (!progress) return false;
+  MoveSizeControl(progress, 12, 94, 500, 30);
+  ::SendMessageW(progress, PBM_SETRANGE32, 0, 100);
+  ::SendMessageW(progress, PBM_SETSTEP, 1, 0);
+  if (CFramePPG* frame = main_.Frame()) {
+    if (HWND minimize = frame->MinimizeButton()) ::SetFocus(minimize);
+  }
+  return true;
+}
+
+void CStatusPPG::SetStatusLine(const std::wstring& text) {
+  if (statusLine_.Hwnd()) ::SetWindowTextW(statusLine_.Hwnd(), text.c_str());
+}
+
+std::wstring CStatusPPG::StatusLine() const { return statusLine_.Hwnd() ? WindowText(statusLine_.Hwnd()) : L""; }
+
+intptr_t CStatusPPG::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  HWND target = target_.load();
+  if (!target) return 0;
+  return static_cast<intptr_t>(::SendMessageW(target, message, wParam, lParam));
+}
+
+void CStatusPPG::OnDestroyWindow() {
+  target_.store(nullptr);
+  if (icon_) ::DestroyIcon(icon_);
+  icon_ = nullptr;
+}
+
+bool CStatusPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+  if (message == WM_INSTALL_STEP || message == WM_INSTALL_DONE || message == kDownloadProgress) {
+    const intptr_t value = main_.Controller().OnStatusMessage(message, wParam, lParam);
+    *result = SetMessageResult(value);
+    return true;
+  }
+  return CPageBase::HandleMessage(message, wParam, lParam, result);
+}
+
+bool CStatusPPG::PreTranslateMessage(MSG* message) {
+  const UINT key = KeyDownCode(message);
+  return key == VK_RETURN || key == VK_ESCAPE;
+}

@@ -1,16 +1,132 @@
 #!/usr/bin/env bash
-# Runs the launcher's main job on the Linux build: the launcher starts on the
-# built-in default machine (Windows 10 x64) beside the sample settings file,
-# and the debug log path is printed at the end.
+# The launcher's main job, as a user meets it: a fresh simulated Windows 10 x64
+# machine, the loopback download server with a demo server tree (notices, a
+# download configuration and a package for the simulated Windows Installer),
+# and Setup.exe started beside its settings file: the start-up dialog with its
+# notices refresh, the notices, the installation and the completion page.
+#
+#   scripts/run.sh [--windows] [--state STATE]
+#
+# STATE is the machine the launcher starts on:
+#   fresh          nothing installed (default)
+#   conflict       a conflicting anti-virus product is installed (result 12)
+#   older          TAVO Net Shield 9.0 is installed: the launcher upgrades it
+#   latest         the newest TAVO Net Shield is installed already (result 17)
+#   other-edition  TAVO Virus Guard is installed (result 16)
+#   unsupported    Windows Server 2016 (result 21)
+#   dead-server    the download server does not answer (result 3)
+# --windows runs the real Windows Setup.exe under Wine in a window instead
+# (under Xvfb when there is no display, saving screenshots to build/demo/screenshots).
+#
+# Keys in the terminal: the letter of a button (N, X, C, M), Tab, Enter, Space,
+# y/n in questions. When standard input is not a terminal the demo confirms the
+# notices by itself and ends after the completion page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+
+windows=0
+state=fresh
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --windows) windows=1 ;;
+    --state) state=$2; shift ;;
+    --state=*) state=${1#--state=} ;;
+    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
 
 scripts/install-deps.sh
 scripts/build.sh linux >/dev/null
+[ "$windows" = 1 ] && scripts/build.sh windows >/dev/null
 
-cp samples/SetupLauncherV2.xml build/linux/SetupLauncherV2.xml
-tmp=${TMPDIR:-/tmp}
-unset SETUP_MACHINE
-build/linux/Setup.exe /N "$@"
+demo=$root/build/demo
+rm -rf "$demo"
+mkdir -p "$demo/server" "$demo/machine" "$demo/launcher"
+machine=$demo/machine
+
+# --- the machine -----------------------------------------------------------
+cat > "$machine/machine.ini" <<INI
+[Windows]
+Major=10
+Minor=0
+Build=19045
+ProductType=1
+Architecture=9
+Wow64=1
+INI
+build/linux/bin/msiexec.exe --install-machine "$machine" >/dev/null
+info='HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\TAVO Security\CurrentVersion\Info'
+installed() {  # edition name, version
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"ProductName"="%s"\r\n"ProductVersion"="%s"\r\n"InstallDir"="C:\\\\Program Files\\\\TAVO\\\\TAVO Security\\\\"\r\n' \
+    "$info" "$1" "$2" > "$machine/registry.reg"
+}
+case "$state" in
+  fresh|dead-server) ;;
+  conflict) printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example\\Antivirus]\r\n"Version"="5.1"\r\n' > "$machine/registry.reg" ;;
+  older) installed "TAVO Net Shield" "9.0.2032.2" ;;
+  latest) installed "TAVO Net Shield" "10.0.2032.10" ;;
+  other-edition) installed "TAVO Virus Guard" "10.0.2032.10" ;;
+  unsupported) sed -i 's/^ProductType=1/ProductType=3/' "$machine/machine.ini" ;;
+  *) echo "run.sh: unknown state $state" >&2; exit 2 ;;
+esac
+
+# --- the download server ---------------------------------------------------
+build/linux/bin/dlserver --root "$demo/server" --port 0 --port-file "$demo/port" --log "$demo/requests.log" \
+  >/dev/null 2>&1 &
+server=$!
+trap 'kill $server 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$demo/port" ] && break; sleep 0.05; done
+port=$(cat "$demo/port")
+base=http://127.0.0.1:$port/
+python3 tools/publish/publish.py samples/demo/demo.json "$demo/server" --base-url "$base"
+if [ "$state" = dead-server ]; then
+  kill $server 2>/dev/null || true
+  wait $server 2>/dev/null || true
+fi
+
+# --- the launcher beside its settings ----------------------------------------
+sed "s#http://127.0.0.1:8080/#$base#" samples/SetupLauncherV2.xml > "$demo/launcher/SetupLauncherV2.xml"
+cp samples/SetupNotification.xml "$demo/launcher/"
+
+if [ "$windows" = 0 ]; then
+  cp build/linux/Setup.exe "$demo/launcher/Setup.exe"
+  export SETUP_MACHINE=$machine
+  if [ -t 0 ]; then
+    "$demo/launcher/Setup.exe" || true
+  else
+    # Without a person at the keyboard: confirm the notices, then let the run end.
+    printf 'n' | "$demo/launcher/Setup.exe" || true
+  fi
+  log=$machine/Temp/TAVODebugLog.txt
+else
+  cp build/windows/Setup.exe "$demo/launcher/Setup.exe"
+  export TAVO_WINEPREFIX=$demo/wineprefix
+  mkdir -p "$demo/screenshots"
+  run_windows() {
+    scripts/wine-run.sh "$demo/launcher/Setup.exe" &
+    local launcher=$!
+    local n=0
+    while kill -0 $launcher 2>/dev/null && [ $n -lt 120 ]; do
+      sleep 2
+      n=$((n + 1))
+      import -window root "$demo/screenshots/screen-$(printf %03d $n).png" 2>/dev/null || true
+    done
+    wait $launcher || true
+  }
+  if [ -z "${DISPLAY:-}" ]; then
+    export -f run_windows
+    export demo
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c run_windows
+  else
+    run_windows
+  fi
+  log=$(find "$demo/wineprefix/drive_c/users" -name TAVODebugLog.txt 2>/dev/null | head -n 1)
+  echo "Screenshots: $demo/screenshots"
+fi
+
 echo
-echo "Debug log: ${tmp%/}/TAVODebugLog.txt (UTF-16LE: iconv -f UTF-16LE ${tmp%/}/TAVODebugLog.txt)"
+echo "Debug log: $log"
+echo "  read it with: iconv -f UTF-16LE -t UTF-8 '$log'"

@@ -5,8 +5,15 @@
 #include "app/command_line.h"
 #include "app/debug_log.h"
 #include "app/text.h"
+#include "app/worker_threads.h"
 #include "config/launch_settings.h"
 #include "config/notification_data.h"
+#include "env/environment_checks.h"
+#include "env/environment_survey.h"
+#include "app/startup/init_worker_thread.h"
+#include "env/notice_conditions.h"
+#include "install/install_thread.h"
+#include "ui/front_end.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -101,14 +108,13 @@ bool CSetupApp::InitInstance() {
     }
   }
 
-  // 7 to 16: the start-up dialog with its self-update, the re-reads, the
-  // notices count, the environment survey, the checks before the wizard and
-  // the wizard itself plug in here.
+  // 7 to 11.
   if (!failed) {
-    RunStartupDialog(&failed, &pendingText);
+    RunStartupSteps(&failed, &pendingText);
   }
+  // 12 to 16.
   if (!failed) {
-    RunWizard(&failed, &pendingText);
+    RunWizardSteps(&failed, &pendingText);
   }
 
   // 17.
@@ -122,6 +128,106 @@ bool CSetupApp::InitInstance() {
   return false;
 }
 
-void CSetupApp::RunStartupDialog(bool* failed, std::wstring* pendingText) {}
+void CSetupApp::RunStartupSteps(bool* failed, std::wstring* pendingText) {
+  LauncherContext& ctx = context_;
+  auto fail = [&](const wchar_t* text) {
+    *pendingText = text;
+    *failed = true;
+    Log().Error(text);
+  };
 
-void CSetupApp::RunWizard(bool* failed, std::wstring* pendingText) {}
+  // 7. The start-up dialog and its self-update.
+  if (!ctx.NoUpdate) {
+    Log().Info(L"更新ダイアログを表示します。");
+    if (RunStartupDialog(ctx, StartInitWorkerThread) == kDialogAbort) {
+      fail(L"ウィザードダイアログの表示に失敗しました。");
+    }
+    Log().Info(L"更新ダイアログ処理を完了しました。");
+    // 8.
+    if (*failed) return;
+  }
+
+  // 9. A launcher started by its predecessor takes the base values from the
+  // settings file it was started for.
+  if (ctx.NoUpdate && !LoadLaunchBase(&ctx.Settings, ctx.SourceSettingsPath)) {
+    fail(L"設定ファイルの基本情報の再読み込みに失敗しました。");
+    return;
+  }
+
+  // 10. A newer settings file replaces every list, not just adds to them.
+  if (ctx.LaunchSettingsUpdated) {
+    Log().Info(L"Launcher設定ファイルを再読み込みします。");
+    ClearLaunchLists(&ctx.Settings);
+    if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)) {
+      fail(L"設定ファイルの再読み込みに失敗しました。");
+    }
+    Log().Info(L"Launcher設定ファイルを再読み込みしました。");
+    if (*failed) return;
+  }
+
+  // 11. Whether the notices page is shown at all.
+  Log().Info(L"通知データファイルを読み込みます。");
+  if (!LoadNotificationHeader(&ctx)) {
+    Log().Error(L"通知データファイルの読み込みに失敗しました。");
+    ctx.SkipNotices = true;
+  } else {
+    ctx.SkipNotices = false;
+    if (ctx.NotificationCount == 0 || CountApplicableNotices(ctx.NotificationPath, ctx.Settings) == 0) {
+      ctx.SkipNotices = true;
+      Log().Info(L"通知情報が存在しないため通知画面を表示しません。");
+    } else {
+      Log().Info(L"通知情報が存在しないため通知画面を表示します。");
+    }
+  }
+  Log().Info(L"通知データファイルを読み込みました。");
+}
+
+void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
+  LauncherContext& ctx = context_;
+  // 12.
+  WriteEnvironmentSurvey(ctx);
+
+  // 13, 14: without notices the checks run before the wizard opens.
+  ctx.StartPage = 0;
+  if (ctx.SkipNotices) {
+    Log().Info(L"お知らせ画面をスキップします。");
+    ctx.StartPage = 1;
+    RunEnvironmentChecks(&ctx, CheckCaller::StartUp);
+  }
+
+  // 15. Results known before the wizard open it on the error page.
+  static const struct {
+    int32_t code;
+    const wchar_t* line;
+  } kStartResults[] = {
+      {3, L"エラー画面に遷移します(インストールランチャーバージョンファイルの取得に失敗)。"},
+      {6, L"エラー画面に遷移します(最新のインストーラーの取得に失敗)。"},
+      {12, L"エラー画面に遷移します(競合製品を検出)。"},
+      {13, L"エラー画面に遷移します(セキュリティセンターで上書き対象の競合製品を検出)。"},
+      {21, L"エラー画面に遷移します(インストール対象外のOSを検出)。"},
+      {16, L"エラー画面に遷移します(別ラインナップのTAVO製品を検出)。"},
+      {17, L"エラー画面に遷移します(最新のTAVO製品を検出)。"},
+  };
+  for (const auto& row : kStartResults) {
+    if (ctx.ResultCode == row.code) {
+      Log().Info(row.line);
+      ctx.StartPage = 2;
+    }
+  }
+
+  // 16.
+  Log().Info(L"インストールウィザードを表示します。");
+  auto startWorker = [](LauncherContext& context, MessageSink* target) {
+    Log().Info(L"インストールスレッドを実行します。");
+    return StartInstallThread(context, target);
+  };
+  const int dialogResult = RunMainDialog(ctx, startWorker);
+  // A worker that reported its result finishes its last log lines before the process ends.
+  WaitForDetachedWorkers();
+  if (dialogResult == kDialogAbort) {
+    *pendingText = L"ウィザードダイアログの表示に失敗しました。";
+    *failed = true;
+    Log().Error(*pendingText);
+  }
+  Log().Info(L"インストールウィザード処理を完了しました。");
+}

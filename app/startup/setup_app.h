@@ -16,9 +16,9 @@ class CSetupApp {
 
  private:
   // Steps 7 to 11 of the start-up: the start-up dialog and what follows it.
-  void RunStartupDialog(bool* failed, std::wstring* pendingText);
+  void RunStartupSteps(bool* failed, std::wstring* pendingText);
   // Steps 12 to 16: the survey, the checks before the wizard and the wizard.
-  void RunWizard(bool* failed, std::wstring* pendingText);
+  void RunWizardSteps(bool* failed, std::wstring* pendingText);
 
   LauncherContext context_;
 };

@@ -1,0 +1,105 @@
+// The start-up dialog on the terminal: the title, and a status line that
+// follows the start-up worker's steps with its dot animation. It reads no
+// keys, so that keys meant for the wizard stay in the input.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/debug_log.h"
+#include "app/error_box.h"
+#include "app/launcher_context.h"
+#include "app/ui_call_queue.h"
+#include "platform/utf.h"
+#include "ui/front_end.h"
+#include "ui/setup_dialog_model.h"
+#include "ui/terminal/terminal_front_end.h"
+
+namespace terminal {
+
+namespace {
+
+const wchar_t kTitle[] = L"インストーラーを起動しています";
+
+bool UsesPlainText(const TerminalOptions& options) {
+  if (options.style == OutputStyle::Plain) return true;
+  if (options.style == OutputStyle::Screen) return false;
+  const char* term = std::getenv("TERM");
+  return !::isatty(options.outputFd) || (term && std::strcmp(term, "dumb") == 0);
+}
+
+void WriteAll(int fd, const std::string& text) {
+  const char* p = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n <= 0) return;  // a closed output does not stop the start-up
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter, const TerminalOptions& options) {
+  const bool plain = UsesPlainText(options);
+  SetupDialogModel model;
+  int result = -1;
+
+  auto show = [&](const std::wstring& line, bool stepChanged) {
+    if (plain) {
+      // A script reads each step once; the dots are for people.
+      if (stepChanged) WriteAll(options.outputFd, "  " + platform::WideToUtf8(line) + "\n");
+    } else {
+      WriteAll(options.outputFd, "\r\x1b[2K  " + platform::WideToUtf8(line));
+    }
+  };
+
+  UiCallQueue queue([&](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+    if (message == WM_INIT_STEP) {
+      if (model.OnInitStep(static_cast<int32_t>(wParam))) show(model.StepTextNow(), true);
+    } else if (message == WM_INIT_DONE) {
+      result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &context);
+    }
+    return 0;
+  });
+  queue.BindToCurrentThread();
+
+  Log().Info(L"ダイアログを表示しました。");
+  Log().Info(L"ダイアログの初期化処理を行います。");
+  Log().Info(L"ダイアログ背景を初期化します。");
+  Log().Info(L"コントロールの初期化処理を行います。");
+  const std::string title = platform::WideToUtf8(kTitle);
+  WriteAll(options.outputFd, plain ? "=== " + title + " ===\n" : "\x1b[2J\x1b[H\x1b[1m" + title + "\x1b[0m\n\n");
+  show(L"インストーラーを起動しています...", true);
+
+  Log().Info(L"スレッドの起動処理を行います。");
+  Log().Info(L"ランチャー情報の取得処理を開始します。");
+  Log().Info(L"ワーカースレッドを実行します。");
+  if (!starter || !starter(context, &queue)) {
+    Log().Error(L"スレッドの起動に失敗しました。");
+    ShowErrorBox(nullptr, L"エラー", L"スレッドの起動に失敗しました。");
+    // Without a worker nothing would ever end this dialog: it ends as cancelled.
+    return kDialogCancel;
+  }
+  Log().Info(L"タイマーの起動処理を行います。");
+
+  auto nextTick = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (result < 0) {
+    queue.Pump(100);
+    if (result < 0 && std::chrono::steady_clock::now() >= nextTick) {
+      show(model.OnTimer(), false);
+      nextTick += std::chrono::seconds(1);
+    }
+  }
+  WriteAll(options.outputFd, plain ? "\n" : "\n\n");
+  return result;
+}
+
+}  // namespace terminal
+
+int RunStartupDialog(LauncherContext& context, InitWorkerStarter starter) {
+  return terminal::RunTerminalStartupDialog(context, std::move(starter), terminal::TerminalOptions());
+}

@@ -150,6 +150,13 @@ bool WizardController::TransitionScreen() {
   const bool ok = view_.ApplyScreen(BuildScreen());
   // A rebuilt result stays in front of other windows.
   if (showsCompletion && initialised_) view_.SetTopmost(true);
+  if (startFailed_) {
+    startFailed_ = false;
+    ctx_.ResultCode = 15;
+    Log().Error(FormatText(L"エラー番号:%d", ctx_.ResultCode));
+    mainMode_ = kModeError;
+    return TransitionScreen() && ok;
+  }
   return ok;
 }
 
@@ -209,8 +216,13 @@ void WizardController::OnMinimizeButton() {
 
 bool WizardController::StartInstallThread() {
   Log().Info(L"インストールスレッドを開始します。");
-  if (!starter_) return false;
-  return starter_(ctx_, view_.StatusSink());
+  if (starter_ && starter_(ctx_, view_.StatusSink())) return true;
+  // Without a worker nothing would ever end the installation step, and every
+  // close would be refused: the run ends as not executed instead.
+  Log().Error(L"インストールスレッドの起動に失敗しました。");
+  ctx_.InstallInProgress = false;
+  startFailed_ = true;
+  return false;
 }
 
 std::wstring WizardController::StatusStepText(int32_t step) {
@@ -320,8 +332,11 @@ void WizardController::OnProcedureLink() {
 }
 
 void WizardController::LoadNotices() {
-  Log().Info(L"通知データを取得します。");
   noticeRows_.clear();
+  // The notices are read only for a page that will be shown: with the step
+  // skipped, an unreadable file has already been reported by the start-up.
+  if (ctx_.SkipNotices) return;
+  Log().Info(L"通知データを取得します。");
   if (!ReadNotificationItems(ctx_.NotificationPath, &ctx_.NoticeItems)) {
     Log().Error(L"お知らせ情報の読み込みに失敗しました。");
     ShowErrorBox(nullptr, kErrorCaption, L"お知らせ情報の読み込みに失敗しました。");

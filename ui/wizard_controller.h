@@ -158,6 +158,7 @@ class WizardController {
   int32_t mainMode_ = kModeFrame;
   int32_t shownStep_ = 9;  // none
   bool checksDone_ = false;
+  bool startFailed_ = false;
   std::wstring statusLine_;
   std::vector<NoticeRow> noticeRows_;
   bool openLatch_ = false;

@@ -369,6 +369,31 @@ TEST_F(WizardTest, MissingBoxIsLoggedAndTheLauncherStillEnds) {
   EXPECT_TRUE(found);
 }
 
+TEST_F(WizardTest, WorkerThatCannotStartEndsAsNotExecutedInsteadOfHanging) {
+  ctx_.SkipNotices = true;
+  ctx_.StartPage = kStepInstall;
+  WizardController wizard(ctx_, view_, [](LauncherContext&, MessageSink*) { return false; });
+  wizard.OnInitDialog();
+  EXPECT_EQ(15, ctx_.ResultCode);
+  EXPECT_FALSE(ctx_.InstallInProgress);
+  EXPECT_EQ(kModeError, wizard.MainMode());
+  EXPECT_EQ(L"インストールは実行されませんでした", view_.screens.back().completion.headline);
+  EXPECT_EQ(1, CountLog(L"インストールスレッドの起動に失敗しました。 (ERRORCODE 0)") +
+                   CountLog(L"インストールスレッドの起動に失敗しました。 (ERRORCODE 2)"));
+  // The user can close the window again.
+  view_.answer = platform::kIdYes;
+  wizard.OnFrameCloseButton();
+  EXPECT_EQ(1, view_.mainClosed);
+}
+
+TEST_F(WizardTest, SkippedNoticesAreNotRead) {
+  ctx_.SkipNotices = true;
+  Wizard().LoadNotices();
+  EXPECT_TRUE(Wizard().NoticeRows().empty());
+  EXPECT_TRUE(errorBoxes_.empty());
+  EXPECT_EQ(0, CountLog(L"通知データを取得します。"));
+}
+
 TEST_F(WizardTest, MinimizeFailureIsReported) {
   Wizard().OnInitDialog();
   Wizard().OnMinimizeButton();

@@ -369,9 +369,7 @@ int TerminalWizard::Run() {
 // The pages are created with the frame; each runs its own initialisation.
 void TerminalWizard::CreatePages() {
   Log().Info(L"ダイアログの初期化処理を実行します。(お知らせ画面)");
-  // The notices are read only for a page that will be shown: with the step
-  // skipped, an unreadable file has already been reported by the start-up.
-  if (!ctx_.SkipNotices) controller_->LoadNotices();
+  controller_->LoadNotices();
   Log().Info(L"ダイアログの初期化処理を実行します。（インストール画面）");
   for (int page = 0; page < 2; ++page) {  // inside the frame, and the error screen
     Log().Info(L"ダイアログの初期化処理を実行します。(完了画面)");

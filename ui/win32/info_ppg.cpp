@@ -46,15 +46,11 @@ BOOL CInfoPPG::OnInitDialog() {
     ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
   } else {
     LauncherContext& ctx = main_.Context();
-    // Without a notices step the page is never shown, and a missing notices
-    // file is no reason for an error box.
-    if (!ctx.SkipNotices) {
-      WizardController& controller = main_.Controller();
-      controller.LoadNotices();
-      for (const NoticeRow& row : controller.NoticeRows()) {
-        void* payload = row.item < ctx.NoticeItems.size() ? &ctx.NoticeItems[row.item] : nullptr;
-        list_.AddItem(row.text, row.textColour, row.backgroundColour, payload);
-      }
+    WizardController& controller = main_.Controller();
+    controller.LoadNotices();
+    for (const NoticeRow& row : controller.NoticeRows()) {
+      void* payload = row.item < ctx.NoticeItems.size() ? &ctx.NoticeItems[row.item] : nullptr;
+      list_.AddItem(row.text, row.textColour, row.backgroundColour, payload);
     }
   }
   if (confirmButton_.Hwnd()) ::SetFocus(confirmButton_.Hwnd());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds both builds, runs the
-# Linux tests with ctest and the Windows tests under Wine.
+# Linux tests with ctest and the Windows tests under Wine, the Windows windows
+# under Wine and Xvfb, the tests again under the sanitizers, and a short fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,10 +17,20 @@ case "$desc" in
 esac
 
 echo "== Linux tests"
-(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --progress)
 
 echo "== Windows tests under Wine"
 (cd build/windows && ctest --output-on-failure --timeout 900)
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+
+echo "== Windows windows under Wine and Xvfb"
+scripts/wine-smoke.sh build/windows
+
+echo "== sanitizers"
+scripts/sanitize.sh all
+
+echo "== fuzzing (short)"
+scripts/fuzz.sh "${TAVO_FUZZ_SECONDS:-20}"
+
 echo "== all tests passed"

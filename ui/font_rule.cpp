@@ -17,17 +17,17 @@ bool UsesLegacyUiFont(OsCode code) {
 }
 
 FontSpec UiFontFor(OsCode code) {
-  FontSpec spec;
+  FontSpec fontSpec;
   if (UsesLegacyUiFont(code)) {
-    spec.face = L"MS UI Gothic";
-    spec.titleHeight = spec.titleHeight2 = 27;
-    spec.bodyHeight = spec.bodyHeight2 = 15;
+    fontSpec.face = L"MS UI Gothic";
+    fontSpec.titleHeight = fontSpec.titleHeight2 = 27;
+    fontSpec.bodyHeight = fontSpec.bodyHeight2 = 15;
   } else {
-    spec.face = L"メイリオ";
-    spec.titleHeight = spec.titleHeight2 = 32;
-    spec.bodyHeight = spec.bodyHeight2 = 22;
+    fontSpec.face = L"メイリオ";
+    fontSpec.titleHeight = fontSpec.titleHeight2 = 32;
+    fontSpec.bodyHeight = fontSpec.bodyHeight2 = 22;
   }
-  return spec;
+  return fontSpec;
 }
 
 FontSpec ChooseUiFont() { return UiFontFor(GetOsCode()); }

@@ -23,21 +23,21 @@ class FontRuleTest : public ::testing::TestWithParam<FontRow> {};
 
 TEST_P(FontRuleTest, FaceAndHeightsFollowTheSystem) {
   const FontRow& row = GetParam();
-  const FontSpec spec = UiFontFor(row.code);
+  const FontSpec fontSpec = UiFontFor(row.code);
   EXPECT_EQ(UsesLegacyUiFont(row.code), row.legacy);
   if (row.legacy) {
-    EXPECT_EQ(platform::WideToUtf8(spec.face), "MS UI Gothic");
-    EXPECT_EQ(spec.titleHeight, 27);
-    EXPECT_EQ(spec.titleHeight2, 27);
-    EXPECT_EQ(spec.bodyHeight, 15);
-    EXPECT_EQ(spec.bodyHeight2, 15);
+    EXPECT_EQ(platform::WideToUtf8(fontSpec.face), "MS UI Gothic");
+    EXPECT_EQ(fontSpec.titleHeight, 27);
+    EXPECT_EQ(fontSpec.titleHeight2, 27);
+    EXPECT_EQ(fontSpec.bodyHeight, 15);
+    EXPECT_EQ(fontSpec.bodyHeight2, 15);
     EXPECT_EQ(NoticeListFontHeight(row.code), 17);
   } else {
-    EXPECT_EQ(platform::WideToUtf8(spec.face), "メイリオ");
-    EXPECT_EQ(spec.titleHeight, 32);
-    EXPECT_EQ(spec.titleHeight2, 32);
-    EXPECT_EQ(spec.bodyHeight, 22);
-    EXPECT_EQ(spec.bodyHeight2, 22);
+    EXPECT_EQ(platform::WideToUtf8(fontSpec.face), "メイリオ");
+    EXPECT_EQ(fontSpec.titleHeight, 32);
+    EXPECT_EQ(fontSpec.titleHeight2, 32);
+    EXPECT_EQ(fontSpec.bodyHeight, 22);
+    EXPECT_EQ(fontSpec.bodyHeight2, 22);
     EXPECT_EQ(NoticeListFontHeight(row.code), 20);
   }
 }
@@ -51,11 +51,11 @@ TEST(FontRule, StorageServersOf2003UseMeiryo) {
 }
 
 TEST(FontRule, RunningSystemMatchesItsCode) {
-  const FontSpec spec = ChooseUiFont();
+  const FontSpec fontSpec = ChooseUiFont();
   const FontSpec expected = UiFontFor(GetOsCode());
-  EXPECT_EQ(spec.face, expected.face);
-  EXPECT_EQ(spec.titleHeight, expected.titleHeight);
-  EXPECT_EQ(spec.bodyHeight, expected.bodyHeight);
+  EXPECT_EQ(fontSpec.face, expected.face);
+  EXPECT_EQ(fontSpec.titleHeight, expected.titleHeight);
+  EXPECT_EQ(fontSpec.bodyHeight, expected.bodyHeight);
   EXPECT_EQ(ChooseUiFaceName(), expected.face);
 }
 

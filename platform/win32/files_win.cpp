@@ -93,7 +93,10 @@ File& File::operator=(File&& other) noexcept {
 bool File::Open(const std::wstring& path, Mode mode) {
   Close();
   DWORD access = GENERIC_WRITE;
-  DWORD share = FILE_SHARE_READ;
+  // Writers deny nobody, as the C runtime's fopen does: the old and the new
+  // launcher append to one debug log during a self-update, and a download may
+  // be watched while it grows. Only a process that locks a file keeps us out.
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
   DWORD disposition = CREATE_ALWAYS;
   switch (mode) {
     case Mode::Read:

@@ -128,10 +128,21 @@ TEST(FilesWin, SharingFollowsTheModes) {
   ASSERT_TRUE(reader.Read(buffer, sizeof(buffer), &got));
   EXPECT_EQ("line\r\n", std::string(buffer, got));
 
-  // But not written by a second writer.
+  // And appended to by a second writer, as two launchers append to one log.
   platform::File second;
-  EXPECT_FALSE(second.Open(path, platform::File::Mode::Append));
+  EXPECT_TRUE(second.Open(path, platform::File::Mode::Append));
+}
+
+TEST(FilesWin, LockedFileKeepsWritersOut) {
+  TempDir dir;
+  const std::wstring path = dir.File(L"locked.log");
+  HANDLE lock = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+  platform::File writer;
+  EXPECT_FALSE(writer.Open(path, platform::File::Mode::Append));
   EXPECT_EQ(platform::kErrorSharingViolation, platform::LastError());
+  ::CloseHandle(lock);
+  EXPECT_TRUE(writer.Open(path, platform::File::Mode::Append));
 }
 
 TEST(FilesWin, UnopenedFileRefusesEveryOperation) {

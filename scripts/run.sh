@@ -16,7 +16,8 @@
 #   unsupported    Windows Server 2016 (result 21)
 #   dead-server    the download server does not answer (result 3)
 # --windows runs the real Windows Setup.exe under Wine in a window instead
-# (under Xvfb when there is no display, saving screenshots to build/demo/screenshots).
+# (under Xvfb when there is no display, driven by keys and saving screenshots
+# to build/demo/screenshots); the states are then made in the Wine prefix.
 #
 # Keys in the terminal: the letter of a button (N, X, C, M), Tab, Enter, Space,
 # y/n in questions. When standard input is not a terminal the demo confirms the
@@ -32,7 +33,7 @@ while [ $# -gt 0 ]; do
     --windows) windows=1 ;;
     --state) state=$2; shift ;;
     --state=*) state=${1#--state=} ;;
-    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -103,28 +104,11 @@ if [ "$windows" = 0 ]; then
   log=$machine/Temp/TAVODebugLog.txt
 else
   cp build/windows/Setup.exe "$demo/launcher/Setup.exe"
-  export TAVO_WINEPREFIX=$demo/wineprefix
-  mkdir -p "$demo/screenshots"
-  run_windows() {
-    scripts/wine-run.sh "$demo/launcher/Setup.exe" &
-    local launcher=$!
-    local n=0
-    while kill -0 $launcher 2>/dev/null && [ $n -lt 120 ]; do
-      sleep 2
-      n=$((n + 1))
-      import -window root "$demo/screenshots/screen-$(printf %03d $n).png" 2>/dev/null || true
-    done
-    wait $launcher || true
-  }
-  if [ -z "${DISPLAY:-}" ]; then
-    export -f run_windows
-    export demo
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c run_windows
-  else
-    run_windows
-  fi
+  # A fresh Wine prefix is the fresh machine; without a display the run is
+  # driven by keys on a virtual display and each screen is saved.
+  scripts/lib/wine-demo.sh "$demo" "$state"
   log=$(find "$demo/wineprefix/drive_c/users" -name TAVODebugLog.txt 2>/dev/null | head -n 1)
-  echo "Screenshots: $demo/screenshots"
+  [ -n "${DISPLAY:-}" ] || echo "Screenshots: $demo/screenshots"
 fi
 
 echo

@@ -39,6 +39,8 @@ struct LauncherContext {
 
   // Set by the self-update when it brought a newer settings file.
   bool LaunchSettingsUpdated = false;
+  // Set by the self-update when it started the newer launcher, which takes over.
+  bool NewLauncherStarted = false;
 
   // Wizard fields.
   CMainDlg* MainDialog = nullptr;

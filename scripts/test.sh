@@ -27,6 +27,9 @@ WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
 echo "== Windows windows under Wine and Xvfb"
 scripts/wine-smoke.sh build/windows
 
+echo "== whole runs under Wine and Xvfb"
+scripts/wine-e2e.sh build/windows
+
 echo "== sanitizers"
 scripts/sanitize.sh all
 

@@ -126,7 +126,7 @@ log_text() { if [ -f "$log_file" ]; then iconv -f UTF-16LE -t UTF-8 "$log_file" 
 expect_log() {
   local line
   for line in "$@"; do
-    log_text | grep -qF -- "$line" || fail "the debug log lacks: $line"
+    log_text | grep -F -- "$line" >/dev/null || fail "the debug log lacks: $line"
   done
 }
 start_setup() {  # folder, arguments...
@@ -181,7 +181,7 @@ cp "$setup_exe" "$work/error/Setup.exe"
 settings "http://127.0.0.1:9/" 'SOFTWARE\TavoSmoke\ConflictAV' >"$work/error/SetupLauncherV2.xml"
 start_setup "$work/error" /N
 wait_for "the wizard window" 60 window_exists Setup
-wait_for "the error screen in the log" 20 eval 'log_text | grep -qF "エラー画面に遷移します(メイン画面)。"'
+wait_for "the error screen in the log" 20 eval 'log_text | grep -F "エラー画面に遷移します(メイン画面)。" >/dev/null'
 sleep 1
 send_keys Setup Escape
 window_exists Setup || fail "Escape closed the wizard"
@@ -233,7 +233,7 @@ cat >"$work/notices/SetupNotification.xml" <<'EOF'
 EOF
 start_setup "$work/notices" /N
 wait_for "the wizard window" 60 window_exists Setup
-wait_for "the notices page in the log" 20 eval 'log_text | grep -qF "フレーム画面に遷移します(メイン画面)。"'
+wait_for "the notices page in the log" 20 eval 'log_text | grep -F "フレーム画面に遷移します(メイン画面)。" >/dev/null'
 sleep 1
 expect_log "ダイアログの初期化処理を実行します。(お知らせ画面)" "以下の通知情報を追加しました。" \
   "スモークテストのお知らせ"
@@ -241,7 +241,7 @@ send_keys Setup Escape
 window_exists Setup || fail "Escape closed the wizard"
 # Enter on the confirm button (it has the focus) starts the installation.
 send_keys Setup Return
-wait_for "the installation to start" 20 eval 'log_text | grep -qF "インストールスレッドを開始します。"'
+wait_for "the installation to start" 20 eval 'log_text | grep -F "インストールスレッドを開始します。" >/dev/null'
 if [ -n "$server_pid" ]; then
   # Alt+F4, then the frame's close button (Tab from the minimize button, which
   # has the focus on this page): both only inform while installing.
@@ -256,7 +256,7 @@ if [ -n "$server_pid" ]; then
   window_exists Setup || fail "a close during the installation closed the wizard"
   setup_ended && fail "a close during the installation ended the launcher"
 fi
-wait_for "the error screen" 90 eval 'log_text | grep -qF "エラー画面に遷移します(メイン画面)。"'
+wait_for "the error screen" 90 eval 'log_text | grep -F "エラー画面に遷移します(メイン画面)。" >/dev/null'
 sleep 1
 send_keys Setup Return
 wait_for "the launcher to end" 30 setup_ended

@@ -211,6 +211,7 @@ bool CInitWorkerThread::StartNewLauncher() {
     return false;
   }
   Log().Info(L"プログラムを起動しました。");
+  ctx_.NewLauncherStarted = true;
   return true;
 }
 

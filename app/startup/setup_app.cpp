@@ -1,5 +1,7 @@
 #include "app/startup/setup_app.h"
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -109,11 +111,12 @@ bool CSetupApp::InitInstance() {
   }
 
   // 7 to 11.
+  bool handedOver = false;
   if (!failed) {
-    RunStartupSteps(&failed, &pendingText);
+    RunStartupSteps(&failed, &handedOver, &pendingText);
   }
   // 12 to 16.
-  if (!failed) {
+  if (!failed && !handedOver) {
     RunWizardSteps(&failed, &pendingText);
   }
 
@@ -128,7 +131,17 @@ bool CSetupApp::InitInstance() {
   return false;
 }
 
-void CSetupApp::RunStartupSteps(bool* failed, std::wstring* pendingText) {
+// The newer launcher ends this one as soon as it starts. Going on meanwhile
+// could open a second wizard or even run a second installation, so this one
+// only waits; should it not be ended, it ends by itself.
+void CSetupApp::WaitForNewLauncher() {
+  Log().Info(L"新しいインストーラーに処理を引き継ぎます。");
+  for (int waited = 0; waited < kHandOverWaitMs; waited += 100) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText) {
   LauncherContext& ctx = context_;
   auto fail = [&](const wchar_t* text) {
     *pendingText = text;
@@ -145,6 +158,11 @@ void CSetupApp::RunStartupSteps(bool* failed, std::wstring* pendingText) {
     Log().Info(L"更新ダイアログ処理を完了しました。");
     // 8.
     if (*failed) return;
+    if (ctx.NewLauncherStarted) {
+      WaitForNewLauncher();
+      *handedOver = true;
+      return;
+    }
   }
 
   // 9. A launcher started by its predecessor takes the base values from the

@@ -16,7 +16,9 @@ class CSetupApp {
 
  private:
   // Steps 7 to 11 of the start-up: the start-up dialog and what follows it.
-  void RunStartupSteps(bool* failed, std::wstring* pendingText);
+  void RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText);
+  void WaitForNewLauncher();
+  static constexpr int kHandOverWaitMs = 30000;
   // Steps 12 to 16: the survey, the checks before the wizard and the wizard.
   void RunWizardSteps(bool* failed, std::wstring* pendingText);
 

@@ -149,6 +149,9 @@ TEST(SelfUpdate, NewLauncherEndsTheFirstAndCarriesOnWithTheDownloadedSettings) {
   EXPECT_GT(tavo_test::FindEntry(log, L"インストールを行う製品バージョン：11.0", static_cast<size_t>(ended)), ended)
       << output;
   EXPECT_NE(std::string::npos, output.find("=== 重要なお知らせ ==="));
+  // Only the new launcher opened a wizard; the first one waited to be ended.
+  EXPECT_EQ(output.find("=== 重要なお知らせ ==="), output.rfind("=== 重要なお知らせ ==="));
+  EXPECT_TRUE(logged(L"新しいインストーラーに処理を引き継ぎます。"));
   EXPECT_NE(std::string::npos, output.find("New notice"));
 }
 

@@ -7,8 +7,21 @@ void UiCallQueue::BindToCurrentThread() {
   owner_ = std::this_thread::get_id();
 }
 
+UiCallQueue::~UiCallQueue() {
+  std::unique_lock<std::mutex> hold(lock_);
+  closed_ = true;
+  for (Call* call : pending_) {
+    call->result = 0;
+    call->done = true;
+  }
+  pending_.clear();
+  changed_.notify_all();
+  changed_.wait(hold, [&] { return waiting_ == 0; });
+}
+
 intptr_t UiCallQueue::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   std::unique_lock<std::mutex> hold(lock_);
+  if (closed_) return 0;
   if (owner_ == std::thread::id() || owner_ == std::this_thread::get_id()) {
     // The user-interface thread sending to itself: a direct call.
     hold.unlock();
@@ -16,8 +29,11 @@ intptr_t UiCallQueue::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) 
   }
   Call call{message, wParam, lParam};
   pending_.push_back(&call);
+  ++waiting_;
   changed_.notify_all();
   changed_.wait(hold, [&] { return call.done; });
+  --waiting_;
+  if (waiting_ == 0) changed_.notify_all();
   return call.result;
 }
 

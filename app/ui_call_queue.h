@@ -17,6 +17,10 @@ class UiCallQueue : public MessageSink {
   using Handler = std::function<intptr_t(uint32_t message, uintptr_t wParam, intptr_t lParam)>;
 
   explicit UiCallQueue(Handler handler) : handler_(std::move(handler)) {}
+  // A window that goes away answers the sends still waiting with 0, as a send
+  // to a destroyed window does, and lets every waiting worker leave before
+  // the queue is gone: a worker woken by its answer still touches the queue.
+  ~UiCallQueue();
 
   // From a worker: blocks until the user-interface thread handled the message.
   // From the user-interface thread itself: handled at once.
@@ -42,4 +46,6 @@ class UiCallQueue : public MessageSink {
   std::condition_variable changed_;
   std::deque<Call*> pending_;
   std::thread::id owner_;
+  int waiting_ = 0;  // workers inside Send
+  bool closed_ = false;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -55,6 +56,23 @@ TEST(UiCallQueue, ManyWorkersEachGetTheirOwnAnswer) {
   while (handled < 8 * 50) handled += queue.Pump(10);
   for (auto& w : workers) w.join();
   for (int i = 0; i < 8; ++i) EXPECT_EQ(i * 2 * 50, results[i]);
+}
+
+// The start-up dialog ends, and its queue goes, as soon as it has handled the
+// worker's last message; the worker, woken by the answer, must still be able
+// to leave its send.
+TEST(UiCallQueue, QueueGoneRightAfterTheLastAnswerLetsTheWorkerLeave) {
+  for (int round = 0; round < 200; ++round) {
+    auto queue = std::make_unique<UiCallQueue>([](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 7; });
+    queue->BindToCurrentThread();
+    intptr_t result = 0;
+    std::thread worker([&, sink = queue.get()] { result = sink->Send(1, 0, 0); });
+    while (queue->Pump(10) == 0) {
+    }
+    queue.reset();
+    worker.join();
+    EXPECT_EQ(7, result);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "app/text.h"
 #include "platform/error.h"
+#include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/http.h"
 
@@ -69,8 +70,11 @@ bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localP
   uint64_t announced = 0;
   bool hasAnnounced = status != 204 && request.ContentLength(&announced);
 
+  // The body goes to a side file that replaces the local file only once it
+  // is whole, so a broken download never destroys a good earlier copy.
+  const std::wstring partPath = localPath + kPartSuffix;
   platform::File file;
-  if (!file.Open(localPath, platform::File::Mode::CreateWrite)) return false;
+  if (!file.Open(partPath, platform::File::Mode::CreateWrite)) return false;
   BlockWriter writer(&file);
 
   // A network read may return fewer bytes than asked long before the body
@@ -85,7 +89,7 @@ bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localP
     while (filled < kBlockSize) {
       size_t read = 0;
       if (!request.Read(block + filled, kBlockSize - filled, &read)) {
-        // What arrived before the failure stays in the file.
+        // What arrived before the failure stays in the side file.
         writer.Write(block, filled);
         return FailAfterFlush(&writer);
       }
@@ -108,8 +112,11 @@ bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localP
     platform::SetLastError(platform::kErrorInternetConnectionAborted);
     return false;
   }
-  return file.Close();
+  if (!file.Close()) return false;
+  return platform::MoveFileReplacing(partPath, localPath);
 }
+
+const wchar_t HttpDownloader::kPartSuffix[] = L".part";
 
 bool HttpDownloader::CheckConnection(const std::wstring& url) {
   platform::HttpRequestOptions options;

@@ -11,6 +11,9 @@
 class HttpDownloader {
  public:
   static const wchar_t kUserAgent[];
+  // The body is received into localPath + kPartSuffix and moves into place
+  // only when whole; after a failure the received bytes stay there.
+  static const wchar_t kPartSuffix[];
   // The timeout used when the caller passes 0, and always by the probe.
   static constexpr uint32_t kDefaultTimeoutMs = 180000;
   static constexpr uint32_t kConnectRetries = 3;
@@ -21,8 +24,8 @@ class HttpDownloader {
 
   // Downloads url into localPath (replacing an existing file). True when the
   // server answered 200 to 299 and the whole body was written. The local file
-  // is not touched before the status is known; after a later failure it stays
-  // with what had been written. notifyWindow, when given, receives
+  // is not touched before the status is known, nor by a download that
+  // fails later (what arrived then stays in the side file). notifyWindow, when given, receives
   // "<kb>KB/<expectedKB>KB" as notifyMessage every 100 counted blocks.
   bool DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
                     DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage, uint32_t expectedKB);

@@ -311,8 +311,9 @@ std::vector<FaultRow> NetworkRows() {
     row.lines = {L"以下のプログラムのダウンロードに失敗しました。(リトライ:0)",
                  L"以下のプログラムのダウンロードに失敗しました。(リトライ:2)", L"エラー番号:6"};
     row.verify = [](E2eRun& run, const E2eResult& r) {
-      // What arrived stays, but it is never taken for the package.
-      EXPECT_EQ(20000u, ReadBytes(TempFile(run, L"tavo_tns.msi")).size());
+      // What arrived stays beside the package, never taken for it.
+      EXPECT_EQ(20000u, ReadBytes(TempFile(run, L"tavo_tns.msi.part")).size());
+      EXPECT_TRUE(ReadBytes(TempFile(run, L"tavo_tns.msi")).empty());
       EXPECT_FALSE(LogHasEntry(r.log, L"ハッシュ解析処理を完了しました。"));
       NothingInstalled()(run, r);
     };

@@ -137,8 +137,11 @@ TEST_F(HttpDownloaderTest, TruncatedBodyFailsAndKeepsTheReceivedBytes) {
   const std::string served = Pattern(10000, 4);
   ASSERT_TRUE(server_.WriteFile("/trunc.bin", served));
   ASSERT_TRUE(server_.SetRule("/trunc.bin", "close-after=3000"));
+  ASSERT_TRUE(WriteBytes(local_, "good earlier copy"));
   EXPECT_FALSE(Download("/trunc.bin"));
-  EXPECT_TRUE(SameBytes(served.substr(0, 3000), ReadBytes(local_)));
+  // The received bytes stay beside it; the good copy is not destroyed.
+  EXPECT_TRUE(SameBytes(served.substr(0, 3000), ReadBytes(local_ + L".part")));
+  EXPECT_EQ("good earlier copy", ReadBytes(local_));
 }
 
 TEST_F(HttpDownloaderTest, TruncatedAtABlockBoundaryFails) {
@@ -146,7 +149,7 @@ TEST_F(HttpDownloaderTest, TruncatedAtABlockBoundaryFails) {
   ASSERT_TRUE(server_.WriteFile("/trunc.bin", served));
   ASSERT_TRUE(server_.SetRule("/trunc.bin", "close-after=4096"));
   EXPECT_FALSE(Download("/trunc.bin"));
-  EXPECT_TRUE(SameBytes(served.substr(0, 4096), ReadBytes(local_)));
+  EXPECT_TRUE(SameBytes(served.substr(0, 4096), ReadBytes(local_ + L".part")));
 }
 
 TEST_F(HttpDownloaderTest, AnnouncedLengthBeyondTheFileFails) {
@@ -154,7 +157,8 @@ TEST_F(HttpDownloaderTest, AnnouncedLengthBeyondTheFileFails) {
   ASSERT_TRUE(server_.WriteFile("/short.bin", served));
   ASSERT_TRUE(server_.SetRule("/short.bin", "announce=9000"));
   EXPECT_FALSE(Download("/short.bin"));
-  EXPECT_TRUE(SameBytes(served, ReadBytes(local_)));
+  EXPECT_TRUE(SameBytes(served, ReadBytes(local_ + L".part")));
+  EXPECT_FALSE(platform::FileExists(local_));
 }
 
 // Reads that return fewer bytes than a block long before the end must not

@@ -35,8 +35,10 @@ TEST_F(HttpTimeoutTest, StallLongerThanTheTimeoutFailsAndKeepsWhatWasWritten) {
   const std::string served = Pattern(10000, 3);
   ASSERT_TRUE(server_.WriteFile("/stall.bin", served));
   ASSERT_TRUE(server_.SetRule("/stall.bin", "stall-after=2048 stall-ms=4000"));
+  ASSERT_TRUE(WriteBytes(local_, "good earlier copy"));
   EXPECT_FALSE(Download("/stall.bin", 500));
-  EXPECT_TRUE(SameBytes(served.substr(0, 2048), ReadBytes(local_)));
+  EXPECT_TRUE(SameBytes(served.substr(0, 2048), ReadBytes(local_ + L".part")));
+  EXPECT_EQ("good earlier copy", ReadBytes(local_));
 }
 
 TEST_F(HttpTimeoutTest, StallAfterAShortReadKeepsTheBytesOfTheUnfinishedBlock) {
@@ -44,7 +46,7 @@ TEST_F(HttpTimeoutTest, StallAfterAShortReadKeepsTheBytesOfTheUnfinishedBlock) {
   ASSERT_TRUE(server_.WriteFile("/stall.bin", served));
   ASSERT_TRUE(server_.SetRule("/stall.bin", "stall-after=1500 stall-ms=4000"));
   EXPECT_FALSE(Download("/stall.bin", 500));
-  EXPECT_TRUE(SameBytes(served.substr(0, 1500), ReadBytes(local_)));
+  EXPECT_TRUE(SameBytes(served.substr(0, 1500), ReadBytes(local_ + L".part")));
 }
 
 TEST_F(HttpTimeoutTest, AnswerLaterThanTheTimeoutFailsBeforeAnyFile) {

@@ -57,6 +57,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+tag=wine-smoke
+# shellcheck source=scripts/lib/wine-common.sh
+. scripts/lib/wine-common.sh
+
 fail() {
   echo "wine-smoke: $*" >&2
   if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
@@ -98,30 +102,10 @@ if [ -f "$tests_ui" ]; then
 fi
 
 # --- helpers -----------------------------------------------------------------
-wait_for() {  # description, seconds, command...
-  local what=$1 seconds=$2
-  shift 2
-  local end=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || fail "timed out waiting for $what"
-    sleep 0.2
-  done
-}
-window_of() { xdotool search --name "^$1\$" 2>/dev/null | head -n1; }
-window_exists() { [ -n "$(window_of "$1")" ]; }
-window_gone() { [ -z "$(window_of "$1")" ]; }
+# wait_for, window_of, window_exists, window_gone and send_keys come from
+# scripts/lib/wine-common.sh; this script keeps its own fail, and matches log
+# text as substrings.
 setup_ended() { ! kill -0 "$setup_pid" 2>/dev/null; }
-# Keys go to the window that has the X input focus.
-send_keys() {  # window title, keys...
-  local title=$1 w
-  shift
-  w=$(window_of "$title")
-  [ -n "$w" ] || fail "no window \"$title\" for the keys $*"
-  xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
-  sleep 0.3
-  xdotool key --delay 150 "$@"
-  sleep 0.5
-}
 log_text() { if [ -f "$log_file" ]; then iconv -f UTF-16LE -t UTF-8 "$log_file" || true; fi; }
 expect_log() {
   local line

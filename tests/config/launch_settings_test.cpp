@@ -5,20 +5,22 @@
 
 namespace {
 
-using tavo_test::TempDir;
+class LaunchSettingsTest : public ::testing::Test {
+ protected:
+  std::wstring Write(const std::string& body) {
+    std::wstring path = dir_.File(L"s" + std::to_wstring(++n_) + L".xml");
+    tavo_test::WriteBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LaunchData>" + body + "</LaunchData>\n");
+    return path;
+  }
+  tavo_test::TempDir dir_;
+  int n_ = 0;
+};
 
-std::wstring WriteSettings(const TempDir& dir, const std::string& body, const std::wstring& name = L"s.xml") {
-  std::wstring path = dir.File(name);
-  tavo_test::WriteBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LaunchData>" + body + "</LaunchData>\n");
-  return path;
-}
-
-TEST(LaunchSettings, RootAloneGivesEveryDefault) {
-  TempDir dir;
+TEST_F(LaunchSettingsTest, RootAloneGivesEveryDefault) {
   LaunchSettings s;
-  ASSERT_TRUE(LoadLaunchSettings(&s, WriteSettings(dir, ""), true));
+  ASSERT_TRUE(LoadLaunchSettings(&s, Write(""), true));
   EXPECT_EQ(1, s.ProductType);
-  EXPECT_EQ(L"TAVO Total Shield", s.ProductName);
+  EXPECT_EQ(ProductNameFor(1), s.ProductName);
   EXPECT_EQ(1, s.PackageType);
   EXPECT_EQ(0, s.LineupType);
   EXPECT_EQ(99, s.ManualType);
@@ -29,21 +31,15 @@ TEST(LaunchSettings, RootAloneGivesEveryDefault) {
   EXPECT_EQ(L"0.0", s.PackageVersionWin);
   EXPECT_EQ(L"0.0", s.PackageVersionMac);
   EXPECT_EQ(0, s.EnableServerCheck);
-  EXPECT_EQ(0, s.DownloadServerCount);
-  EXPECT_TRUE(s.DownloadServers.empty());
-  EXPECT_TRUE(s.ConflictPackages.empty());
-  EXPECT_TRUE(s.ConflictSoftwareNames.empty());
-  EXPECT_TRUE(s.ConflictSecurityCenterNames.empty());
+  EXPECT_TRUE(s.DownloadServers.empty() && s.ConflictPackages.empty() && s.ConflictSoftwareNames.empty() &&
+              s.ConflictSecurityCenterNames.empty());
   EXPECT_EQ(std::wstring(kDefaultInstallSupportUrl), s.InstallSupportURL);
   EXPECT_EQ(std::wstring(kDefaultInstallSupportUrl), s.InstallSupportURLTrial);
-  EXPECT_EQ(L"/support/", s.InstallSupportURL.substr(s.InstallSupportURL.size() - 9));
-  EXPECT_EQ(0u, s.InstallSupportURL.find(L"https://"));
 }
 
-TEST(LaunchSettings, CompleteReadTakesEveryValue) {
-  TempDir dir;
+TEST_F(LaunchSettingsTest, CompleteReadTakesEveryValue) {
   LaunchSettings s;
-  ASSERT_TRUE(LoadLaunchSettings(&s, WriteSettings(dir,
+  ASSERT_TRUE(LoadLaunchSettings(&s, Write(
       "<LaunchBase><ProductType>6</ProductType><PackageType>2</PackageType><LineupType>7</LineupType>"
       "<ManualType>3</ManualType><DownloaderVersion>2000123</DownloaderVersion>"
       "<SetupLauncherXMLVersion>15</SetupLauncherXMLVersion><ProviderType>OEM</ProviderType>"
@@ -60,7 +56,7 @@ TEST(LaunchSettings, CompleteReadTakesEveryValue) {
       "<ConflictSecurityCenter><ConflictSecurityCenterCount>1</ConflictSecurityCenterCount>"
       "<ConflictSecurityCenterName01>SC B</ConflictSecurityCenterName01></ConflictSecurityCenter>"), true));
   EXPECT_EQ(6, s.ProductType);
-  EXPECT_EQ(L"TAVO Total Shield Plus", s.ProductName);
+  EXPECT_EQ(ProductNameFor(6), s.ProductName);
   EXPECT_EQ(2, s.PackageType);
   EXPECT_EQ(7, s.LineupType);
   EXPECT_EQ(3, s.ManualType);
@@ -83,121 +79,97 @@ TEST(LaunchSettings, CompleteReadTakesEveryValue) {
   EXPECT_EQ(std::vector<std::wstring>{L"SC B"}, s.ConflictSecurityCenterNames);
 }
 
-TEST(LaunchSettings, ProductNamesOfEveryType) {
-  const std::pair<int, const wchar_t*> rows[] = {{1, L"TAVO Total Shield"}, {2, L"TAVO Virus Guard"},
-                                                 {5, L"TAVO Net Shield"},   {6, L"TAVO Total Shield Plus"},
-                                                 {3, L"TAVO製品"},          {0, L"TAVO製品"}, {-1, L"TAVO製品"}};
-  for (const auto& row : rows) EXPECT_EQ(std::wstring(row.second), ProductNameFor(row.first));
+TEST_F(LaunchSettingsTest, ListsWalkTheIndexesThatArePresent) {
+  struct Row {
+    std::string xml;
+    std::vector<std::wstring> servers, software, centers, packages;
+  } rows[] = {
+      // Servers from 1 with a count of 2: only DownloadServer1 is read; empty entries are not servers.
+      {"<DownloadServerData><DownloadServerCount>2</DownloadServerCount><DownloadServer1>http://one/</DownloadServer1>"
+       "<DownloadServer2>http://two/</DownloadServer2><DownloadServer3></DownloadServer3></DownloadServerData>",
+       {L"http://one/"}, {}, {}, {}},
+      // Absurd and negative counts walk only what is there.
+      {"<DownloadServerData><DownloadServerCount>-1</DownloadServerCount><DownloadServer0>http://a/</DownloadServer0>"
+       "<DownloadServer4>http://e/</DownloadServer4></DownloadServerData>"
+       "<ConflictSoftware><ConflictSoftwareCount>2147483647</ConflictSoftwareCount>"
+       "<ConflictSoftwareName00>x</ConflictSoftwareName00><ConflictSoftwareName150>y</ConflictSoftwareName150></ConflictSoftware>"
+       "<ConflictSecurityCenter><ConflictSecurityCenterCount>-5</ConflictSecurityCenterCount>"
+       "<ConflictSecurityCenterName03>z</ConflictSecurityCenterName03></ConflictSecurityCenter>"
+       "<ConfrictRegistory><ConfrictDataCount>99999999999</ConfrictDataCount></ConfrictRegistory>",
+       {L"http://a/", L"http://e/"}, {L"x", L"y"}, {L"z"}, {}},
+      // Packages without a name or without a key are skipped.
+      {"<ConfrictRegistory><ConfrictDataCount>3</ConfrictDataCount><ConfrictPackage00>SOFTWARE\\NoName</ConfrictPackage00>"
+       "<ConfrictPackage01 PackageName=\"NoKey\"></ConfrictPackage01>"
+       "<ConfrictPackage02 PackageName=\"\">SOFTWARE\\EmptyName</ConfrictPackage02>"
+       "<ConfrictPackage03 PackageName=\"Kept\">SOFTWARE\\Kept</ConfrictPackage03></ConfrictRegistory>"
+       "<ConflictSoftware><ConflictSoftwareCount>5</ConflictSoftwareCount><ConflictSoftwareName01>1</ConflictSoftwareName01>"
+       "<ConflictSoftwareName05>5</ConflictSoftwareName05></ConflictSoftware>",
+       {}, {L"1", L"5"}, {}, {L"Kept"}},
+  };
+  for (const Row& row : rows) {
+    LaunchSettings s;
+    ASSERT_TRUE(LoadLaunchSettings(&s, Write(row.xml), true)) << row.xml;
+    EXPECT_EQ(row.servers, s.DownloadServers) << row.xml;
+    EXPECT_EQ(row.software, s.ConflictSoftwareNames) << row.xml;
+    EXPECT_EQ(row.centers, s.ConflictSecurityCenterNames) << row.xml;
+    std::vector<std::wstring> names;
+    for (const auto& p : s.ConflictPackages) names.push_back(p.PackageName);
+    EXPECT_EQ(row.packages, names) << row.xml;
+  }
 }
 
-TEST(LaunchSettings, ListNumberingAndGaps) {
-  TempDir dir;
-  std::string one_to_five, zero_to_four;
-  for (int i = 1; i <= 5; ++i) one_to_five += "<ConflictSoftwareName0" + std::to_string(i) + ">s" + std::to_string(i) + "</ConflictSoftwareName0" + std::to_string(i) + ">";
-  for (int i = 0; i <= 4; ++i) zero_to_four += "<ConflictSoftwareName0" + std::to_string(i) + ">s" + std::to_string(i) + "</ConflictSoftwareName0" + std::to_string(i) + ">";
-  LaunchSettings a, b, c, d;
-  ASSERT_TRUE(LoadLaunchSettings(&a, WriteSettings(dir, "<ConflictSoftware><ConflictSoftwareCount>5</ConflictSoftwareCount>" + one_to_five + "</ConflictSoftware>", L"a.xml"), true));
-  EXPECT_EQ(5u, a.ConflictSoftwareNames.size());
-  ASSERT_TRUE(LoadLaunchSettings(&b, WriteSettings(dir, "<ConflictSoftware><ConflictSoftwareCount>5</ConflictSoftwareCount>" + zero_to_four + "</ConflictSoftware>", L"b.xml"), true));
-  EXPECT_EQ(5u, b.ConflictSoftwareNames.size());
-  // Servers from 1 with a count of 2: only DownloadServer1 is read.
-  ASSERT_TRUE(LoadLaunchSettings(&c, WriteSettings(dir,
-      "<DownloadServerData><DownloadServerCount>2</DownloadServerCount><DownloadServer1>http://one/</DownloadServer1>"
-      "<DownloadServer2>http://two/</DownloadServer2><DownloadServer3></DownloadServer3></DownloadServerData>", L"c.xml"), true));
-  EXPECT_EQ(std::vector<std::wstring>{L"http://one/"}, c.DownloadServers);
-  // Package entries without a name or without text are skipped.
-  ASSERT_TRUE(LoadLaunchSettings(&d, WriteSettings(dir,
-      "<ConfrictRegistory><ConfrictDataCount>3</ConfrictDataCount>"
-      "<ConfrictPackage00>SOFTWARE\\NoName</ConfrictPackage00>"
-      "<ConfrictPackage01 PackageName=\"NoKey\"></ConfrictPackage01>"
-      "<ConfrictPackage02 PackageName=\"\">SOFTWARE\\EmptyName</ConfrictPackage02>"
-      "<ConfrictPackage03 PackageName=\"Kept\">SOFTWARE\\Kept</ConfrictPackage03></ConfrictRegistory>", L"d.xml"), true));
-  ASSERT_EQ(1u, d.ConflictPackages.size());
-  EXPECT_EQ(L"Kept", d.ConflictPackages[0].PackageName);
-}
-
-TEST(LaunchSettings, AbsurdCountsWalkOnlyWhatIsThere) {
-  TempDir dir;
-  LaunchSettings s;
-  ASSERT_TRUE(LoadLaunchSettings(&s, WriteSettings(dir,
-      "<DownloadServerData><DownloadServerCount>-1</DownloadServerCount><DownloadServer0>http://a/</DownloadServer0>"
-      "<DownloadServer4>http://e/</DownloadServer4></DownloadServerData>"
-      "<ConflictSoftware><ConflictSoftwareCount>2147483647</ConflictSoftwareCount>"
-      "<ConflictSoftwareName00>x</ConflictSoftwareName00><ConflictSoftwareName150>y</ConflictSoftwareName150></ConflictSoftware>"
-      "<ConflictSecurityCenter><ConflictSecurityCenterCount>-5</ConflictSecurityCenterCount>"
-      "<ConflictSecurityCenterName03>z</ConflictSecurityCenterName03></ConflictSecurityCenter>"
-      "<ConfrictRegistory><ConfrictDataCount>99999999999</ConfrictDataCount></ConfrictRegistory>"), true));
-  EXPECT_EQ((std::vector<std::wstring>{L"http://a/", L"http://e/"}), s.DownloadServers);
-  EXPECT_EQ((std::vector<std::wstring>{L"x", L"y"}), s.ConflictSoftwareNames);
-  EXPECT_EQ(std::vector<std::wstring>{L"z"}, s.ConflictSecurityCenterNames);
-}
-
-TEST(LaunchSettings, PartialReadLeavesBaseValuesAndAppendsToClearedLists) {
-  TempDir dir;
+TEST_F(LaunchSettingsTest, PartialReadLeavesBaseValuesAndAppendsToClearedLists) {
   LaunchSettings s;
   s.ProductType = 2;
-  s.ProductName = L"TAVO Virus Guard";
+  s.ProductName = ProductNameFor(2);
   s.DownloaderVersion = 7;
   s.DownloadServers = {L"http://old/"};
   s.ConflictSoftwareNames = {L"old"};
   ClearLaunchLists(&s);
-  EXPECT_TRUE(s.DownloadServers.empty());
-  EXPECT_TRUE(s.ConflictSoftwareNames.empty());
-  ASSERT_TRUE(LoadLaunchSettings(&s, WriteSettings(dir,
+  EXPECT_TRUE(s.DownloadServers.empty() && s.ConflictSoftwareNames.empty());
+  ASSERT_TRUE(LoadLaunchSettings(&s, Write(
       "<LaunchBase><ProductType>6</ProductType><DownloaderVersion>9</DownloaderVersion>"
-      "<PackageVersionWin>11.0</PackageVersionWin></LaunchBase>"
-      "<DownloadServerData><DownloadServerCount>1</DownloadServerCount><DownloadServer0>http://new/</DownloadServer0></DownloadServerData>"), false));
+      "<PackageVersionWin>11.0</PackageVersionWin></LaunchBase><DownloadServerData><DownloadServerCount>1"
+      "</DownloadServerCount><DownloadServer0>http://new/</DownloadServer0></DownloadServerData>"), false));
   EXPECT_EQ(2, s.ProductType);
-  EXPECT_EQ(L"TAVO Virus Guard", s.ProductName);
+  EXPECT_EQ(ProductNameFor(2), s.ProductName);
   EXPECT_EQ(7, s.DownloaderVersion);
   EXPECT_EQ(L"11.0", s.PackageVersionWin);
   EXPECT_EQ(std::vector<std::wstring>{L"http://new/"}, s.DownloadServers);
 }
 
-TEST(LaunchSettings, BaseReadAdjustsEarlierLineups) {
+TEST_F(LaunchSettingsTest, BaseReadAdjustsEarlierLineups) {
   struct Row {
-    int productType, manualType;
-    int wantType, wantLineup;
-    const wchar_t* wantName;
-  } rows[] = {
-      {1, 2, 5, 3, L"TAVO Net Shield"},
-      {1, 99, 5, 11, L"TAVO Net Shield"},
-      {2, 2, 2, 4, L"TAVO Virus Guard"},
-      {6, 2, 6, 8, L"TAVO Total Shield Plus"},
-  };
+    int productType, manualType, wantType, wantLineup;
+  } rows[] = {{1, 2, 5, 3}, {1, 99, 5, 11}, {2, 2, 2, 4}, {6, 2, 6, 8}};
   for (const auto& row : rows) {
-    TempDir dir;
     LaunchSettings s;
     s.PackageVersionWin = L"keep";
-    ASSERT_TRUE(LoadLaunchBase(&s, WriteSettings(dir,
-        "<LaunchBase><ProductType>" + std::to_string(row.productType) + "</ProductType><ManualType>" +
-        std::to_string(row.manualType) + "</ManualType><LineupType>8</LineupType><InstallType>1</InstallType>"
-        "<DownloaderVersion>5</DownloaderVersion><PackageVersionWin>9.9</PackageVersionWin></LaunchBase>")));
-    EXPECT_EQ(row.wantType, s.ProductType);
-    EXPECT_EQ(row.wantLineup, s.LineupType);
-    EXPECT_EQ(std::wstring(row.wantName), s.ProductName);
+    ASSERT_TRUE(LoadLaunchBase(&s, Write("<LaunchBase><ProductType>" + std::to_string(row.productType) +
+        "</ProductType><ManualType>" + std::to_string(row.manualType) + "</ManualType><LineupType>8</LineupType>"
+        "<InstallType>1</InstallType><DownloaderVersion>5</DownloaderVersion><PackageVersionWin>9.9</PackageVersionWin>"
+        "</LaunchBase>")));
+    EXPECT_EQ(row.wantType, s.ProductType) << row.productType << "/" << row.manualType;
+    EXPECT_EQ(row.wantLineup, s.LineupType) << row.productType << "/" << row.manualType;
+    EXPECT_EQ(ProductNameFor(row.wantType), s.ProductName);
     EXPECT_EQ(1, s.InstallType);
     EXPECT_EQ(5, s.DownloaderVersion);
     EXPECT_EQ(L"keep", s.PackageVersionWin);  // not a base value
   }
 }
 
-TEST(LaunchSettings, BadFilesFailEveryRead) {
-  TempDir dir;
-  const std::pair<const wchar_t*, std::string> files[] = {
-      {L"empty.xml", ""},
-      {L"broken.xml", "<LaunchData><LaunchBase></LaunchData>"},
-      {L"encoding.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><LaunchData>\x82\xA0</LaunchData>"},
-  };
-  for (const auto& f : files) {
-    tavo_test::WriteBytes(dir.File(f.first), f.second);
+TEST_F(LaunchSettingsTest, BadFilesFailEveryRead) {
+  for (const std::string text : {"", "<LaunchData><LaunchBase></LaunchData>",
+                                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?><LaunchData>\x82\xA0</LaunchData>"}) {
+    std::wstring path = dir_.File(L"bad" + std::to_wstring(++n_) + L".xml");
+    tavo_test::WriteBytes(path, text);
     LaunchSettings s;
-    EXPECT_FALSE(LoadLaunchSettings(&s, dir.File(f.first), true));
-    EXPECT_FALSE(LoadLaunchSettings(&s, dir.File(f.first), false));
-    EXPECT_FALSE(LoadLaunchBase(&s, dir.File(f.first)));
+    EXPECT_FALSE(LoadLaunchSettings(&s, path, true)) << text;
+    EXPECT_FALSE(LoadLaunchSettings(&s, path, false)) << text;
+    EXPECT_FALSE(LoadLaunchBase(&s, path)) << text;
   }
   LaunchSettings s;
-  EXPECT_FALSE(LoadLaunchSettings(&s, dir.File(L"missing.xml"), true));
+  EXPECT_FALSE(LoadLaunchSettings(&s, dir_.File(L"missing.xml"), true));
 }
 
 }  // namespace

@@ -1,290 +1,164 @@
 // Conflicting software on simulated machines: registry keys, the
-// installed-software list and the Security Center, with their log lines.
+// installed-software list and the Security Center.
 #include <gtest/gtest.h>
 
 #include "app/launcher_context.h"
 #include "env/conflict_detection.h"
+#include "env/security_center.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_machine_posix.h"
 
 namespace {
 
-using tavo_test::LogCapture;
 using tavo_test::SimMachine;
+using Names = std::vector<std::wstring>;
 
-const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const wchar_t kUninstall32[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::wstring kUninstall32 = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-const wchar_t kStart[] = L"競合製品を確認します。";
-const wchar_t kRegistryHit[] = L"競合製品を検出しました。（レジストリで検出）";
-const wchar_t kOwnSkipped[] = L"TAVO製品のため、競合検出をスキップしました。";
-const wchar_t kRegistryFound[] = L"以下の競合製品を検出しました（レジストリ検索で検出）。";
-const wchar_t kNoRegistry[] = L"インストールソフトウェア一覧にレジストリキーで検出したソフトウェアが存在しません。";
-const wchar_t kSoftwareFound[] = L"以下の競合製品を検出しました（ソフトウェア検索で検出）。";
-const wchar_t kChecking[] = L"以下の製品を確認します。";
-const wchar_t kCenterFound[] = L"以下の競合製品を検出しました（セキュリティセンターで検出）。";
-const wchar_t kLeftover[] = L"検出した製品は消し忘れの可能性があります。";
-const wchar_t kFallback[] = L"他社製ウイルス対策製品（製品名を取得できませんでした）";
+struct Row {
+  const char* what;
+  Names keys;                            // registry keys present (64-bit view paths)
+  Names software;                        // display names under the 64-bit Uninstall root ("32:" for the 32-bit one)
+  std::string center;                    // securitycenter.ini
+  std::vector<ConflictPackage> packages;  // the settings' three lists
+  Names softwareNames, centerNames;
+  bool found;
+  Names names;
+  bool centerFlag;
+};
 
-using Lines = std::vector<std::wstring>;
+const Row kRows[] = {
+    {"nothing", {}, {}, "", {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}}, {L"contoso"}, {}, false, {}, false},
+    {"registry: first name kept, the other ways not asked", {L"SOFTWARE\\Contoso\\AV", L"SOFTWARE\\Fabrikam\\Guard"},
+     {L"Contoso AntiVirus"}, "[AntiVirusProduct 1]\ndisplayName=Contoso AntiVirus\n",
+     {{L"Absent", L"SOFTWARE\\Absent"}, {L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}, {L"Fabrikam", L"SOFTWARE\\Fabrikam\\Guard"}},
+     {L"contoso"}, {L"Contoso"}, true, {L"Contoso AV"}, false},
+    {"a 32-bit product's key is not in the 64-bit view", {L"SOFTWARE\\Wow6432Node\\Contoso\\AV"}, {}, "",
+     {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}}, {}, {}, false, {}, false},
+    {"own key goes on to the installed software", {L"SOFTWARE\\TAVO\\TAVO Security"}, {L"Contoso Internet Security"}, "",
+     {{L"TAVO Software", L"SOFTWARE\\TAVO\\TAVO Security"}}, {L"contoso"}, {}, true, {L"Contoso Internet Security"}, false},
+    {"own key is the exact text only", {L"SOFTWARE\\TAVO\\Other"}, {}, "", {{L"TAVO 2", L"SOFTWARE\\TAVO\\Other"}}, {}, {},
+     true, {L"TAVO 2"}, false},
+    {"empty name gets the fallback", {L"SOFTWARE\\Contoso\\AV"}, {}, "", {{L"", L"SOFTWARE\\Contoso\\AV"}}, {}, {}, true,
+     {kUnknownConflictName}, false},
+    {"empty key never matches", {L"SOFTWARE\\Contoso\\AV"}, {}, "", {{L"Everything", L""}}, {}, {}, false, {}, false},
+    {"names match without case, in both roots, each product once",
+     {}, {L"Contoso ANTIVIRUS Plus", L"32:Fabrikam Firewall", L"Unrelated Editor", L"32:Contoso ANTIVIRUS Plus"}, "", {},
+     {L"antivirus", L"", L"contoso", L"FABRIKAM"}, {}, true, {L"Contoso ANTIVIRUS Plus", L"Fabrikam Firewall"}, false},
+    {"empty software name never matches", {}, {L"Contoso"}, "", {}, {L""}, {}, false, {}, false},
+    {"security center: Defender and own products pass",
+     {}, {}, "[AntiVirusProduct 1]\ndisplayName=Windows Defender\n[AntiVirusProduct 2]\ndisplayName=TAVO Total Shield\n"
+     "[AntiSpywareProduct 1]\ndisplayName=Windows Defender Antispyware\n[FirewallProduct 1]\ndisplayName=Contoso Wall\n",
+     {}, {}, {L"Defender"}, false, {}, false},
+    {"security center filter is case-sensitive", {}, {}, "[AntiVirusProduct 1]\ndisplayName=tavo lookalike\n", {}, {}, {},
+     true, {L"tavo lookalike"}, false},
+    {"security center name of the list sets the flag",
+     {}, {}, "[AntiVirusProduct 1]\ndisplayName=Contoso Antivirus\n[AntiVirusProduct 2]\ndisplayName=Fabrikam Shield\n"
+     "[AntiSpywareProduct 1]\ndisplayName=Contoso Antivirus\n",
+     {}, {}, {L"Contoso", L"", L"Antivirus", L"contoso"}, true, {L"Contoso Antivirus", L"Fabrikam Shield"}, true},
+    {"security center product outside the list", {}, {}, "[AntiSpywareProduct 1]\ndisplayName=Fabrikam Shield\n", {}, {},
+     {L"Contoso"}, true, {L"Fabrikam Shield"}, false},
+    {"security center product without a name", {}, {}, "[AntiVirusProduct 1]\ncompanyName=Nameless Inc.\n", {}, {},
+     {L"Nameless"}, true, {kUnknownConflictName}, false},
+    {"a failed query reports nothing",
+     {}, {}, "[Fail]\nAntiVirusProduct=1\n[AntiVirusProduct 1]\ndisplayName=Contoso\n"
+     "[AntiSpywareProduct 1]\ndisplayName=Fabrikam Spy\n", {}, {}, {}, true, {L"Fabrikam Spy"}, false},
+    {"every query failed", {}, {}, "[Fail]\nAntiVirusProduct=1\nAntiSpywareProduct=1\n[AntiVirusProduct 1]\ndisplayName=C\n",
+     {}, {}, {}, false, {}, false},
+};
 
-void AddUninstallEntry(SimMachine* machine, const std::wstring& root, const std::wstring& subkey,
-                       const std::wstring& displayName) {
-  machine->SetRegistryString(root + subkey, L"DisplayName", displayName);
-  machine->SetRegistryString(root + subkey, L"DisplayVersion", L"1.0");
+TEST(DetectConflicts, DecisionTable) {
+  for (const Row& row : kRows) {
+    for (bool flagBefore : {false, true}) {
+      SimMachine machine;
+      machine.SetWindows(10, 0, 1, 9, 1);
+      for (const auto& key : row.keys) machine.SetRegistryString(key, L"Version", L"1");
+      int n = 0;
+      for (const auto& name : row.software) {
+        const bool in32 = name.rfind(L"32:", 0) == 0;
+        const std::wstring key = (in32 ? kUninstall32 : kUninstall) + L"{" + std::to_wstring(++n) + L"}";
+        machine.SetRegistryString(key, L"DisplayName", in32 ? name.substr(3) : name);
+      }
+      machine.WriteFile("securitycenter.ini", row.center);
+      LauncherContext context;
+      context.Settings.ConflictPackages = row.packages;
+      context.Settings.ConflictSoftwareNames = row.softwareNames;
+      context.Settings.ConflictSecurityCenterNames = row.centerNames;
+      context.DetectedConflictNames = {L"stale"};
+      context.SecurityCenterConflict = flagBefore;  // never reset here
+      tavo_test::LogCapture log;
+      EXPECT_EQ(row.found, DetectConflicts(&context)) << row.what;
+      EXPECT_EQ(row.names, context.DetectedConflictNames) << row.what;
+      EXPECT_EQ(row.centerFlag || flagBefore, context.SecurityCenterConflict) << row.what;
+    }
+  }
 }
 
-void WriteSecurityCenter(SimMachine* machine, const std::string& ini) { machine->WriteFile("securitycenter.ini", ini); }
-
-TEST(DetectConflicts, NothingFound) {
-  SimMachine machine;
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}};
-  context.Settings.ConflictSoftwareNames = {L"contoso"};
-  context.DetectedConflictNames = {L"stale"};
-  LogCapture log;
-  EXPECT_FALSE(DetectConflicts(&context));
-  EXPECT_TRUE(context.DetectedConflictNames.empty());
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ((Lines{kStart, kNoRegistry}), log.Texts());
-}
-
-TEST(DetectConflicts, TwoRegistryKeysBothLoggedFirstNameKept) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
-  machine.SetRegistryString(L"SOFTWARE\\Fabrikam\\Guard", L"Version", L"2");
-  // Also an installed-software match and a Security Center product: the registry way wins alone.
-  AddUninstallEntry(&machine, kUninstall, L"{1}", L"Contoso AntiVirus");
-  WriteSecurityCenter(&machine, "[AntiVirusProduct 1]\ndisplayName=Contoso AntiVirus\nproductState=266240\n");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"Absent AV", L"SOFTWARE\\Absent"},
-                                       {L"Contoso AV", L"SOFTWARE\\Contoso\\AV"},
-                                       {L"Fabrikam Guard", L"SOFTWARE\\Fabrikam\\Guard"}};
-  context.Settings.ConflictSoftwareNames = {L"contoso"};
-  context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"Contoso AV"}, context.DetectedConflictNames);
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ((Lines{kStart, kRegistryHit, L"Contoso AV", L"SOFTWARE\\Contoso\\AV", kRegistryHit, L"Fabrikam Guard",
-                   L"SOFTWARE\\Fabrikam\\Guard", kRegistryFound, L"Contoso AV"}),
-            log.Texts());
-  for (const auto& entry : log.Entries()) EXPECT_FALSE(entry.error) << entry.text;
-}
-
-TEST(DetectConflicts, RegistryKeysAreReadIn64BitViewUnderWow64) {
-  SimMachine machine;
-  machine.SetWindows(10, 0, 1, 9, 1);
-  // Only a 32-bit product's key: the launcher asks for the 64-bit view and does not see it.
-  machine.SetRegistryString(L"SOFTWARE\\Wow6432Node\\Contoso\\AV", L"Version", L"1");
-  machine.SetRegistryString(L"SOFTWARE\\Fabrikam\\Guard", L"Version", L"1");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"},
-                                       {L"Fabrikam Guard", L"SOFTWARE\\Fabrikam\\Guard"}};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"Fabrikam Guard"}, context.DetectedConflictNames);
-}
-
-TEST(DetectConflicts, OnlyOwnKeyGoesOnToInstalledSoftware) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\TAVO\\TAVO Security", L"Version", L"1");
-  AddUninstallEntry(&machine, kUninstall, L"Contoso", L"Contoso Internet Security");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"TAVO Software", L"SOFTWARE\\TAVO\\TAVO Security"}};
-  context.Settings.ConflictSoftwareNames = {L"contoso"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"Contoso Internet Security"}, context.DetectedConflictNames);
-  EXPECT_EQ((Lines{kStart, kRegistryHit, L"TAVO Software", L"SOFTWARE\\TAVO\\TAVO Security", kOwnSkipped,
-                   kNoRegistry, kSoftwareFound, L"Contoso Internet Security"}),
-            log.Texts());
-}
-
-TEST(DetectConflicts, OwnKeyIsExactTextOnly) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\TAVO\\Other", L"Version", L"1");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"TAVO Software 2", L"SOFTWARE\\TAVO\\Other"}};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"TAVO Software 2"}, context.DetectedConflictNames);
-}
-
-TEST(DetectConflicts, MixedCaseNamesMatchedOnce) {
-  SimMachine machine;
-  AddUninstallEntry(&machine, kUninstall, L"{A}", L"Contoso ANTIVIRUS Plus");
-  AddUninstallEntry(&machine, kUninstall32, L"{B}", L"Fabrikam Firewall");
-  AddUninstallEntry(&machine, kUninstall, L"{C}", L"Unrelated Editor");
-  AddUninstallEntry(&machine, kUninstall32, L"{D}", L"Contoso ANTIVIRUS Plus");  // same text in the other root
-  LauncherContext context;
-  // Both names match the first entry; it is listed once.
-  context.Settings.ConflictSoftwareNames = {L"antivirus", L"", L"contoso", L"FABRIKAM"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ((Lines{L"Contoso ANTIVIRUS Plus", L"Fabrikam Firewall"}), context.DetectedConflictNames);
-  EXPECT_EQ((Lines{kStart, kNoRegistry, kSoftwareFound, L"Contoso ANTIVIRUS Plus", kSoftwareFound,
-                   L"Fabrikam Firewall"}),
-            log.Texts());
-}
-
-TEST(ReadInstalledSoftwareList, BothRootsEntriesAndUnreadableSubkeys) {
+TEST(ReadInstalledSoftwareList, BothRootsAndUnreadableKeys) {
   SimMachine machine;
   machine.SetWindows(10, 0, 1, 9, 1);
-  AddUninstallEntry(&machine, kUninstall, L"{64}", L"Sixty-Four");
-  machine.SetRegistryString(std::wstring(kUninstall) + L"{64}", L"InstallLocation", L"C:\\P\\64\\");
-  AddUninstallEntry(&machine, kUninstall32, L"{32}", L"Thirty-Two");
-  AddUninstallEntry(&machine, kUninstall, L"{Denied}", L"Denied Product");
-  machine.DenyRegistryKey(std::wstring(kUninstall) + L"{Denied}");
-  machine.SetRegistryString(std::wstring(kUninstall) + L"{NoName}", L"DisplayVersion", L"3");
-  AddUninstallEntry(&machine, kUninstall, L"{Empty}", L"");
-  AddUninstallEntry(&machine, kUninstall, L"{Z}", L"Zed");
-
+  auto add = [&](const std::wstring& key, const std::wstring& name) {
+    machine.SetRegistryString(key, L"DisplayName", name);
+    machine.SetRegistryString(key, L"DisplayVersion", L"1.0");
+  };
+  add(kUninstall + L"{64}", L"Sixty-Four");
+  machine.SetRegistryString(kUninstall + L"{64}", L"InstallLocation", L"C:\\P\\64\\");
+  add(kUninstall32 + L"{32}", L"Thirty-Two");
+  add(kUninstall + L"{Denied}", L"Denied Product");
+  machine.DenyRegistryKey(kUninstall + L"{Denied}");
+  machine.SetRegistryString(kUninstall + L"{NoName}", L"DisplayVersion", L"3");
+  add(kUninstall + L"{Empty}", L"");
+  add(kUninstall + L"{Z}", L"Zed");
   std::vector<InstalledSoftwareEntry> entries = ReadInstalledSoftwareList();
   ASSERT_EQ(3u, entries.size());
   EXPECT_EQ(L"Sixty-Four", entries[0].DisplayName);
   EXPECT_EQ(L"1.0", entries[0].DisplayVersion);
   EXPECT_EQ(L"C:\\P\\64\\", entries[0].InstallLocation);
-  EXPECT_EQ(std::wstring(kUninstall) + L"{64}\\", entries[0].KeyPath);
+  EXPECT_EQ(kUninstall + L"{64}\\", entries[0].KeyPath);
   EXPECT_EQ(L"Zed", entries[1].DisplayName);
-  EXPECT_EQ(L"Thirty-Two", entries[2].DisplayName);
-  EXPECT_EQ(std::wstring(kUninstall32) + L"{32}\\", entries[2].KeyPath);
-}
-
-TEST(ReadInstalledSoftwareList, UnreadableRootIsPassedOver) {
-  SimMachine machine;
-  AddUninstallEntry(&machine, kUninstall, L"{64}", L"Sixty-Four");
-  AddUninstallEntry(&machine, kUninstall32, L"{32}", L"Thirty-Two");
+  EXPECT_EQ(kUninstall32 + L"{32}\\", entries[2].KeyPath);
+  // A root that cannot be read is passed over.
   machine.DenyRegistryKey(kUninstall);
-  std::vector<InstalledSoftwareEntry> entries = ReadInstalledSoftwareList();
+  entries = ReadInstalledSoftwareList();
   ASSERT_EQ(1u, entries.size());
   EXPECT_EQ(L"Thirty-Two", entries[0].DisplayName);
 }
 
-TEST(DetectConflicts, SecurityCenterDefenderAndTavoOnly) {
+TEST(SecurityCenterQueries, RecordsOfTheMachine) {
   SimMachine machine;
-  WriteSecurityCenter(&machine,
-                      "[AntiVirusProduct 1]\ndisplayName=Windows Defender\nproductState=397568\n"
-                      "[AntiVirusProduct 2]\ndisplayName=TAVO Total Shield\nproductState=266240\n"
-                      "[AntiSpywareProduct 1]\ndisplayName=Windows Defender Antispyware\n"
-                      "[FirewallProduct 1]\ndisplayName=Contoso Firewall\n");
-  LauncherContext context;
-  context.Settings.ConflictSecurityCenterNames = {L"Defender"};
-  LogCapture log;
-  EXPECT_FALSE(DetectConflicts(&context));
-  EXPECT_TRUE(context.DetectedConflictNames.empty());
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ((Lines{kStart, kNoRegistry, kChecking, L"Windows Defender", kChecking, L"TAVO Total Shield", kChecking,
-                   L"Windows Defender Antispyware"}),
-            log.Texts());
-}
-
-TEST(DetectConflicts, SecurityCenterFilterIsCaseSensitive) {
-  SimMachine machine;
-  WriteSecurityCenter(&machine, "[AntiVirusProduct 1]\ndisplayName=tavo lookalike\n");
-  LauncherContext context;
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"tavo lookalike"}, context.DetectedConflictNames);
-  EXPECT_FALSE(context.SecurityCenterConflict);
-}
-
-TEST(DetectConflicts, SecurityCenterLeftoverNameSetsTheFlag) {
-  SimMachine machine;
-  WriteSecurityCenter(&machine,
-                      "[AntiVirusProduct 1]\ndisplayName=Contoso Antivirus\n"
-                      "[AntiVirusProduct 2]\ndisplayName=Fabrikam Shield\n"
-                      "[AntiSpywareProduct 1]\ndisplayName=Contoso Antivirus\n");  // listed once
-  LauncherContext context;
-  context.Settings.ConflictSecurityCenterNames = {L"Contoso", L"", L"Antivirus", L"contoso"};
-  context.SecurityCenterConflict = false;
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_TRUE(context.SecurityCenterConflict);
-  EXPECT_EQ((Lines{L"Contoso Antivirus", L"Fabrikam Shield"}), context.DetectedConflictNames);
-  EXPECT_EQ((Lines{kStart, kNoRegistry, kChecking, L"Contoso Antivirus", kChecking, L"Fabrikam Shield", kChecking,
-                   L"Contoso Antivirus", kCenterFound, L"Contoso Antivirus", L"Contoso", kLeftover, L"Antivirus",
-                   kLeftover, kCenterFound, L"Fabrikam Shield"}),
-            log.Texts());
-}
-
-TEST(DetectConflicts, SecurityCenterFindingWithoutLeftoverKeepsTheFlag) {
-  SimMachine machine;
-  WriteSecurityCenter(&machine, "[AntiSpywareProduct 1]\ndisplayName=Fabrikam Shield\n");
-  LauncherContext context;
-  context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ(Lines{L"Fabrikam Shield"}, context.DetectedConflictNames);
-  // Never reset here: a flag set earlier stays.
-  context.SecurityCenterConflict = true;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_TRUE(context.SecurityCenterConflict);
-}
-
-TEST(DetectConflicts, SecurityCenterProductWithoutNameGetsTheFallback) {
-  SimMachine machine;
-  WriteSecurityCenter(&machine, "[AntiVirusProduct 1]\ncompanyName=Nameless Inc.\n");
-  LauncherContext context;
-  context.Settings.ConflictSecurityCenterNames = {L"Nameless"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{kFallback}, context.DetectedConflictNames);
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ((Lines{kStart, kNoRegistry, kChecking, L""}), log.Texts());
-}
-
-TEST(DetectConflicts, FailedSecurityCenterQueriesReportNothing) {
-  SimMachine machine;
-  WriteSecurityCenter(&machine,
-                      "[Fail]\nAntiVirusProduct=1\n"
-                      "[AntiVirusProduct 1]\ndisplayName=Contoso Antivirus\n"
-                      "[AntiSpywareProduct 1]\ndisplayName=Fabrikam Spy Sweeper\n");
-  LauncherContext context;
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{L"Fabrikam Spy Sweeper"}, context.DetectedConflictNames);
-
-  WriteSecurityCenter(&machine,
-                      "[Fail]\nAntiVirusProduct=1\nAntiSpywareProduct=1\n"
-                      "[AntiVirusProduct 1]\ndisplayName=Contoso Antivirus\n");
-  EXPECT_FALSE(DetectConflicts(&context));
-  EXPECT_TRUE(context.DetectedConflictNames.empty());
-}
-
-TEST(DetectConflicts, RegistryFindingWithSecurityCenterFindingStaysRegistryOnly) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
-  WriteSecurityCenter(&machine, "[AntiVirusProduct 1]\ndisplayName=Contoso Antivirus\n");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}};
-  context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_FALSE(context.SecurityCenterConflict);
-  EXPECT_EQ(Lines{L"Contoso AV"}, context.DetectedConflictNames);
-  EXPECT_EQ(-1, log.Find(kChecking));
-}
-
-TEST(DetectConflicts, EmptyPackageNameGetsTheFallback) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"", L"SOFTWARE\\Contoso\\AV"}};
-  LogCapture log;
-  EXPECT_TRUE(DetectConflicts(&context));
-  EXPECT_EQ(Lines{kFallback}, context.DetectedConflictNames);
-  EXPECT_EQ((Lines{kStart, kRegistryHit, L"", L"SOFTWARE\\Contoso\\AV", kRegistryFound, kFallback}), log.Texts());
-}
-
-TEST(DetectConflicts, EmptyRegistryKeyNeverMatches) {
-  SimMachine machine;
-  machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
-  LauncherContext context;
-  context.Settings.ConflictPackages = {{L"Everything", L""}};
-  LogCapture log;
-  EXPECT_FALSE(DetectConflicts(&context));
+  machine.WriteFile("securitycenter.ini",
+                    "[AntiVirusProduct 2]\ndisplayName=Second\ncompanyName=Maker\nversionNumber=1.2.3\n"
+                    "pathToSignedProductExe=C:\\P\\av.exe\npathToSignedReportingExe=C:\\P\\rep.exe\nproductState=266240\n"
+                    "[AntiVirusProduct 1]\ndisplayName=First\nproductState=not a number\n"
+                    "[AntiVirusProductX]\ndisplayName=Not an instance\n[FirewallProduct 1]\ndisplayName=Wall\n"
+                    "[Fail]\nAntiSpywareProduct=1\n");
+  std::vector<SecurityCenterProduct> products;
+  ASSERT_TRUE(QueryAntiVirusProducts(&products));
+  ASSERT_EQ(2u, products.size());
+  EXPECT_TRUE(products[0].Valid);
+  EXPECT_EQ(L"Second", products[0].DisplayName);
+  EXPECT_EQ(L"Maker", products[0].CompanyName);
+  EXPECT_EQ(L"1.2.3", products[0].VersionNumber);
+  EXPECT_EQ(L"C:\\P\\av.exe", products[0].PathToSignedProductExe);
+  EXPECT_EQ(L"C:\\P\\rep.exe", products[0].PathToSignedReportingExe);
+  EXPECT_TRUE(products[0].HasState && products[0].Enabled && products[0].UpToDate);
+  // A state that is not a number is no state: nothing is derived from it.
+  EXPECT_EQ(L"First", products[1].DisplayName);
+  EXPECT_FALSE(products[1].HasState || products[1].Enabled || products[1].UpToDate);
+  ASSERT_TRUE(QueryFirewallProducts(&products));  // appended
+  ASSERT_EQ(3u, products.size());
+  EXPECT_EQ(L"Wall", products[2].DisplayName);
+  EXPECT_FALSE(QueryAntiSpywareProducts(&products));
+  EXPECT_EQ(3u, products.size());
+  // The namespace follows the system: Vista brought a new one.
+  auto namespaceOn = [&](int major, int minor) {
+    machine.SetWindows(major, minor, 1, 9, 1);
+    return SecurityCenterNamespace();
+  };
+  EXPECT_EQ(namespaceOn(5, 1), namespaceOn(5, 2));
+  EXPECT_NE(namespaceOn(5, 2), namespaceOn(6, 0));
+  EXPECT_EQ(namespaceOn(6, 0), namespaceOn(10, 0));
 }
 
 }  // namespace

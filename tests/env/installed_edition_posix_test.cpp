@@ -1,7 +1,9 @@
-// Installed edition and version on simulated machines.
+// The installed edition and version on simulated machines, and what the
+// checks before an installation decide from them.
 #include <gtest/gtest.h>
 
 #include "app/launcher_context.h"
+#include "env/environment_checks.h"
 #include "env/installed_edition.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_machine_posix.h"
@@ -9,252 +11,153 @@
 
 namespace {
 
-using tavo_test::LogCapture;
 using tavo_test::SimMachine;
-using tavo_test::TempDir;
 
-const wchar_t kInfo[] = L"SOFTWARE\\TAVO\\TAVO Security\\CurrentVersion\\Info";
-
-void Install(SimMachine* machine, const wchar_t* name, const wchar_t* version) {
-  if (name != nullptr) machine->SetRegistryString(kInfo, L"ProductName", name);
-  if (version != nullptr) machine->SetRegistryString(kInfo, L"ProductVersion", version);
+std::wstring InfoKey() {
+  std::wstring key = kInstalledProductInfoKey;
+  if (!key.empty() && key.back() == L'\\') key.pop_back();
+  return key;
 }
 
-struct EditionRow {
-  const wchar_t* productName;  // null: no product key at all
-  bool tts, tvg, tns, ttsp;
-};
+void Install(SimMachine* machine, const std::wstring& name, const wchar_t* version) {
+  machine->SetRegistryString(InfoKey(), L"ProductName", name);
+  if (version != nullptr) machine->SetRegistryString(InfoKey(), L"ProductVersion", version);
+}
 
-const EditionRow kEditionRows[] = {
-    {nullptr, false, false, false, false},
-    {L"TAVO Total Shield", true, false, false, false},
-    {L"TAVO Virus Guard", false, true, false, false},
-    {L"TAVO Net Shield", false, false, true, false},
-    {L"TAVO Total Shield Plus", false, false, false, true},  // whole text: not TTS
-    {L"tavo total shield", false, false, false, false},      // case-sensitive
-    {L"TAVO Total Shield ", false, false, false, false},
-    {L"TAVO Security", false, false, false, false},
-    {L"", false, false, false, false},
-};
+const ProductEdition kEditions[] = {ProductEdition::TTS, ProductEdition::TVG, ProductEdition::TNS, ProductEdition::TTSP};
 
-TEST(InstalledEdition, EditionAnswersByProductName) {
-  for (const EditionRow& row : kEditionRows) {
-    SimMachine machine;
-    Install(&machine, row.productName, L"9.0.2032.2");
-    const wchar_t* label = row.productName ? row.productName : L"(none)";
-    EXPECT_EQ(row.tts, IsEditionInstalled(ProductEdition::TTS)) << label;
-    EXPECT_EQ(row.tvg, IsEditionInstalled(ProductEdition::TVG)) << label;
-    EXPECT_EQ(row.tns, IsEditionInstalled(ProductEdition::TNS)) << label;
-    EXPECT_EQ(row.ttsp, IsEditionInstalled(ProductEdition::TTSP)) << label;
-    EXPECT_EQ(row.tts || row.tvg || row.tns || row.ttsp, IsAnyEditionInstalled()) << label;
-    EXPECT_EQ(row.tts || row.tvg, IsTtsOrTvgInstalled()) << label;
+TEST(InstalledEdition, OnlyTheExactProductNameCounts) {
+  for (ProductEdition installed : kEditions) {
+    const std::wstring name = EditionProductName(installed);
+    for (const std::wstring& text : {name, name + L" ", name.substr(0, name.size() - 1), std::wstring(L"")}) {
+      SimMachine machine;
+      Install(&machine, text, L"9.0.2032.2");
+      const bool exact = text == name;
+      for (ProductEdition e : kEditions) EXPECT_EQ(exact && e == installed, IsEditionInstalled(e));
+      EXPECT_EQ(exact, IsAnyEditionInstalled());
+      EXPECT_EQ(exact && (installed == ProductEdition::TTS || installed == ProductEdition::TVG), IsTtsOrTvgInstalled());
+    }
   }
-}
-
-TEST(InstalledEdition, ValuesAreReadFromTheInfoKey) {
+  // Under WoW64 only the 64-bit view counts; an unreadable key is no product.
   SimMachine machine;
-  std::wstring text = L"unchanged";
-  EXPECT_FALSE(GetInstalledProductName(&text));
-  EXPECT_FALSE(GetInstalledProductVersion(&text));
-  EXPECT_FALSE(GetInstallDir(&text));
-  EXPECT_EQ(L"unchanged", text);
-
-  Install(&machine, L"TAVO Virus Guard", L"10.0.1.5");
-  machine.SetRegistryString(kInfo, L"InstallDir", L"C:\\Program Files\\TAVO\\TAVO Security\\");
-  ASSERT_TRUE(GetInstalledProductName(&text));
-  EXPECT_EQ(L"TAVO Virus Guard", text);
-  ASSERT_TRUE(GetInstalledProductVersion(&text));
-  EXPECT_EQ(L"10.0.1.5", text);
-  ASSERT_TRUE(GetInstallDir(&text));
-  EXPECT_EQ(L"C:\\Program Files\\TAVO\\TAVO Security\\", text);
-  EXPECT_FALSE(GetInstalledProductName(nullptr));
-}
-
-TEST(InstalledEdition, Reads64BitViewUnderWow64) {
-  {
-    // Only the 32-bit view holds the key: the launcher under WoW64 does not see it.
-    SimMachine machine;
-    machine.SetWindows(10, 0, 1, 9, 1);
-    machine.SetRegistryString(L"SOFTWARE\\Wow6432Node\\TAVO\\TAVO Security\\CurrentVersion\\Info", L"ProductName",
-                              L"TAVO Total Shield");
-    EXPECT_FALSE(IsEditionInstalled(ProductEdition::TTS));
-  }
-  {
-    SimMachine machine;
-    machine.SetWindows(10, 0, 1, 9, 1);
-    Install(&machine, L"TAVO Total Shield", nullptr);
-    EXPECT_TRUE(IsEditionInstalled(ProductEdition::TTS));
-  }
-  {
-    // 32-bit Windows: the one view.
-    SimMachine machine;
-    machine.SetWindows(10, 0, 1, 0, 0);
-    Install(&machine, L"TAVO Net Shield", nullptr);
-    EXPECT_TRUE(IsEditionInstalled(ProductEdition::TNS));
-  }
-}
-
-TEST(InstalledEdition, UnreadableKeyCountsAsNotInstalled) {
-  SimMachine machine;
-  Install(&machine, L"TAVO Total Shield", L"9.0.2032.2");
-  machine.DenyRegistryKey(kInfo);
+  machine.SetWindows(10, 0, 1, 9, 1);
+  machine.SetRegistryString(L"SOFTWARE\\Wow6432Node\\" + InfoKey().substr(9), L"ProductName",
+                            EditionProductName(ProductEdition::TTS));
   EXPECT_FALSE(IsAnyEditionInstalled());
-  std::wstring version;
-  EXPECT_FALSE(GetInstalledProductVersion(&version));
-  EXPECT_FALSE(InstalledVersionIs(9));
+  Install(&machine, EditionProductName(ProductEdition::TTS), L"9.0.2032.2");
+  machine.SetRegistryString(InfoKey(), L"InstallDir", L"C:\\TAVO\\");
+  std::wstring text;
+  ASSERT_TRUE(GetInstallDir(&text));
+  EXPECT_EQ(L"C:\\TAVO\\", text);
+  ASSERT_TRUE(GetInstalledProductVersion(&text));
+  EXPECT_EQ(L"9.0.2032.2", text);
+  machine.DenyRegistryKey(InfoKey());
+  EXPECT_FALSE(IsAnyEditionInstalled());
+  EXPECT_FALSE(GetInstalledProductVersion(&text));
 }
 
-struct VersionRow {
-  const wchar_t* version;  // null: no value
-  int matchingIndex;       // 0: none
-};
-
-const VersionRow kVersionRows[] = {
-    {L"3.0.1.1", 1},   {L"4.0.0.0", 2},    {L"4.2.71.3", 3},  {L"5.0.9.9", 4},  {L"5.2.1.0", 5},
-    {L"6.0.0.1", 6},   {L"7.0.2.3", 7},    {L"8.0.4.5", 8},   {L"9.0.2032.2", 9},
-    {L"10.0.1", 10},   // three characters would also fit "10."; the row compares four
-    {L"10.0.2.0", 10},
-    {L"10.1", 0},      {L"10.1.0.0", 0},   {L"4.1.0.0", 0},   {L"2.0.0.0", 0},  {L"11.0.0.0", 0},
-    {L"9.0", 9},       // the prefix is all that counts
-    {L"4.2", 3},
-    {L"", 0},          {nullptr, 0},
-};
-
-TEST(InstalledEdition, InstalledVersionIsByPrefix) {
-  for (const VersionRow& row : kVersionRows) {
-    SimMachine machine;
-    Install(&machine, L"TAVO Total Shield", row.version);
-    const wchar_t* label = row.version ? row.version : L"(none)";
-    for (int index = 0; index <= 11; ++index) {
-      EXPECT_EQ(index == row.matchingIndex && index != 0, InstalledVersionIs(index))
-          << label << " index " << index;
+TEST(InstalledEdition, InstalledVersionMatchesItsVersionEntryByPrefix) {
+  for (int index = kFirstVersionIndex; index <= kLastVersionIndex; ++index) {
+    const std::wstring prefix = VersionPrefixOf(index);
+    std::wstring other = prefix;
+    other.back() = other.back() == L'9' ? L'8' : other.back() + 1;  // a neighbouring release
+    const std::pair<std::wstring, bool> versions[] = {{prefix, true}, {prefix + L".1.0", true}, {other + L".0.0", false}};
+    for (const auto& version : versions) {
+      SimMachine machine;
+      Install(&machine, EditionProductName(ProductEdition::TTS), version.first.c_str());
+      for (int i = kFirstVersionIndex - 1; i <= kLastVersionIndex + 1; ++i) {
+        const bool inTable = i >= kFirstVersionIndex && i <= kLastVersionIndex;
+        if (i == index || !inTable) {
+          EXPECT_EQ(i == index && version.second, InstalledVersionIs(i)) << version.first.c_str() << " entry " << i;
+        }
+      }
     }
   }
+  SimMachine machine;
+  Install(&machine, EditionProductName(ProductEdition::TTS), nullptr);
+  for (int i = kFirstVersionIndex; i <= kLastVersionIndex; ++i) EXPECT_FALSE(InstalledVersionIs(i));
 }
 
-struct OtherEditionRow {
-  const wchar_t* installed;  // null: nothing installed
-  int32_t productType;       // of the launcher
-  bool other;
-  const wchar_t* line;       // the line logged for the installed edition, or null
-};
-
-const OtherEditionRow kOtherRows[] = {
-    {nullptr, 1, false, nullptr},
-    {L"TAVO Total Shield", 1, false, L"TAVO Total Shieldがインストールされています。"},
-    {L"TAVO Total Shield", 2, true, L"TAVO Total Shieldがインストールされています。"},
-    {L"TAVO Virus Guard", 2, false, L"TAVO Virus Guardがインストールされています。"},
-    {L"TAVO Virus Guard", 1, true, L"TAVO Virus Guardがインストールされています。"},
-    {L"TAVO Net Shield", 1, true, L"TAVO Net Shieldがインストールされています。"},
-    {L"TAVO Net Shield", 5, false, L"TAVO Net Shieldがインストールされています。"},
-    {L"TAVO Total Shield Plus", 6, false, L"TAVO Total Shield Plusがインストールされています。"},
-    {L"TAVO Total Shield Plus", 1, true, L"TAVO Total Shield Plusがインストールされています。"},
-    // A launcher for an unknown ProductType cannot upgrade any edition.
-    {L"TAVO Total Shield", 3, true, L"TAVO Total Shieldがインストールされています。"},
-    {L"Other Product", 1, false, nullptr},
-};
-
-TEST(InstalledEdition, OtherEditionInstalled) {
-  for (const OtherEditionRow& row : kOtherRows) {
-    SimMachine machine;
-    Install(&machine, row.installed, L"9.0.2032.2");
-    LaunchSettings settings;
-    settings.ProductType = row.productType;
-    LogCapture log;
-    const wchar_t* label = row.installed ? row.installed : L"(none)";
-    EXPECT_EQ(row.other, IsOtherEditionInstalled(settings)) << label << " / " << row.productType;
-    if (row.line != nullptr) {
-      EXPECT_EQ(std::vector<std::wstring>{row.line}, log.Texts()) << label;
-    } else {
-      EXPECT_TRUE(log.Texts().empty()) << label;
-    }
-  }
+std::string VersionFile(const std::string& tts, const std::string& others = "") {
+  return "<SetupLauncherVer><SetupLauncherVerData><TTSLatestVersion>" + tts + "</TTSLatestVersion>" + others +
+         "</SetupLauncherVerData></SetupLauncherVer>";
 }
-
-std::string VersionFile(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SetupLauncherVer><SetupLauncherVerData>" + body +
-         "</SetupLauncherVerData></SetupLauncherVer>\n";
-}
-
-std::string AllLatest(const char* tts, const char* tvg, const char* tns, const char* ttsp) {
-  return VersionFile(std::string("<TTSLatestVersion>") + tts + "</TTSLatestVersion><TVGLatestVersion>" + tvg +
-                     "</TVGLatestVersion><TNSLatestVersion>" + tns + "</TNSLatestVersion><TTSPLatestVersion>" +
-                     ttsp + "</TTSPLatestVersion>");
-}
-
-struct LatestRow {
-  const wchar_t* installed;  // "ProductVersion"; null: absent
-  int32_t productType;
-  std::string versionFile;   // kNoFile: no file
-  bool latest;
-  const char* what;
-};
-
-const std::string kLatest = AllLatest("9.0.2032.2", "8.1.0.7", "10.0.1.0", "11.2.3.4");
+const std::string kLatest = VersionFile("9.0.2032.2", "<TVGLatestVersion>8.1.0.7</TVGLatestVersion>"
+    "<TNSLatestVersion>10.0.1.0</TNSLatestVersion><TTSPLatestVersion>11.2.3.4</TTSPLatestVersion>");
 const char kNoFile[] = "(no file)";
 
-const LatestRow kLatestRows[] = {
-    {L"9.0.2032.2", 1, kLatest, true, "equal"},
-    {L"9.0.2032.3", 1, kLatest, true, "installed newer"},
-    {L"9.0.2032.1", 1, kLatest, false, "installed older"},
-    {L"8.1.0.7", 2, kLatest, true, "TVG key"},
-    {L"8.1.0.7", 1, kLatest, false, "TTS key for TTS"},
-    {L"10.0.1.0", 5, kLatest, true, "TNS key"},
-    {L"11.2.3.4", 6, kLatest, true, "TTSP key"},
-    {L"9.0.2032.2", 3, kLatest, true, "unknown type reads the TTS key"},
-    {L"9.0", 1, VersionFile("<TTSLatestVersion>9.0</TTSLatestVersion>"), false, "two parts never latest"},
-    {L"9.0", 1, kLatest, false, "installed two parts"},
-    {L"9.0.2032.2", 1, VersionFile("<TTSLatestVersion>9.0.2032.10</TTSLatestVersion>"), false,
-     "numeric comparison"},
-    {L"9.0.2032.10", 1, VersionFile("<TTSLatestVersion>9.0.2032.2</TTSLatestVersion>"), true,
-     "numeric comparison, newer installed"},
-    {nullptr, 1, kLatest, false, "nothing installed"},
-    {L"9.0.2032.2", 1, kNoFile, false, "no version file"},
-    {L"9.0.2032.2", 1, "<SetupLauncherVer><oops></SetupLauncherVer>", false, "malformed version file"},
-    {L"9.0.2032.2", 1, "", false, "empty version file"},
-    // A version file without the edition's entry says nothing about the latest version.
-    {L"9.0.2032.2", 2, VersionFile("<TTSLatestVersion>9.0.2032.2</TTSLatestVersion>"), false,
-     "edition entry missing"},
-    {L"0.0.0.0", 1, VersionFile("<TTSLatestVersion>0.0.0.0</TTSLatestVersion>"), true,
-     "explicit 0.0.0.0"},
-};
-
-TEST(InstalledEdition, LatestVersionInstalled) {
-  for (const LatestRow& row : kLatestRows) {
-    SimMachine machine;
-    Install(&machine, L"TAVO Total Shield", row.installed);
-    TempDir work;
-    TempDir launcher;
-    LauncherContext context;
-    context.WorkFolder = work.path();
-    context.LauncherFolder = launcher.path();
-    context.Settings.ProductType = row.productType;
-    if (row.versionFile != kNoFile) tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), row.versionFile);
-    LogCapture log;
-    EXPECT_EQ(row.latest, IsLatestVersionInstalled(context)) << row.what;
-    ASSERT_FALSE(log.Texts().empty());
-    EXPECT_EQ(L"最新バージョンを取得します。", log.Texts().front()) << row.what;
+TEST(EnvironmentChecks, OutcomeTable) {
+  struct Row {
+    const char* what;
+    int installed;  // edition code; 0 nothing
+    const wchar_t* version;
+    int32_t productType;
+    std::string versionFile;
+    bool registryConflict, centerConflict;
+    int32_t before, code;
+  } rows[] = {
+      {"nothing", 0, nullptr, 1, kLatest, false, false, 0, 0},
+      {"earlier code kept", 0, nullptr, 1, kLatest, false, false, 21, 0},
+      {"registry conflict", 0, nullptr, 1, kLatest, true, false, 0, 12},
+      {"security center conflict", 0, nullptr, 1, kLatest, false, true, 0, 13},
+      {"registry first", 0, nullptr, 1, kLatest, true, true, 0, 12},
+      {"other edition over conflicts", 5, L"9.0.2032.2", 1, kLatest, true, true, 0, 16},
+      {"TTS launcher, TVG", 2, L"8.1.0.7", 1, kLatest, false, false, 0, 16},
+      {"unknown type upgrades nothing", 1, L"9.0.2032.2", 3, kLatest, false, false, 0, 16},
+      {"latest over conflict", 1, L"9.0.2032.2", 1, kLatest, true, false, 0, 17},
+      {"newer installed", 1, L"9.0.2032.3", 1, kLatest, false, false, 0, 17},
+      {"older installed", 1, L"9.0.2032.1", 1, kLatest, false, false, 0, 0},
+      {"older installed, conflict", 1, L"9.0.2032.1", 1, kLatest, true, false, 0, 12},
+      {"TVG entry", 2, L"8.1.0.7", 2, kLatest, false, false, 0, 17},
+      {"TNS entry", 5, L"10.0.1.0", 5, kLatest, false, false, 0, 17},
+      {"TTSP entry", 6, L"11.2.3.4", 6, kLatest, false, false, 0, 17},
+      {"numbers, not text", 1, L"9.0.2032.2", 1, VersionFile("9.0.2032.10"), false, false, 0, 0},
+      {"numbers, newer installed", 1, L"9.0.2032.10", 1, VersionFile("9.0.2032.2"), false, false, 0, 17},
+      {"two parts never latest", 1, L"9.0", 1, VersionFile("9.0"), false, false, 0, 0},
+      {"no version value", 1, nullptr, 1, kLatest, false, false, 0, 0},
+      {"no version file", 1, L"9.0.2032.2", 1, kNoFile, false, false, 0, 0},
+      {"malformed version file", 1, L"9.0.2032.2", 1, "<SetupLauncherVer><oops></SetupLauncherVer>", false, false, 0, 0},
+      {"empty version file", 1, L"9.0.2032.2", 1, "", false, false, 0, 0},
+      {"edition entry missing", 2, L"9.0.2032.2", 2, VersionFile("9.0.2032.2"), false, false, 0, 0},
+      {"explicit 0.0.0.0", 1, L"0.0.0.0", 1, VersionFile("0.0.0.0"), false, false, 0, 17},
+  };
+  for (const Row& row : rows) {
+    for (CheckCaller caller : {CheckCaller::StartUp, CheckCaller::Frame}) {
+      SimMachine machine;
+      if (row.registryConflict) machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
+      if (row.centerConflict) machine.WriteFile("securitycenter.ini", "[AntiVirusProduct 1]\ndisplayName=Contoso AV\n");
+      if (row.installed != 0) Install(&machine, EditionProductName(static_cast<ProductEdition>(row.installed)), row.version);
+      tavo_test::TempDir work;
+      if (row.versionFile != kNoFile) tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), row.versionFile);
+      LauncherContext context;
+      context.WorkFolder = work.path();
+      context.LauncherFolder = work.path();
+      context.Settings.ProductType = row.productType;
+      context.Settings.ConflictPackages = {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}};
+      context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
+      context.ResultCode = row.before;
+      tavo_test::LogCapture log;
+      EXPECT_EQ(row.code, RunEnvironmentChecks(&context, caller)) << row.what;
+      EXPECT_EQ(row.code != 0 ? row.code : row.before, context.ResultCode) << row.what;
+    }
   }
 }
 
-TEST(InstalledEdition, VersionFileFolderFollowsInstallType) {
+TEST(EnvironmentChecks, VersionFileFolderFollowsInstallType) {
   SimMachine machine;
-  Install(&machine, L"TAVO Total Shield", L"9.0.2032.2");
-  TempDir work;
-  TempDir launcher;
+  Install(&machine, EditionProductName(ProductEdition::TTS), L"9.0.2032.2");
+  tavo_test::TempDir work, launcher;
+  // The launcher's own folder says "latest", the downloaded one says "older".
+  tavo_test::WriteBytes(launcher.File(L"SetupLauncherVer.xml"), VersionFile("9.0.2032.2"));
+  tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), VersionFile("9.1.0.0"));
   LauncherContext context;
   context.WorkFolder = work.path();
   context.LauncherFolder = launcher.path();
-  // The launcher's own folder says "latest", the downloaded one says "older".
-  tavo_test::WriteBytes(launcher.File(L"SetupLauncherVer.xml"), AllLatest("9.0.2032.2", "0", "0", "0"));
-  tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), AllLatest("9.1.0.0", "0", "0", "0"));
-
-  context.Settings.InstallType = 1;
-  EXPECT_TRUE(IsLatestVersionInstalled(context));
-  context.Settings.InstallType = 0;
-  EXPECT_FALSE(IsLatestVersionInstalled(context));
-  context.Settings.InstallType = 2;
-  EXPECT_FALSE(IsLatestVersionInstalled(context));
+  tavo_test::LogCapture log;
+  for (int32_t installType : {0, 1, 2}) {
+    context.Settings.InstallType = installType;
+    EXPECT_EQ(installType == 1, IsLatestVersionInstalled(context)) << installType;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The Linux transport: the receive timeout T against a server that stops
+// The Linux transport: the receive timeout against a server that stops
 // sending, and the proxy of the environment. The timeouts are tested here
 // only: Wine's WinINet does not hand the session's receive timeout down to a
 // request opened by URL, so under Wine these downloads wait for the server
@@ -9,8 +9,8 @@
 #include <string>
 
 #include "net/http_downloader.h"
+#include "platform/utf.h"
 #include "tests/net/net_test_util.h"
-#include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -18,73 +18,56 @@ namespace {
 using net_test::Pattern;
 using net_test::SameBytes;
 using tavo_test::ReadBytes;
-using tavo_test::WriteBytes;
 
-class HttpTimeoutTest : public ::testing::Test {
- protected:
-  void SetUp() override { START_LOOPBACK_SERVER(server_); }
-  bool Download(const std::string& path, uint32_t timeoutMs) {
-    return HttpDownloader().DownloadFile(timeoutMs, local_, server_.Url(path), nullptr, 0, 0);
+TEST(HttpTimeout, AStallLongerThanTheTimeoutFailsAndKeepsTheGoodCopy) {
+  tavo_test::LoopbackServer server;
+  START_LOOPBACK_SERVER(server);
+  tavo_test::TempDir dir;
+  const std::wstring local = dir.File(L"download.bin");
+  const std::string served = Pattern(10000, 3);
+  ASSERT_TRUE(server.WriteFile("/f.bin", served));
+  struct Row {
+    const char* rule;
+    uint32_t timeoutMs;
+    bool ok;
+    size_t part;  // bytes kept beside the good copy after a failure
+  } rows[] = {
+      {"stall-after=2048 stall-ms=4000", 500, false, 2048},
+      {"stall-after=1500 stall-ms=4000", 500, false, 1500},  // a short read, then the stall
+      {"delay-ms=3000", 500, false, 0},                        // no answer in time: nothing written
+      {"stall-after=2048 stall-ms=200", 5000, true, 0},
+      {"drip-bytes=300 drip-ms=100", 500, true, 0},  // each piece in time, the whole taking longer
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(server.ClearRules());
+    ASSERT_TRUE(server.SetRule("/f.bin", row.rule));
+    ASSERT_TRUE(tavo_test::WriteBytes(local, "good earlier copy"));
+    EXPECT_EQ(row.ok, HttpDownloader().DownloadFile(row.timeoutMs, local, server.Url("/f.bin"), nullptr, 0, 0)) << row.rule;
+    EXPECT_TRUE(SameBytes(row.ok ? served : "good earlier copy", ReadBytes(local))) << row.rule;
+    if (row.part != 0) {
+      EXPECT_TRUE(SameBytes(served.substr(0, row.part), ReadBytes(local + HttpDownloader::kPartSuffix))) << row.rule;
+    }
   }
-  tavo_test::LoopbackServer server_;
-  tavo_test::TempDir dir_;
-  std::wstring local_ = dir_.File(L"download.bin");
-};
-
-TEST_F(HttpTimeoutTest, StallLongerThanTheTimeoutFailsAndKeepsWhatWasWritten) {
-  const std::string served = Pattern(10000, 3);
-  ASSERT_TRUE(server_.WriteFile("/stall.bin", served));
-  ASSERT_TRUE(server_.SetRule("/stall.bin", "stall-after=2048 stall-ms=4000"));
-  ASSERT_TRUE(WriteBytes(local_, "good earlier copy"));
-  EXPECT_FALSE(Download("/stall.bin", 500));
-  EXPECT_TRUE(SameBytes(served.substr(0, 2048), ReadBytes(local_ + L".part")));
-  EXPECT_EQ("good earlier copy", ReadBytes(local_));
 }
 
-TEST_F(HttpTimeoutTest, StallAfterAShortReadKeepsTheBytesOfTheUnfinishedBlock) {
-  const std::string served = Pattern(10000, 3);
-  ASSERT_TRUE(server_.WriteFile("/stall.bin", served));
-  ASSERT_TRUE(server_.SetRule("/stall.bin", "stall-after=1500 stall-ms=4000"));
-  EXPECT_FALSE(Download("/stall.bin", 500));
-  EXPECT_TRUE(SameBytes(served.substr(0, 1500), ReadBytes(local_ + L".part")));
-}
-
-TEST_F(HttpTimeoutTest, AnswerLaterThanTheTimeoutFailsBeforeAnyFile) {
-  ASSERT_TRUE(server_.WriteFile("/late.bin", Pattern(1000)));
-  ASSERT_TRUE(server_.SetRule("/late.bin", "delay-ms=3000"));
-  ASSERT_TRUE(WriteBytes(local_, "keep me"));
-  EXPECT_FALSE(Download("/late.bin", 500));
-  EXPECT_EQ("keep me", ReadBytes(local_));
-}
-
-TEST_F(HttpTimeoutTest, SlowButSteadyBodyIsNotATimeout) {
-  // Each piece arrives well within T, although the whole takes longer than T.
-  const std::string served = Pattern(3000, 4);
-  ASSERT_TRUE(server_.WriteFile("/slow.bin", served));
-  ASSERT_TRUE(server_.SetRule("/slow.bin", "drip-bytes=300 drip-ms=100"));
-  EXPECT_TRUE(Download("/slow.bin", 500));
-  EXPECT_TRUE(SameBytes(served, ReadBytes(local_)));
-}
-
-// The Linux counterpart of the system's pre-configured Internet settings:
-// a proxy named by http_proxy carries the request.
-TEST_F(HttpTimeoutTest, ProxyOfTheEnvironmentCarriesTheRequest) {
+// The Linux counterpart of the system's Internet settings: a proxy named by
+// http_proxy carries the request.
+TEST(HttpProxy, ProxyOfTheEnvironmentCarriesTheRequest) {
+  tavo_test::LoopbackServer server;
+  START_LOOPBACK_SERVER(server);
+  tavo_test::TempDir dir;
   const char* previous = std::getenv("http_proxy");
-  std::string saved = previous ? previous : "";
-  std::string proxy = "http://127.0.0.1:" + std::to_string(server_.port());
-  ::setenv("http_proxy", proxy.c_str(), 1);
-  bool ok = HttpDownloader().DownloadFile(2000, local_, L"http://download.example.invalid/pkg.msi", nullptr, 0, 0);
-  if (previous) {
-    ::setenv("http_proxy", saved.c_str(), 1);
-  } else {
-    ::unsetenv("http_proxy");
-  }
+  const std::string saved = previous ? previous : "";
+  ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+  const bool ok = HttpDownloader().DownloadFile(2000, dir.File(L"x"), L"http://download.example.invalid/pkg.msi",
+                                                nullptr, 0, 0);
+  previous ? ::setenv("http_proxy", saved.c_str(), 1) : ::unsetenv("http_proxy");
   // The loopback server is no proxy and answers 404, but it saw the request.
   EXPECT_FALSE(ok);
-  auto requests = server_.Requests();
+  const auto requests = server.Requests();
   ASSERT_EQ(1u, requests.size());
   EXPECT_NE(std::string::npos, requests[0].path.find("pkg.msi"));
-  EXPECT_EQ("KOTA Install Launcher", requests[0].userAgent);
+  EXPECT_EQ(platform::WideToUtf8(HttpDownloader::kUserAgent), requests[0].userAgent);
 }
 
 }  // namespace

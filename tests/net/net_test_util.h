@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "net/download_notify.h"
-#include "net/wait_clock.h"
 #include "tests/support/loopback_server.h"
 
 namespace net_test {
@@ -31,36 +29,19 @@ inline ::testing::AssertionResult SameBytes(const std::string& expected, const s
 // Records every progress notification.
 class RecordingTarget : public DownloadNotifyTarget {
  public:
-  struct Message {
-    uint32_t message;
-    std::wstring text;
-  };
-  void Notify(uint32_t message, const std::wstring& text) override { messages.push_back({message, text}); }
-  std::vector<std::wstring> Texts() const {
-    std::vector<std::wstring> texts;
-    for (const Message& m : messages) texts.push_back(m.text);
-    return texts;
+  void Notify(uint32_t message, const std::wstring& text) override {
+    messages.push_back(message);
+    texts.push_back(text);
   }
-  std::vector<Message> messages;
-};
-
-// Records the waits instead of sleeping; a test may act during a wait (a
-// server that comes back during the minute's pause).
-class FakeClock : public WaitClock {
- public:
-  void Wait(uint32_t milliseconds) override {
-    waits.push_back(milliseconds);
-    if (onWait) onWait();
-  }
-  std::vector<uint32_t> waits;
-  std::function<void()> onWait;
+  std::vector<uint32_t> messages;
+  std::vector<std::wstring> texts;
 };
 
 // Starts the loopback server or fails the test.
-#define START_LOOPBACK_SERVER(server)          \
-  do {                                         \
-    std::string startError;                    \
-    ASSERT_TRUE((server).Start(&startError)) << startError; \
+#define START_LOOPBACK_SERVER(server)                         \
+  do {                                                        \
+    std::string startError;                                   \
+    ASSERT_TRUE((server).Start(&startError)) << startError;   \
   } while (0)
 
 }  // namespace net_test

@@ -12,134 +12,108 @@
 
 namespace {
 
-using tavo_test::TempDir;
+struct Entry {
+  std::wstring stamp, level, text;
+};
 
-// The log file as text, without its byte-order mark.
-std::wstring ReadLog(const std::wstring& path, bool* hasBom = nullptr) {
-  std::string bytes = tavo_test::ReadBytes(path);
-  bool bom = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-  if (hasBom) *hasBom = bom;
-  return platform::Utf16LeToWide(bom ? bytes.substr(2) : bytes);
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-  std::vector<std::wstring> lines;
+// Every line of the log, which must be one UTF-16LE text with one mark at its
+// start and CR LF after every entry.
+std::vector<Entry> ReadEntries(const std::wstring& path) {
+  const std::string bytes = tavo_test::ReadBytes(path);
+  EXPECT_EQ(0u, bytes.compare(0, 2, "\xFF\xFE")) << "the file starts with its byte-order mark";
+  const std::wstring text = platform::Utf16LeToWide(bytes.size() >= 2 ? bytes.substr(2) : "");
+  EXPECT_EQ(std::wstring::npos, text.find(L'\xFEFF')) << "a second mark";
+  static const std::wregex shape(LR"(\[(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3})\] \[([^\]]*)\] \[(.*)\])");
+  std::vector<Entry> entries;
   size_t start = 0;
-  for (size_t pos; (pos = text.find(L"\r\n", start)) != std::wstring::npos; start = pos + 2)
-    lines.push_back(text.substr(start, pos - start));
+  for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+    const std::wstring line = text.substr(start, end - start);
+    std::wsmatch m;
+    if (!std::regex_match(line, m, shape)) {
+      ADD_FAILURE() << "not an entry: " << platform::WideToUtf8(line);
+      continue;
+    }
+    entries.push_back({m[1], m[2], m[3]});
+  }
   EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
-  return lines;
+  return entries;
 }
 
-std::wstring EntryText(const std::wstring& line) {
-  // "[yyyy/mm/dd hh:mm:ss.mmm] [level] [text]"
-  size_t second = line.find(L"] [", 0);
-  size_t third = line.find(L"] [", second + 1);
-  return line.substr(third + 3, line.size() - third - 4);
-}
+class DebugLogTest : public ::testing::Test {
+ protected:
+  void Open(DebugLog* log) {
+    log->SetPath(path_);
+    log->SetEnabled(true);
+  }
+  tavo_test::TempDir dir_;
+  std::wstring path_ = dir_.File(L"TAVODebugLog.txt");
+};
 
-TEST(DebugLog, WritesUtf16LeLinesWithByteOrderMarkOnce) {
-  TempDir dir;
+TEST_F(DebugLogTest, EntriesKeepTheirTextOnOneLineAndTheLastSystemError) {
   DebugLog log;
-  log.SetPath(dir.File(L"TAVODebugLog.txt"));
-  log.SetEnabled(true);
-  ASSERT_TRUE(log.Info(L"プログラムを開始します。"));
-
-  std::string bytes = tavo_test::ReadBytes(dir.File(L"TAVODebugLog.txt"));
-  ASSERT_GE(bytes.size(), 4u);
-  EXPECT_EQ('\xFF', bytes[0]);
-  EXPECT_EQ('\xFE', bytes[1]);
-  EXPECT_EQ(std::string("\r\0\n\0", 4), bytes.substr(bytes.size() - 4));
-
-  // A second writer (a second run) appends without another mark.
-  DebugLog second;
-  second.SetPath(dir.File(L"TAVODebugLog.txt"));
-  second.SetEnabled(true);
-  ASSERT_TRUE(second.Info(L"プログラムを終了します。"));
-  bool bom = false;
-  std::wstring text = ReadLog(dir.File(L"TAVODebugLog.txt"), &bom);
-  EXPECT_TRUE(bom);
-  EXPECT_EQ(std::wstring::npos, text.find(L"\xFEFF"));
-  auto lines = Lines(text);
-  ASSERT_EQ(2u, lines.size());
-  std::wregex shape(LR"(\[\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] \[情報\] \[.*\])");
-  for (const auto& line : lines) EXPECT_TRUE(std::regex_match(line, shape)) << platform::WideToUtf8(line);
-  EXPECT_EQ(L"プログラムを開始します。", EntryText(lines[0]));
-  EXPECT_EQ(L"プログラムを終了します。", EntryText(lines[1]));
-}
-
-TEST(DebugLog, ErrorCarriesTheLastSystemErrorAndKeepsIt) {
-  TempDir dir;
-  DebugLog log;
-  log.SetPath(dir.File(L"log.txt"));
-  log.SetEnabled(true);
+  Open(&log);
   platform::SetLastError(5);
+  ASSERT_TRUE(log.Info(L"プログラムを開始します。"));
   ASSERT_TRUE(log.Error(L"x"));
   EXPECT_EQ(5u, platform::LastError());
   ASSERT_TRUE(log.ErrorPlain(L"y"));
-  auto lines = Lines(ReadLog(dir.File(L"log.txt")));
-  ASSERT_EQ(2u, lines.size());
-  EXPECT_NE(std::wstring::npos, lines[0].find(L"] [エラー] [x (ERRORCODE 5)]"));
-  EXPECT_NE(std::wstring::npos, lines[1].find(L"] [エラー] [y]"));
-}
-
-TEST(DebugLog, LineBreaksAreRemovedSoAnEntryStaysOneLine) {
-  TempDir dir;
-  DebugLog log;
-  log.SetPath(dir.File(L"log.txt"));
-  log.SetEnabled(true);
-  log.Info(L"a\r\nb\nc\rd");
+  ASSERT_TRUE(log.Info(L"a\r\nb\nc\rd"));
   platform::SetLastError(2);
-  log.Error(L"e\r\nf");
-  auto lines = Lines(ReadLog(dir.File(L"log.txt")));
-  ASSERT_EQ(2u, lines.size());
-  EXPECT_EQ(L"abcd", EntryText(lines[0]));
-  EXPECT_EQ(L"ef (ERRORCODE 2)", EntryText(lines[1]));
+  ASSERT_TRUE(log.Error(L"e\r\nf"));
+  EXPECT_EQ(2u, platform::LastError());
+  // A second writer (the next run) appends to the same file without another mark.
+  DebugLog next;
+  Open(&next);
+  ASSERT_TRUE(next.Info(L"next run"));
+  const auto entries = ReadEntries(path_);
+  ASSERT_EQ(6u, entries.size());
+  const std::wstring texts[] = {L"プログラムを開始します。", L"x (ERRORCODE 5)", L"y", L"abcd", L"ef (ERRORCODE 2)", L"next run"};
+  const bool errors[] = {false, true, true, false, true, false};
+  for (size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(texts[i], entries[i].text) << i;
+    EXPECT_EQ(errors[i] ? entries[1].level : entries[0].level, entries[i].level) << i;
+  }
+  EXPECT_NE(entries[0].level, entries[1].level) << "errors and information are told apart";
 }
 
-TEST(DebugLog, DisabledLogDropsEntriesAndReportsSuccess) {
-  TempDir dir;
+TEST_F(DebugLogTest, DisabledOrUnwritableLogNeverDisturbsTheCaller) {
   DebugLog log;
-  log.SetPath(dir.File(L"log.txt"));
+  log.SetPath(path_);
   EXPECT_TRUE(log.Info(L"before the paths are known"));
-  EXPECT_FALSE(platform::FileExists(dir.File(L"log.txt")));
-}
-
-TEST(DebugLog, UnwritableLogReturnsFalseAndLeavesTheErrorAlone) {
-  TempDir dir;
+  EXPECT_FALSE(platform::FileExists(path_));
   // A folder where the file should be: it cannot be opened for appending.
-  ASSERT_TRUE(platform::CreateFolder(dir.File(L"locked.txt")));
-  DebugLog log;
-  log.SetPath(dir.File(L"locked.txt"));
+  ASSERT_TRUE(platform::CreateFolder(path_));
   log.SetEnabled(true);
   platform::SetLastError(1234);
   EXPECT_FALSE(log.Info(L"x"));
-  EXPECT_EQ(1234u, platform::LastError());
   EXPECT_FALSE(log.Error(L"y"));
+  EXPECT_EQ(1234u, platform::LastError());
 }
 
-TEST(DebugLog, ConcurrentWritersNeverSplitALine) {
-  TempDir dir;
-  DebugLog log;
-  log.SetPath(dir.File(L"log.txt"));
-  log.SetEnabled(true);
-  const int kPerThread = 200;
+// Workers of one run share the log, and during a self-update the old and the
+// new launcher append to it through handles of their own: no entry may be
+// split, lost or overwritten.
+TEST_F(DebugLogTest, ConcurrentWritersThroughOneAndSeveralHandles) {
+  DebugLog shared, own1, own2;
+  Open(&shared);
+  Open(&own1);
+  Open(&own2);
+  ASSERT_TRUE(shared.Info(L"start"));
+  const int kPerThread = 150;
+  DebugLog* logs[] = {&shared, &shared, &own1, &own2};
   std::vector<std::thread> threads;
-  for (int t = 0; t < 3; ++t) {
-    threads.emplace_back([&log, t] {
-      std::wstring text(300, static_cast<wchar_t>(L'A' + t));
-      for (int i = 0; i < kPerThread; ++i) log.Info(text);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([log = logs[t], t] {
+      const std::wstring text(300, static_cast<wchar_t>(L'A' + t));
+      for (int i = 0; i < kPerThread; ++i) log->Info(text);
     });
   }
-  for (auto& th : threads) th.join();
-  bool bom = false;
-  auto lines = Lines(ReadLog(dir.File(L"log.txt"), &bom));
-  EXPECT_TRUE(bom);
-  ASSERT_EQ(3u * kPerThread, lines.size());
-  int counts[3] = {0, 0, 0};
-  for (const auto& line : lines) {
-    std::wstring text = EntryText(line);
-    ASSERT_EQ(300u, text.size());
+  for (auto& thread : threads) thread.join();
+  const auto entries = ReadEntries(path_);
+  ASSERT_EQ(1u + 4 * kPerThread, entries.size());
+  int counts[4] = {0, 0, 0, 0};
+  for (size_t i = 1; i < entries.size(); ++i) {
+    const std::wstring& text = entries[i].text;
     ASSERT_EQ(std::wstring(300, text[0]), text);
     counts[text[0] - L'A']++;
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -9,29 +10,48 @@
 
 namespace {
 
+// Pumps on this thread until `count` messages were handled. The bound only
+// keeps a broken queue from hanging the test run; it is no timing requirement.
+bool PumpUntil(UiCallQueue* queue, int count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int handled = 0;
+  while (handled < count) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << "only " << handled << " of " << count << " messages arrived within a minute";
+      return false;
+    }
+    handled += queue->Pump(10);
+  }
+  return true;
+}
+
+// Joins the workers; a queue that failed is closed first, which answers every
+// send still waiting, so that no worker is left blocked.
+void Finish(std::unique_ptr<UiCallQueue>* queue, bool ok, std::vector<std::thread>* workers) {
+  if (!ok) queue->reset();
+  for (auto& worker : *workers) worker.join();
+}
+
 TEST(UiCallQueue, WorkerWaitsUntilTheUserInterfaceThreadHandledTheMessage) {
-  std::thread::id handledOn;
-  std::vector<uint32_t> seen;
-  UiCallQueue queue([&](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-    handledOn = std::this_thread::get_id();
-    seen.push_back(message);
-    return static_cast<intptr_t>(wParam) + lParam;
-  });
-  queue.BindToCurrentThread();
   std::atomic<bool> returned{false};
+  std::atomic<bool> returnedBeforeHandled{false};
+  std::thread::id handledOn;
+  auto queue = std::make_unique<UiCallQueue>([&](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+    handledOn = std::this_thread::get_id();
+    returnedBeforeHandled = returned.load();
+    return message + static_cast<intptr_t>(wParam) + lParam;
+  });
+  queue->BindToCurrentThread();
   intptr_t result = 0;
-  std::thread worker([&] {
-    result = queue.Send(100, 2, 3);
+  std::vector<std::thread> workers;
+  workers.emplace_back([&, sink = queue.get()] {
+    result = sink->Send(100, 2, 3);
     returned = true;
   });
-  // Nothing is handled until the user-interface thread pumps.
-  while (queue.Pump(10) == 0) {
-  }
-  worker.join();
-  EXPECT_TRUE(returned);
-  EXPECT_EQ(5, result);
+  Finish(&queue, PumpUntil(queue.get(), 1), &workers);
+  EXPECT_FALSE(returnedBeforeHandled) << "the send came back before the message was handled";
+  EXPECT_EQ(105, result);
   EXPECT_EQ(std::this_thread::get_id(), handledOn);
-  EXPECT_EQ(std::vector<uint32_t>{100}, seen);
 }
 
 TEST(UiCallQueue, SendingFromTheUserInterfaceThreadIsADirectCall) {
@@ -43,18 +63,16 @@ TEST(UiCallQueue, SendingFromTheUserInterfaceThreadIsADirectCall) {
 }
 
 TEST(UiCallQueue, ManyWorkersEachGetTheirOwnAnswer) {
-  UiCallQueue queue([](uint32_t message, uintptr_t, intptr_t) -> intptr_t { return message * 2; });
-  queue.BindToCurrentThread();
+  auto queue = std::make_unique<UiCallQueue>([](uint32_t message, uintptr_t, intptr_t) -> intptr_t { return message * 2; });
+  queue->BindToCurrentThread();
   std::vector<std::thread> workers;
   std::vector<intptr_t> results(8, 0);
   for (int i = 0; i < 8; ++i) {
-    workers.emplace_back([&, i] {
-      for (int k = 0; k < 50; ++k) results[i] += queue.Send(static_cast<uint32_t>(i), 0, 0);
+    workers.emplace_back([&, i, sink = queue.get()] {
+      for (int k = 0; k < 50; ++k) results[i] += sink->Send(static_cast<uint32_t>(i), 0, 0);
     });
   }
-  int handled = 0;
-  while (handled < 8 * 50) handled += queue.Pump(10);
-  for (auto& w : workers) w.join();
+  Finish(&queue, PumpUntil(queue.get(), 8 * 50), &workers);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(i * 2 * 50, results[i]);
 }
 
@@ -66,12 +84,12 @@ TEST(UiCallQueue, QueueGoneRightAfterTheLastAnswerLetsTheWorkerLeave) {
     auto queue = std::make_unique<UiCallQueue>([](uint32_t, uintptr_t, intptr_t) -> intptr_t { return 7; });
     queue->BindToCurrentThread();
     intptr_t result = 0;
-    std::thread worker([&, sink = queue.get()] { result = sink->Send(1, 0, 0); });
-    while (queue->Pump(10) == 0) {
-    }
+    std::vector<std::thread> workers;
+    workers.emplace_back([&, sink = queue.get()] { result = sink->Send(1, 0, 0); });
+    const bool ok = PumpUntil(queue.get(), 1);
     queue.reset();
-    worker.join();
-    EXPECT_EQ(7, result);
+    Finish(&queue, ok, &workers);
+    ASSERT_EQ(7, result) << "round " << round;
   }
 }
 

@@ -23,32 +23,18 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {99, 99, 1, Os::Any, 0, 99, 130, true, true},
-    {99, 97, 1, Os::Any, 0, 99, 130, true, true},
-    {99, 97, 6, Os::Any, 0, 0, 130, true, true},
-    {99, 2, 2, Os::Any, 0, 1, 130, true, true},
-    {99, 2, 1, Os::Any, 0, 99, 130, false, false},
-    {1, 1, 1, Os::Any, 0, 99, 130, true, false},
-    {0, 1, 1, Os::Any, 0, 99, 130, false, true},
-    {1, 5, 1, Os::Any, 0, 99, 130, false, false},
-    {0, 5, 1, Os::Any, 0, 99, 130, false, false},
+    {99, 99, 1, Os::Any, 0, 99, 130, 1, 1},  {99, 97, 1, Os::Any, 0, 99, 130, 1, 1},  {99, 97, 6, Os::Any, 0, 0, 130, 1, 1},
+    {99, 2, 2, Os::Any, 0, 1, 130, 1, 1},    {99, 2, 1, Os::Any, 0, 99, 130, 0, 0},   {1, 1, 1, Os::Any, 0, 99, 130, 1, 0},
+    {0, 1, 1, Os::Any, 0, 99, 130, 0, 1},    {1, 5, 1, Os::Any, 0, 99, 130, 0, 0},    {0, 5, 1, Os::Any, 0, 99, 130, 0, 0},
     // 97 and 99 are no wildcard unless the architecture is 99.
-    {1, 97, 1, Os::Any, 0, 99, 130, false, false},
-    {1, 97, 97, Os::Any, 0, 99, 130, true, false},
-    {0, 99, 1, Os::Any, 0, 99, 130, false, false},
-    {0, 99, 99, Os::Any, 0, 99, 130, false, true},
-    {2, 1, 1, Os::Any, 0, 99, 130, false, false},
-    {99, 99, 1, Os::ThisOne, 0, 99, 130, true, true},
-    {99, 99, 1, Os::Another, 0, 99, 130, false, false},
-    {1, 1, 1, Os::ThisOne, 0, 99, 130, true, false},
+    {1, 97, 1, Os::Any, 0, 99, 130, 0, 0},   {1, 97, 97, Os::Any, 0, 99, 130, 1, 0},  {0, 99, 1, Os::Any, 0, 99, 130, 0, 0},
+    {0, 99, 99, Os::Any, 0, 99, 130, 0, 1},  {2, 1, 1, Os::Any, 0, 99, 130, 0, 0},
+    {99, 99, 1, Os::ThisOne, 0, 99, 130, 1, 1}, {99, 99, 1, Os::Another, 0, 99, 130, 0, 0},
+    {1, 1, 1, Os::ThisOne, 0, 99, 130, 1, 0},
     // Manual packages are never fetched, whatever their manual type.
-    {99, 99, 1, Os::Any, 1, 99, 130, false, false},
-    {99, 99, 1, Os::Any, -1, 0, 130, false, false},
-    {99, 99, 1, Os::Any, 1, 1, 130, false, false},
-    {99, 99, 1, Os::Any, 0, 1, 131, true, true},
-    {99, 99, 1, Os::Any, 0, 99, 129, false, false},
-    {99, 99, 1, Os::Any, 0, 99, 132, false, false},
-    {99, 99, 1, Os::Any, 0, 99, 0, false, false},
+    {99, 99, 1, Os::Any, 1, 99, 130, 0, 0},  {99, 99, 1, Os::Any, -1, 0, 130, 0, 0},  {99, 99, 1, Os::Any, 1, 1, 130, 0, 0},
+    {99, 99, 1, Os::Any, 0, 1, 131, 1, 1},   {99, 99, 1, Os::Any, 0, 99, 129, 0, 0},  {99, 99, 1, Os::Any, 0, 99, 132, 0, 0},
+    {99, 99, 1, Os::Any, 0, 99, 0, 0, 0},
 };
 
 // Every case on the machine the test runs on: the Windows the tests run under,

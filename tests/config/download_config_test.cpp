@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/launcher_context.h"
+#include "platform/utf.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,7 +19,7 @@ std::string PackageXml(int index, const std::string& extra = "", const std::stri
   char name[32];
   std::snprintf(name, sizeof(name), "Package%02d", index);
   const std::string n = std::to_string(index);
-  std::string xml = std::string("<") + name + "><PackageDownloadURL>http://dl.example/p" + n + ".msi</PackageDownloadURL>";
+  std::string xml = std::string("<") + name + "><PackageDownloadURL>http://dl/p" + n + ".msi</PackageDownloadURL>";
   if (skip != "PackageVersion") xml += "<PackageVersion>1." + n + "</PackageVersion>";
   if (skip != "PackageName") xml += "<PackageName>Package " + n + "</PackageName>";
   if (skip != "PackageHash") xml += "<PackageHash>0</PackageHash>";
@@ -32,130 +33,103 @@ std::string Packages(int from, int to) {
   return xml;
 }
 
+std::string Config(const std::string& count, const std::string& packages) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DownloadConfig>" +
+         (count.empty() ? "" : "<PackageDownloadServerCount>" + count + "</PackageDownloadServerCount>") + packages +
+         "</DownloadConfig>\n";
+}
+
+// Every field of a package in one line, so that a row compares them all.
+std::string Describe(const PackageEntry& p) {
+  std::wstring t;
+  for (const auto* text : {&p.PackageDownloadURL, &p.PackageVersion, &p.PackageName, &p.SaveFilePath, &p.ExecCommand,
+                           &p.PackageHash, &p.PackageFileName}) t += *text + L"|";
+  for (int64_t n : {int64_t{p.ExecType}, int64_t{p.ErrorSkip}, int64_t{p.ExecSuccessCode}, int64_t{p.Architecture},
+                    int64_t{p.PackageFileSize}, int64_t{p.ProductType}, int64_t{p.TargetOS}, int64_t{p.IsManual},
+                    int64_t{p.ManualType}, int64_t{p.Verified}, int64_t{p.LauncherVersion}}) t += std::to_wstring(n) + L",";
+  return platform::WideToUtf8(t);
+}
+
 class DownloadConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    context_.WorkFolder = dir_.path();
-    context_.DownloadConfigPath = dir_.File(L"DownloadConfig.xml");
-  }
-  bool Parse(const std::string& count, const std::string& packages) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DownloadConfig>";
-    if (!count.empty()) xml += "<PackageDownloadServerCount>" + count + "</PackageDownloadServerCount>";
-    EXPECT_TRUE(tavo_test::WriteBytes(context_.DownloadConfigPath, xml + packages + "</DownloadConfig>\n"));
-    packages_.clear();
-    return ParseDownloadConfig(context_, &packages_);
+  bool Parse(const std::string& text) {
+    LauncherContext context;
+    context.WorkFolder = dir_.path();
+    context.DownloadConfigPath = dir_.File(L"DownloadConfig.xml");
+    EXPECT_TRUE(tavo_test::WriteBytes(context.DownloadConfigPath, text));
+    packages_.assign(1, PackageEntry());  // records already held stay in front
+    const bool ok = ParseDownloadConfig(context, &packages_);
+    packages_.erase(packages_.begin());
+    return ok;
   }
   tavo_test::TempDir dir_;
-  LauncherContext context_;
   std::vector<PackageEntry> packages_;
   tavo_test::LogCapture log_;
 };
 
 TEST_F(DownloadConfigTest, CountDecidesHowManyPackagesAreReadAndWhetherTheParseFails) {
+  const std::string decoy = "<Package0100><PackageFileName>wrong.msi</PackageFileName></Package0100>";
   struct Row {
-    const char* count;
-    std::string packages;
+    std::string text;
     bool ok;
     size_t read;
   } rows[] = {
-      {"", Packages(0, 1), true, 0},        {"0", Packages(0, 1), true, 0},
-      {"  0", Packages(0, 1), true, 0},     {"none", Packages(0, 1), true, 0},
-      {"1", Packages(0, 1), true, 1},       {"2", Packages(0, 1), true, 2},
+      {Config("", Packages(0, 1)), true, 0},    {Config("0", Packages(0, 1)), true, 0},
+      {Config("  0", Packages(0, 1)), true, 0}, {Config("none", Packages(0, 1)), true, 0},
+      {Config("1", Packages(0, 1)), true, 1},   {Config("2", Packages(0, 1)), true, 2},
       // More announced than present: fails, keeps what was read.
-      {"3", Packages(0, 1), false, 2},      {"-1", Packages(0, 2), false, 3},
-      {"2147483647", Packages(0, 2), false, 3}, {"99999999999", Packages(0, 2), false, 3},
-      // A gap in the numbering ends the parse.
-      {"3", PackageXml(0) + PackageXml(2), false, 1},
-      {"2000", Packages(0, 1999), true, 2000},
+      {Config("3", Packages(0, 1)), false, 2},  {Config("-1", Packages(0, 2)), false, 3},
+      {Config("2147483647", Packages(0, 2)), false, 3}, {Config("99999999999", Packages(0, 2)), false, 3},
+      {Config("3", PackageXml(0) + PackageXml(2)), false, 1},  // a gap ends the parse
+      {Config("2000", Packages(0, 1999)), true, 2000},
+      {Config("101", Packages(0, 100) + decoy), true, 101},  // three digits from 100 on
+      // Files that are missing, broken or hostile.
+      {"", false, 0}, {"not xml", false, 0}, {"<DownloadConfig><PackageDownloadServerCount>1</DownloadConfig>", false, 0},
+      {"<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e \"x\">]><DownloadConfig/>", false, 0},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(row.ok, Parse(row.count, row.packages)) << row.count;
-    EXPECT_EQ(row.read, packages_.size()) << row.count;
+    EXPECT_EQ(row.ok, Parse(row.text)) << row.text.substr(0, 120);
+    ASSERT_EQ(row.read, packages_.size()) << row.text.substr(0, 120);
+    if (row.read > 0) {
+      EXPECT_EQ(L"p" + std::to_wstring(row.read - 1) + L".msi", packages_.back().PackageFileName);
+    }
   }
-  EXPECT_EQ(L"p1999.msi", packages_.back().PackageFileName);
-}
-
-TEST_F(DownloadConfigTest, MissingOrMalformedFileFails) {
-  EXPECT_FALSE(ParseDownloadConfig(context_, &packages_));
-  for (const char* xml : {"", "<DownloadConfig><PackageDownloadServerCount>1</DownloadConfig>", "not xml at all",
-                          "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e \"x\">]><DownloadConfig/>"}) {
-    ASSERT_TRUE(tavo_test::WriteBytes(context_.DownloadConfigPath, xml));
-    EXPECT_FALSE(ParseDownloadConfig(context_, &packages_)) << xml;
-  }
-  EXPECT_TRUE(packages_.empty());
-  // Every failure is written down as an error entry.
-  int errors = 0;
-  for (const auto& entry : log_.Entries()) errors += entry.error;
-  EXPECT_EQ(5, errors);
+  LauncherContext context;
+  context.DownloadConfigPath = dir_.File(L"absent.xml");
+  EXPECT_FALSE(ParseDownloadConfig(context, &packages_));
 }
 
 TEST_F(DownloadConfigTest, ReadsEveryFieldAndTheDefaultsOfAbsentOrEmptyValues) {
-  std::string full =
-      "<SaveFilePath>*USERTEMP*a.msi</SaveFilePath><ExecCommand>\"*USERTEMP*a.exe\" /q</ExecCommand>"
-      "<ExecType>2</ExecType><ErrorSkip>1</ErrorSkip><ExecSuccessCode>3010</ExecSuccessCode>"
-      "<Architecture>1</Architecture><ProductType>6</ProductType><PackageFileSize>4294967295</PackageFileSize>"
-      "<TargetOS>14</TargetOS><IsManual>1</IsManual><ManualType>3</ManualType><LauncherVersion>131</LauncherVersion>";
-  std::string empty = "<ExecType></ExecType><ManualType/><LauncherVersion></LauncherVersion>";
-  ASSERT_TRUE(Parse("3", PackageXml(0, full) + PackageXml(1) + PackageXml(2, empty)));
+  ASSERT_TRUE(Parse(Config("3", PackageXml(0, "<SaveFilePath>*USERTEMP*a.msi</SaveFilePath><ExecCommand>a /q"
+      "</ExecCommand><ExecType>2</ExecType><ErrorSkip>1</ErrorSkip><ExecSuccessCode>3010</ExecSuccessCode>"
+      "<Architecture>1</Architecture><ProductType>6</ProductType><PackageFileSize>4294967295</PackageFileSize><TargetOS>"
+      "14</TargetOS><IsManual>1</IsManual><ManualType>3</ManualType><LauncherVersion>131</LauncherVersion>") +
+      PackageXml(1) + PackageXml(2, "<ExecType></ExecType><ManualType/><LauncherVersion></LauncherVersion>"))));
   ASSERT_EQ(3u, packages_.size());
-  const PackageEntry& a = packages_[0];
-  EXPECT_EQ(L"http://dl.example/p0.msi", a.PackageDownloadURL);
-  EXPECT_EQ(L"1.0", a.PackageVersion);
-  EXPECT_EQ(L"Package 0", a.PackageName);
-  EXPECT_EQ(L"*USERTEMP*a.msi", a.SaveFilePath);
-  EXPECT_EQ(L"\"*USERTEMP*a.exe\" /q", a.ExecCommand);
-  EXPECT_EQ(L"0", a.PackageHash);
-  EXPECT_EQ(L"p0.msi", a.PackageFileName);
-  EXPECT_EQ(2, a.ExecType);
-  EXPECT_EQ(1, a.ErrorSkip);
-  EXPECT_EQ(3010, a.ExecSuccessCode);
-  EXPECT_EQ(1, a.Architecture);
-  EXPECT_EQ(6, a.ProductType);
-  EXPECT_EQ(4294967295u, a.PackageFileSize);
-  EXPECT_EQ(14, a.TargetOS);
-  EXPECT_EQ(1, a.IsManual);
-  EXPECT_EQ(3, a.ManualType);
-  EXPECT_EQ(131, a.LauncherVersion);
-  for (size_t i : {1u, 2u}) {
-    const PackageEntry& b = packages_[i];
-    EXPECT_EQ(L"", b.SaveFilePath);
-    EXPECT_EQ(L"", b.ExecCommand);
-    EXPECT_EQ(1, b.ExecType);
-    EXPECT_EQ(0, b.ErrorSkip);
-    EXPECT_EQ(0, b.ExecSuccessCode);
-    EXPECT_EQ(0, b.Architecture);
-    EXPECT_EQ(1, b.ProductType);
-    EXPECT_EQ(0u, b.PackageFileSize);
-    EXPECT_EQ(0, b.TargetOS);
-    EXPECT_EQ(0, b.IsManual);
-    EXPECT_EQ(99, b.ManualType);
-    EXPECT_EQ(130, b.LauncherVersion);
+  std::vector<PackageEntry> want(3);
+  for (int i = 0; i < 3; ++i) {  // absent and empty values take the defaults
+    const std::wstring n = std::to_wstring(i);
+    want[i].PackageDownloadURL = L"http://dl/p" + n + L".msi", want[i].PackageVersion = L"1." + n;
+    want[i].PackageName = L"Package " + n, want[i].PackageHash = L"0", want[i].PackageFileName = L"p" + n + L".msi";
   }
-  for (const auto& p : packages_) EXPECT_FALSE(p.Verified);
+  want[0].SaveFilePath = L"*USERTEMP*a.msi", want[0].ExecCommand = L"a /q", want[0].ExecType = 2;
+  want[0].ErrorSkip = 1, want[0].ExecSuccessCode = 3010, want[0].Architecture = 1, want[0].ProductType = 6;
+  want[0].PackageFileSize = 4294967295u, want[0].TargetOS = 14, want[0].IsManual = 1, want[0].ManualType = 3;
+  want[0].LauncherVersion = 131;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Describe(want[i]), Describe(packages_[i])) << i;
 }
 
 TEST_F(DownloadConfigTest, MissingOrEmptyRequiredValueFails) {
-  for (const char* key : {"PackageVersion", "PackageName", "PackageHash", "PackageFileName"}) {
-    const std::string k = key;
-    EXPECT_FALSE(Parse("3", PackageXml(0) + PackageXml(1, "", k) + PackageXml(2))) << key;
+  for (const std::string key : {"PackageVersion", "PackageName", "PackageHash", "PackageFileName"}) {
+    EXPECT_FALSE(Parse(Config("3", PackageXml(0) + PackageXml(1, "", key) + PackageXml(2)))) << key;
     EXPECT_EQ(1u, packages_.size()) << key;
-    EXPECT_FALSE(Parse("1", PackageXml(0, "<" + k + "></" + k + ">", k))) << key;
+    EXPECT_FALSE(Parse(Config("1", PackageXml(0, "<" + key + "></" + key + ">", key)))) << key;
     EXPECT_TRUE(packages_.empty()) << key;
   }
   // The address is not required.
-  EXPECT_TRUE(Parse("1", "<Package00><PackageDownloadURL></PackageDownloadURL><PackageVersion>1</PackageVersion>"
-                         "<PackageName>n</PackageName><PackageHash>0</PackageHash>"
-                         "<PackageFileName>f.msi</PackageFileName></Package00>"));
-}
-
-TEST_F(DownloadConfigTest, PackageOneHundredIsReadFromPackage100AndRecordsAreAppended) {
-  ASSERT_TRUE(Parse("101", Packages(0, 100) + "<Package0100><PackageFileName>wrong.msi</PackageFileName></Package0100>"));
-  ASSERT_EQ(101u, packages_.size());
-  EXPECT_EQ(L"p9.msi", packages_[9].PackageFileName);
-  EXPECT_EQ(L"p100.msi", packages_[100].PackageFileName);
-  packages_.assign(1, PackageEntry());
-  ASSERT_TRUE(ParseDownloadConfig(context_, &packages_));
-  EXPECT_EQ(102u, packages_.size());
+  EXPECT_TRUE(Parse(Config("1", "<Package00><PackageDownloadURL></PackageDownloadURL><PackageVersion>1</PackageVersion>"
+                                "<PackageName>n</PackageName><PackageHash>0</PackageHash>"
+                                "<PackageFileName>f.msi</PackageFileName></Package00>")));
 }
 
 }  // namespace

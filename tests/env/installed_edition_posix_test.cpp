@@ -15,66 +15,53 @@ using tavo_test::SimMachine;
 
 std::wstring InfoKey() {
   std::wstring key = kInstalledProductInfoKey;
-  if (!key.empty() && key.back() == L'\\') key.pop_back();
+  if (key.back() == L'\\') key.pop_back();
   return key;
 }
 
-void Install(SimMachine* machine, const std::wstring& name, const wchar_t* version) {
-  machine->SetRegistryString(InfoKey(), L"ProductName", name);
+void Install(SimMachine* machine, int edition, const wchar_t* version, const std::wstring& suffix = L"") {
+  machine->SetRegistryString(InfoKey(), L"ProductName", EditionProductName(static_cast<ProductEdition>(edition)) + suffix);
   if (version != nullptr) machine->SetRegistryString(InfoKey(), L"ProductVersion", version);
 }
 
-const ProductEdition kEditions[] = {ProductEdition::TTS, ProductEdition::TVG, ProductEdition::TNS, ProductEdition::TTSP};
-
-TEST(InstalledEdition, OnlyTheExactProductNameCounts) {
-  for (ProductEdition installed : kEditions) {
-    const std::wstring name = EditionProductName(installed);
-    for (const std::wstring& text : {name, name + L" ", name.substr(0, name.size() - 1), std::wstring(L"")}) {
+TEST(InstalledEdition, OnlyTheExactProductNameInThe64BitViewCounts) {
+  for (int installed : {1, 2, 5, 6}) {
+    for (const std::wstring suffix : {L"", L" ", L"x"}) {
       SimMachine machine;
-      Install(&machine, text, L"9.0.2032.2");
-      const bool exact = text == name;
-      for (ProductEdition e : kEditions) EXPECT_EQ(exact && e == installed, IsEditionInstalled(e));
+      Install(&machine, installed, L"9.0.2032.2", suffix);
+      const bool exact = suffix.empty();
+      for (int e : {1, 2, 5, 6}) EXPECT_EQ(exact && e == installed, IsEditionInstalled(static_cast<ProductEdition>(e)));
       EXPECT_EQ(exact, IsAnyEditionInstalled());
-      EXPECT_EQ(exact && (installed == ProductEdition::TTS || installed == ProductEdition::TVG), IsTtsOrTvgInstalled());
+      EXPECT_EQ(exact && installed <= 2, IsTtsOrTvgInstalled());
     }
   }
-  // Under WoW64 only the 64-bit view counts; an unreadable key is no product.
   SimMachine machine;
   machine.SetWindows(10, 0, 1, 9, 1);
-  machine.SetRegistryString(L"SOFTWARE\\Wow6432Node\\" + InfoKey().substr(9), L"ProductName",
-                            EditionProductName(ProductEdition::TTS));
-  EXPECT_FALSE(IsAnyEditionInstalled());
-  Install(&machine, EditionProductName(ProductEdition::TTS), L"9.0.2032.2");
+  machine.SetRegistryString(L"SOFTWARE\\Wow6432Node\\" + InfoKey().substr(9), L"ProductName", EditionProductName(ProductEdition::TTS));
+  EXPECT_FALSE(IsAnyEditionInstalled()) << "under WoW64 the 32-bit view does not count";
+  Install(&machine, 1, L"9.0.2032.2");
   machine.SetRegistryString(InfoKey(), L"InstallDir", L"C:\\TAVO\\");
   std::wstring text;
-  ASSERT_TRUE(GetInstallDir(&text));
-  EXPECT_EQ(L"C:\\TAVO\\", text);
-  ASSERT_TRUE(GetInstalledProductVersion(&text));
+  ASSERT_TRUE(GetInstallDir(&text) && GetInstalledProductVersion(&text));
   EXPECT_EQ(L"9.0.2032.2", text);
   machine.DenyRegistryKey(InfoKey());
-  EXPECT_FALSE(IsAnyEditionInstalled());
-  EXPECT_FALSE(GetInstalledProductVersion(&text));
+  EXPECT_FALSE(IsAnyEditionInstalled() || GetInstalledProductVersion(&text)) << "an unreadable key is no product";
 }
 
 TEST(InstalledEdition, InstalledVersionMatchesItsVersionEntryByPrefix) {
   for (int index = kFirstVersionIndex; index <= kLastVersionIndex; ++index) {
     const std::wstring prefix = VersionPrefixOf(index);
-    std::wstring other = prefix;
-    other.back() = other.back() == L'9' ? L'8' : other.back() + 1;  // a neighbouring release
-    const std::pair<std::wstring, bool> versions[] = {{prefix, true}, {prefix + L".1.0", true}, {other + L".0.0", false}};
-    for (const auto& version : versions) {
+    std::wstring neighbour = prefix;
+    neighbour.back() = neighbour.back() == L'9' ? L'8' : neighbour.back() + 1;
+    for (const std::wstring& version : {prefix, prefix + L".1.0", neighbour + L".0.0"}) {
       SimMachine machine;
-      Install(&machine, EditionProductName(ProductEdition::TTS), version.first.c_str());
-      for (int i = kFirstVersionIndex - 1; i <= kLastVersionIndex + 1; ++i) {
-        const bool inTable = i >= kFirstVersionIndex && i <= kLastVersionIndex;
-        if (i == index || !inTable) {
-          EXPECT_EQ(i == index && version.second, InstalledVersionIs(i)) << version.first.c_str() << " entry " << i;
-        }
-      }
+      Install(&machine, 1, version.c_str());
+      EXPECT_EQ(version.rfind(prefix, 0) == 0, InstalledVersionIs(index)) << version;
+      EXPECT_FALSE(InstalledVersionIs(kFirstVersionIndex - 1) || InstalledVersionIs(kLastVersionIndex + 1));
     }
   }
   SimMachine machine;
-  Install(&machine, EditionProductName(ProductEdition::TTS), nullptr);
+  Install(&machine, 1, nullptr);
   for (int i = kFirstVersionIndex; i <= kLastVersionIndex; ++i) EXPECT_FALSE(InstalledVersionIs(i));
 }
 
@@ -82,12 +69,12 @@ std::string VersionFile(const std::string& tts, const std::string& others = "") 
   return "<SetupLauncherVer><SetupLauncherVerData><TTSLatestVersion>" + tts + "</TTSLatestVersion>" + others +
          "</SetupLauncherVerData></SetupLauncherVer>";
 }
-const std::string kLatest = VersionFile("9.0.2032.2", "<TVGLatestVersion>8.1.0.7</TVGLatestVersion>"
-    "<TNSLatestVersion>10.0.1.0</TNSLatestVersion><TTSPLatestVersion>11.2.3.4</TTSPLatestVersion>");
-const char kNoFile[] = "(no file)";
 
 TEST(EnvironmentChecks, OutcomeTable) {
-  struct Row {
+  const std::string latest = VersionFile("9.0.2032.2", "<TVGLatestVersion>8.1.0.7</TVGLatestVersion><TNSLatestVersion>"
+      "10.0.1.0</TNSLatestVersion><TTSPLatestVersion>11.2.3.4</TTSPLatestVersion>");
+  const std::string none = "(no file)";
+  const struct {
     const char* what;
     int installed;  // edition code; 0 nothing
     const wchar_t* version;
@@ -96,42 +83,37 @@ TEST(EnvironmentChecks, OutcomeTable) {
     bool registryConflict, centerConflict;
     int32_t before, code;
   } rows[] = {
-      {"nothing", 0, nullptr, 1, kLatest, false, false, 0, 0},
-      {"earlier code kept", 0, nullptr, 1, kLatest, false, false, 21, 0},
-      {"registry conflict", 0, nullptr, 1, kLatest, true, false, 0, 12},
-      {"security center conflict", 0, nullptr, 1, kLatest, false, true, 0, 13},
-      {"registry first", 0, nullptr, 1, kLatest, true, true, 0, 12},
-      {"other edition over conflicts", 5, L"9.0.2032.2", 1, kLatest, true, true, 0, 16},
-      {"TTS launcher, TVG", 2, L"8.1.0.7", 1, kLatest, false, false, 0, 16},
-      {"unknown type upgrades nothing", 1, L"9.0.2032.2", 3, kLatest, false, false, 0, 16},
-      {"latest over conflict", 1, L"9.0.2032.2", 1, kLatest, true, false, 0, 17},
-      {"newer installed", 1, L"9.0.2032.3", 1, kLatest, false, false, 0, 17},
-      {"older installed", 1, L"9.0.2032.1", 1, kLatest, false, false, 0, 0},
-      {"older installed, conflict", 1, L"9.0.2032.1", 1, kLatest, true, false, 0, 12},
-      {"TVG entry", 2, L"8.1.0.7", 2, kLatest, false, false, 0, 17},
-      {"TNS entry", 5, L"10.0.1.0", 5, kLatest, false, false, 0, 17},
-      {"TTSP entry", 6, L"11.2.3.4", 6, kLatest, false, false, 0, 17},
-      {"numbers, not text", 1, L"9.0.2032.2", 1, VersionFile("9.0.2032.10"), false, false, 0, 0},
-      {"numbers, newer installed", 1, L"9.0.2032.10", 1, VersionFile("9.0.2032.2"), false, false, 0, 17},
-      {"two parts never latest", 1, L"9.0", 1, VersionFile("9.0"), false, false, 0, 0},
-      {"no version value", 1, nullptr, 1, kLatest, false, false, 0, 0},
-      {"no version file", 1, L"9.0.2032.2", 1, kNoFile, false, false, 0, 0},
-      {"malformed version file", 1, L"9.0.2032.2", 1, "<SetupLauncherVer><oops></SetupLauncherVer>", false, false, 0, 0},
-      {"empty version file", 1, L"9.0.2032.2", 1, "", false, false, 0, 0},
-      {"edition entry missing", 2, L"9.0.2032.2", 2, VersionFile("9.0.2032.2"), false, false, 0, 0},
-      {"explicit 0.0.0.0", 1, L"0.0.0.0", 1, VersionFile("0.0.0.0"), false, false, 0, 17},
+      {"nothing", 0, nullptr, 1, latest, 0, 0, 0, 0},             {"earlier code kept", 0, nullptr, 1, latest, 0, 0, 21, 0},
+      {"registry conflict", 0, nullptr, 1, latest, 1, 0, 0, 12},  {"security center conflict", 0, nullptr, 1, latest, 0, 1, 0, 13},
+      {"registry first", 0, nullptr, 1, latest, 1, 1, 0, 12},
+      {"other edition over conflicts", 5, L"9.0.2032.2", 1, latest, 1, 1, 0, 16},
+      {"TTS launcher, TVG", 2, L"8.1.0.7", 1, latest, 0, 0, 0, 16},
+      {"unknown type upgrades nothing", 1, L"9.0.2032.2", 3, latest, 0, 0, 0, 16},
+      {"latest over conflict", 1, L"9.0.2032.2", 1, latest, 1, 0, 0, 17},
+      {"newer installed", 1, L"9.0.2032.3", 1, latest, 0, 0, 0, 17},
+      {"older installed", 1, L"9.0.2032.1", 1, latest, 0, 0, 0, 0},
+      {"older installed, conflict", 1, L"9.0.2032.1", 1, latest, 1, 0, 0, 12},
+      {"TVG entry", 2, L"8.1.0.7", 2, latest, 0, 0, 0, 17},       {"TNS entry", 5, L"10.0.1.0", 5, latest, 0, 0, 0, 17},
+      {"TTSP entry", 6, L"11.2.3.4", 6, latest, 0, 0, 0, 17},
+      {"numbers, not text", 1, L"9.0.2032.2", 1, VersionFile("9.0.2032.10"), 0, 0, 0, 0},
+      {"numbers, newer installed", 1, L"9.0.2032.10", 1, VersionFile("9.0.2032.2"), 0, 0, 0, 17},
+      {"two parts never latest", 1, L"9.0", 1, VersionFile("9.0"), 0, 0, 0, 0},
+      {"no version value", 1, nullptr, 1, latest, 0, 0, 0, 0},     {"no version file", 1, L"9.0.2032.2", 1, none, 0, 0, 0, 0},
+      {"malformed version file", 1, L"9.0.2032.2", 1, "<SetupLauncherVer><oops></SetupLauncherVer>", 0, 0, 0, 0},
+      {"empty version file", 1, L"9.0.2032.2", 1, "", 0, 0, 0, 0},
+      {"edition entry missing", 2, L"9.0.2032.2", 2, VersionFile("9.0.2032.2"), 0, 0, 0, 0},
+      {"explicit 0.0.0.0", 1, L"0.0.0.0", 1, VersionFile("0.0.0.0"), 0, 0, 0, 17},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     for (CheckCaller caller : {CheckCaller::StartUp, CheckCaller::Frame}) {
       SimMachine machine;
       if (row.registryConflict) machine.SetRegistryString(L"SOFTWARE\\Contoso\\AV", L"Version", L"1");
       if (row.centerConflict) machine.WriteFile("securitycenter.ini", "[AntiVirusProduct 1]\ndisplayName=Contoso AV\n");
-      if (row.installed != 0) Install(&machine, EditionProductName(static_cast<ProductEdition>(row.installed)), row.version);
+      if (row.installed != 0) Install(&machine, row.installed, row.version);
       tavo_test::TempDir work;
-      if (row.versionFile != kNoFile) tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), row.versionFile);
+      if (row.versionFile != none) tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), row.versionFile);
       LauncherContext context;
-      context.WorkFolder = work.path();
-      context.LauncherFolder = work.path();
+      context.WorkFolder = context.LauncherFolder = work.path();
       context.Settings.ProductType = row.productType;
       context.Settings.ConflictPackages = {{L"Contoso AV", L"SOFTWARE\\Contoso\\AV"}};
       context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
@@ -141,13 +123,10 @@ TEST(EnvironmentChecks, OutcomeTable) {
       EXPECT_EQ(row.code != 0 ? row.code : row.before, context.ResultCode) << row.what;
     }
   }
-}
-
-TEST(EnvironmentChecks, VersionFileFolderFollowsInstallType) {
+  // The version file comes from the launcher's own folder for a local installation.
   SimMachine machine;
-  Install(&machine, EditionProductName(ProductEdition::TTS), L"9.0.2032.2");
+  Install(&machine, 1, L"9.0.2032.2");
   tavo_test::TempDir work, launcher;
-  // The launcher's own folder says "latest", the downloaded one says "older".
   tavo_test::WriteBytes(launcher.File(L"SetupLauncherVer.xml"), VersionFile("9.0.2032.2"));
   tavo_test::WriteBytes(work.File(L"SetupLauncherVer.xml"), VersionFile("9.1.0.0"));
   LauncherContext context;

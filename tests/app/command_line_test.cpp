@@ -12,17 +12,11 @@ TEST(CommandLine, SwitchesAreExactAndTheLastValueWins) {
     bool noUpdate;
     const wchar_t* source;
   } rows[] = {
-      {L"Setup.exe", false, L""},
-      {L"Setup.exe /N", true, L""},
-      {L"Setup.exe /n", false, L""},
-      {L"Setup.exe /N /O a.xml", true, L"a.xml"},
-      {L"Setup.exe /O a.xml /O b.xml", false, L"b.xml"},
-      {L"Setup.exe /O a.xml /O", false, L"a.xml"},
-      {L"Setup.exe /O", false, L""},
-      {L"Setup.exe /o a.xml", false, L""},
+      {L"Setup.exe", false, L""}, {L"Setup.exe /N", true, L""}, {L"Setup.exe /n", false, L""}, {L"/N", true, L""},
+      {L"Setup.exe /N /O a.xml", true, L"a.xml"}, {L"Setup.exe /O a.xml /O b.xml", false, L"b.xml"},
+      {L"Setup.exe /O a.xml /O", false, L"a.xml"}, {L"Setup.exe /O", false, L""}, {L"Setup.exe /o a.xml", false, L""},
       {L"Setup.exe /O \"C:\\My Files\\SetupLauncherV2.xml\" /N", true, L"C:\\My Files\\SetupLauncherV2.xml"},
       {L"Setup.exe /O /N", true, L"/N"},
-      {L"/N", true, L""},
   };
   for (const auto& row : rows) {
     LauncherContext context;

@@ -1,3 +1,4 @@
+// The download configuration: its reader, and which of its packages this machine and this launcher fetch.
 #include "config/download_config.h"
 
 #include <gtest/gtest.h>
@@ -7,14 +8,19 @@
 #include <vector>
 
 #include "app/launcher_context.h"
+#include "config/launch_settings.h"
+#include "env/os_detection.h"
+#include "net/package_download.h"
 #include "platform/utf.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
+#ifndef _WIN32
+#include "tests/support/sim_machine_posix.h"
+#endif
 
 namespace {
 
-// One package element with the required values; `extra` is more XML inside
-// it, `skip` leaves one required key out.
+// One package element with the required values; `extra` is more XML inside it, `skip` leaves one required key out.
 std::string PackageXml(int index, const std::string& extra = "", const std::string& skip = "") {
   char name[32];
   std::snprintf(name, sizeof(name), "Package%02d", index);
@@ -130,6 +136,57 @@ TEST_F(DownloadConfigTest, MissingOrEmptyRequiredValueFails) {
   EXPECT_TRUE(Parse(Config("1", "<Package00><PackageDownloadURL></PackageDownloadURL><PackageVersion>1</PackageVersion>"
                                 "<PackageName>n</PackageName><PackageHash>0</PackageHash>"
                                 "<PackageFileName>f.msi</PackageFileName></Package00>")));
+}
+
+enum class Os { Any, ThisOne, Another };
+
+struct Case {
+  int32_t architecture, productType, settingsProductType;
+  Os targetOs;
+  int32_t isManual, manualType, launcherVersion;
+  bool on64, on32;  // applicable on 64-bit and on 32-bit Windows
+};
+
+const Case kCases[] = {
+    {99, 99, 1, Os::Any, 0, 99, 130, 1, 1},  {99, 97, 1, Os::Any, 0, 99, 130, 1, 1},  {99, 97, 6, Os::Any, 0, 0, 130, 1, 1},
+    {99, 2, 2, Os::Any, 0, 1, 130, 1, 1},    {99, 2, 1, Os::Any, 0, 99, 130, 0, 0},   {1, 1, 1, Os::Any, 0, 99, 130, 1, 0},
+    {0, 1, 1, Os::Any, 0, 99, 130, 0, 1},    {1, 5, 1, Os::Any, 0, 99, 130, 0, 0},    {0, 5, 1, Os::Any, 0, 99, 130, 0, 0},
+    // 97 and 99 are no wildcard unless the architecture is 99.
+    {1, 97, 1, Os::Any, 0, 99, 130, 0, 0},   {1, 97, 97, Os::Any, 0, 99, 130, 1, 0},  {0, 99, 1, Os::Any, 0, 99, 130, 0, 0},
+    {0, 99, 99, Os::Any, 0, 99, 130, 0, 1},  {2, 1, 1, Os::Any, 0, 99, 130, 0, 0},
+    {99, 99, 1, Os::ThisOne, 0, 99, 130, 1, 1}, {99, 99, 1, Os::Another, 0, 99, 130, 0, 0},
+    {1, 1, 1, Os::ThisOne, 0, 99, 130, 1, 0},
+    // Manual packages are never fetched, whatever their manual type.
+    {99, 99, 1, Os::Any, 1, 99, 130, 0, 0},  {99, 99, 1, Os::Any, -1, 0, 130, 0, 0},  {99, 99, 1, Os::Any, 1, 1, 130, 0, 0},
+    {99, 99, 1, Os::Any, 0, 1, 131, 1, 1},   {99, 99, 1, Os::Any, 0, 99, 129, 0, 0},  {99, 99, 1, Os::Any, 0, 99, 132, 0, 0},
+    {99, 99, 1, Os::Any, 0, 99, 0, 0, 0},
+};
+
+// Every case on the machine the test runs on: the Windows the tests run under, or on Linux a simulated 64-bit
+// Windows 10 and a simulated 32-bit Windows 7.
+TEST(PackageApplicability, DecisionTable) {
+#ifdef _WIN32
+  for (int machineRow = 0; machineRow < 1; ++machineRow) {
+#else
+  for (int machineRow = 0; machineRow < 2; ++machineRow) {
+    tavo_test::SimMachine machine;
+    machineRow == 0 ? machine.SetWindows(10, 0, 1, 9, 1) : machine.SetWindows(6, 1, 1, 0, 0);
+    ASSERT_EQ(machineRow == 0, IsWindows64Bit());
+#endif
+    const bool is64 = IsWindows64Bit();
+    const OsCode os = GetOsCode();
+    ASSERT_NE(0, os);
+    for (const Case& c : kCases) {
+      PackageEntry entry;
+      entry.Architecture = c.architecture, entry.ProductType = c.productType, entry.IsManual = c.isManual;
+      entry.TargetOS = c.targetOs == Os::Any ? 0 : c.targetOs == Os::ThisOne ? os : os + 1;
+      entry.ManualType = c.manualType, entry.LauncherVersion = c.launcherVersion;
+      LaunchSettings settings;
+      settings.ProductType = c.settingsProductType;
+      EXPECT_EQ(is64 ? c.on64 : c.on32, IsPackageApplicable(entry, settings)) << "machine " << machineRow << ", case "
+                                                                             << &c - kCases;
+    }
+  }
 }
 
 }  // namespace

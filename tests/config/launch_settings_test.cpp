@@ -1,10 +1,113 @@
+// The XML reader of the configuration files, and the launcher settings read through it.
 #include <gtest/gtest.h>
 
 #include "config/launch_settings.h"
+#include "config/xml_config_reader.h"
+#include "platform/com.h"
 #include "platform/utf.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+class XmlConfigReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::InitializeThreadComponents(); }
+  // Loads the text (UTF-8 unless it says otherwise) into a fresh reader.
+  bool Load(const std::string& xml) {
+    path_ = dir_.File(L"file" + std::to_wstring(++n_) + L".xml");
+    tavo_test::WriteBytes(path_, xml);
+    reader_ = std::make_unique<XmlConfigReader>();
+    return reader_->Load(path_);
+  }
+  tavo_test::TempDir dir_;
+  std::wstring path_;
+  int n_ = 0;
+  std::unique_ptr<XmlConfigReader> reader_;
+};
+
+TEST_F(XmlConfigReaderTest, KeyPathsNumbersAttributesAndFoundStates) {
+  ASSERT_TRUE(Load("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- comment -->\n<L>root<B>\n<T>5</T><Empty></Empty>"
+                   "<Twice>first</Twice><Twice>second</Twice><Late/><Late>later</Late><Cdata><![CDATA[hidden]]></Cdata>"
+                   "<Esc>a &amp; b &lt;c&gt;</Esc><Digits>42abc</Digits><Letters>abc</Letters><Neg>  -17</Neg>"
+                   "<Pkg Name=\"Other AV\">SOFTWARE\\Other</Pkg><NoText n=\"v\"/></B></L>"));
+  const std::tuple<const wchar_t*, int32_t, const wchar_t*> strings[] = {
+      {L"L/B/T/", 1, L"5"},     {L"L/B/T", 0, L"DEF"},  // no final slash never matches
+      {L"l/B/T/", 0, L"DEF"},   {L"L/B/Empty/", 0, L"DEF"}, {L"L/B/Twice/", 1, L"first"}, {L"L/B/Late/", 1, L"later"},
+      {L"L/", 1, L"root"},      {L"L/B/Cdata/", 0, L"DEF"}, {L"L/B/Esc/", 1, L"a & b <c>"}, {L"L/B/Missing/", 0, L"DEF"},
+      {L"", 0, L"DEF"},         {L"L/B/Pkg/", 1, L"SOFTWARE\\Other"},
+  };
+  for (const auto& [key, found, value] : strings) {
+    int32_t got = 99;
+    EXPECT_EQ(std::wstring(value), reader_->GetString(key, L"DEF", &got)) << key;
+    EXPECT_EQ(found, got) << key;
+  }
+  const std::tuple<const wchar_t*, int32_t, int32_t> ints[] = {
+      {L"L/B/Digits/", 42, 1}, {L"L/B/Letters/", 0, 1}, {L"L/B/Neg/", -17, 1}, {L"L/B/Empty/", 7, 0}};
+  for (const auto& [key, value, found] : ints) {
+    int32_t got = 99;
+    EXPECT_EQ(value, reader_->GetInt(key, 7, &got)) << key;
+    EXPECT_EQ(found, got) << key;
+  }
+  // Attributes come from the first element of the path, even one without text.
+  const std::tuple<const wchar_t*, const wchar_t*, int32_t, const wchar_t*> attributes[] = {
+      {L"L/B/Pkg/", L"Name", 1, L"Other AV"}, {L"L/B/Pkg/", L"name", 1, L""},  // the element is there, not the name
+      {L"L/B/NoText/", L"n", 1, L"v"},        {L"L/B/None/", L"Name", 0, L""}};
+  for (const auto& [key, name, found, value] : attributes) {
+    int32_t got = 99;
+    EXPECT_EQ(std::wstring(value), reader_->GetAttribute(key, name, &got)) << key << name;
+    EXPECT_EQ(found, got) << key << name;
+  }
+}
+
+TEST_F(XmlConfigReaderTest, BadHostileOrMissingFilesLeaveNoDocument) {
+  std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE z [<!ENTITY l0 \"lol\">";  // a billion laughs
+  for (int i = 1; i < 10; ++i) {
+    std::string refs;
+    for (int k = 0; k < 10; ++k) refs += "&l" + std::to_string(i - 1) + ";";
+    bomb += "<!ENTITY l" + std::to_string(i) + " \"" + refs + "\">";
+  }
+  const std::string bad[] = {
+      "", "   ", "<a><b>1</a>", "not xml at all", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xFF\xFE broken</a>",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\x8F\x64\x97\x76</a>",  // Shift_JIS bytes claiming UTF-8
+      bomb + "]><a>&l9;</a>",  // refused at its DTD, before anything expands
+      "<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>",
+      "<?xml version=\"1.0\"?><!DOCTYPE a SYSTEM \"http://127.0.0.1:9/a.dtd\"><a>1</a>",
+  };
+  int32_t found = 0;
+  for (const auto& text : bad) {
+    EXPECT_FALSE(Load(text)) << text.substr(0, 60);
+    reader_->GetString(L"a/", L"", &found);
+    EXPECT_EQ(-1, found) << text.substr(0, 60);
+  }
+  XmlConfigReader unloaded;
+  EXPECT_EQ(L"", unloaded.GetString(L"a/", L"DEF", &found));
+  EXPECT_EQ(-1, found);
+  EXPECT_EQ(9, unloaded.GetInt(L"a/", 9, &found));
+  EXPECT_EQ(-1, found);
+  EXPECT_FALSE(unloaded.Load(dir_.File(L"does-not-exist.xml")));
+  // A second load is refused and keeps the first document.
+  ASSERT_TRUE(Load("<a><b>1</b></a>"));
+  EXPECT_FALSE(reader_->Load(path_));
+  EXPECT_EQ(L"1", reader_->GetString(L"a/b/", L"", &found));
+}
+
+TEST_F(XmlConfigReaderTest, DeclaredEncodingDecidesAndIndexedListsAreBounded) {
+  const std::wstring title = L"重要なお知らせテスト";
+  const std::string sjis = "\x8F\x64\x97\x76\x82\xC8\x82\xA8\x92\x6D\x82\xE7\x82\xB9\x83\x65\x83\x58\x83\x67";
+  for (const auto& text : {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><N><T>" + sjis + "</T></N>",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?><N><T>" + tavo_test::Utf8(title) + "</T></N>",
+                           "\xFF\xFE" + platform::WideToUtf16Le(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><N><T>" +
+                                                               title + L"</T></N>")}) {
+    ASSERT_TRUE(Load(text));
+    int32_t found = 0;
+    EXPECT_EQ(title, reader_->GetString(L"N/T/", L"", &found));
+  }
+  ASSERT_TRUE(Load("<L><S><Name00>a</Name00><Name07>b</Name07><Name7x>c</Name7x><Name>d</Name><Deep><Name99>e</Name99>"
+                   "</Deep><Name123>f</Name123></S></L>"));
+  EXPECT_EQ(123, reader_->HighestIndexedChild(L"L/S/", L"Name"));
+  EXPECT_EQ(-1, reader_->HighestIndexedChild(L"L/S/", L"Other"));
+  EXPECT_EQ(99, reader_->HighestIndexedChild(L"L/S/Deep/", L"Name"));
+}
 
 // Every value of the settings in one line, so that a row compares them all.
 std::string Describe(const LaunchSettings& s) {
@@ -14,7 +117,6 @@ std::string Describe(const LaunchSettings& s) {
   for (const auto* text : {&s.ProductName, &s.ProviderType, &s.PackageVersionWin, &s.PackageVersionMac,
                            &s.InstallSupportURL, &s.InstallSupportURLTrial}) t += *text + L"|";
   for (const auto* list : {&s.DownloadServers, &s.ConflictSoftwareNames, &s.ConflictSecurityCenterNames}) {
-    t += L"[";
     for (const auto& item : *list) t += item + L";";
     t += L"]";
   }
@@ -81,19 +183,7 @@ TEST_F(LaunchSettingsTest, ValuesListsAndDefaultsOfAbsentOnes) {
   }
 }
 
-TEST_F(LaunchSettingsTest, PartialAndBaseReadsTakeOnlyTheirValues) {
-  LaunchSettings s, expected;
-  s.ProductType = expected.ProductType = 2;
-  s.ProductName = expected.ProductName = ProductNameFor(2);
-  s.DownloadServers = {L"http://old/"};
-  ClearLaunchLists(&s);
-  expected.PackageVersionWin = L"11.0", expected.DownloadServers = {L"http://new/"};
-  ASSERT_TRUE(LoadLaunchSettings(&s, Write("<LaunchBase><ProductType>6</ProductType><DownloaderVersion>9"
-      "</DownloaderVersion><PackageVersionWin>11.0</PackageVersionWin></LaunchBase><DownloadServerData>"
-      "<DownloadServerCount>1</DownloadServerCount><DownloadServer0>http://new/</DownloadServer0>"
-      "</DownloadServerData>"), false));
-  EXPECT_EQ(Describe(expected), Describe(s));
-  // The base read adjusts the lineup of earlier settings files and leaves the other values.
+TEST_F(LaunchSettingsTest, BaseReadAdjustsTheLineupOfEarlierSettingsFilesAndTakesOnlyBaseValues) {
   const int rows[][4] = {{1, 2, 5, 3}, {1, 99, 5, 11}, {2, 2, 2, 4}, {6, 2, 6, 8}};  // type, manual -> type, lineup
   for (const auto& row : rows) {
     LaunchSettings base, want;
@@ -107,14 +197,12 @@ TEST_F(LaunchSettingsTest, PartialAndBaseReadsTakeOnlyTheirValues) {
 }
 
 TEST_F(LaunchSettingsTest, BadFilesFailEveryRead) {
-  for (const std::string text : {"", "<LaunchData><LaunchBase></LaunchData>",
-                                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?><LaunchData>\x82\xA0</LaunchData>"}) {
-    std::wstring path = dir_.File(L"bad" + std::to_wstring(++n_) + L".xml");
+  LaunchSettings s;
+  for (const std::string text : {"", "<LaunchData><LaunchBase></LaunchData>", "<LaunchData>\x82\xA0</LaunchData>"}) {
+    const std::wstring path = dir_.File(L"bad" + std::to_wstring(++n_) + L".xml");
     tavo_test::WriteBytes(path, text);
-    LaunchSettings s;
     EXPECT_FALSE(LoadLaunchSettings(&s, path, true) || LoadLaunchSettings(&s, path, false) || LoadLaunchBase(&s, path));
   }
-  LaunchSettings s;
   EXPECT_FALSE(LoadLaunchSettings(&s, dir_.File(L"missing.xml"), true));
 }
 

@@ -1,0 +1,210 @@
+// Downloads against the loopback server, the MD5 check of a download and the path macros of its local name.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/paths.h"
+#include "net/http_downloader.h"
+#include "net/package_download.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/utf.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using tavo_test::ReadBytes;
+using tavo_test::WriteBytes;
+
+// Deterministic bytes that differ from block to block.
+std::string Pattern(size_t size, unsigned seed = 0) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251 + seed) & 0xff);
+  return bytes;
+}
+
+// Compares two byte strings without printing them whole.
+::testing::AssertionResult SameBytes(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got " << actual.size()
+                                       << ", first difference at offset " << at;
+}
+
+constexpr uint32_t kMessage = 0x938B;
+
+// Records the progress texts of the given message.
+struct Progress : DownloadNotifyTarget {
+  void Notify(uint32_t message, const std::wstring& text) override {
+    EXPECT_EQ(kMessage, message);
+    texts.push_back(text);
+  }
+  std::vector<std::wstring> texts;
+};
+
+class HttpDownloaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(server_.Start(&error)) << error;
+  }
+  bool Download(const std::string& path, DownloadNotifyTarget* target = nullptr, uint32_t expectedKB = 0,
+                uint32_t timeoutMs = 0) {
+    return HttpDownloader().DownloadFile(timeoutMs, local_, server_.Url(path), target, kMessage, expectedKB);
+  }
+  tavo_test::LoopbackServer server_;
+  tavo_test::TempDir dir_;
+  std::wstring local_ = dir_.File(L"download.bin");
+};
+
+// What an answer does to a good earlier copy of the file.
+TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
+  const std::string served = Pattern(10000, 1);
+  ASSERT_TRUE(server_.WriteFile("/file.bin", served));
+  const struct {
+    const char* path;
+    const char* rule;    // for the path; empty: served as it is
+    uint32_t timeoutMs;  // 0: the default
+    bool ok;
+    std::string local;  // the local file afterwards
+    size_t part;        // bytes left in the side file after a failure
+  } rows[] = {
+      {"/file.bin", "", 0, true, served, 0},           {"/file.bin", "status=201", 0, true, served, 0},
+      {"/file.bin", "status=299", 0, true, served, 0}, {"/file.bin", "status=204", 0, true, "", 0},
+      {"/old.bin", "status=301 location=/file.bin", 0, true, served, 0},
+      {"/file.bin", "status=300", 0, false, "earlier", 0}, {"/file.bin", "status=304", 0, false, "earlier", 0},
+      {"/file.bin", "status=404", 0, false, "earlier", 0}, {"/file.bin", "status=500", 0, false, "earlier", 0},
+      {"/file.bin", "status=503", 0, false, "earlier", 0}, {"/none.bin", "", 0, false, "earlier", 0},
+      // A connection that ends before the announced length is a failure, even when the last read happens to be
+      // short or ends on a block boundary; short reads long before the end do not end the download.
+      {"/file.bin", "close-after=3000", 0, false, "earlier", 3000},
+      {"/file.bin", "close-after=4096", 0, false, "earlier", 4096},
+      {"/file.bin", "announce=19000", 0, false, "earlier", 10000},
+      {"/file.bin", "drip-bytes=100 drip-ms=1", 0, true, served, 0},
+#ifndef _WIN32
+      // The receive timeout, on the Linux transport only: Wine's WinINet does not hand the session's timeout
+      // down to a request opened by URL (on Windows it does).
+      {"/file.bin", "stall-after=2048 stall-ms=4000", 500, false, "earlier", 2048},
+      {"/file.bin", "stall-after=1500 stall-ms=4000", 500, false, "earlier", 1500},
+      {"/file.bin", "delay-ms=3000", 500, false, "earlier", 0},
+      {"/file.bin", "stall-after=2048 stall-ms=200", 5000, true, served, 0},
+      {"/file.bin", "drip-bytes=300 drip-ms=100", 500, true, served, 0},  // each piece in time, the whole not
+#endif
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(server_.ClearRules() && (*row.rule == '\0' || server_.SetRule(row.path, row.rule)));
+    ASSERT_TRUE(WriteBytes(local_, "earlier"));
+    EXPECT_EQ(row.ok, Download(row.path, nullptr, 0, row.timeoutMs)) << row.rule;
+    EXPECT_TRUE(SameBytes(row.local, ReadBytes(local_))) << row.rule;
+    if (row.part != 0) {
+      EXPECT_TRUE(SameBytes(served.substr(0, row.part), ReadBytes(local_ + HttpDownloader::kPartSuffix))) << row.rule;
+    }
+  }
+  // A failed status creates no file; nor does a refused connection, a bad address or a local folder that is missing.
+  ASSERT_TRUE(platform::DeleteFileAt(local_));
+  EXPECT_FALSE(Download("/nothing-here.bin"));
+  const uint16_t port = tavo_test::UnusedLoopbackPort();
+  ASSERT_NE(0, port);
+  const std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(port) + L"/file.bin";
+  EXPECT_FALSE(HttpDownloader().DownloadFile(2000, local_, refused, nullptr, kMessage, 0));
+  EXPECT_FALSE(HttpDownloader().DownloadFile(0, local_, L"not a url", nullptr, kMessage, 0));
+  const std::wstring unplaceable = JoinPath(dir_.File(L"no-such-folder"), L"x.bin");
+  EXPECT_FALSE(HttpDownloader().DownloadFile(0, unplaceable, server_.Url("/file.bin"), nullptr, kMessage, 0));
+  EXPECT_FALSE(platform::FileExists(local_) || platform::FileExists(unplaceable));
+  EXPECT_FALSE(HttpDownloader().CheckConnection(refused) || HttpDownloader().CheckConnection(L""));
+  // Every request, and the probe, which counts any answer and does not wait for a body that takes minutes,
+  // carries the launcher's user agent.
+  ASSERT_TRUE(server_.ClearRules() && server_.SetRule("/big.bin", "stall-after=0 stall-ms=8000"));
+  ASSERT_TRUE(server_.WriteFile("/big.bin", Pattern(64 * 1024)) && server_.SetRule("/error.xml", "status=500"));
+  for (const char* path : {"/file.bin", "/missing.xml", "/error.xml", "/big.bin"}) {
+    EXPECT_TRUE(HttpDownloader().CheckConnection(server_.Url(path))) << path;
+  }
+  const auto requests = server_.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ("GET", requests[0].method);
+  for (const auto& request : requests) {
+    EXPECT_EQ(platform::WideToUtf8(HttpDownloader::kUserAgent), request.userAgent) << request.path;
+  }
+}
+
+TEST_F(HttpDownloaderTest, ProgressCountsBlocksUpToTheExpectedSize) {
+  using Texts = std::vector<std::wstring>;
+  const struct {
+    size_t bytes;
+    uint32_t expectedKB;
+    Texts texts;
+  } rows[] = {
+      // Unknown size: every counted block (the empty last one included) reports zeros.
+      {0, 0, {L"0KB/0KB"}}, {1023, 0, {L"0KB/0KB"}}, {1025, 0, Texts(2, L"0KB/0KB")}, {102400, 0, Texts(101, L"0KB/0KB")},
+      {3 * 1024 * 1024 + 17, 0, Texts(3 * 1024 + 1, L"0KB/0KB")},
+      // Known size: a text every hundred blocks; the counter stops at the expected size.
+      {102400, 1000, {L"100KB/1000KB"}}, {102400, 100, {L"100KB/100KB", L"100KB/100KB"}}, {102400, 50, {}},
+      {250 * 1024 + 5, 100, Texts(152, L"100KB/100KB")}, {0, 10, {}}, {250 * 1024, 300, {L"100KB/300KB", L"200KB/300KB"}},
+  };
+  for (const auto& row : rows) {
+    const std::string served = Pattern(row.bytes, 8);
+    ASSERT_TRUE(server_.WriteFile("/sized.bin", served));
+    ASSERT_TRUE(WriteBytes(local_, std::string(200000, 'x')));  // replaced, not overwritten in place
+    Progress target;
+    EXPECT_TRUE(Download("/sized.bin", &target, row.expectedKB)) << row.bytes;
+    EXPECT_TRUE(SameBytes(served, ReadBytes(local_))) << row.bytes;
+    EXPECT_EQ(row.texts, target.texts) << row.bytes << " bytes, " << row.expectedKB << " KB";
+  }
+}
+
+TEST(VerifyPackageHash, Md5OfTheFileAgainstTheConfiguredText) {
+  tavo_test::TempDir dir;
+  tavo_test::LogCapture log;
+  const std::wstring path = dir.File(L"file.bin");
+  // md5sum's digests of Pattern(size), for sizes around the reading block.
+  const std::pair<size_t, std::wstring> digests[] = {
+      {0, L"d41d8cd98f00b204e9800998ecf8427e"},     {1, L"93b885adfe0da089cdf634904fd59f71"},
+      {63999, L"47b08fedc24fb7d50125fff36b28feff"}, {64000, L"37816152c91b4d73fe3a7faeb4371cd5"},
+      {64001, L"681ebdb883b8e4530d8464c5aa5a0783"}, {200000, L"78bcc89c082c48f2f68843beca96b86b"}};
+  for (const auto& [size, md5] : digests) {
+    ASSERT_TRUE(WriteBytes(path, Pattern(size)));
+    std::wstring digest;
+    ASSERT_TRUE(ComputeFileMd5(path, &digest));
+    EXPECT_EQ(md5, digest) << size;
+    EXPECT_TRUE(VerifyPackageHash(path, md5) && !VerifyPackageHash(path, md5.substr(1))) << size;
+  }
+  ASSERT_TRUE(WriteBytes(path, "abc"));
+  const std::pair<std::wstring, bool> texts[] = {
+      {L"900150983cd24fb0d6963f7d28e17f72", true},     {L"900150983Cd24fb0D6963f7d28E17F72", true},
+      {L"900150983cd24fb0\r\nd6963f7d28e17f72", true}, {L"900150983cd24fb0\nd6963f7d28e17f72", true},
+      {L"900150983cd24fb0d6963f7d28e17f72\r\n", true}, {L"900150983cd24fb0 d6963f7d28e17f72", false},
+      {L"00000000000000000000000000000000", false},   {L"", false}, {L"0", true}, {L"00", false}};
+  for (const auto& [text, ok] : texts) EXPECT_EQ(ok, VerifyPackageHash(path, text));
+  // "0" alone turns the check off, even for a file that is not there; any other text needs the file.
+  EXPECT_TRUE(VerifyPackageHash(dir.File(L"missing.bin"), L"0"));
+  EXPECT_FALSE(VerifyPackageHash(dir.File(L"missing.bin"), L"d41d8cd98f00b204e9800998ecf8427e"));
+}
+
+TEST(ExpandPathMacros, EveryTokenBecomesItsFolder) {
+  auto trimmed = [](std::wstring folder) {
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return folder;
+  };
+  const std::wstring system = trimmed(platform::GetSystemFolder()), temp = platform::GetTempFolder(),
+                     current = ParentFolder(platform::GetModulePath()), windows = trimmed(platform::GetWindowsFolder()),
+                     desktop = EnsureTrailingSeparator(platform::GetDesktopFolder()), root = ExpandPathMacros(L"*WINDIR*");
+  for (const auto& folder : {system, temp, current, windows, desktop, root}) ASSERT_FALSE(folder.empty());
+  const std::pair<std::wstring, std::wstring> rows[] = {
+      {L"*SYSTEM32*\\a.dll", system + L"\\a.dll"}, {L"*USERTEMP*a.msi", temp + L"a.msi"},
+      {L"*CURRENTPATH*a.exe", current + L"a.exe"}, {L"*SYSTEMDRIVE*", windows}, {L"*DISKTOP*x.lnk", desktop + L"x.lnk"},
+      {L"\"*USERTEMP*a.exe\" /log \"*USERTEMP*a.log\"", L"\"" + temp + L"a.exe\" /log \"" + temp + L"a.log\""},
+      {L"", L""}, {L"C:\\plain\\path.msi", L"C:\\plain\\path.msi"},
+      // Tokens are case-sensitive and need both asterisks.
+      {L"*usertemp*a", L"*usertemp*a"}, {L"USERTEMP*a", L"USERTEMP*a"}, {L"**", L"**"}};
+  for (const auto& [text, expanded] : rows) EXPECT_EQ(expanded, ExpandPathMacros(text));
+  // *WINDIR* is the root of the system folder's drive; a name after the temporary folder gets one separator.
+  EXPECT_EQ(0u, system.find(root.substr(0, root.size() - 1)));
+  EXPECT_EQ(platform::PathSeparator(), root.back());
+  EXPECT_EQ(std::wstring::npos, ExpandPathMacros(L"*USERTEMP*x").find(std::wstring(2, platform::PathSeparator())));
+}
+
+}  // namespace

@@ -40,6 +40,9 @@ const EditionRow* RowOf(ProductEdition edition) {
 
 const wchar_t* const kVersionPrefixes[] = {L"3.0", L"4.0", L"4.2", L"5.0", L"5.2",
                                            L"6.0", L"7.0", L"8.0", L"9.0", L"10.0"};
+// The notice conditions name every index from the first to the last; each must have its prefix.
+static_assert(sizeof(kVersionPrefixes) / sizeof(kVersionPrefixes[0]) == kLastVersionIndex - kFirstVersionIndex + 1,
+              "one prefix for every version-table index");
 
 // A value counts as present only when it exists and could be read.
 bool ReadInfoValue(const wchar_t* valueName, std::wstring* text) {

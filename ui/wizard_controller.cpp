@@ -7,6 +7,7 @@
 #include "config/notification_data.h"
 #include "env/environment_checks.h"
 #include "env/notice_conditions.h"
+#include "net/download_notify.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/resource_ids.h"
@@ -286,6 +287,7 @@ intptr_t WizardController::OnStatusMessage(uint32_t message, uintptr_t wParam, i
       OnInstallDone(wParam, lParam);
       break;
     default:
+      static_assert(kWmApp + 0x138B == WM_DOWNLOAD_PROGRESS, "the number the downloader sends");
       if (message == kWmApp + 0x138B) {  // WM_DOWNLOAD_PROGRESS
         const auto* text = reinterpret_cast<const wchar_t*>(lParam);
         OnDownloadProgress(text ? std::wstring(text) : std::wstring());

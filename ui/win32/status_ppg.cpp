@@ -4,6 +4,7 @@
 
 #include "app/debug_log.h"
 #include "app/error_box.h"
+#include "net/download_notify.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
@@ -16,6 +17,7 @@
 namespace {
 const wchar_t kErrorCaption[] = L"エラー";
 constexpr UINT kDownloadProgress = kWmApp + 0x138B;  // WM_DOWNLOAD_PROGRESS
+static_assert(kDownloadProgress == WM_DOWNLOAD_PROGRESS, "the page handles the number the downloader sends");
 }  // namespace
 
 CStatusPPG::CStatusPPG(CMainDlg& main) : CPageBase(IDD_STATUS, main) {}

@@ -170,9 +170,9 @@ TEST(InstalledEdition, OnlyTheExactProductNameInThe64BitViewCounts) {
   EXPECT_FALSE(IsAnyEditionInstalled()) << "under WoW64 the 32-bit view does not count";
   Install(&machine, 1, L"9.0.2032.2");
   machine.SetRegistryString(InfoKey(), L"InstallDir", L"C:\\TAVO\\");
-  std::wstring text;
-  ASSERT_TRUE(GetInstallDir(&text) && GetInstalledProductVersion(&text));
-  EXPECT_EQ(L"9.0.2032.2", text);
+  std::wstring text, folder;
+  ASSERT_TRUE(GetInstallDir(&folder) && GetInstalledProductVersion(&text));
+  EXPECT_EQ(L"C:\\TAVO\\|9.0.2032.2", folder + L"|" + text);
   machine.DenyRegistryKey(InfoKey());
   EXPECT_FALSE(IsAnyEditionInstalled() || GetInstalledProductVersion(&text)) << "an unreadable key is no product";
 }

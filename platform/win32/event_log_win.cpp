@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/event_log_record.h"
 
 namespace platform {
 
@@ -33,6 +34,44 @@ bool TextAt(const BYTE* record, size_t size, size_t offset, std::wstring* text, 
 }
 
 }  // namespace
+
+bool ParseEventLogRecord(const void* data, size_t size, EventLogRecord* record) {
+  const BYTE* bytes = static_cast<const BYTE*>(data);
+  if (!bytes || size < sizeof(EVENTLOGRECORD)) {
+    SetLastError(kErrorInvalidData);
+    return false;
+  }
+  EVENTLOGRECORD header;
+  memcpy(&header, bytes, sizeof(header));
+  const size_t length = header.Length < size ? header.Length : size;
+  // Every record closes with its length again; the texts end before it, and
+  // the strings end where the record's data begins.
+  size_t end = length;
+  if (header.Length <= size && length >= sizeof(EVENTLOGRECORD) + sizeof(DWORD)) end = length - sizeof(DWORD);
+  EventLogRecord parsed;
+  parsed.timeWritten = static_cast<int64_t>(header.TimeWritten);
+  parsed.eventId = header.EventID;
+  size_t next = 0;
+  if (!TextAt(bytes, end, sizeof(EVENTLOGRECORD), &parsed.sourceName, &next)) {
+    SetLastError(kErrorInvalidData);
+    return false;
+  }
+  if (header.DataLength > 0 && header.DataOffset >= header.StringOffset && header.DataOffset < end) {
+    end = header.DataOffset;
+  }
+  // Strings inside the header or at an odd offset belong to a damaged record:
+  // none of them is taken, rather than text made of other fields.
+  size_t at = header.StringOffset;
+  const bool placed = at >= sizeof(EVENTLOGRECORD) && at % sizeof(wchar_t) == 0;
+  for (WORD i = 0; placed && i < header.NumStrings; ++i) {
+    std::wstring text;
+    if (!TextAt(bytes, end, at, &text, &next)) break;  // a damaged tail keeps what was read
+    parsed.strings.push_back(text);
+    at = next;
+  }
+  *record = std::move(parsed);
+  return true;
+}
 
 EventLogReader::EventLogReader() = default;
 EventLogReader::~EventLogReader() { Close(); }
@@ -73,25 +112,7 @@ bool EventLogReader::ReadPrevious(EventLogRecord* record) {
     SetLastError(kErrorInvalidData);
     return false;
   }
-  EVENTLOGRECORD header;
-  memcpy(&header, buffer.data(), sizeof(header));
-  const size_t length = header.Length < size ? header.Length : size;
-  record->timeWritten = static_cast<int64_t>(header.TimeWritten);
-  record->eventId = header.EventID;
-  record->strings.clear();
-  size_t next = 0;
-  if (!TextAt(buffer.data(), length, sizeof(EVENTLOGRECORD), &record->sourceName, &next)) {
-    SetLastError(kErrorInvalidData);
-    return false;
-  }
-  size_t at = header.StringOffset;
-  for (WORD i = 0; i < header.NumStrings; ++i) {
-    std::wstring text;
-    if (!TextAt(buffer.data(), length, at, &text, &next)) break;  // a damaged tail keeps what was read
-    record->strings.push_back(text);
-    at = next;
-  }
-  return true;
+  return ParseEventLogRecord(buffer.data(), size, record);
 }
 
 void EventLogReader::Close() {

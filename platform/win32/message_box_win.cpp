@@ -6,6 +6,14 @@
 
 namespace platform {
 
+// Box types and answers pass to and from MessageBoxW unchanged.
+static_assert(kMbOk == MB_OK && kMbYesNo == MB_YESNO && kMbIconError == MB_ICONERROR &&
+                  kMbIconQuestion == MB_ICONQUESTION && kMbIconInformation == MB_ICONINFORMATION &&
+                  kMbTopmost == MB_TOPMOST,
+              "the box types are those of MessageBoxW");
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL && kIdYes == IDYES && kIdNo == IDNO,
+              "the answers are those of MessageBoxW");
+
 namespace {
 std::atomic<MessageBoxHandler> g_handler{nullptr};
 }  // namespace

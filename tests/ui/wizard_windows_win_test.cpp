@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -161,14 +162,12 @@ class MainDialogTest : public WizardWindowsTest {
   // Sends a worker message from another thread, as the install worker does,
   // while this thread goes on handling messages until it is handled.
   void SendFromWorker(UINT message, WPARAM wParam, LPARAM lParam) {
-    std::atomic<bool> done{false};
-    MessageSink* sink = sink_;
-    std::thread worker([&] {
-      sink->Send(message, wParam, lParam);
-      done = true;
-    });
-    Pump(Main(), 10000, [&] { return done.load(); });
-    worker.join();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([done, sink = sink_, message, wParam, lParam] { sink->Send(message, wParam, lParam), *done = true; });
+    Pump(Main(), 10000, [&] { return done->load(); });
+    if (done->load()) return worker.join();
+    worker.detach();  // it returns when the window goes
+    ADD_FAILURE() << "the window did not take the worker's message";
   }
   LauncherContext ctx_;
   std::unique_ptr<CMainDlg> dialog_;

@@ -41,7 +41,7 @@ done
 
 scripts/install-deps.sh
 scripts/build.sh linux >/dev/null
-[ "$windows" = 1 ] && scripts/build.sh windows >/dev/null
+if [ "$windows" = 1 ]; then scripts/build.sh windows >/dev/null; fi
 
 demo=$root/build/demo
 rm -rf "$demo"
@@ -101,16 +101,14 @@ if [ "$windows" = 0 ]; then
     # Without a person at the keyboard: confirm the notices, then let the run end.
     printf 'n' | "$demo/launcher/Setup.exe" || true
   fi
-  log=$machine/Temp/TAVODebugLog.txt
+  echo
+  echo "Debug log: $machine/Temp/TAVODebugLog.txt"
 else
-  cp build/windows/Setup.exe "$demo/launcher/Setup.exe"
+  # The Windows build that runs on this machine (scripts/lib/windows-tests.sh).
   # A fresh Wine prefix is the fresh machine; without a display the run is
-  # driven by keys on a virtual display and each screen is saved.
-  scripts/lib/wine-demo.sh "$demo" "$state"
-  log=$(find "$demo/wineprefix/drive_c/users" -name TAVODebugLog.txt 2>/dev/null | head -n 1)
-  [ -n "${DISPLAY:-}" ] || echo "Screenshots: $demo/screenshots"
+  # answered page by page on a virtual display and each page is saved.
+  . scripts/lib/windows-tests.sh
+  cp "$(windows_test_build)/Setup.exe" "$demo/launcher/Setup.exe"
+  /usr/bin/python3 tests/matrix/demo_windows.py "$demo" "$state" "$(windows_test_build)"
 fi
-
-echo
-echo "Debug log: $log"
-echo "  read it with: iconv -f UTF-16LE -t UTF-8 '$log'"
+echo "  read it with: iconv -f UTF-16LE -t UTF-8 <debug log>"

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, builds both builds, runs the
-# Linux tests with ctest and the Windows tests under Wine, the Windows windows
-# under Wine and Xvfb, the tests again under the sanitizers, and a short fuzz.
+# The one test command: installs what is missing, builds both builds, and runs
+# the Linux unit tests, the Windows unit tests under Wine, the outcome matrix
+# of whole runs of the real launcher on both builds, the unit tests again
+# under the sanitizers, and a short fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/windows-tests.sh
 
 scripts/install-deps.sh
 scripts/build.sh all
+wintests=$(windows_test_build)
 
 echo "== Windows executable"
 desc=$(file -b build/windows/Setup.exe)
@@ -16,24 +19,21 @@ case "$desc" in
   *) echo "Setup.exe is not a 32-bit GUI executable" >&2; exit 1 ;;
 esac
 
-echo "== Linux tests"
-(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --progress)
+echo "== Linux unit tests"
+(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error)
 
-echo "== Windows tests under Wine"
-(cd build/windows && ctest --output-on-failure --timeout 900)
+echo "== Windows unit tests under Wine ($wintests)"
+(cd "$wintests" && xvfb-run -a ctest --output-on-failure --timeout 900 --no-tests=error)
 # Wine keeps a server per prefix; leave nothing running behind the tests.
-WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
 
-echo "== Windows windows under Wine and Xvfb"
-scripts/wine-smoke.sh build/windows
-
-echo "== whole runs under Wine and Xvfb"
-scripts/wine-e2e.sh build/windows
+echo "== the outcome matrix: whole runs on both builds"
+/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/matrix --builds linux,windows --windows-build "$wintests"
 
 echo "== sanitizers"
-scripts/sanitize.sh all
+tests/sanitize.sh all
 
 echo "== fuzzing (short)"
-scripts/fuzz.sh "${TAVO_FUZZ_SECONDS:-20}"
+tests/fuzz.sh "${TAVO_FUZZ_SECONDS:-20}"
 
 echo "== all tests passed"

@@ -47,13 +47,21 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is made; nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
+# A machine whose kernel runs no 32-bit programs cannot start Wine's 32-bit
+# loader; 64-bit programs (the 64-bit test build) then start through the
+# 64-bit one.
+loader=wine
+if ! wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+  loader=/usr/lib/wine/wine64
+fi
+
 # Parallel test runs share one prefix: the first one creates it, the others wait.
 ready=$prefix/.tavo-prefix-ready
 if [ ! -f "$ready" ]; then
   exec 9>"$prefix.lock"
   flock 9
   if [ ! -f "$ready" ]; then
-    wineboot -i >/dev/null 2>&1 || {
+    "$loader" wineboot -i >/dev/null 2>&1 || {
       echo "wine-run: could not create the Wine prefix $prefix" >&2
       exit 1
     }
@@ -64,4 +72,4 @@ if [ ! -f "$ready" ]; then
   exec 9>&-
 fi
 
-exec wine "$@"
+exec "$loader" "$@"

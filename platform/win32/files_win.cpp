@@ -72,6 +72,7 @@ bool GetFileSize(const std::wstring& path, uint64_t* size) {
 
 struct File::Impl {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  bool append = false;
 };
 
 File::File() : impl_(std::make_unique<Impl>()) {}
@@ -80,12 +81,14 @@ File::~File() { Close(); }
 
 File::File(File&& other) noexcept : impl_(std::make_unique<Impl>()) {
   std::swap(impl_->handle, other.impl_->handle);
+  std::swap(impl_->append, other.impl_->append);
 }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     std::swap(impl_->handle, other.impl_->handle);
+    std::swap(impl_->append, other.impl_->append);
   }
   return *this;
 }
@@ -114,16 +117,8 @@ bool File::Open(const std::wstring& path, Mode mode) {
   HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  if (mode == Mode::Append) {
-    LARGE_INTEGER zero = {};
-    if (!::SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
-      const DWORD error = ::GetLastError();
-      ::CloseHandle(handle);
-      ::SetLastError(error);
-      return false;
-    }
-  }
   impl_->handle = handle;
+  impl_->append = mode == Mode::Append;
   return true;
 }
 
@@ -147,6 +142,29 @@ bool File::Write(const void* data, size_t size) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
+  // Appends of several handles (the old and the new launcher log together
+  // during a self-update) take turns on a lock far past any real data, and
+  // each one seeks to the end it finds, so none writes over another.
+  OVERLAPPED turn = {};
+  turn.Offset = 0xFFFFFFFEu;
+  turn.OffsetHigh = 0x7FFFFFFFu;
+  if (impl_->append) {
+    if (!::LockFileEx(impl_->handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) return false;
+    LARGE_INTEGER zero = {};
+    if (!::SetFilePointerEx(impl_->handle, zero, nullptr, FILE_END)) {
+      const DWORD error = ::GetLastError();
+      ::UnlockFileEx(impl_->handle, 0, 1, 0, &turn);
+      ::SetLastError(error);
+      return false;
+    }
+  }
+  struct Unlock {
+    File::Impl* impl;
+    OVERLAPPED* turn;
+    ~Unlock() {
+      if (impl->append) ::UnlockFileEx(impl->handle, 0, 1, 0, turn);
+    }
+  } unlock{impl_.get(), &turn};
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD written = 0;

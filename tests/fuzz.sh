@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in build/fuzz and runs each one for a set time.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60; CI uses a short run)
+#   tests/fuzz.sh [SECONDS_PER_TARGET]   (default 60; CI uses a short run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

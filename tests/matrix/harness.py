@@ -1,0 +1,555 @@
+"""Whole runs of the real Setup.exe, for the outcome matrix.
+
+A run arranges a machine, a loopback download server and a launcher folder,
+starts the launcher of one build, answers it like a user, and collects what
+the user and the machine are left with: the debug log, the requests the
+server saw, the screen (Linux) and the files.
+
+One machine adaptor per build:
+  LinuxMachine  a simulated machine folder (SETUP_MACHINE) for the Linux build;
+  WineMachine   a Wine prefix on a virtual display for the Windows Setup.exe,
+                driven through its windows with xdotool.
+Every wait here waits for an event (a log line, a window, a process), with a
+bound that only keeps a broken run from hanging the suite.
+"""
+import hashlib
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+PUBLISH = ROOT / "tools" / "publish" / "publish.py"
+BOUND = int(os.environ.get("TAVO_MATRIX_BOUND", "120"))  # seconds: no whole run takes this long unless it hangs
+
+INFO_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\TAVO Security\CurrentVersion\Info"
+
+
+class RunError(AssertionError):
+    pass
+
+
+def wait_for(what, check, bound=BOUND, step=0.1):
+    """Polls check() until it returns something true; fails after the bound."""
+    end = time.monotonic() + bound
+    while True:
+        value = check()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise RunError("timed out waiting for " + what)
+        time.sleep(step)
+
+
+# --- what a row arranges ---------------------------------------------------------
+
+def sim_package(name="TAVO Net Shield", version="10.0.2032.10", *lines):
+    """A package text for the simulated Windows Installer."""
+    return "\n".join(["ProductName=" + name, "ProductVersion=" + version, *lines]) + "\n"
+
+
+def package(**fields):
+    """One package of the server tree: publishing fields plus its content."""
+    p = {"file": "tavo_tns.msi", "name": "TAVO Net Shield", "version": "10.0.2032.10", "exec_type": 1,
+         "architecture": 99, "product_type": 5, "target_os": 0, "hash": "auto",
+         "content": sim_package("TAVO Net Shield", "10.0.2032.10", "ExitCode=0")}
+    p.update(fields)
+    return p
+
+
+def notice(title, url="https://www.tavo-security.jp/support/", color="204,0,0", ctype=2, cvalue=99):
+    return {"title": title, "url": url, "color": color, "condition_type": ctype, "condition_value": cvalue}
+
+
+def xml_text(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+
+
+def settings_xml(servers, product_type=5, package_type=1, install_type=0, downloader_version=2000000,
+                 settings_version=1, provider="KOTA", package_version="10.0", conflict_keys=(),
+                 conflict_software=(), conflict_security_center=()):
+    """The launcher settings file. Conflict lists hold (name, key) pairs or names."""
+    x = ['<?xml version="1.0" encoding="UTF-8"?>', "<LaunchData>", "  <LaunchBase>"]
+    for key, value in [("ProductType", product_type), ("PackageType", package_type), ("LineupType", 11),
+                       ("PackageVersionWin", package_version), ("PackageVersionMac", "0.0"), ("ManualType", 99),
+                       ("DownloaderVersion", downloader_version), ("SetupLauncherXMLVersion", settings_version),
+                       ("ProviderType", provider), ("InstallType", install_type), ("EnableServerCheck", 0)]:
+        x.append("    <%s>%s</%s>" % (key, value, key))
+    x += ["  </LaunchBase>", "  <DownloadServerData>",
+          "    <DownloadServerCount>%d</DownloadServerCount>" % len(servers)]
+    x += ["    <DownloadServer%d>%s</DownloadServer%d>" % (i, xml_text(s), i) for i, s in enumerate(servers)]
+    x += ["  </DownloadServerData>", "  <ConfrictRegistory>",
+          "    <ConfrictDataCount>%d</ConfrictDataCount>" % max(len(conflict_keys) - 1, 0)]
+    x += ['    <ConfrictPackage%02d PackageName="%s">%s</ConfrictPackage%02d>' % (i, xml_text(n), xml_text(k), i)
+          for i, (n, k) in enumerate(conflict_keys)]
+    x.append("  </ConfrictRegistory>")
+    for parent, names in [("ConflictSoftware", conflict_software),
+                          ("ConflictSecurityCenter", conflict_security_center)]:
+        x += ["  <%s>" % parent, "    <%sCount>%d</%sCount>" % (parent, max(len(names) - 1, 0), parent)]
+        x += ["    <%sName%02d>%s</%sName%02d>" % (parent, i, xml_text(n), parent, i) for i, n in enumerate(names)]
+        x.append("  </%s>" % parent)
+    x.append("</LaunchData>")
+    return "\r\n".join(x) + "\r\n"
+
+
+def notices_xml(notices, version=1):
+    x = ['<?xml version="1.0" encoding="UTF-8"?>', "<NotificationDataSet>",
+         "  <NotificationVersion>%d</NotificationVersion>" % version,
+         "  <NotificationDataValueCount>%d</NotificationDataValueCount>" % len(notices)]
+    for i, n in enumerate(notices):
+        x.append("  <NotificationDataValue%02d><NFDTitle>%s</NFDTitle><NFDURL>%s</NFDURL><STRCOLOR>%s</STRCOLOR>"
+                 "<NFDConditionType>%d</NFDConditionType><NFDConditionValue>%d</NFDConditionValue>"
+                 "</NotificationDataValue%02d>" % (i, xml_text(n["title"]), xml_text(n["url"]), n["color"],
+                                                   n["condition_type"], n["condition_value"], i))
+    x.append("</NotificationDataSet>")
+    return "\r\n".join(x) + "\r\n"
+
+
+def registry_text(keys):
+    """A .reg file (64-bit view paths): {key: {name: value}}; a value None deletes the key."""
+    out = ["Windows Registry Editor Version 5.00", ""]
+    for key, values in keys.items():
+        if values is None:
+            out += ["[-%s]" % key, ""]
+            continue
+        out.append("[%s]" % key)
+        for name, value in values.items():
+            if name == ";@AccessDenied":
+                out.append(name)
+            else:
+                out.append('"%s"="%s"' % (name, value.replace("\\", "\\\\").replace('"', '\\"')))
+        out.append("")
+    return "\r\n".join(out) + "\r\n"
+
+
+def installed_product(name, version="10.0.2032.10"):
+    return {INFO_KEY: {"ProductName": name, "ProductVersion": version,
+                       "InstallDir": "C:\\Program Files\\TAVO\\TAVO Security\\"}}
+
+
+# --- the loopback download server ------------------------------------------------
+
+class Server:
+    """tools/dlserver on a free loopback port, serving trees made by publish.py."""
+
+    def __init__(self, binary, work):
+        self.root = work / "served"
+        self.root.mkdir()
+        self.rules_file = work / "rules"
+        self.rules_file.write_text("")
+        self.log_file = work / "requests.log"
+        port_file = work / "port"
+        self.process = subprocess.Popen(
+            [str(binary), "--root", str(self.root), "--port", "0", "--port-file", str(port_file),
+             "--log", str(self.log_file), "--rules", str(self.rules_file)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for("the download server", lambda: port_file.exists() and port_file.read_text().strip(), 30)
+        self.url = "http://127.0.0.1:%s/" % port_file.read_text().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
+
+    def publish(self, packages, version_file, notices, work):
+        """Builds the tree; None leaves that file out of the tree."""
+        desc_dir = work / "source"
+        (desc_dir / "packages").mkdir(parents=True, exist_ok=True)
+        desc = {"package_dir": "packages", "packages": []}
+        for p in packages:
+            p = dict(p)
+            content, size = p.pop("content", ""), p.pop("size", 0)
+            path = desc_dir / "packages" / p["file"]
+            if size:
+                with open(path, "wb") as f:
+                    f.truncate(size)  # sparse: large without disk cost
+            else:
+                path.write_text(content)
+            digest = hashlib.md5(path.read_bytes()).hexdigest() if p["hash"] in ("upper", "split") else None
+            if p["hash"] == "upper":
+                p["hash"] = digest.upper()
+            elif p["hash"] == "split":  # as an XML editor may wrap it
+                p["hash"] = digest[:16] + "\r\n" + digest[16:]
+            desc["packages"].append(p)
+        if version_file is not None:
+            desc["version_file"] = dict(version_file)
+        if notices is not None:
+            desc["notification_version"] = notices[0]
+            desc["notices"] = notices[1]
+        (desc_dir / "description.json").write_text(json.dumps(desc, ensure_ascii=False))
+        subprocess.run([sys.executable, str(PUBLISH), str(desc_dir / "description.json"), str(self.root),
+                        "--base-url", self.url], check=True, stdout=subprocess.DEVNULL)
+        if version_file is None:
+            (self.root / "SetupLauncherVer.xml").unlink(missing_ok=True)
+        if not packages:
+            (self.root / "DownloadConfig.xml").unlink(missing_ok=True)
+
+    def set_rules(self, rules):
+        self.rules_file.write_text("".join("%s %s\n" % kv for kv in rules.items()))
+
+    def requests(self):
+        if not self.log_file.exists():
+            return []
+        return [line.split("\t") for line in self.log_file.read_text(errors="replace").splitlines() if line]
+
+
+def dead_server_url():
+    """A loopback address on which nothing listens."""
+    import socket
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return "http://127.0.0.1:%d/" % port
+
+
+# --- the debug log ------------------------------------------------------------------
+
+ENTRY = re.compile(r"^\[(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3})\] \[(情報|エラー)\] \[(.*)\]$", re.S)
+
+
+class DebugLog:
+    """TAVODebugLog.txt: UTF-16LE with one byte-order mark, CR LF, "[time] [level] [text]"."""
+
+    def __init__(self, raw):
+        self.raw = raw
+        text = raw.decode("utf-16-le", errors="replace") if raw else ""
+        self.boms = text.count("\ufeff")
+        self.lines = text.lstrip("\ufeff").split("\r\n")
+        if self.lines and self.lines[-1] == "":
+            self.lines.pop()
+        self.entries = [ENTRY.match(line) for line in self.lines]
+
+    def whole(self):
+        """Why the log is not whole, or None."""
+        if not self.raw:
+            return "the debug log is empty or missing"
+        if not self.raw.startswith(b"\xff\xfe") or self.boms != 1:
+            return "the debug log must start with one byte-order mark and hold no other"
+        if not self.raw.endswith(b"\r\x00\n\x00"):
+            return "the debug log does not end with CR LF"
+        bad = [line for line, e in zip(self.lines, self.entries) if e is None]
+        return "lines that are no entries: %r" % bad[:3] if bad else None
+
+    def texts(self):
+        return [re.sub(r" \(ERRORCODE -?\d+\)$", "", e.group(3)) for e in self.entries if e]
+
+    def errors(self):
+        return [e.group(3) for e in self.entries if e and e.group(2) == "エラー"]
+
+    def count(self, text):
+        return self.texts().count(text)
+
+    def has(self, text):
+        """An entry equal to the text, or starting with it when the text ends with '…'."""
+        if text.endswith("…"):
+            return any(t.startswith(text[:-1]) for t in self.texts())
+        return text in self.texts()
+
+    def outcome(self):
+        """(page, result) as the log tells them."""
+        texts = self.texts()
+        page, result = None, None
+        for t in texts:
+            m = re.fullmatch(r"エラー番号:(\d+)", t)
+            if m:
+                result = int(m.group(1))
+            elif t.startswith("インストールが完了した為、"):
+                result = 1
+            if t == "エラー画面に遷移します(メイン画面)。":
+                page = "error"
+            elif t == "完了画面に遷移します。" and result == 1:
+                page = "done"
+            elif t == "インストールが完了した為、ランチャーを終了します。":
+                page = "closed"
+        return page, result
+
+
+# --- a run's outcome -------------------------------------------------------------------
+
+class Outcome:
+    def __init__(self, log, requests, screen="", box=None, exit_code=None):
+        self.log, self.requests, self.screen, self.box, self.exit_code = log, requests, screen, box, exit_code
+        self.page, self.result = log.outcome()
+        if box is not None:
+            self.page = "box"
+
+    def paths(self):
+        return [r[1] for r in self.requests if len(r) > 1]
+
+
+# --- the machines ------------------------------------------------------------------
+
+class Machine:
+    """What both adaptors share: a launcher folder, a server, the row's files."""
+
+    build = None
+
+    def __init__(self, work, setup_exe, dlserver):
+        self.work = work
+        self.launcher = work / "launcher"
+        self.launcher.mkdir()
+        shutil.copy(setup_exe, self.launcher / "Setup.exe")
+        self.server = Server(dlserver, work)
+
+    def stop(self):
+        self.server.stop()
+
+    def write_launcher_file(self, name, data):
+        path = self.launcher / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data if isinstance(data, bytes) else data.encode())
+
+    def launcher_files(self):
+        return {str(p.relative_to(self.launcher)): hashlib.md5(p.read_bytes()).hexdigest()
+                for p in sorted(self.launcher.rglob("*")) if p.is_file()}
+
+    def debug_log_path(self):
+        return self.temp / "TAVODebugLog.txt"
+
+
+class LinuxMachine(Machine):
+    build = "linux"
+
+    def __init__(self, work, build_dir, os_facts):
+        super().__init__(work, build_dir / "Setup.exe", build_dir / "bin" / "dlserver")
+        self.folder = work / "machine"
+        self.folder.mkdir()
+        self.temp = self.folder / "Temp"
+        self.temp.mkdir()
+        ini = "[Windows]\n" + "".join("%s=%s\n" % kv for kv in os_facts.items())
+        (self.folder / "machine.ini").write_text(ini)
+        (self.folder / "eventlog.tsv").write_text("")
+        self.set_registry({})
+        self.msiexec = build_dir / "bin" / "msiexec.exe"
+        subprocess.run([str(self.msiexec), "--install-machine", str(self.folder)],
+                       check=True, stdout=subprocess.DEVNULL)
+
+    def set_registry(self, keys):
+        (self.folder / "registry.reg").write_text(registry_text(keys))
+
+    def write_machine_file(self, name, text):
+        (self.folder / name).write_text(text)
+
+    def installed_product(self):
+        m = re.search(r'\[%s\][^[]*?"ProductName"="([^"]*)"' % re.escape(INFO_KEY),
+                      (self.folder / "registry.reg").read_text())
+        return m.group(1) if m else None
+
+    def local_installer(self, relative, package_text):
+        """The edition's installer beside the launcher: the simulated installer under its name."""
+        path = self.launcher / relative
+        path.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run([str(self.msiexec), "--install-as", str(path)], check=True, stdout=subprocess.DEVNULL)
+        path.with_suffix(".pkg").write_text(package_text)
+        for name in ("cfg.xml", "dpkg.xml"):
+            (path.parent / name).write_text("<%s/>\n" % name[:-4])
+
+    def machine_folder_instead_of(self, name):
+        path = self.folder / name
+        path.unlink(missing_ok=True)
+        path.mkdir()
+
+    def temp_folder_is_a_file(self):
+        (self.folder / "not-a-folder").write_text("a file, not a folder\n")
+        with open(self.folder / "machine.ini", "a") as f:
+            f.write("[Folders]\nTemp=not-a-folder\n")
+
+    def product_file(self, name):
+        """A file of the installed product (the simulated installer's install folder)."""
+        path = self.folder / "Program Files" / "TAVO" / "TAVO Security" / name
+        return path.read_text() if path.exists() else None
+
+    def shell_log(self):
+        path = self.folder / "shell.log"
+        return path.read_text().splitlines() if path.exists() else []
+
+    def run(self, args=(), keys="", bound=BOUND):
+        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb")
+        process = subprocess.Popen([str(self.launcher / "Setup.exe"), *args], cwd=self.launcher, env=env,
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
+        try:
+            out, _ = process.communicate(keys.encode(), timeout=bound)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            out, _ = process.communicate()
+            raise RunError("the launcher did not end:\n" + out.decode(errors="replace")[-3000:])
+        screen = out.decode(errors="replace")
+        box = re.search(r"\[エラー\] .*\(ErrorNumber=(-?\d+)\)", screen)
+        log = DebugLog(self.debug_log_path().read_bytes() if self.debug_log_path().is_file() else b"")
+        return Outcome(log, self.server.requests(), screen, int(box.group(1)) if box else None,
+                       process.returncode)
+
+
+def wine_loader():
+    """Wine's loader; on a machine whose kernel runs no 32-bit programs, the 64-bit one."""
+    try:
+        subprocess.run(["wine", "--version"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return "wine"
+    except (OSError, subprocess.CalledProcessError):
+        return "/usr/lib/wine/wine64"
+
+
+class WineSession:
+    """One virtual display and one Wine prefix for every Windows run of a test session."""
+
+    def __init__(self, build_dir, work, prefix=None, display=None):
+        """A virtual display of its own unless a display is given (the demo's window)."""
+        self.loader = wine_loader()
+        self.build_dir = build_dir
+        self.work = work
+        self.xvfb = None
+        if display is None:
+            display_file = work / "display"
+            with open(display_file, "w") as fd:
+                self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(fd.fileno()), "-screen", "0",
+                                              "1280x1024x24", "-nolisten", "tcp"], pass_fds=(fd.fileno(),),
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            display = ":" + wait_for("Xvfb", lambda: display_file.read_text().strip(), 30)
+        prefix = prefix or build_dir / "wineprefix-matrix"
+        self.env = dict(os.environ, DISPLAY=display, WINEPREFIX=str(prefix),
+                        WINEARCH="win64", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+        if not (prefix / ".tavo-prefix-ready").exists():
+            # Made aside and moved into place whole: a prefix that a failed
+            # start left half made lacks registrations (the DOM, CryptoAPI).
+            shutil.rmtree(prefix, ignore_errors=True)
+            making = prefix.with_name(prefix.name + ".new")
+            shutil.rmtree(making, ignore_errors=True)
+            env = dict(self.env, WINEPREFIX=str(making))
+            subprocess.run([self.loader, "wineboot", "-i"], env=env, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=env, check=True)
+            (making / ".tavo-prefix-ready").touch()
+            making.rename(prefix)
+        self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
+
+    def wine(self, *args, **kw):
+        return subprocess.run([self.loader, *args], env=self.env, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, **kw)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait(timeout=30)
+
+    def windows(self, title):
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
+                           env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        return r.stdout.split()
+
+    def key(self, title, key):
+        for w in self.windows(title)[-1:]:
+            subprocess.run(["xdotool", "windowfocus", "--sync", w], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["xdotool", "key", key], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return True
+        return False
+
+    def launchers(self):
+        """Unix ids of the Setup.exe processes of this prefix."""
+        pids = []
+        for d in Path("/proc").glob("[0-9]*"):
+            try:
+                cmd = (d / "cmdline").read_bytes()
+                if b"Setup.exe" in cmd and b"WINEPREFIX=" + self.env["WINEPREFIX"].encode() + b"\0" in \
+                        (d / "environ").read_bytes():
+                    pids.append(int(d.name))
+            except OSError:
+                pass
+        return pids
+
+    def drive(self, launcher, args, log_path, bound=BOUND, hang_shot=None, shots=None):
+        """Starts Setup.exe in the folder and answers it as a user who accepts every page, until
+        every launcher of the prefix has ended. Gives the debug log and whether an error box came
+        (0: its number cannot be read here). With shots, each page is saved before it is answered."""
+        first = subprocess.Popen([self.loader, "Setup.exe", *args], cwd=launcher, env=self.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        pressed, box, shot = 0.0, None, 0
+        end = time.monotonic() + bound
+
+        def log():
+            return DebugLog(log_path.read_bytes() if log_path.is_file() else b"")
+
+        while True:
+            texts = log().texts()
+            # A key is answered again only when its click has not reached the
+            # log a while later: a window that was not ready lost it.
+            ready = time.monotonic() - pressed > 3
+            due = [seen for seen, click in WINE_ANSWERS if texts.count(click) < texts.count(seen)]
+            title = "エラー" if self.windows("エラー") else "Setup" if due else None
+            if ready and title:
+                box = 0 if title == "エラー" else box
+                if shots:
+                    shot += 1
+                    self.screenshot(shots / ("%02d-%s.png" % (shot, "box" if box == 0 else "page")))
+                if self.key(title, "Return"):
+                    pressed = time.monotonic()
+            if first.poll() is not None and not self.launchers():
+                return log(), box
+            if time.monotonic() > end:
+                if hang_shot:
+                    self.screenshot(hang_shot)
+                for pid in self.launchers():
+                    os.kill(pid, signal.SIGKILL)
+                raise RunError("the launcher did not end; log:\n" + "\n".join(texts[-30:]))
+            time.sleep(0.2)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+# Log lines after which the Windows driver answers as a user who accepts every
+# page: the notices are confirmed, the last page is ended, an error box is
+# acknowledged. Each answer is checked by the click it causes in the log.
+WINE_ANSWERS = [
+    ("通知データを取得します。", "「確認」ボタンをクリックしました。"),
+    ("エラー画面に遷移します(メイン画面)。", "終了ボタンをクリックしました。"),
+    ("インストールが完了した為、完了画面に遷移します。", "完了ボタンをクリックしました。"),
+]
+
+
+class WineMachine(Machine):
+    build = "windows"
+
+    def __init__(self, work, session, version):
+        super().__init__(work, session.build_dir / "Setup.exe", session.build_dir / "host" / "dlserver")
+        self.session = session
+        self.temp = session.temp
+        self.keys = {}
+        for p in self.temp.iterdir():
+            shutil.rmtree(p) if p.is_dir() else p.unlink()
+        app_defaults = r"HKCU\Software\Wine\AppDefaults\Setup.exe"
+        if version:
+            session.wine("reg", "add", app_defaults, "/v", "Version", "/d", version, "/f", check=True)
+        else:
+            session.wine("reg", "delete", app_defaults, "/f")
+
+    def set_registry(self, keys):
+        self.keys.update(keys)
+        path = self.work / "machine.reg"
+        path.write_text(registry_text(keys), encoding="utf-16")
+        self.session.wine("regedit", "/S", str(path), check=True)
+
+    def stop(self):
+        # The row's own keys go, and the product's, for the next row.
+        self.set_registry({key: None for key in [*self.keys, r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO"]})
+        super().stop()
+
+    def installed_product(self):
+        r = self.session.wine("reg", "query", INFO_KEY.replace("HKEY_LOCAL_MACHINE", "HKLM"), "/v",
+                              "ProductName", "/reg:64", text=True)
+        m = re.search(r"REG_SZ\s+(.*)", r.stdout)
+        return m.group(1).strip() if m else None
+
+    def run(self, args=(), keys="", bound=BOUND):
+        log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png")
+        return Outcome(log, self.server.requests(), box=box)

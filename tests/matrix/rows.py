@@ -1,0 +1,437 @@
+"""The outcome matrix: one row per behaviour of a whole run.
+
+A row arranges the machine, the server, the launcher's files and the keys,
+and expects the page the run ends on (or the error box), the result, at most
+four log anchors (in order), the requests the server saw and the files left
+behind. Every row also checks that nothing is lost: the earlier run's log
+entry is kept and the log stays whole, the launcher's own files are
+untouched, and the earlier good copies seeded in the temporary folder
+survive unless the row says otherwise.
+
+Rows run on both builds unless `linux_only` says why Wine cannot show them.
+"""
+from dataclasses import dataclass, field
+from typing import Callable, Optional
+
+from harness import installed_product, notice, package, sim_package
+
+# Machine facts of the operating systems the rows use: machine.ini for the
+# simulated machine, the Windows version Wine reports to Setup.exe.
+OS = {
+    "win10": ({"Major": 10, "Minor": 0, "ProductType": 1, "Architecture": 9, "Wow64": 1}, "win10"),
+    "vista": ({"Major": 6, "Minor": 0, "ProductType": 1, "Architecture": 9, "Wow64": 1}, "vista"),
+    "server2016": ({"Major": 10, "Minor": 0, "ProductType": 3, "Architecture": 9, "Wow64": 1}, None),
+    "server2008r2": ({"Major": 6, "Minor": 1, "ProductType": 3, "Architecture": 9, "Wow64": 1}, None),
+    "dc81": ({"Major": 6, "Minor": 3, "ProductType": 2, "Architecture": 9, "Wow64": 1}, None),
+    "xp": ({"Major": 5, "Minor": 1, "ProductType": 1, "Architecture": 0, "Wow64": 0}, None),
+}
+
+NO_EVENT_LOG = "Wine keeps no MsiInstaller records in an event log, so no installation can end in success there"
+SIMULATED_ONLY = "the simulated machine alone can arrange this (%s)"
+
+EARLIER = b'<?xml version="1.0"?><!-- a good copy from an earlier run --><Earlier/>\n'
+SJIS = b"\x83\x45\x83\x43\x83\x8b\x83\x58"  # "ウイルス" in Shift_JIS
+
+
+@dataclass
+class Row:
+    name: str
+    # --- arrange
+    os: str = "win10"
+    registry: dict = field(default_factory=dict)
+    machine_files: dict = field(default_factory=dict)  # simulated machine only
+    packages: list = field(default_factory=lambda: [package()])
+    version_file: Optional[dict] = field(default_factory=lambda: {"last_version": 2000000,
+                                                                  "latest": {"TNS": "10.0.2032.10"}})
+    server_notices: Optional[tuple] = None  # (version, [notice])
+    server_settings: Optional[dict] = None  # a newer settings file on the server
+    serve: dict = field(default_factory=dict)  # server path -> bytes -> bytes (None: no file)
+    rules: dict = field(default_factory=dict)  # server path -> dlserver options
+    servers: list = field(default_factory=lambda: ["own"])  # "own", "dead" or an address
+    settings: dict = field(default_factory=dict)
+    settings_edit: Optional[Callable] = None  # bytes -> bytes (None: no file)
+    notices: Optional[list] = None  # SetupNotification.xml beside the launcher
+    notices_edit: Optional[Callable] = None
+    launcher_files: dict = field(default_factory=dict)
+    temp_files: dict = field(default_factory=dict)  # seeded in the temporary folder
+    args: list = field(default_factory=list)
+    keys: str = ""  # the Linux build's keys; the Windows driver accepts every page
+    arrange: Optional[Callable] = None  # (machine) -> None
+    # --- expect
+    page: str = "done"  # done, error, closed (no completion page), box
+    result: Optional[int] = 1
+    box: Optional[int] = None  # the error box's ErrorNumber
+    anchors: list = field(default_factory=list)  # log entries in this order; "…" ends a prefix
+    absent: list = field(default_factory=list)  # log entries that must not be there
+    requests: dict = field(default_factory=dict)  # server path -> count
+    installed: Optional[str] = None  # the product in the registry afterwards ("" none)
+    files: dict = field(default_factory=dict)  # temp file -> bytes kept, None absent, int size
+    screen: list = field(default_factory=list)  # fragments of the last screen (Linux)
+    log: str = "whole"  # or "absent"
+    replaced: bool = False  # the first launcher is ended by the newer one it started
+    check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
+    wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
+    linux_only: str = ""  # why Wine cannot show it
+    golden: str = ""
+
+    def __post_init__(self):
+        assert len(self.anchors) <= 4, self.name + ": at most four anchors"
+
+
+def remove(_):
+    return None
+
+
+def cut_half(data):
+    return data[: len(data) // 2]
+
+
+def replace(old, new):
+    return lambda data: data.replace(old, new, 1)
+
+
+def empty(_):
+    return b""
+
+
+def entity_bomb(root):
+    def bomb(data):
+        doctype = '<!DOCTYPE %s [\n<!ENTITY lol0 "lol">\n' % root
+        for i in range(1, 10):
+            doctype += '<!ENTITY lol%d "%s">\n' % (i, ("&lol%d;" % (i - 1)) * 10)
+        doctype += "]>\n"
+        tag = ("<%s>" % root).encode()
+        return data.replace(tag, doctype.encode() + tag + b"<Bomb>&lol9;</Bomb>", 1)
+    return bomb
+
+
+def padded(text, size):
+    """A package text padded with comment lines to the size."""
+    out = text
+    while len(out) + 64 < size:
+        out += "# " + "x" * 60 + "\n"
+    return out + "#" * (size - len(out) - 1) + "\n"
+
+
+def tns(*lines):
+    return sim_package("TAVO Net Shield", "10.0.2032.10", *lines)
+
+
+GOOD = tns("ExitCode=0")
+FAILING_ACTION = ["LiveLogLine=Action start 10:00:00: InstallServices.",
+                  "LiveLogLine=MSI (s) Product: TAVO -- Error 1920. Service failed.",
+                  "LiveLogLine=MSI (s) Note: 1: 2203 2: C:\\x.cab",
+                  "LiveLogLine=Action ended 10:00:03: InstallServices. Return value 3."]
+PKG = "/packages/tavo_tns.msi"
+VER = "/SetupLauncherVer.xml"
+CFG = "/DownloadConfig.xml"
+NOTICE = notice("すべてのお客様へのお知らせ")
+
+SETTINGS_FAILED = "設定ファイルの読み込みに失敗しました。"
+NOTICES_FAILED = "通知データファイルの読み込みに失敗しました。"
+VERSION_UNREADABLE = "インストールランチャーのバージョン取得に失敗しました。"
+CONFIG_BROKEN = "設定ファイルの解析に失敗しました。"
+DOWNLOAD_FAILED = "以下のプログラムのダウンロードに失敗しました。"
+
+
+def failed_package(text, **kw):
+    """A run whose one package is the given simulated-installer text."""
+    return dict(dict(packages=[package(content=text)], page="error", installed=""), **kw)
+
+
+def settings_row(name, edit, box):
+    return Row(name, settings_edit=edit, page="box", result=None, box=box, anchors=[SETTINGS_FAILED],
+               requests={VER: 0})
+
+
+def notices_row(name, edit):
+    return Row(name, notices=[NOTICE], notices_edit=edit, anchors=[NOTICES_FAILED, "お知らせ画面をスキップします。"],
+               linux_only=NO_EVENT_LOG)
+
+
+def version_row(name, edit):
+    return Row(name, serve={VER: edit}, anchors=[VERSION_UNREADABLE, "更新ダイアログ処理を完了しました。"],
+               linux_only=NO_EVENT_LOG)
+
+
+def config_row(name, edit):
+    return Row(name, serve={CFG: edit}, page="error", result=5, anchors=[CONFIG_BROKEN], requests={PKG: 0},
+               installed="")
+
+
+def round_trip_check(machine, outcome):
+    """The new launcher ended the first, took the first one's base values and the downloaded rest."""
+    texts = outcome.log.texts()
+    assert texts.count("プログラムを開始します。") == 2, "two launchers ran"
+    second = len(texts) - 1 - texts[::-1].index("プログラムを開始します。")
+    after = texts[second:]
+    assert "インストールランチャーのタイプ：KOTA" in after, "base values from the first launcher's settings"
+    assert "インストールを行う製品バージョン：11.0" in after, "the rest from the downloaded settings"
+    assert "新しいランチャーからのお知らせ" in after, "the downloaded notices"
+    return True
+
+
+ROWS = [
+    # --- every result a run can end with -------------------------------------------
+    Row("success", anchors=["インストールスレッドを開始します。", "インストール処理を完了しました。",
+                            "tguiScan.dllを置き換えました。"],
+        requests={VER: 1, CFG: 2, PKG: 1}, installed="TAVO Net Shield", linux_only=NO_EVENT_LOG, golden="success",
+        check=lambda m, o: all(r[2] == "KOTA Install Launcher" for r in o.requests)),
+    Row("success-package-type-0", settings={"package_type": 0}, page="closed", installed="TAVO Net Shield",
+        absent=["完了画面に遷移します。"], linux_only=NO_EVENT_LOG),
+    Row("notices-confirmed", wine=dict(page="error", result=15, installed="", anchors=[
+        "以下の通知情報を追加しました。", "「確認」ボタンをクリックしました。", "プログラムの実行をキャンセルしました。"],
+        why=NO_EVENT_LOG), notices=[notice("【重要】TAVO Net Shield 10.0 をご利用のお客様へ_BR_Windows 10 での動作について"),
+                                      notice("Windows 7 をご利用のお客様へ", cvalue=9)], keys="n",
+        anchors=["以下の通知情報を追加しました。", "「確認」ボタンをクリックしました。", "インストール処理を完了しました。"],
+        absent=["Windows 7 をご利用のお客様へ"]),
+    Row("notices-newer-on-server", server_notices=(5, [notice("サーバーからの新しいお知らせ")]),
+        notices=[notice("古いお知らせ")], keys="n", anchors=["通知ファイルを更新します。", "サーバーからの新しいお知らせ"],
+        absent=["古いお知らせ"], linux_only=NO_EVENT_LOG),
+    Row("local-install", settings={"install_type": 1}, servers=["dead"], packages=[],
+        arrange=lambda m: m.local_installer("TNS/tns_nt64_jpn.exe", GOOD),
+        anchors=["ローカルインストールを行います。", "プログラムの実行に成功しました。"],
+        absent=["ネットワークインストールを実行します。"], installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
+    Row("dead-server", servers=["dead"], temp_files={"SetupLauncherVer.xml": EARLIER}, page="error", result=3,
+        anchors=["インストールランチャーバージョンファイルの取得に失敗しました。"],
+        absent=["インストールスレッドを開始します。"]),
+    Row("dead-server-without-start-up", servers=["dead"], args=["/N"], page="error", result=3,
+        anchors=["ネットワーク接続確認を行います。", "接続確認に失敗しました。"],
+        absent=["設定ファイルのダウンロードを行います。"]),
+    Row("config-404", rules={CFG: "status=404"}, temp_files={"DownloadConfig.xml": EARLIER}, page="error",
+        result=4, anchors=["設定ファイルのダウンロードに失敗しました。"]),
+    Row("config-malformed", serve={CFG: lambda d: b"<DownloadConfig><PackageDownloadServerCount>1"}, page="error",
+        result=5, anchors=[CONFIG_BROKEN], golden=""),
+    Row("package-404", rules={PKG: "status=404"}, page="error", result=6, requests={PKG: 3}, installed="",
+        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", DOWNLOAD_FAILED + "(リトライ:2)"]),
+    Row("newer-launcher-404", version_file={"last_version": 3000000}, rules={"/launcher/Setup.exe": "status=404"},
+        page="error", result=6, requests={"/launcher/Setup.exe": 3}, anchors=["最新のインストーラーの取得に失敗しました。"],
+        absent=["インストールスレッドを開始します。"]),
+    Row("installer-fails-7", **failed_package(sim_package(
+        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1603", "LiveLogLine=Action start 10:00:00: InstallServices.",
+        "LiveLogLine=MSI (s) Product: TAVO -- Error 1920. Service failed.",
+        "LiveLogLine=Action ended 10:00:03: InstallServices. Return value 3."), result=7,
+        anchors=["インストールの実行に失敗しました（戻り値エラー）。"], absent=["tguiScan.dllを置き換えました。"],
+        screen=["1603"], linux_only=NO_EVENT_LOG, golden="failure-7")),
+    Row("installer-fails-7-without-own-log", **failed_package(sim_package(
+        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1605", "LiveLog=0"), result=7, screen=["1605"],
+        linux_only=NO_EVENT_LOG)),
+    Row("service-not-stopped-8", **failed_package(sim_package(
+        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1603", "LiveLogService=stop"), result=8,
+        linux_only=NO_EVENT_LOG)),
+    Row("another-install-running-8", **failed_package(sim_package(
+        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1618"), result=8, linux_only=NO_EVENT_LOG)),
+    Row("wrong-digest-9", packages=[package(hash="0123456789abcdef0123456789abcdef")], page="error", result=9,
+        anchors=["ハッシュデータに誤りがあります。"], absent=["以下のインストールコマンドを実行します。"], installed=""),
+    Row("conflict-registry-12", settings={"conflict_keys": [("Example Antivirus", r"SOFTWARE\Example\Antivirus")]},
+        registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Example\Antivirus": {"Version": "5.1"}}, page="error", result=12,
+        anchors=["以下の競合製品を検出しました（レジストリ検索で検出）。", "エラー画面に遷移します(競合製品を検出)。"],
+        requests={CFG: 0}, golden="conflict-12"),
+    Row("conflict-after-notices-12", settings={"conflict_software": ["example antivirus"]},
+        registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ExampleAV":
+                  {"DisplayName": "Example AntiVirus Pro"}},
+        notices=[notice("インストール前に他社製セキュリティソフトをアンインストールしてください")], keys="n", page="error",
+        result=12, anchors=["「確認」ボタンをクリックしました。", "以下の競合製品を検出しました（ソフトウェア検索で検出）。"],
+        absent=["インストールスレッドを開始します。"]),
+    Row("security-center-leftover-13-continue", settings={"conflict_security_center": ["Example Antivirus"]},
+        machine_files={"securitycenter.ini": "[AntiVirusProduct 0]\ndisplayName=Example Antivirus 2020\n"
+                                             "companyName=Example Inc.\nproductState=266240\n"},
+        keys="c", anchors=["エラー番号:13", "インストールの続行ボタンをクリックしました。", "インストール処理を完了しました。"],
+        installed="TAVO Net Shield", linux_only=SIMULATED_ONLY % "Security Center products",
+        check=lambda m, o: o.log.count("競合製品を確認します。") == 1),  # not again after continuing
+    Row("no-event-log-record-15", **failed_package(sim_package(
+        "TAVO Net Shield", "10.0.2032.10", "ExitCode=0", "EventLog=0"), result=15, installed=None,
+        anchors=["プログラムの実行をキャンセルしました。"], linux_only=NO_EVENT_LOG)),
+    Row("other-edition-16", registry=installed_product("TAVO Virus Guard"), page="error", result=16,
+        anchors=["既にTAVO製品がインストールされていますが、アップグレードできません。"], requests={CFG: 0},
+        installed="TAVO Virus Guard"),
+    Row("other-edition-16-help-link", registry=installed_product("TAVO Virus Guard"), keys="\x1b[Z\r",
+        page="error", result=16, linux_only=SIMULATED_ONLY % "the shell's record of opened addresses",
+        check=lambda m, o: len(m.shell_log()) == 1 and "site_domain=default" in m.shell_log()[0]),
+    Row("latest-installed-17", registry=installed_product("TAVO Net Shield"), page="error", result=17,
+        anchors=["既にTAVO製品がインストールされていますが、アップグレード不要です。"], requests={CFG: 0}),
+    Row("older-installed-upgraded", registry=installed_product("TAVO Net Shield", "9.0.2032.2"),
+        absent=["既にTAVO製品がインストールされていますが、アップグレード不要です。"], installed="TAVO Net Shield",
+        linux_only=NO_EVENT_LOG),
+    Row("unsupported-vista-21", os="vista", page="error", result=21, anchors=["サポート対象外のOSです。"],
+        requests={VER: 0}),
+    Row("unsupported-server-21", os="server2016", page="error", result=21,
+        anchors=["オペレーティングシステム：Windows Server 2016"], requests={VER: 0},
+        linux_only=SIMULATED_ONLY % "Wine reports no Windows Server 2016"),
+    # --- how the installer's outcome is read (simulated installer, event log) ----------
+    Row("installer-return-0-8-0", **failed_package(tns("ExitCode=1603", "LiveLogReturn=0"), result=8,
+                                                   linux_only=NO_EVENT_LOG)),
+    Row("installer-1601-8-1", **failed_package(tns("LiveLogReturn=1601", *FAILING_ACTION), result=8,
+                                               screen=["1601 [1920]"], installed=None,
+                                               linux_only=NO_EVENT_LOG)),
+    Row("service-not-deleted-8-5", **failed_package(tns("ExitCode=1603", "LiveLogService=delete"), result=8,
+                                                    linux_only=NO_EVENT_LOG)),
+    Row("event-status-1603-7", **failed_package(tns("ExitCode=0", "EventStatus=1603", "LiveLog=0"), result=7, screen=["1603"],
+                                                installed=None, linux_only=NO_EVENT_LOG)),
+    Row("old-event-record-15", **failed_package(tns("ExitCode=0", "EventTimeOffset=-3600"), result=15,
+                                                installed=None, linux_only=NO_EVENT_LOG)),
+    Row("event-of-another-source-15", **failed_package(tns("ExitCode=0", "EventSource=Other Installer"), result=15,
+                                                       installed=None, linux_only=NO_EVENT_LOG)),
+    Row("event-of-another-product-15", **failed_package(tns("ExitCode=0", "EventProduct=TAVO Virus Guard"),
+                                                        result=15, installed=None, linux_only=NO_EVENT_LOG)),
+    Row("restart-asked-3010", packages=[package(content=tns("ExitCode=3010", "LiveLogReturn=3010"))],
+        installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
+    Row("error-skip-goes-on", packages=[package(file="a.msi", content=tns("ExitCode=1603"), error_skip=1),
+                                        package(file="b.msi")], installed="TAVO Net Shield",
+        linux_only=NO_EVENT_LOG),
+    Row("failure-stops-the-rest", packages=[package(file="a.msi", content=tns("ExitCode=1603")),
+                                            package(file="b.msi")], page="error", result=7,
+        requests={"/packages/b.msi": 1}, installed="", linux_only=NO_EVENT_LOG),
+    Row("three-packages-any-hash-case", packages=[
+        package(file="a.dat", exec_type=3, hash="upper"), package(file="b.dat", exec_type=3, hash="split"),
+        package(file="c.dat", exec_type=3, hash="0"), package()], installed="TAVO Net Shield",
+        linux_only=NO_EVENT_LOG),
+    Row("second-of-three-404", packages=[package(file="a.dat", exec_type=3), package(file="b.dat", exec_type=3),
+                                         package(file="c.dat", exec_type=3)], rules={"/packages/b.dat": "status=404"},
+        page="error", result=6, requests={"/packages/b.dat": 3}),
+    Row("packages-for-other-machines-skipped", packages=[
+        package(file="tvg.msi", product_type=2), package(file="manual.msi", is_manual=1), package()],
+        requests={"/packages/tvg.msi": 0, "/packages/manual.msi": 0}, installed="TAVO Net Shield",
+        linux_only=NO_EVENT_LOG),
+    Row("served-scanner-library-replaces", packages=[package(file="tguiScan.dll", exec_type=3,
+                                                             content="new library\n"), package()],
+        check=lambda m, o: m.product_file("tguiScan.dll") == "new library\n", linux_only=NO_EVENT_LOG),
+    Row("local-install-missing-installer", settings={"install_type": 1}, servers=["dead"], packages=[],
+        page="error", result=7, requests={}, linux_only=NO_EVENT_LOG),
+    Row("local-install-fails-7", settings={"install_type": 1}, servers=["dead"], packages=[], page="error",
+        result=7, arrange=lambda m: m.local_installer("TNS/tns_nt64_jpn.exe", tns("ExitCode=1603", "LiveLog=0")),
+        screen=["1603"], linux_only=NO_EVENT_LOG),
+    # --- the start-up worker ----------------------------------------------------------
+    Row("newer-settings-only", version_file={"last_version": 2000000, "settings_version": 2,
+                                             "settings": "SetupLauncherV2.xml", "latest": {"TNS": "10.0.2032.10"}},
+        server_settings={"package_version": "11.0", "settings_version": 2},
+        anchors=["インストールを行う製品バージョン：11.0"], absent=["ランチャーの再起動を行います。"],
+        linux_only=NO_EVENT_LOG),
+    Row("version-file-from-second-server", servers=["dead", "own"], anchors=["ランチャーを再起動しません。"],
+        linux_only=NO_EVENT_LOG),
+    Row("local-install-asks-no-server", settings={"install_type": 1}, packages=[], page="error", result=7,
+        requests={VER: 0, CFG: 0}, linux_only=NO_EVENT_LOG),
+    *[Row("unsupported-" + os_name, os=os_name, page="error", result=21, requests={VER: 0},
+          linux_only=SIMULATED_ONLY % "Windows versions Wine does not report") for os_name in
+      ("server2008r2", "dc81", "xp")],
+    # --- the self-update round trip --------------------------------------------------
+    Row("self-update-round-trip", version_file={"last_version": 2000001, "settings_version": 2,
+                                                "setup_exe": "Setup.exe", "settings": "SetupLauncherV2.xml"},
+        server_settings={"package_version": "11.0", "settings_version": 2, "provider": "NEWPROVIDER"},
+        server_notices=(1, [notice("新しいランチャーからのお知らせ")]), keys="n", replaced=True,
+        wine=dict(page="error", result=15, why=NO_EVENT_LOG), anchors=["ランチャーの再起動を行います。", "アップデートに成功しました。",
+                                          "アップグレード元プロセスを終了させました。"],
+        check=round_trip_check),
+    # --- closing ----------------------------------------------------------------------
+    Row("close-refused-during-install", keys="x\r", anchors=["インストールスレッドを開始します。", "閉じるボタンをクリックしました。",
+                                                            "インストール処理を完了しました。"],
+        installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
+    Row("close-error-screen-asks", servers=["dead"], keys="xy", page="error", result=3,
+        anchors=["エラー番号:3", "閉じるボタンをクリックしました。", "インストールウィザード処理を完了しました。"],
+        linux_only="the Windows driver answers the pages' own buttons only"),
+    # --- the network ------------------------------------------------------------------
+    Row("first-server-refuses", servers=["dead", "own"], anchors=["接続確認に失敗しました。", "接続を確認しました。",
+                                                                 "インストール処理を完了しました。"],
+        linux_only=NO_EVENT_LOG),
+    Row("package-500", rules={PKG: "status=500"}, temp_files={"tavo_tns.msi": GOOD.encode()}, page="error", result=6,
+        requests={PKG: 3}, installed=""),
+    Row("version-file-500", rules={VER: "status=500"}, temp_files={"SetupLauncherVer.xml": EARLIER}, page="error",
+        result=3),
+    Row("version-file-stalls-past-timeout", rules={VER: "delay-ms=14000"},
+        temp_files={"SetupLauncherVer.xml": EARLIER}, page="error", result=3,
+        anchors=[DOWNLOAD_FAILED, "インストールランチャーバージョンファイルの取得に失敗しました。"],
+        check=lambda m, o: "%s (ERRORCODE 12002)" % DOWNLOAD_FAILED in o.log.errors(),  # timed out, not refused
+        linux_only="Wine's WinINet ignores the receive timeout of URL requests"),
+    Row("package-stalls-shorter-than-timeout", packages=[package(content=padded(GOOD, 20000))],
+        rules={PKG: "stall-after=4096 stall-ms=1500"}, anchors=["ハッシュ解析処理を完了しました。"],
+        linux_only=NO_EVENT_LOG),
+    Row("package-truncated", packages=[package(content=padded(GOOD, 50000))], rules={PKG: "close-after=20000"},
+        page="error", result=6, files={"tavo_tns.msi.part": 20000, "tavo_tns.msi": None}, installed="",
+        absent=["ハッシュ解析処理を完了しました。"]),
+    Row("config-truncated", rules={CFG: "close-after=200"}, page="error", result=4),
+    Row("package-slow-drip", packages=[package(content=padded(GOOD, 200 * 1024))],
+        rules={PKG: "drip-bytes=4096 drip-ms=5"}, screen=["(100KB/200KB)", "(200KB/200KB)"],
+        linux_only=NO_EVENT_LOG),
+    Row("package-one-gibibyte", packages=[package(), package(file="tavo_big.dat", name="data", exec_type=3,
+                                                             size=1 << 30)],
+        screen=["(1048500KB/1048576KB)"], files={"tavo_big.dat": 1 << 30}, linux_only=NO_EVENT_LOG),
+    # --- the settings beside the launcher ---------------------------------------------
+    settings_row("settings-missing", remove, 2),
+    settings_row("settings-empty", empty, 13),
+    settings_row("settings-malformed", cut_half, 13),
+    settings_row("settings-wrongly-encoded", replace(b"<ProviderType>KOTA", b"<ProviderType>" + SJIS), 13),
+    settings_row("settings-entity-bomb", entity_bomb("LaunchData"), 13),
+    Row("settings-absurd-counts", settings_edit=lambda d: d.replace(
+        b"<DownloadServerCount>1<", b"<DownloadServerCount>2147483647<").replace(
+        b"<ConfrictDataCount>0<", b"<ConfrictDataCount>-1<").replace(
+        b"<ConflictSoftwareCount>0<", b"<ConflictSoftwareCount>4294967295<").replace(
+        b"<ConflictSecurityCenterCount>0<", b"<ConflictSecurityCenterCount>99999999999999999999<"),
+        anchors=["競合製品を確認します。", "インストール処理を完了しました。"], linux_only=NO_EVENT_LOG),
+    # --- the version file on the server ----------------------------------------------
+    Row("version-file-404", rules={VER: "status=404"}, page="error", result=3),
+    version_row("version-file-empty", empty),
+    version_row("version-file-malformed", cut_half),
+    version_row("version-file-wrongly-encoded", replace(b"<SetupLauncherVerData>", b"<SetupLauncherVerData>" + SJIS)),
+    version_row("version-file-entity-bomb", entity_bomb("SetupLauncherVer")),
+    Row("version-file-absurd-last-version", serve={VER: replace(b"<LastVersion>2000000<", b"<LastVersion>-1<")},
+        page="error", result=6, anchors=["ランチャーをバージョンアップします。", "最新のインストーラーの取得に失敗しました。"]),
+    # --- the notices --------------------------------------------------------------------
+    notices_row("notices-missing", remove),
+    notices_row("notices-empty", empty),
+    notices_row("notices-malformed", cut_half),
+    notices_row("notices-wrongly-encoded", replace(b"<NFDTitle>", b"<NFDTitle>" + SJIS)),
+    notices_row("notices-entity-bomb", entity_bomb("NotificationDataSet")),
+    Row("notices-absurd-count", notices=[NOTICE], keys="n", notices_edit=replace(
+        b"<NotificationDataValueCount>1<", b"<NotificationDataValueCount>2147483647<"),
+        anchors=["以下の通知情報を追加しました。", NOTICE["title"], "「確認」ボタンをクリックしました。"],
+        linux_only=NO_EVENT_LOG),
+    Row("notices-in-shift-jis-that-says-so", keys="n", launcher_files={"SetupNotification.xml": (
+        b'<?xml version="1.0" encoding="Shift_JIS"?>\r\n<NotificationDataSet><NotificationVersion>1'
+        b"</NotificationVersion><NotificationDataValueCount>1</NotificationDataValueCount><NotificationDataValue00>"
+        b"<NFDTitle>" + SJIS + b"</NFDTitle><NFDURL>https://www.tavo-security.jp/</NFDURL><STRCOLOR>0,0,0</STRCOLOR>"
+        b"<NFDConditionType>2</NFDConditionType><NFDConditionValue>99</NFDConditionValue></NotificationDataValue00>"
+        b"</NotificationDataSet>\r\n")}, anchors=["以下の通知情報を追加しました。", "ウイルス"], linux_only=NO_EVENT_LOG),
+    Row("notices-downloaded-malformed", server_notices=(9, [notice("サーバーのお知らせ")]),
+        serve={"/SetupNotification.xml": cut_half}, anchors=["通知ファイルを更新します。", NOTICES_FAILED],
+        absent=["サーバーのお知らせ"], linux_only=NO_EVENT_LOG),
+    # --- the download configuration -------------------------------------------------
+    Row("config-missing", serve={CFG: remove}, page="error", result=4),
+    config_row("config-empty", empty),
+    config_row("config-cut-in-half", cut_half),
+    config_row("config-wrongly-encoded", replace(b"<PackageName>TAVO Net Shield", b"<PackageName>" + SJIS)),
+    config_row("config-entity-bomb", entity_bomb("DownloadConfig")),
+    config_row("config-absurd-count", replace(b"<PackageDownloadServerCount>1<",
+                                              b"<PackageDownloadServerCount>2147483647<")),
+    config_row("config-negative-count", replace(b"<PackageDownloadServerCount>1<", b"<PackageDownloadServerCount>-1<")),
+    Row("config-without-packages", serve={CFG: replace(b"<PackageDownloadServerCount>1<",
+                                                       b"<PackageDownloadServerCount>0<")},
+        anchors=["パッケージのダウンロードに成功しました。"], requests={PKG: 0}, installed="",
+        linux_only=NO_EVENT_LOG),
+    # --- the machine ------------------------------------------------------------------
+    Row("unreadable-conflict-key", settings={"conflict_keys": [("Example Antivirus", r"SOFTWARE\Example\Antivirus")]},
+        registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Example\Antivirus": {"Version": "5.1", ";@AccessDenied": ""}},
+        anchors=["インストールソフトウェア一覧にレジストリキーで検出したソフトウェアが存在しません。"],
+        linux_only=SIMULATED_ONLY % "a registry key that cannot be read"),
+    Row("unreadable-installed-software-entry", settings={"conflict_software": ["Example Antivirus"]},
+        registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ExampleAV":
+                  {"DisplayName": "Example Antivirus", ";@AccessDenied": ""}},
+        linux_only=SIMULATED_ONLY % "a registry key that cannot be read"),
+    Row("unreadable-product-key", registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\TAVO Security\CurrentVersion\Info":
+                                            {"ProductName": "TAVO Net Shield", ";@AccessDenied": ""}},
+        anchors=["TAVO製品のインストール：インストールされていません。"],
+        linux_only=SIMULATED_ONLY % "a registry key that cannot be read"),
+    Row("event-log-cannot-be-opened", arrange=lambda m: m.machine_folder_instead_of("eventlog.tsv"), page="error",
+        result=15, anchors=["プログラムの実行をキャンセルしました。"], linux_only=SIMULATED_ONLY % "a broken event log"),
+    Row("security-center-fails", settings={"conflict_security_center": ["Example Antivirus"]},
+        machine_files={"securitycenter.ini": "[AntiVirusProduct 0]\ndisplayName=Example Antivirus\n[Fail]\n"
+                                             "AntiVirusProduct=1\nAntiSpywareProduct=1\nFirewallProduct=1\n"},
+        anchors=["ウイルス対策製品の情報取得に失敗しました。", "ファイアウォール製品の情報取得に失敗しました。"],
+        linux_only=SIMULATED_ONLY % "a failing Security Center"),
+    Row("temp-folder-unwritable", arrange=lambda m: m.temp_folder_is_a_file(), page=None, result=None, log="absent",
+        requests={CFG: 0}, screen=["ダウンロードサーバーとの接続に失敗しました。"],
+        linux_only=SIMULATED_ONLY % "a temporary folder that is a file"),
+    Row("debug-log-locked", arrange=lambda m: m.debug_log_path().mkdir(), page=None, result=None, log="absent",
+        installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
+    Row("second-run-appends", servers=["dead"], page="error", result=3,
+        arrange=lambda m: m.run(), check=lambda m, o: o.log.count("プログラムを開始します。") == 2),
+]

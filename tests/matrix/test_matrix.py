@@ -1,0 +1,164 @@
+"""Runs every row of the outcome matrix against the real launcher of a build.
+
+    python3 -m pytest tests/matrix [--builds linux,windows] [-k ROW]
+"""
+import dataclasses
+import difflib
+import re
+from pathlib import Path
+
+import pytest
+
+from harness import (LinuxMachine, WineMachine, dead_server_url, notices_xml, settings_xml)
+from rows import OS, ROWS
+
+GOLDEN = Path(__file__).parent / "golden"
+SEED = "[2026/01/01 09:00:00.000] [情報] [前回の実行の記録です。]\r\n"
+
+
+def make_machine(build, row, work, request):
+    facts, wine_version = OS[row.os]
+    if build == "linux":
+        return LinuxMachine(work, Path(request.config.getoption("--linux-build")).resolve(), facts)
+    return WineMachine(work, request.getfixturevalue("wine_session"), wine_version)
+
+
+def arrange(row, m):
+    """Puts the row's server, settings, files and machine state in place."""
+    work = m.work
+    source = work / "source"
+    source.mkdir(exist_ok=True)
+    version_file = row.version_file
+    if version_file and "setup_exe" in version_file:
+        (source / "Setup.exe").write_bytes((m.launcher / "Setup.exe").read_bytes())
+    if row.server_settings is not None:
+        (source / "SetupLauncherV2.xml").write_text(settings_xml([m.server.url], **row.server_settings))
+    m.server.publish(row.packages, version_file, row.server_notices, work)
+    for path, edit in row.serve.items():
+        served = m.server.root / path.lstrip("/")
+        data = edit(served.read_bytes())
+        if data is None:
+            served.unlink()
+        else:
+            served.write_bytes(data)
+    m.server.set_rules(row.rules)
+
+    servers = [m.server.url if s == "own" else dead_server_url() if s == "dead" else s for s in row.servers]
+    settings = settings_xml(servers, **row.settings).encode()
+    notices = notices_xml(row.notices).encode() if row.notices is not None else None
+    for name, data, edit in [("SetupLauncherV2.xml", settings, row.settings_edit),
+                             ("SetupNotification.xml", notices, row.notices_edit)]:
+        data = edit(data) if edit and data is not None else data
+        if data is not None:  # an edit that gives None leaves the file out
+            m.write_launcher_file(name, data)
+    for name, data in row.launcher_files.items():
+        m.write_launcher_file(name, data)
+
+    if row.registry:
+        m.set_registry(row.registry)
+    for name, text in row.machine_files.items():
+        m.write_machine_file(name, text)
+    if row.log == "whole":
+        m.debug_log_path().write_bytes(("\ufeff" + SEED).encode("utf-16-le"))
+    for name, data in row.temp_files.items():
+        (m.temp / name).write_bytes(data)
+    if row.arrange:
+        row.arrange(m)
+
+
+def normalised(log, m):
+    """The log's lines with the times, the folders and the port of this run replaced."""
+    lines = [line for line in log.lines if "前回の実行の記録です。" not in line]
+    out = []
+    for line in lines:
+        line = re.sub(r"^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}\]", "[TIME]", line)
+        line = line.replace(str(m.work), "<WORK>").replace(m.server.url, "<SERVER>/")
+        line = re.sub(r"127\.0\.0\.1:\d+", "127.0.0.1:<PORT>", line)
+        out.append(line)
+    return "\n".join(out) + "\n"
+
+
+@pytest.mark.parametrize("row", ROWS, ids=[r.name for r in ROWS])
+def test_row(build, row, work, request):
+    if build == "windows" and row.linux_only:
+        pytest.skip(row.linux_only)
+    if build == "windows" and row.wine:
+        row = dataclasses.replace(row, **{k: v for k, v in row.wine.items() if k != "why"})
+    m = make_machine(build, row, work, request)
+    try:
+        arrange(row, m)
+        before = m.launcher_files()
+        o = m.run(row.args, row.keys)
+        check(row, m, o, before)
+        if row.golden and build == "linux":
+            compare_golden(row.golden, normalised(o.log, m), request.config.getoption("--update-golden"))
+    finally:
+        m.stop()
+
+
+def check(row, m, o, before):
+    name = row.name
+    if build_is_linux(m):
+        assert o.exit_code == (-9 if row.replaced else 0), "%s: exit status %s\n%s" % (
+            name, o.exit_code, o.screen[-2000:])
+    if row.log == "whole":
+        why = o.log.whole()
+        assert why is None, "%s: %s" % (name, why)
+        assert o.log.texts()[0] == "前回の実行の記録です。", name + ": the earlier run's log was not kept"
+    else:
+        assert not m.debug_log_path().is_file(), name + ": no log can be written here"
+    if row.page is not None:
+        assert (o.page, o.result) == (row.page, row.result), "%s: ended on %s with result %s\n%s" % (
+            name, o.page, o.result, "\n".join(o.log.texts()[-25:]) or o.screen[-2000:])
+    if row.box is not None and build_is_linux(m):
+        assert o.box == row.box, "%s: error box %s" % (name, o.box)
+    texts, at = o.log.texts(), 0
+    for anchor in row.anchors:
+        found = [i for i in range(at, len(texts)) if texts[i] == anchor or
+                 (anchor.endswith("…") and texts[i].startswith(anchor[:-1]))]
+        assert found, "%s: no %r after entry %d\n%s" % (name, anchor, at, "\n".join(texts[-40:]))
+        at = found[0] + 1
+    for text in row.absent:
+        assert text not in texts, "%s: the log holds %r" % (name, text)
+    paths = o.paths()
+    for path, count in row.requests.items():
+        assert paths.count(path) == count, "%s: %d requests for %s" % (name, paths.count(path), path)
+    if row.installed is not None:
+        assert (m.installed_product() or "") == row.installed, "%s: installed %r" % (name, m.installed_product())
+    assert m.launcher_files() == before, name + ": the launcher's own files were changed"
+    expected = {n: d for n, d in row.temp_files.items()}
+    expected.update(row.files)
+    for file, want in expected.items():
+        path = m.temp / file
+        if want is None:
+            assert not path.exists() or path.stat().st_size == 0, "%s: %s is left" % (name, file)
+        elif isinstance(want, int):
+            assert path.stat().st_size == want, "%s: %s has %d bytes" % (name, file, path.stat().st_size)
+        else:
+            assert path.read_bytes() == want, "%s: %s was replaced" % (name, file)
+    if build_is_linux(m):
+        last = o.screen[o.screen.rfind("-" * 60):]
+        for fragment in row.screen:
+            assert fragment in (last if not fragment.startswith("(") else o.screen), \
+                "%s: the screen lacks %r\n%s" % (name, fragment, last)
+    if row.check:
+        assert row.check(m, o), name + ": the row's own check failed"
+
+
+def build_is_linux(m):
+    return m.build == "linux"
+
+
+def compare_golden(name, text, update):
+    path = GOLDEN / (name + ".log")
+    if update:
+        path.parent.mkdir(exist_ok=True)
+        path.write_text(text)
+    assert path.exists(), "no golden log %s (--update-golden writes it)" % path
+    golden, got = path.read_text().splitlines(), text.splitlines()
+    # The workers log beside the user-interface thread, so two entries a few
+    # places apart may come in either order; the wording and the count of
+    # every entry must be exactly the golden ones.
+    moved = [line for i, line in enumerate(got) if line not in golden[max(i - 3, 0):i + 4]]
+    assert sorted(got) == sorted(golden) and not moved, "the debug log of %s differs from %s:\n%s" % (
+        name, path, "\n".join(difflib.unified_diff(golden, got, lineterm="", n=1)))

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/launcher_context.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "platform/folders.h"
 #include "platform/process.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
 

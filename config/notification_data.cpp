@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
 

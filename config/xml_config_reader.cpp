@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/xml.h"
 
 using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;

@@ -1,6 +1,6 @@
 #include "env/conflict_detection.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "config/launch_settings.h"
 #include "env/security_center.h"

@@ -1,6 +1,6 @@
 #include "env/environment_checks.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "env/conflict_detection.h"
 #include "env/installed_edition.h"

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
 #include "env/security_center.h"

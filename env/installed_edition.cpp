@@ -4,9 +4,9 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "platform/com.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/paths.h"
-#include "app/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "config/launch_settings.h"
 #include "env/installed_edition.h"
 #include "platform/code_page.h"

@@ -1,10 +1,10 @@
 #include "install/install_thread.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/worker_threads.h"
+#include "base/worker_threads.h"
 #include "install/package_execution.h"
-#include "install/result_codes.h"
+#include "base/result_codes.h"
 #include "install/scanner_library.h"
 #include "net/package_download.h"
 

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 #include "config/download_config.h"
 #include "env/environment_checks.h"
 #include "net/download_notify.h"

@@ -1,8 +1,8 @@
 #include "install/scanner_library.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
 #include "platform/file_security.h"

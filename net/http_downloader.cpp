@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
 #include "platform/files.h"

@@ -1,7 +1,7 @@
 #include "ui/completion_page.h"
 
 #include "app/launcher_context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "env/conflict_detection.h"
 #include "ui/resource_ids.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 
 // Notifications of the custom buttons to their page (both parameters 0).
 constexpr uint32_t WM_TITLEBTN_SETFOCUS = kWmApp + 3001;

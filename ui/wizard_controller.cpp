@@ -1,9 +1,9 @@
 #include "ui/wizard_controller.h"
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "app/launcher_context.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "config/notification_data.h"
 #include "env/environment_checks.h"
 #include "env/notice_conditions.h"

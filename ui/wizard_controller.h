@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 #include "ui/completion_page.h"
 
 struct LauncherContext;

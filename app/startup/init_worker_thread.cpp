@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/text.h"
-#include "app/worker_threads.h"
+#include "base/text.h"
+#include "base/worker_threads.h"
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"

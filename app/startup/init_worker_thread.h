@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 #include "net/wait_clock.h"
 
 struct LauncherContext;

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/debug_log.h"
-#include "app/text.h"
-#include "app/worker_threads.h"
+#include "base/debug_log.h"
+#include "base/text.h"
+#include "base/worker_threads.h"
 #include "config/launch_settings.h"
 #include "config/notification_data.h"
 #include "env/environment_checks.h"

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/error_box.h"
+#include "base/error_box.h"
 #include "app/launcher_context.h"
 
 // The application object: its InitInstance is the whole life of the launcher.

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/utf.h"

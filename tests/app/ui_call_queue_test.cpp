@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/ui_call_queue.h"
+#include "base/ui_call_queue.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/launcher_context.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "install/install_result.h"
 #include "platform/error.h"
 #include "platform/file_security.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/launcher_context.h"
-#include "app/paths.h"
+#include "base/paths.h"
 #include "install/scanner_library.h"
 #include "platform/files.h"
 #include "platform/folders.h"

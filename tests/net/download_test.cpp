@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "net/http_downloader.h"
 #include "net/package_download.h"
 #include "platform/files.h"

@@ -1,6 +1,6 @@
 #include "tests/support/log_capture.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "platform/files.h"
 #include "platform/utf.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/utf.h"

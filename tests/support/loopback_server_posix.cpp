@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "platform/files.h"
 #include "platform/utf.h"
 #include "tests/support/loopback_server.h"

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <filesystem>
 
-#include "app/paths.h"
-#include "app/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/folders.h"

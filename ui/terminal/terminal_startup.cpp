@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "app/launcher_context.h"
-#include "app/ui_call_queue.h"
+#include "base/ui_call_queue.h"
 #include "platform/utf.h"
 #include "ui/front_end.h"
 #include "ui/setup_dialog_model.h"

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
-#include "app/ui_call_queue.h"
+#include "base/ui_call_queue.h"
 #include "platform/message_box.h"
 #include "platform/utf.h"
 #include "ui/front_end.h"

@@ -1,6 +1,6 @@
 #include "ui/win32/comp_ppg.h"
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"

@@ -1,7 +1,7 @@
 #include "ui/win32/frame_ppg.h"
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
 #include "ui/win32/comp_ppg.h"

@@ -1,7 +1,7 @@
 #include "ui/win32/info_ppg.h"
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "app/launcher_context.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"

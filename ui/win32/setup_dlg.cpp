@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "app/launcher_context.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"

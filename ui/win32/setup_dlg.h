@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 #include "ui/front_end.h"
 #include "ui/setup_dialog_model.h"
 #include "ui/win32/cstm_static.h"

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/debug_log.h"
-#include "app/error_box.h"
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "net/download_notify.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 #include "ui/win32/cstm_static.h"
 #include "ui/win32/page_base.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui_call_queue.h"
+#include "base/ui_call_queue.h"
 
 #include <chrono>
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/window_messages.h"
+#include "base/window_messages.h"
 
 // The Linux build's stand-in for SendMessageW across threads: a worker hands a
 // message to the user-interface thread and blocks until that thread has

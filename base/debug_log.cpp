@@ -1,7 +1,7 @@
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 
-#include "app/paths.h"
-#include "app/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -1,4 +1,4 @@
-#include "app/worker_threads.h"
+#include "base/worker_threads.h"
 
 #include <condition_variable>
 #include <mutex>

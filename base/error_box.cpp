@@ -1,6 +1,6 @@
-#include "app/error_box.h"
+#include "base/error_box.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 

@@ -8,7 +8,7 @@ constexpr uint32_t WM_INIT_DONE = kWmApp + 0xFA1;       // wParam outcome, lPara
 constexpr uint32_t WM_INIT_STEP = kWmApp + 0xFA2;       // wParam step 1..10
 constexpr uint32_t WM_INSTALL_DONE = kWmApp + 0x1389;   // wParam detail, lParam result code
 constexpr uint32_t WM_INSTALL_STEP = kWmApp + 0x138A;   // wParam step 1..10
-// WM_DOWNLOAD_PROGRESS (kWmApp + 0x138B) is declared with the downloader.
+constexpr uint32_t WM_DOWNLOAD_PROGRESS = kWmApp + 0x138B;  // lParam the progress text "%luKB/%luKB"
 
 // A window as a worker sees it: a synchronous send that returns only when the
 // user-interface thread has handled the message (SendMessageW on Windows; on

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
+#include "base/editions.h"
 
 const wchar_t kDefaultInstallSupportUrl[] = L"https://www.tavo-security.jp/support/";
 
@@ -12,13 +13,8 @@ LaunchSettings::LaunchSettings()
     : InstallSupportURL(kDefaultInstallSupportUrl), InstallSupportURLTrial(kDefaultInstallSupportUrl) {}
 
 std::wstring ProductNameFor(int32_t productType) {
-  switch (productType) {
-    case 1: return L"TAVO Total Shield";
-    case 2: return L"TAVO Virus Guard";
-    case 5: return L"TAVO Net Shield";
-    case 6: return L"TAVO Total Shield Plus";
-    default: return L"TAVO製品";
-  }
+  const Edition* edition = EditionOf(productType);
+  return edition != nullptr ? edition->productName : L"TAVO製品";
 }
 
 namespace {
@@ -170,11 +166,11 @@ bool LoadLaunchBase(LaunchSettings* settings, const std::wstring& path) {
   v.Int(L"ManualType", 99, &settings->ManualType);
   if (v.failed()) return false;
   // Earlier settings files still name the lineups of their time.
-  if (settings->ProductType == 1) {
-    settings->ProductType = 5;
+  if (settings->ProductType == static_cast<int32_t>(ProductEdition::TTS)) {
+    settings->ProductType = static_cast<int32_t>(ProductEdition::TNS);
     settings->ProductName = ProductNameFor(settings->ProductType);
     settings->LineupType = settings->ManualType == 2 ? 3 : 11;
-  } else if (settings->ProductType == 2) {
+  } else if (settings->ProductType == static_cast<int32_t>(ProductEdition::TVG)) {
     settings->LineupType = 4;
   }
   v.Int(L"DownloaderVersion", 2000000, &settings->DownloaderVersion);

@@ -15,29 +15,6 @@ const wchar_t kInstalledProductInfoKey[] = L"SOFTWARE\\TAVO\\TAVO Security\\Curr
 
 namespace {
 
-struct EditionRow {
-  ProductEdition edition;
-  const wchar_t* shortCode;
-  const wchar_t* productName;
-  const wchar_t* installedLine;
-};
-
-// In the order the other-edition check walks them.
-const EditionRow kEditions[] = {
-    {ProductEdition::TTS, L"TTS", L"TAVO Total Shield", L"TAVO Total Shieldがインストールされています。"},
-    {ProductEdition::TVG, L"TVG", L"TAVO Virus Guard", L"TAVO Virus Guardがインストールされています。"},
-    {ProductEdition::TNS, L"TNS", L"TAVO Net Shield", L"TAVO Net Shieldがインストールされています。"},
-    {ProductEdition::TTSP, L"TTSP", L"TAVO Total Shield Plus",
-     L"TAVO Total Shield Plusがインストールされています。"},
-};
-
-const EditionRow* RowOf(ProductEdition edition) {
-  for (const EditionRow& row : kEditions) {
-    if (row.edition == edition) return &row;
-  }
-  return nullptr;
-}
-
 const wchar_t* const kVersionPrefixes[] = {L"3.0", L"4.0", L"4.2", L"5.0", L"5.2",
                                            L"6.0", L"7.0", L"8.0", L"9.0", L"10.0"};
 // The notice conditions name every index from the first to the last; each must have its prefix.
@@ -80,28 +57,21 @@ bool SplitVersion(const std::wstring& text, uint32_t parts[4]) {
   return true;
 }
 
-const wchar_t* LatestVersionKeyFor(int32_t productType) {
-  switch (productType) {
-    case 2:
-      return L"SetupLauncherVer/SetupLauncherVerData/TVGLatestVersion/";
-    case 5:
-      return L"SetupLauncherVer/SetupLauncherVerData/TNSLatestVersion/";
-    case 6:
-      return L"SetupLauncherVer/SetupLauncherVerData/TTSPLatestVersion/";
-    default:
-      return L"SetupLauncherVer/SetupLauncherVerData/TTSLatestVersion/";
-  }
+std::wstring LatestVersionKeyFor(int32_t productType) {
+  const Edition* edition = EditionOf(productType);
+  const std::wstring code = edition != nullptr ? edition->shortCode : EditionOf(ProductEdition::TTS)->shortCode;
+  return L"SetupLauncherVer/SetupLauncherVerData/" + code + L"LatestVersion/";
 }
 
 }  // namespace
 
 const wchar_t* EditionShortCode(ProductEdition edition) {
-  const EditionRow* row = RowOf(edition);
+  const Edition* row = EditionOf(edition);
   return row != nullptr ? row->shortCode : L"";
 }
 
 const wchar_t* EditionProductName(ProductEdition edition) {
-  const EditionRow* row = RowOf(edition);
+  const Edition* row = EditionOf(edition);
   return row != nullptr ? row->productName : L"";
 }
 
@@ -112,7 +82,7 @@ bool GetInstalledProductVersion(std::wstring* version) { return ReadInfoValue(L"
 bool GetInstallDir(std::wstring* folder) { return ReadInfoValue(L"InstallDir", folder); }
 
 bool IsEditionInstalled(ProductEdition edition) {
-  const EditionRow* row = RowOf(edition);
+  const Edition* row = EditionOf(edition);
   if (row == nullptr) return false;
   std::wstring name;
   if (!GetInstalledProductName(&name)) return false;
@@ -122,7 +92,7 @@ bool IsEditionInstalled(ProductEdition edition) {
 bool IsAnyEditionInstalled() {
   std::wstring name;
   if (!GetInstalledProductName(&name)) return false;
-  for (const EditionRow& row : kEditions) {
+  for (const Edition& row : kEditions) {
     if (name == row.productName) return true;
   }
   return false;
@@ -149,9 +119,9 @@ bool InstalledVersionIs(int index) {
 
 bool IsOtherEditionInstalled(const LaunchSettings& settings) {
   bool other = false;
-  for (const EditionRow& row : kEditions) {
+  for (const Edition& row : kEditions) {
     if (!IsEditionInstalled(row.edition)) continue;
-    Log().Info(row.installedLine);
+    Log().Info(std::wstring(row.productName) + L"がインストールされています。");
     if (static_cast<int32_t>(row.edition) != settings.ProductType) other = true;
   }
   return other;

@@ -2,17 +2,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/editions.h"
+
 struct LaunchSettings;
 struct LauncherContext;
-
-// The four editions; the values are those of ProductType in the settings
-// and in the download configuration.
-enum class ProductEdition : int32_t {
-  TTS = 1,
-  TVG = 2,
-  TNS = 5,
-  TTSP = 6,
-};
 
 // "TTS", "TVG", "TNS", "TTSP".
 const wchar_t* EditionShortCode(ProductEdition edition);

@@ -37,13 +37,8 @@ bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) { return T
 // The edition's name the installer writes into its record; null for a
 // ProductType that names no edition.
 const wchar_t* RecordProductName(int32_t productType) {
-  switch (productType) {
-    case 1: return EditionProductName(ProductEdition::TTS);
-    case 2: return EditionProductName(ProductEdition::TVG);
-    case 5: return EditionProductName(ProductEdition::TNS);
-    case 6: return EditionProductName(ProductEdition::TTSP);
-    default: return nullptr;
-  }
+  const Edition* edition = EditionOf(productType);
+  return edition != nullptr ? edition->productName : nullptr;
 }
 
 bool IsOneOf(wchar_t c, const wchar_t* set) { return c != L'\0' && std::wcschr(set, c) != nullptr; }

@@ -2,9 +2,7 @@
 #include <cstdint>
 #include <string>
 
-// The window message that carries the download progress text to the status
-// page (WM_APP + 0x138B).
-constexpr uint32_t WM_DOWNLOAD_PROGRESS = 0x8000 + 0x138B;
+#include "base/window_messages.h"  // WM_DOWNLOAD_PROGRESS carries the progress text to the status page
 
 // Receiver of progress notifications. The downloader calls it synchronously
 // on its own worker thread and waits until it returns; the install worker

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, builds both builds, and runs
-# the Linux unit tests, the Windows unit tests under Wine, the outcome matrix
+# The one test command: installs what is missing, checks that no file includes
+# a higher layer, builds both builds, and runs the Linux unit tests, the Windows unit tests under Wine, the outcome matrix
 # of whole runs of the real launcher on both builds, the unit tests again
 # under the sanitizers, and a short fuzz.
 set -euo pipefail
@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 . scripts/lib/windows-tests.sh
 
 scripts/install-deps.sh
+echo "== layers"
+python3 tests/check_layers.py
 scripts/build.sh all
 wintests=$(windows_test_build)
 

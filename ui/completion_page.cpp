@@ -4,6 +4,8 @@
 #include "base/text.h"
 #include "env/conflict_detection.h"
 #include "ui/resource_ids.h"
+#include "base/result_codes.h"
+#include "install/install_result.h"
 
 const wchar_t kDownloadLinkCaption[] = L"プログラムのダウンロード";
 const wchar_t kProcedureLinkCaption[] = L"インストール手順";
@@ -17,19 +19,19 @@ std::wstring InstallerFailureBody(int32_t detail, const std::wstring& message) {
   const wchar_t* const kSupport =
       L"「サポート情報を表示する」をクリックし、表示された画面に記載されている操作を実行してください。";
   switch (detail) {
-    case 1:
+    case kLogClass1601:
       return FormatText(L"プログラムのインストール中にエラーが発生しました。（エラーコード：1601%ls）\r\n"
                         L"Windows Installer サービスが原因で問題が発生した可能性があります。\r\n%ls",
                         message.c_str(), kSupport);
-    case 4:
+    case kLogClassServiceStop:
       return FormatText(L"プログラムのインストール中にエラーが発生しました。（エラーコード：1603%ls）\r\n"
                         L"TAVOサービスの停止に失敗した可能性があります。\r\n%ls",
                         message.c_str(), kSupport);
-    case 5:
+    case kLogClassServiceDelete:
       return FormatText(L"プログラムのインストール中にエラーが発生しました。（エラーコード：1603%ls）\r\n"
                         L"TAVOサービスの削除に失敗した可能性があります。\r\n%ls",
                         message.c_str(), kSupport);
-    case 7:
+    case kLogClass1618:
       return FormatText(L"プログラムのインストール中にエラーが発生しました。（エラーコード：1618%ls）\r\n"
                         L"Windows Updateや別の製品のインストールが実行されている可能性があります。\r\n%ls",
                         message.c_str(), kSupport);
@@ -44,30 +46,30 @@ std::wstring InstallerFailureBody(int32_t detail, const std::wstring& message) {
 
 std::wstring CompletionHeadline(int32_t resultCode) {
   switch (resultCode) {
-    case 1: return L"インストールが完了しました";
-    case 3:
-    case 6:
-    case 16: return L"インストール中にエラーが発生しました";
-    case 12: return L"競合するウイルス対策ソフトウェアをアンインストールしてください";
-    case 13: return L"競合するウイルス対策ソフトウェアを検出しました";
-    case 15: return L"インストールは実行されませんでした";
-    case 17: return L"すでに最新バージョンのTAVO製品がインストールされています";
-    case 21: return L"本製品はご利用中のOSには対応していません";
+    case kResultSuccess: return L"インストールが完了しました";
+    case kResultNoServer:
+    case kResultPackageDownloadFailed:
+    case kResultOtherEdition: return L"インストール中にエラーが発生しました";
+    case kResultConflict: return L"競合するウイルス対策ソフトウェアをアンインストールしてください";
+    case kResultSecurityCenterConflict: return L"競合するウイルス対策ソフトウェアを検出しました";
+    case kResultNotExecuted: return L"インストールは実行されませんでした";
+    case kResultLatestInstalled: return L"すでに最新バージョンのTAVO製品がインストールされています";
+    case kResultUnsupportedOs: return L"本製品はご利用中のOSには対応していません";
     default: return L"インストールに失敗しました";
   }
 }
 
 std::wstring HelpLinkCaption(int32_t resultCode) {
   switch (resultCode) {
-    case 7:
-    case 8: return L"サポート情報を表示する";
-    case 12: return L"競合するウイルス対策ソフトウェアを検出した場合は？";
-    case 16: return L"別のTAVO製品が検出され、インストールに失敗する場合は？";
-    case 21: return L"TAVO製品ページ";
-    case 1:
-    case 13:
-    case 15:
-    case 17: return std::wstring();
+    case kResultInstallerFailed:
+    case kResultInstallerLogFailure: return L"サポート情報を表示する";
+    case kResultConflict: return L"競合するウイルス対策ソフトウェアを検出した場合は？";
+    case kResultOtherEdition: return L"別のTAVO製品が検出され、インストールに失敗する場合は？";
+    case kResultUnsupportedOs: return L"TAVO製品ページ";
+    case kResultSuccess:
+    case kResultSecurityCenterConflict:
+    case kResultNotExecuted:
+    case kResultLatestInstalled: return std::wstring();
     default: return L"インストールに失敗する場合は？";
   }
 }
@@ -87,27 +89,27 @@ std::wstring CompletionBody(const LauncherContext& context) {
   const int32_t result = context.ResultCode;
   const std::wstring caption = HelpLinkCaption(result);
   switch (result) {
-    case 1:
+    case kResultSuccess:
       return L"プログラムのインストールが完了しました。\r\n「完了」ボタンをクリック後、Windowsを再起動してください。";
-    case 3:
+    case kResultNoServer:
       return FormatText(L"ダウンロードサーバーとの接続に失敗しました。ネットワークに接続されていない可能性があります。\r\n"
                         L"インターネット接続ができることを確認の上、再度インストールを実行してください。\r\n"
                         L"ネットワーク接続後も繰り返しインストールに失敗する場合は、「%ls」をクリックしてください。",
                         caption.c_str());
-    case 4:
+    case kResultConfigDownloadFailed:
       return L"設定ファイルをダウンロードできませんでした。\r\n" + FormatText(kRetryBody, caption.c_str());
-    case 5:
+    case kResultConfigInvalid:
       return L"設定ファイルの解析中にエラーが発生しました。\r\n" + FormatText(kRetryBody, caption.c_str());
-    case 6:
+    case kResultPackageDownloadFailed:
       return L"最新のインストーラーをダウンロードできませんでした。\r\n" + FormatText(kRetryBody, caption.c_str());
-    case 7:
-    case 8:
+    case kResultInstallerFailed:
+    case kResultInstallerLogFailure:
       return InstallerFailureBody(context.ResultDetail, context.InstallerMessage);
-    case 9:
+    case kResultHashMismatch:
       return L"ファイルのダウンロードに失敗しました。「プログラムのダウンロード」よりプログラムをダウンロードの上、"
              L"再度インストールを実行してください。プログラムダウンロード後のインストール手順は「インストール手順」を"
              L"クリックして確認してください。";
-    case 12:
+    case kResultConflict:
       if (context.DetectedConflictNames.size() > 1) {
         return FormatText(L"複数の競合するウイルス対策ソフトウェアを検出しました。\r\n検出したウイルス対策ソフトウェア：\r\n  %ls\r\n"
                           L"上記ウイルス対策ソフトウェアをアンインストールし、再度インストールを実行してください。",
@@ -116,7 +118,7 @@ std::wstring CompletionBody(const LauncherContext& context) {
       return FormatText(L"競合するウイルス対策ソフトウェアを検出しました。\r\n検出したウイルス対策ソフトウェア：%ls\r\n"
                         L"上記ウイルス対策ソフトウェアをアンインストールし、再度インストールを実行してください。",
                         JoinConflictNames(context).c_str());
-    case 13: {
+    case kResultSecurityCenterConflict: {
       const std::wstring first =
           context.DetectedConflictNames.empty() ? kUnknownConflictName : context.DetectedConflictNames.front();
       return FormatText(L"すでにアンインストールされた競合するウイルス対策ソフトウェアの消し忘れの情報を検出しました。\r\n"
@@ -124,16 +126,16 @@ std::wstring CompletionBody(const LauncherContext& context) {
                         L"このままインストールを続行するには、「インストールの続行」ボタンをクリックしてください。",
                         first.c_str());
     }
-    case 15:
+    case kResultNotExecuted:
       return L"インストールを実行するには、「終了」ボタンをクリックしてプログラムを終了し、プログラムを再度実行してください。";
-    case 16:
+    case kResultOtherEdition:
       return FormatText(L"すでに別のTAVO製品がインストールされています。\r\n"
                         L"上書きインストールによるアップグレード・ダウングレードはできません。対応方法につきましては、"
                         L"「%ls」をクリックして確認してください。",
                         caption.c_str());
-    case 17:
+    case kResultLatestInstalled:
       return std::wstring();
-    case 21:
+    case kResultUnsupportedOs:
       return L"ご利用中のOSには、本製品をインストールできません。（エラーコード：E000）\r\n"
              L"本製品の対応OSは、TAVO製品ページにて確認いただけます。";
     default:
@@ -156,9 +158,9 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
   layout.headlineY = inFrame ? 10 : 60;
 
   layout.body = CompletionBody(context);
-  layout.bodyRect = {12, inFrame ? 50 : 100, inFrame ? 566 : 700, result == 1 ? 50 : 100};
+  layout.bodyRect = {12, inFrame ? 50 : 100, inFrame ? 566 : 700, result == kResultSuccess ? 50 : 100};
 
-  layout.downloadLinksShown = result == 9;
+  layout.downloadLinksShown = result == kResultHashMismatch;
   layout.downloadLinkRect = {20, 200, 410, 20};
   layout.procedureLinkRect = {20, 230, 410, 20};
   layout.downloadUrl = HelpPageUrl(HelpPage::ProgramDownload, edition);
@@ -172,7 +174,7 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
   layout.helpUrl = HelpPageUrl(layout.helpPage, edition);
 
   layout.finish.shown = true;
-  if (inFrame && result == 1) {
+  if (inFrame && result == kResultSuccess) {
     layout.finish.caption = L"完了（&N）";
     layout.finish.x = 270;
     layout.finish.y = 290;
@@ -182,7 +184,7 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
     layout.finish.caption = L"終了（&N）";
     layout.finish.x = 420;
     layout.finish.y = 330;
-    if (result == 13) {
+    if (result == kResultSecurityCenterConflict) {
       layout.finish.images = {IDB_EXIT13_NORMAL, IDB_EXIT13_PRESSED, IDB_EXIT13_FOCUS,
                               IDB_EXIT13_HOVER,  IDB_EXIT13_HOVER_FOCUS, IDB_EXIT13_PRESSED};
     } else {
@@ -191,13 +193,13 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
     }
   }
 
-  layout.resume.shown = result == 13;
+  layout.resume.shown = result == kResultSecurityCenterConflict;
   layout.resume.caption = L"インストールの続行(&C)";
   layout.resume.x = 60;
   layout.resume.y = 330;
   layout.resume.images = {IDB_CONTINUE_NORMAL, IDB_CONTINUE_PRESSED, IDB_CONTINUE_FOCUS,
                           IDB_CONTINUE_HOVER,  IDB_CONTINUE_HOVER_FOCUS, IDB_CONTINUE_PRESSED};
-  layout.focusOnContinue = result == 13;
+  layout.focusOnContinue = result == kResultSecurityCenterConflict;
 
   layout.minimize = {!inFrame, L"最小化(&M)", 685, 10,
                      {IDB_MIN_NORMAL, IDB_MIN_PRESSED, IDB_MIN_FOCUS, IDB_MIN_HOVER, IDB_MIN_HOVER_FOCUS,

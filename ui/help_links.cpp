@@ -1,13 +1,17 @@
 #include "ui/help_links.h"
+#include "base/editions.h"
+#include "base/result_codes.h"
+#include "install/install_result.h"
 
 namespace {
 
 const wchar_t kSite[] = L"https://www.tavo-security.jp";
 const wchar_t kFaq[] = L"https://faq.tavo-security.jp";
 
-bool IsTvg(int32_t t) { return t == 2; }
-bool IsTns(int32_t t) { return t == 5; }
-bool IsTtsp(int32_t t) { return t == 6; }
+bool Is(int32_t productType, ProductEdition edition) { return productType == static_cast<int32_t>(edition); }
+bool IsTvg(int32_t t) { return Is(t, ProductEdition::TVG); }
+bool IsTns(int32_t t) { return Is(t, ProductEdition::TNS); }
+bool IsTtsp(int32_t t) { return Is(t, ProductEdition::TTSP); }
 
 }  // namespace
 
@@ -55,17 +59,17 @@ std::wstring HelpPageUrl(HelpPage page, int32_t productType) {
 
 HelpPage HelpPageForResult(int32_t resultCode, int32_t resultDetail, int32_t productType) {
   HelpPage page = HelpPage::InstallTrouble;
-  if (resultCode == 12) {
+  if (resultCode == kResultConflict) {
     page = HelpPage::ConflictFaq;
-  } else if (resultCode == 16) {
+  } else if (resultCode == kResultOtherEdition) {
     page = HelpPage::OtherEditionFaq;
-  } else if (resultCode == 21) {
+  } else if (resultCode == kResultUnsupportedOs) {
     page = HelpPage::SystemRequirements;
-  } else if (resultDetail == 1) {
+  } else if (resultDetail == kLogClass1601) {
     return HelpPage::InstallerError1601;
-  } else if (resultDetail == 4 || resultDetail == 5) {
+  } else if (resultDetail == kLogClassServiceStop || resultDetail == kLogClassServiceDelete) {
     return HelpPage::InstallerError1603;
-  } else if (resultDetail == 7) {
+  } else if (resultDetail == kLogClass1618) {
     return HelpPage::InstallerError1618;
   }
   // TAVO Total Shield has no FAQ or product-page entries of its own; its

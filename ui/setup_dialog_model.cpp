@@ -1,6 +1,7 @@
 #include "ui/setup_dialog_model.h"
 
 #include "app/launcher_context.h"
+#include "base/result_codes.h"
 
 std::wstring SetupDialogModel::StepText(int32_t step) {
   static const wchar_t* const kTexts[] = {
@@ -31,13 +32,13 @@ std::wstring SetupDialogModel::OnTimer() {
 
 int SetupDialogModel::OnInitDone(int32_t outcome, int32_t kind, LauncherContext* context) {
   if (outcome == 1) {
-    context->ResultCode = 1;
+    context->ResultCode = kResultSuccess;
     return kDialogOk;
   }
   switch (kind) {
-    case 1: context->ResultCode = 3; break;
-    case 2: context->ResultCode = 6; break;
-    case 3: context->ResultCode = 21; break;
+    case 1: context->ResultCode = kResultNoServer; break;
+    case 2: context->ResultCode = kResultPackageDownloadFailed; break;
+    case 3: context->ResultCode = kResultUnsupportedOs; break;
     default: break;
   }
   return kDialogCancel;

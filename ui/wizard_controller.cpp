@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/resource_ids.h"
+#include "base/result_codes.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ WizardController::WizardController(LauncherContext& context, WizardView& view, I
 bool WizardController::OnInitDialog() {
   Log().Info(L"ダイアログの初期化処理を実行します。(フレーム画面）");
   view_.CreatePages();
+  // No installation runs before the first step is entered.
+  ctx_.InstallInProgress = false;
   // Creating the frame runs its own initialisation, which enters the first step.
   ChangeStep(ctx_.StartPage);
   const bool ok = TransitionScreen();
@@ -87,7 +90,7 @@ bool WizardController::ChangeStep(int32_t step) {
     if (RunEnvironmentChecks(&ctx_, CheckCaller::Frame) != 0) step = kStepCompletion;
     checksDone_ = true;
   }
-  if (step == kStepCompletion && ctx_.ResultCode != 1) {
+  if (step == kStepCompletion && ctx_.ResultCode != kResultSuccess) {
     Log().Error(FormatText(L"エラー番号:%d", ctx_.ResultCode));
     mainMode_ = kModeError;
   } else {
@@ -153,7 +156,7 @@ bool WizardController::TransitionScreen() {
   if (showsCompletion && initialised_) view_.SetTopmost(true);
   if (startFailed_) {
     startFailed_ = false;
-    ctx_.ResultCode = 15;
+    ctx_.ResultCode = kResultNotExecuted;
     Log().Error(FormatText(L"エラー番号:%d", ctx_.ResultCode));
     mainMode_ = kModeError;
     return TransitionScreen() && ok;
@@ -259,8 +262,8 @@ void WizardController::OnDownloadProgress(const std::wstring& text) {
 
 void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
   ctx_.ResultCode = static_cast<int32_t>(result);
-  if (result == 7 || result == 8) ctx_.ResultDetail = static_cast<int32_t>(detail);
-  if (ctx_.ResultCode == 1 && ctx_.Settings.PackageType != 1) {
+  if (result == kResultInstallerFailed || result == kResultInstallerLogFailure) ctx_.ResultDetail = static_cast<int32_t>(detail);
+  if (ctx_.ResultCode == kResultSuccess && ctx_.Settings.PackageType != 1) {
     Log().Info(L"インストールが完了した為、ランチャーを終了します。");
     if (ctx_.CloseLatch && !view_.CloseWindowTitled(ctx_.MessageCaption)) {
       Log().Error(L"表示中のメッセージボックスが見つかりません。");
@@ -268,7 +271,7 @@ void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
     ctx_.InstallInProgress = false;
     view_.CloseMainWindow();
   } else {
-    if (ctx_.ResultCode == 1) Log().Info(L"インストールが完了した為、完了画面に遷移します。");
+    if (ctx_.ResultCode == kResultSuccess) Log().Info(L"インストールが完了した為、完了画面に遷移します。");
     Log().Info(L"完了画面に遷移します。");
     ctx_.InstallInProgress = false;
     ChangeStep(kStepCompletion);
@@ -287,8 +290,7 @@ intptr_t WizardController::OnStatusMessage(uint32_t message, uintptr_t wParam, i
       OnInstallDone(wParam, lParam);
       break;
     default:
-      static_assert(kWmApp + 0x138B == WM_DOWNLOAD_PROGRESS, "the number the downloader sends");
-      if (message == kWmApp + 0x138B) {  // WM_DOWNLOAD_PROGRESS
+      if (message == WM_DOWNLOAD_PROGRESS) {
         const auto* text = reinterpret_cast<const wchar_t*>(lParam);
         OnDownloadProgress(text ? std::wstring(text) : std::wstring());
       }
@@ -302,14 +304,14 @@ CompletionLayout WizardController::CurrentCompletion() const {
 }
 
 void WizardController::OnFinishButton() {
-  Log().Info(ctx_.ResultCode == 1 ? L"完了ボタンをクリックしました。" : L"終了ボタンをクリックしました。");
+  Log().Info(ctx_.ResultCode == kResultSuccess ? L"完了ボタンをクリックしました。" : L"終了ボタンをクリックしました。");
   view_.CloseMainWindow();
 }
 
 void WizardController::OnContinueButton() {
   Log().Info(L"インストールの続行ボタンをクリックしました。");
   ctx_.StartPage = kStepInstall;
-  ctx_.ResultCode = 1;
+  ctx_.ResultCode = kResultSuccess;
   mainMode_ = kModeFrame;
   if (initialised_ && !TransitionScreen()) {
     Log().Error(kTransitionFailed);

@@ -20,6 +20,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/ui.h"
+#include "base/result_codes.h"
 
 namespace {
 
@@ -218,13 +219,13 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
     int32_t code;
     const wchar_t* line;
   } kStartResults[] = {
-      {3, L"エラー画面に遷移します(インストールランチャーバージョンファイルの取得に失敗)。"},
-      {6, L"エラー画面に遷移します(最新のインストーラーの取得に失敗)。"},
-      {12, L"エラー画面に遷移します(競合製品を検出)。"},
-      {13, L"エラー画面に遷移します(セキュリティセンターで上書き対象の競合製品を検出)。"},
-      {21, L"エラー画面に遷移します(インストール対象外のOSを検出)。"},
-      {16, L"エラー画面に遷移します(別ラインナップのTAVO製品を検出)。"},
-      {17, L"エラー画面に遷移します(最新のTAVO製品を検出)。"},
+      {kResultNoServer, L"エラー画面に遷移します(インストールランチャーバージョンファイルの取得に失敗)。"},
+      {kResultPackageDownloadFailed, L"エラー画面に遷移します(最新のインストーラーの取得に失敗)。"},
+      {kResultConflict, L"エラー画面に遷移します(競合製品を検出)。"},
+      {kResultSecurityCenterConflict, L"エラー画面に遷移します(セキュリティセンターで上書き対象の競合製品を検出)。"},
+      {kResultUnsupportedOs, L"エラー画面に遷移します(インストール対象外のOSを検出)。"},
+      {kResultOtherEdition, L"エラー画面に遷移します(別ラインナップのTAVO製品を検出)。"},
+      {kResultLatestInstalled, L"エラー画面に遷移します(最新のTAVO製品を検出)。"},
   };
   for (const auto& row : kStartResults) {
     if (ctx.ResultCode == row.code) {

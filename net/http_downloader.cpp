@@ -118,6 +118,11 @@ bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localP
 
 const wchar_t HttpDownloader::kPartSuffix[] = L".part";
 
+bool HttpDownloader::Download(const DownloadRequest& request) {
+  return DownloadFile(request.timeoutMs, request.localPath, request.url, request.progress, request.progressMessage,
+                      request.expectedKB);
+}
+
 bool HttpDownloader::CheckConnection(const std::wstring& url) {
   platform::HttpRequestOptions options;
   options.userAgent = kUserAgent;

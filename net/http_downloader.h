@@ -4,11 +4,12 @@
 #include <string>
 
 #include "net/download_notify.h"
+#include "net/downloader.h"
 
 // The launcher's only HTTP client: fetches one file into a local file on the
 // calling worker thread, and probes whether a server answers. Nothing is
 // logged here; callers log in their own words and decide about retries.
-class HttpDownloader {
+class HttpDownloader : public Downloader {
  public:
   static const wchar_t kUserAgent[];
   // The body is received into localPath + kPartSuffix and moves into place
@@ -29,6 +30,7 @@ class HttpDownloader {
   // "<kb>KB/<expectedKB>KB" as notifyMessage every 100 counted blocks.
   bool DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
                     DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage, uint32_t expectedKB);
+  bool Download(const DownloadRequest& request) override;
 
   // True when the server answered the request for url at all, whatever the
   // status; no body is read.

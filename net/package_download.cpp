@@ -6,16 +6,16 @@
 #include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "base/paths.h"
+#include "base/result_codes.h"
 #include "base/text.h"
 #include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
+#include "net/retry_chain.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/md5.h"
-
-const wchar_t kRetryMarkerFileName[] = L"$retry$.dat";
 
 namespace {
 
@@ -34,12 +34,6 @@ void LogErrors(std::initializer_list<std::wstring> lines) {
 
 void LogInfos(std::initializer_list<std::wstring> lines) {
   for (const std::wstring& line : lines) Log().Info(line);
-}
-
-std::wstring ServerFileUrl(const std::wstring& server, const std::wstring& fileName) {
-  std::wstring url = server;
-  if (url.empty() || url.back() != L'/') url.push_back(L'/');
-  return url + fileName;
 }
 
 std::wstring ToUpperAscii(std::wstring text) {
@@ -95,16 +89,17 @@ std::wstring HexDigits(const uint8_t* bytes, size_t size) {
 
 bool FetchDownloadConfig(const LauncherContext& context) {
   HttpDownloader downloader;
-  for (const std::wstring& server : context.Settings.DownloadServers) {
-    if (server.empty()) continue;
-    std::wstring url = ServerFileUrl(server, kDownloadConfigFileName);
-    if (downloader.DownloadFile(0, context.DownloadConfigPath, url, nullptr, 0, 0)) {
-      LogInfos({L"設定ファイル(DLConfig)のダウンロードに成功しました。", url, context.DownloadConfigPath});
-      return true;
-    }
-    LogErrors({L"設定ファイル(DLConfig)のダウンロードに失敗しました。", url, context.DownloadConfigPath});
-  }
-  return false;
+  const std::wstring& local = context.DownloadConfigPath;
+  return TryEachServer(
+      context.Settings.DownloadServers, kDownloadConfigFileName,
+      [&](const std::wstring& url) { return downloader.Download({url, local}); },
+      [&](const std::wstring& url, bool succeeded) {
+        if (succeeded) {
+          LogInfos({L"設定ファイル(DLConfig)のダウンロードに成功しました。", url, local});
+        } else {
+          LogErrors({L"設定ファイル(DLConfig)のダウンロードに失敗しました。", url, local});
+        }
+      });
 }
 
 bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& settings) {
@@ -123,47 +118,44 @@ bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& sett
 
 bool CheckServers(const LauncherContext& context) {
   HttpDownloader downloader;
-  for (const std::wstring& server : context.Settings.DownloadServers) {
-    if (server.empty()) continue;
-    std::wstring url = ServerFileUrl(server, kDownloadConfigFileName);
-    if (downloader.CheckConnection(url)) {
-      Log().Info(L"接続を確認しました。");
-      return true;
-    }
-    LogErrors({L"接続確認に失敗しました。", url});
-  }
-  return false;
+  return TryEachServer(
+      context.Settings.DownloadServers, kDownloadConfigFileName,
+      [&](const std::wstring& url) { return downloader.CheckConnection(url); },
+      [](const std::wstring& url, bool succeeded) {
+        if (succeeded) {
+          Log().Info(L"接続を確認しました。");
+        } else {
+          LogErrors({L"接続確認に失敗しました。", url});
+        }
+      });
+}
+
+std::wstring PackageDownloadPath(const LauncherContext& context, const PackageEntry& package) {
+  if (package.SaveFilePath.empty()) return JoinPath(context.WorkFolder, package.PackageFileName);
+  return ExpandPathMacros(package.SaveFilePath);
 }
 
 bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode, WaitClock& clock) {
-  *errorCode = kDownloadErrorStarted;
+  *errorCode = kResultDownloadFailed;
   bool outcome = true;
   Log().Info(L"パッケージのダウンロード（関数処理）を行います。");
   HttpDownloader downloader;
-  const std::wstring marker = JoinPath(context.WorkFolder, kRetryMarkerFileName);
   for (PackageEntry& package : *packages) {
     if (!IsPackageApplicable(package, context.Settings)) {
       LogInfos({L"以下のパッケージは、条件に一致しないためダウンロードされません。", package.PackageDownloadURL});
       continue;
     }
-    const std::wstring localPath = package.SaveFilePath.empty()
-                                       ? JoinPath(context.WorkFolder, package.PackageFileName)
-                                       : ExpandPathMacros(package.SaveFilePath);
+    const std::wstring localPath = PackageDownloadPath(context, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
 
-    bool downloaded = false;
-    for (int attempt = 0; attempt < kPackageDownloadAttempts; ++attempt) {
-      if (downloader.DownloadFile(0, localPath, url, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize)) {
-        downloaded = true;
-        break;
-      }
+    const DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
+    const bool downloaded = DownloadWithRetries(downloader, request, context.WorkFolder, clock, [&](int attempt) {
       LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
-      if (attempt + 1 < kPackageDownloadAttempts && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
-    }
+    });
     if (!downloaded) {
-      *errorCode = kDownloadErrorPackageFailed;
+      *errorCode = kResultPackageDownloadFailed;
       outcome = false;
       continue;
     }
@@ -172,7 +164,7 @@ bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>*
     if (!outcome) continue;
     if (!VerifyPackageHash(localPath, package.PackageHash)) {
       LogErrors({L"ハッシュデータに誤りがあります。", package.PackageHash});
-      *errorCode = kDownloadErrorHashMismatch;
+      *errorCode = kResultHashMismatch;
       return false;
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");

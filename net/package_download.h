@@ -10,17 +10,6 @@
 struct LaunchSettings;
 struct LauncherContext;
 
-// Download error codes that the install thread turns into its result.
-constexpr int32_t kDownloadErrorStarted = 2;
-constexpr int32_t kDownloadErrorPackageFailed = 6;
-constexpr int32_t kDownloadErrorHashMismatch = 9;
-
-// A file in the work folder whose presence makes a failed package download
-// wait before the next attempt.
-extern const wchar_t kRetryMarkerFileName[];
-constexpr uint32_t kRetryWaitMs = 60000;
-constexpr int kPackageDownloadAttempts = 3;
-
 // Downloads DownloadConfig.xml from the first download server that delivers
 // it into context.DownloadConfigPath. False when no server did.
 bool FetchDownloadConfig(const LauncherContext& context);
@@ -33,12 +22,17 @@ bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& sett
 // True when one of the download servers answered the probe.
 bool CheckServers(const LauncherContext& context);
 
+// Where a package's file lies after its download: the work folder +
+// PackageFileName, or the expanded SaveFilePath.
+std::wstring PackageDownloadPath(const LauncherContext& context, const PackageEntry& package);
+
 // Downloads every applicable package to its local path and checks its MD5
-// digest, marking the accepted ones Verified. *errorCode is 2 while running,
-// 6 when a package could not be downloaded in three attempts (the others are
-// still downloaded but no longer verified), 9 on a hash mismatch (which stops
-// at once). Progress goes to notifyWindow (may be null); the waits between
-// attempts go through clock.
+// digest, marking the accepted ones Verified. *errorCode is
+// kResultDownloadFailed while running, kResultPackageDownloadFailed when a
+// package could not be downloaded in three attempts (the others are still
+// downloaded but no longer verified), kResultHashMismatch on a hash mismatch
+// (which stops at once). Progress goes to notifyWindow (may be null); the
+// waits between attempts go through clock.
 bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode,
                       WaitClock& clock = SystemWaitClock());

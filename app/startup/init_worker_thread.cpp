@@ -9,9 +9,8 @@
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
-#include "net/package_download.h"
+#include "net/retry_chain.h"
 #include "platform/com.h"
-#include "platform/files.h"
 #include "platform/run_process.h"
 
 namespace {
@@ -97,24 +96,20 @@ int32_t CInitWorkerThread::Run() {
 }
 
 bool CInitWorkerThread::FetchVersionFile() {
-  if (ctx_.Settings.DownloadServers.empty()) return false;
   const std::wstring local = ctx_.WorkFolder + kVersionFileName;
   HttpDownloader downloader;
-  for (const std::wstring& server : ctx_.Settings.DownloadServers) {
-    std::wstring url = server;
-    if (url.empty() || url.back() != L'/') url += L'/';
-    url += kVersionFileName;
-    if (downloader.DownloadFile(kVersionFileTimeoutMs, local, url, nullptr, 0, 0)) {
-      Log().Info(kDownloadOk);
-      Log().Info(local);
-      Log().Info(url);
-      return true;
-    }
-    Log().Error(kDownloadFailed);
-    Log().Info(local);
-    Log().Info(url);
-  }
-  return false;
+  return TryEachServer(
+      ctx_.Settings.DownloadServers, kVersionFileName,
+      [&](const std::wstring& url) { return downloader.Download({url, local, kVersionFileTimeoutMs}); },
+      [&](const std::wstring& url, bool succeeded) {
+        if (succeeded) {
+          Log().Info(kDownloadOk);
+        } else {
+          Log().Error(kDownloadFailed);
+        }
+        Log().Info(local);
+        Log().Info(url);
+      });
 }
 
 bool CInitWorkerThread::ReadVersionFile() {
@@ -151,19 +146,12 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (LastVersion > static_cast<uint32_t>(settings.DownloaderVersion)) {
     Log().Info(L"ランチャーをバージョンアップします。");
     const std::wstring local = ctx_.WorkFolder + L"Setup.exe";
-    bool downloaded = false;
-    for (int attempt = 0; attempt < kPackageDownloadAttempts && !downloaded; ++attempt) {
-      if (downloader.DownloadFile(0, local, SetupExe, nullptr, 0, 0)) {
-        downloaded = true;
-        break;
-      }
+    auto logFailure = [&](int attempt) {
       Log().Error(FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt));
       Log().Info(local);
       Log().Info(SetupExe);
-      // The marker asks for a pause between attempts; the launcher never makes it itself.
-      if (platform::FileExists(ctx_.WorkFolder + kRetryMarkerFileName)) clock_.Wait(kRetryWaitMs);
-    }
-    if (!downloaded) return false;
+    };
+    if (!DownloadWithRetries(downloader, {SetupExe, local}, ctx_.WorkFolder, clock_, logFailure)) return false;
     ctx_.LauncherExePath = local;
     Log().Info(kDownloadOk);
     Log().Info(local);

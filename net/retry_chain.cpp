@@ -1,0 +1,37 @@
+#include "net/retry_chain.h"
+
+#include "base/paths.h"
+#include "platform/files.h"
+
+const wchar_t kRetryMarkerFileName[] = L"$retry$.dat";
+
+std::wstring ServerFileUrl(const std::wstring& server, const std::wstring& fileName) {
+  std::wstring url = server;
+  if (url.empty() || url.back() != L'/') url.push_back(L'/');
+  return url + fileName;
+}
+
+bool TryEachServer(const std::vector<std::wstring>& servers, const std::wstring& fileName,
+                   const std::function<bool(const std::wstring& url)>& attempt,
+                   const std::function<void(const std::wstring& url, bool succeeded)>& report) {
+  for (const std::wstring& server : servers) {
+    if (server.empty()) continue;
+    const std::wstring url = ServerFileUrl(server, fileName);
+    const bool succeeded = attempt(url);
+    report(url, succeeded);
+    if (succeeded) return true;
+  }
+  return false;
+}
+
+bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
+                         WaitClock& clock, const std::function<void(int attempt)>& failed) {
+  const std::wstring marker = JoinPath(workFolder, kRetryMarkerFileName);
+  for (int attempt = 0; attempt < kDownloadAttempts; ++attempt) {
+    if (downloader.Download(request)) return true;
+    // Logged before anything else runs, so the entries carry the download's error.
+    failed(attempt);
+    if (attempt + 1 < kDownloadAttempts && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
+  }
+  return false;
+}

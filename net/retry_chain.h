@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/downloader.h"
+#include "net/wait_clock.h"
+
+// The launcher's two retry rules, in one place: a file is looked for on each
+// download server in turn, and a single download gets three attempts.
+
+// The address of fileName on a download server.
+std::wstring ServerFileUrl(const std::wstring& server, const std::wstring& fileName);
+
+// Calls attempt with the address of fileName on each download server, in the
+// configured order, until one attempt succeeds; after each attempt report
+// gets the address and the outcome, so that the caller logs in its own words.
+// False when no server succeeded, or there is none.
+bool TryEachServer(const std::vector<std::wstring>& servers, const std::wstring& fileName,
+                   const std::function<bool(const std::wstring& url)>& attempt,
+                   const std::function<void(const std::wstring& url, bool succeeded)>& report);
+
+// A file in the work folder whose presence makes a failed download wait
+// before its next attempt. The launcher never creates it.
+extern const wchar_t kRetryMarkerFileName[];
+constexpr uint32_t kRetryWaitMs = 60000;
+constexpr int kDownloadAttempts = 3;
+
+// Runs request through downloader in up to kDownloadAttempts attempts and
+// stops at the first success. After each failed attempt failed(attempt)
+// logs it (attempts count from 0); then, unless it was the last one, the
+// chain waits kRetryWaitMs on clock while the marker lies in workFolder.
+bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
+                         WaitClock& clock, const std::function<void(int attempt)>& failed);

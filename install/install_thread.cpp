@@ -16,49 +16,24 @@ constexpr uint32_t kStepPauseMs = 1000;
 
 }  // namespace
 
-CInstallThread::CInstallThread(LauncherContext& context, WaitClock& clock) : context_(context), clock_(clock) {}
-
-CInstallThread::~CInstallThread() {
-  if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
-}
-
-bool CInstallThread::Start() {
-  if (thread_.joinable()) return false;
-  try {
-    thread_ = std::thread([this] { exitCode_ = Run(); });
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
-}
-
-void CInstallThread::Join() {
-  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
-}
+CInstallThread::CInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock)
+    : context_(context), notifyWindow_(notifyWindow), clock_(clock) {}
 
 void CInstallThread::SendStep(int32_t step) {
-  if (NotifyWindow) NotifyWindow->Send(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
+  if (notifyWindow_) notifyWindow_->Send(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
 }
-
-DownloadNotifyTarget* CInstallThread::ProgressTarget() { return &progress_; }
 
 void CInstallThread::ProgressRelay::Notify(uint32_t message, const std::wstring& text) {
   // The text lives until the window has handled the message.
-  if (owner_.NotifyWindow) owner_.NotifyWindow->Send(message, 0, reinterpret_cast<intptr_t>(text.c_str()));
+  if (owner_.notifyWindow_) owner_.notifyWindow_->Send(message, 0, reinterpret_cast<intptr_t>(text.c_str()));
 }
-
-int32_t CInstallThread::RunEnvironmentChecks(CheckCaller caller) { return ::RunEnvironmentChecks(&context_, caller); }
 
 int32_t CInstallThread::Run() {
   Log().Info(L"インストールスレッドを実行します。");
   Log().Info(L"インストール処理を実行します。");
   int32_t detail = 0;
-  const int32_t result = context_.Settings.InstallType != 0 ? RunLocalInstall(detail) : RunNetworkInstall(detail);
+  const int32_t result =
+      context_.Settings.InstallType != 0 ? RunLocalInstall(context_, *this, detail) : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
     if (ReplaceScannerLibrary(context_)) {
@@ -67,8 +42,8 @@ int32_t CInstallThread::Run() {
       Log().Info(L"tguiScan.dllを置き換えません。");
     }
   }
-  if (NotifyWindow) {
-    NotifyWindow->Send(WM_INSTALL_DONE, static_cast<uintptr_t>(static_cast<intptr_t>(detail)), result);
+  if (notifyWindow_) {
+    notifyWindow_->Send(WM_INSTALL_DONE, static_cast<uintptr_t>(static_cast<intptr_t>(detail)), result);
   }
   Log().Info(L"インストールスレッドを実行しました。");
   return result;
@@ -95,7 +70,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = ParseDownloadConfig(context_, &Packages);
+  const bool parsed = ParseDownloadConfig(context_, &packages_);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {
@@ -107,7 +82,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"パッケージのダウンロードを行います。");
   SendStep(7);
   int32_t downloadError = kResultDownloadFailed;
-  const bool downloaded = DownloadPackages(context_, &Packages, ProgressTarget(), &downloadError, clock_);
+  const bool downloaded = DownloadPackages(context_, &packages_, &progress_, &downloadError, clock_);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");
   } else {
@@ -121,7 +96,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (InstallPackages(*this, detail, &logClass, &notExecuted)) {
+  if (InstallPackages(context_, packages_, *this, detail, &logClass, &notExecuted)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {
@@ -132,15 +107,12 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   return result;
 }
 
-int32_t CInstallThread::RunLocalInstall(int32_t& detail) { return ::RunLocalInstall(*this, detail); }
-
 bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock) {
   LauncherContext* run = &context;
   WaitClock* waits = &clock;
   // The object lives only as long as its work: the status page does not keep it.
   return StartDetachedWorker([run, waits, notifyWindow] {
-    CInstallThread worker(*run, *waits);
-    worker.NotifyWindow = notifyWindow;
+    CInstallThread worker(*run, notifyWindow, *waits);
     worker.Run();
   });
 }

@@ -7,7 +7,6 @@
 #include "config/download_config.h"
 #include "env/os_detection.h"
 #include "install/install_result.h"
-#include "install/install_thread.h"
 #include "base/result_codes.h"
 #include "net/package_download.h"
 #include "platform/clock.h"
@@ -99,17 +98,17 @@ std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry
   return ExpandPathMacros(package.SaveFilePath);
 }
 
-bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bool* notExecuted) {
-  LauncherContext& context = thread.Context();
+bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
+                     int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
   bool overall = true;
   const std::wstring installerLog = JoinPath(context.WorkFolder, kInstallerVerboseLogName);
-  for (const PackageEntry& package : thread.Packages) {
+  for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
     detail = 0;
     const std::wstring packagePath = PackageLocalPath(context, package);
     if (package.ExecType == kExecInstaller) {
-      thread.InstallStartTime = platform::UnixTimeNow();
+      sink.SetInstallStartTime(platform::UnixTimeNow());
       const std::wstring systemFolder = platform::GetSystemFolder();
       if (systemFolder.empty()) continue;
       const std::wstring command =
@@ -124,7 +123,7 @@ bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bo
         if (SkipFailedPackage(package)) continue;
         return false;
       }
-      switch (DetermineInstallOutcome(&context, thread.InstallStartTime, &detail, logClass, notExecuted)) {
+      switch (DetermineInstallOutcome(&context, sink.InstallStartTime(), &detail, logClass, notExecuted)) {
         case InstallOutcome::Success:
           Log().Info(L"インストールの実行処理（成功）");
           overall = true;
@@ -167,10 +166,9 @@ bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bo
   return overall;
 }
 
-int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail) {
-  LauncherContext& context = thread.Context();
+int32_t RunLocalInstall(LauncherContext& context, InstallStepSink& sink, int32_t& detail) {
   Log().Info(L"ローカルインストールを行います。");
-  thread.SendStep(9);
+  sink.SendStep(9);
   int32_t result = kResultInstallerFailed;
 
   const LocalInstallFiles files = LocalInstallFilesFor(context.Settings.ProductType, IsWindows64Bit());
@@ -186,13 +184,13 @@ int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail) {
   Log().Info(command);
 
   if (platform::FileExists(installer)) {
-    thread.InstallStartTime = platform::UnixTimeNow();
+    sink.SetInstallStartTime(platform::UnixTimeNow());
     if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
       LogErrorPair(L"プログラムの実行に失敗しました。", command);
     } else {
       bool logClass = false;
       bool notExecuted = false;
-      switch (DetermineInstallOutcome(&context, thread.InstallStartTime, &detail, &logClass, &notExecuted)) {
+      switch (DetermineInstallOutcome(&context, sink.InstallStartTime(), &detail, &logClass, &notExecuted)) {
         case InstallOutcome::NotExecuted:
           Log().Info(L"プログラムの実行をキャンセルしました");
           detail = -1;
@@ -209,6 +207,6 @@ int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail) {
       }
     }
   }
-  thread.SendStep(10);
+  sink.SendStep(10);
   return result;
 }

@@ -1,10 +1,22 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
-class CInstallThread;
 struct LauncherContext;
 struct PackageEntry;
+
+// What running the installers reports to the install worker that runs them.
+class InstallStepSink {
+ public:
+  virtual ~InstallStepSink() = default;
+  // WM_INSTALL_STEP with the step number, to the worker's window.
+  virtual void SendStep(int32_t step) = 0;
+  // Seconds since 1970 (UTC), taken just before each installer is started;
+  // only event-log records written at or after it count.
+  virtual void SetInstallStartTime(int64_t time) = 0;
+  virtual int64_t InstallStartTime() const = 0;
+};
 
 // The Windows Installer's verbose log in the work folder, named on its command line.
 extern const wchar_t kInstallerVerboseLogName[];
@@ -36,13 +48,14 @@ std::wstring DirectCommand(const std::wstring& filePath);
 // or the expanded SaveFilePath.
 std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry& package);
 
-// Runs every verified package of the thread's list in order (network
-// install). True when the installation as a whole succeeded; otherwise
-// *logClass (the detail is a log class) and *notExecuted (an installer left no
-// trace) tell the install thread which result to report.
-bool InstallPackages(CInstallThread& thread, int32_t& detail, bool* logClass, bool* notExecuted);
+// Runs every verified package of the list in order (network install). True
+// when the installation as a whole succeeded; otherwise *logClass (the detail
+// is a log class) and *notExecuted (an installer left no trace) tell the
+// install worker which result to report.
+bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
+                     int32_t& detail, bool* logClass, bool* notExecuted);
 
 // Runs the edition's installer beside the launcher; sends steps 9 and 10.
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
 // and 15 (-1).
-int32_t RunLocalInstall(CInstallThread& thread, int32_t& detail);
+int32_t RunLocalInstall(LauncherContext& context, InstallStepSink& sink, int32_t& detail);

@@ -10,7 +10,6 @@
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
-#include "app/launcher_context.h"
 #include "base/ui_call_queue.h"
 #include "platform/utf.h"
 #include "ui/front_end.h"

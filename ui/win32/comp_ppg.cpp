@@ -1,16 +1,15 @@
 #include "ui/win32/comp_ppg.h"
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
+#include "ui/wizard_controller.h"
 #include "ui/win32/control_styling.h"
 #include "ui/win32/info_ppg.h"
-#include "ui/win32/main_dlg.h"
 #include "ui/win32/win_util.h"
 
-CCompPPG::CCompPPG(CMainDlg& main, bool inFrame) : CPageBase(IDD_COMPLETION, main), inFrame_(inFrame) {}
+CCompPPG::CCompPPG(CPageHost& host, bool inFrame) : CPageBase(IDD_COMPLETION, host), inFrame_(inFrame) {}
 
 CCompPPG::~CCompPPG() {
   if (icon_) ::DestroyIcon(icon_);
@@ -29,10 +28,9 @@ BOOL CCompPPG::OnInitDialog() {
   continueButton_.SubclassDlgItem(Hwnd(), IDC_COMP_CONTINUE);
   minimizeButton_.SubclassDlgItem(Hwnd(), IDC_COMP_MINIMIZE);
   closeButton_.SubclassDlgItem(Hwnd(), IDC_COMP_CLOSE);
-  if (!BuildPage(BuildCompletionLayout(main_.Context(), inFrame_))) {
+  if (!BuildPage(host_.CompletionLayoutFor(inFrame_))) {
     Log().Error(L"コントロールの初期化に失敗しました。");
   }
-  main_.Context().InstallInProgress = false;
   initialised_ = true;
   return FALSE;
 }
@@ -168,14 +166,14 @@ bool CCompPPG::BuildPage(const CompletionLayout& layout) {
 }
 
 void CCompPPG::OnFocusNotification() {
-  if (focusDone_ || !main_.Initialised()) return;
+  if (focusDone_ || !host_.Controller().Initialised()) return;
   focusDone_ = true;
   focusTarget_ = layout_.resume.shown && continueButton_.Hwnd() ? continueButton_.Hwnd() : finishButton_.Hwnd();
   if (focusTarget_) ::SetFocus(focusTarget_);
 }
 
 void CCompPPG::Click(int id) {
-  WizardController& controller = main_.Controller();
+  WizardController& controller = host_.Controller();
   switch (id) {
     case IDC_COMP_CLOSE:
       controller.OnCompletionCloseButton();

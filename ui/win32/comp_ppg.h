@@ -11,7 +11,7 @@
 // result and forwards its buttons and links.
 class CCompPPG : public CPageBase {
  public:
-  CCompPPG(CMainDlg& main, bool inFrame);
+  CCompPPG(CPageHost& host, bool inFrame);
   ~CCompPPG() override;
 
   bool BuildPage(const CompletionLayout& layout);

@@ -7,7 +7,6 @@
 #include "ui/win32/comp_ppg.h"
 #include "ui/win32/control_styling.h"
 #include "ui/win32/info_ppg.h"
-#include "ui/win32/main_dlg.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/status_ppg.h"
 #include "ui/win32/win_util.h"
@@ -18,8 +17,8 @@ const wchar_t kErrorCaption[] = L"エラー";
 constexpr int kPageX = 150, kPageY = 40, kPageWidth = 590, kPageHeight = 330;
 }  // namespace
 
-CFramePPG::CFramePPG(CMainDlg& main)
-    : CPageBase(IDD_FRAME, main),
+CFramePPG::CFramePPG(CPageHost& host)
+    : CPageBase(IDD_FRAME, host),
       pictures_{{IDC_FRAME_STEP_NOTICES, nullptr, 0}, {IDC_FRAME_CONNECTOR1, nullptr, 0},
                 {IDC_FRAME_STEP_INSTALL, nullptr, 0}, {IDC_FRAME_CONNECTOR2, nullptr, 0},
                 {IDC_FRAME_STEP_DONE, nullptr, 0},    {IDC_FRAME_SEPARATOR, nullptr, 0}} {}
@@ -67,9 +66,9 @@ bool CFramePPG::InitControls() {
     PlacePicture(pictures_[i].control, *placements[i]);
     if (!pictures_[i].bitmap) ok = false;
   }
-  noticesPage_ = std::make_unique<CInfoPPG>(main_);
-  statusPage_ = std::make_unique<CStatusPPG>(main_);
-  completionPage_ = std::make_unique<CCompPPG>(main_, true);
+  noticesPage_ = std::make_unique<CInfoPPG>(host_);
+  statusPage_ = std::make_unique<CStatusPPG>(host_);
+  completionPage_ = std::make_unique<CCompPPG>(host_, true);
   ok = noticesPage_->CreatePage(Hwnd(), kPageX, kPageY, kPageWidth, kPageHeight) && ok;
   ok = statusPage_->CreatePage(Hwnd(), kPageX, kPageY, kPageWidth, kPageHeight) && ok;
   ok = completionPage_->CreatePage(Hwnd(), kPageX, kPageY, kPageWidth, kPageHeight) && ok;
@@ -167,12 +166,12 @@ bool CFramePPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         if (LOWORD(wParam) == IDC_FRAME_CLOSE) {
-          main_.Controller().OnFrameCloseButton();
+          host_.Controller().OnFrameCloseButton();
           *result = TRUE;
           return true;
         }
         if (LOWORD(wParam) == IDC_FRAME_MINIMIZE) {
-          main_.Controller().OnMinimizeButton();
+          host_.Controller().OnMinimizeButton();
           *result = TRUE;
           return true;
         }
@@ -183,7 +182,7 @@ bool CFramePPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         if (shownStep_ == kStepNotices && noticesPage_ && noticesPage_->Hwnd()) {
           ::SendMessageW(noticesPage_->Hwnd(), message, wParam, lParam);
           // Once, after the wizard opened: the focus goes to the notices' confirm button.
-          if (!firstFocusDone_ && main_.Initialised()) {
+          if (!firstFocusDone_ && host_.Controller().Initialised()) {
             firstFocusDone_ = true;
             if (HWND confirm = noticesPage_->ConfirmButton()) ::SetFocus(confirm);
           }
@@ -202,9 +201,9 @@ bool CFramePPG::PreTranslateMessage(MSG* message) {
   if (key == VK_RETURN) {
     HWND focus = ::GetFocus();
     if (focus && focus == closeButton_.Hwnd()) {
-      main_.Controller().OnFrameCloseButton();
+      host_.Controller().OnFrameCloseButton();
     } else if (focus && focus == minimizeButton_.Hwnd()) {
-      main_.Controller().OnMinimizeButton();
+      host_.Controller().OnMinimizeButton();
     }
     return true;
   }

@@ -15,7 +15,7 @@ class CCompPPG;
 // one step page at a time.
 class CFramePPG : public CPageBase {
  public:
-  explicit CFramePPG(CMainDlg& main);
+  explicit CFramePPG(CPageHost& host);
   ~CFramePPG() override;
 
   // Hides the page shown, lights the indicators of the step and shows its page.

@@ -2,12 +2,11 @@
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
-#include "app/launcher_context.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
+#include "ui/wizard_controller.h"
 #include "ui/win32/control_styling.h"
-#include "ui/win32/main_dlg.h"
 #include "ui/win32/win_util.h"
 
 namespace {
@@ -21,7 +20,7 @@ HICON LoadResultIcon() {
       ::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDB_RESULT_ICON), IMAGE_ICON, kIconWidth, kIconHeight, 0));
 }
 
-CInfoPPG::CInfoPPG(CMainDlg& main) : CPageBase(IDD_NOTICES, main) {}
+CInfoPPG::CInfoPPG(CPageHost& host) : CPageBase(IDD_NOTICES, host) {}
 
 CInfoPPG::~CInfoPPG() {
   // The list lets go of its font before the font goes.
@@ -45,12 +44,10 @@ BOOL CInfoPPG::OnInitDialog() {
     Log().Error(L"コントロールの初期化に失敗しました。");
     ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
   } else {
-    LauncherContext& ctx = main_.Context();
-    WizardController& controller = main_.Controller();
+    WizardController& controller = host_.Controller();
     controller.LoadNotices();
     for (const NoticeRow& row : controller.NoticeRows()) {
-      void* payload = row.item < ctx.NoticeItems.size() ? &ctx.NoticeItems[row.item] : nullptr;
-      list_.AddItem(row.text, row.textColour, row.backgroundColour, payload);
+      list_.AddItem(row.text, row.textColour, row.backgroundColour, host_.NoticeItem(row.item));
     }
   }
   if (confirmButton_.Hwnd()) ::SetFocus(confirmButton_.Hwnd());
@@ -116,14 +113,14 @@ bool CInfoPPG::PrepareControls() {
 }
 
 void CInfoPPG::OpenSelectedNotice() {
-  main_.Controller().OpenSelectedNotice(list_.Selection());
+  host_.Controller().OpenSelectedNotice(list_.Selection());
 }
 
 bool CInfoPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
   switch (message) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_NOTICES_CONFIRM && HIWORD(wParam) == BN_CLICKED) {
-        main_.Controller().ConfirmNotices();
+        host_.Controller().ConfirmNotices();
         *result = TRUE;
         return true;
       }
@@ -158,7 +155,7 @@ bool CInfoPPG::PreTranslateMessage(MSG* message) {
     if (onList) {
       OpenSelectedNotice();
     } else if (onConfirm) {
-      main_.Controller().ConfirmNotices();
+      host_.Controller().ConfirmNotices();
     }
     return true;
   }
@@ -170,6 +167,6 @@ bool CInfoPPG::PreTranslateMessage(MSG* message) {
     const POINT& p = message->pt;
     if (p.x > r.left && p.x < r.right && p.y > r.top && p.y < r.bottom) OpenSelectedNotice();
   }
-  if (!(::GetKeyState(VK_LBUTTON) & 0x8000)) main_.Controller().ReleaseOpenLatch();
+  if (!(::GetKeyState(VK_LBUTTON) & 0x8000)) host_.Controller().ReleaseOpenLatch();
   return false;
 }

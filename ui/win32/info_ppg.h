@@ -11,7 +11,7 @@
 // on to the installation.
 class CInfoPPG : public CPageBase {
  public:
-  explicit CInfoPPG(CMainDlg& main);
+  explicit CInfoPPG(CPageHost& host);
   ~CInfoPPG() override;
 
   bool PrepareControls();

@@ -180,6 +180,14 @@ int32_t CMainDlg::ScreenWidth() const { return ::GetSystemMetrics(SM_CXSCREEN); 
 
 int32_t CMainDlg::ScreenHeight() const { return ::GetSystemMetrics(SM_CYSCREEN); }
 
+HWND CMainDlg::FrameMinimizeButton() { return frame_ ? frame_->MinimizeButton() : nullptr; }
+
+CompletionLayout CMainDlg::CompletionLayoutFor(bool inFrame) const { return BuildCompletionLayout(ctx_, inFrame); }
+
+NotificationItem* CMainDlg::NoticeItem(size_t item) {
+  return item < ctx_.NoticeItems.size() ? &ctx_.NoticeItems[item] : nullptr;
+}
+
 void CMainDlg::BeginDrag(HWND from, POINT point) {
   if (!Hwnd()) return;
   ::MapWindowPoints(from, Hwnd(), &point, 1);
@@ -252,8 +260,6 @@ bool CMainDlg::PreTranslateMessage(MSG* message) {
 
 int RunMainDialog(LauncherContext& context, WizardController::InstallStarter starter) {
   CMainDlg dialog(context, std::move(starter));
-  context.MainDialog = &dialog;
   const INT_PTR result = dialog.RunModal(nullptr);
-  context.MainDialog = nullptr;
   return result < 0 ? kDialogAbort : static_cast<int>(result);
 }

@@ -7,6 +7,7 @@
 #include "ui/wizard_controller.h"
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/page_base.h"
+#include "ui/win32/page_host.h"
 
 struct LauncherContext;
 class CFramePPG;
@@ -14,24 +15,27 @@ class CCompPPG;
 
 // The wizard's borderless main window: the frame screen or the error screen,
 // painted from a bitmap and dragged by any point. It is the view of the
-// wizard's decisions (WizardController) and forwards events to them.
-class CMainDlg : public CDialogBase, public WizardView {
+// wizard's decisions (WizardController) and forwards events to them, and the
+// host its pages ask for what they need.
+class CMainDlg : public CDialogBase, public WizardView, public CPageHost {
  public:
   CMainDlg(LauncherContext& context, WizardController::InstallStarter starter);
   ~CMainDlg() override;
 
-  WizardController& Controller() { return controller_; }
-  LauncherContext& Context() { return ctx_; }
   bool Initialised() const { return controller_.Initialised(); }
   int32_t MainMode() const { return mainMode_; }
   CFramePPG* Frame() { return frame_.get(); }
   CCompPPG* ErrorPage() { return errorPage_.get(); }
   const CBackground& Background() const { return background_; }
 
-  // A left button press on the window or one of its pages (point in the
-  // coordinates of the window it was pressed on) starts dragging the window.
-  void BeginDrag(HWND from, POINT point);
   bool Dragging() const { return dragging_; }
+
+  // CPageHost; a press on the main window itself starts a drag too.
+  WizardController& Controller() override { return controller_; }
+  void BeginDrag(HWND from, POINT point) override;
+  HWND FrameMinimizeButton() override;
+  CompletionLayout CompletionLayoutFor(bool inFrame) const override;
+  NotificationItem* NoticeItem(size_t item) override;
 
   // WizardView.
   void CreatePages() override;

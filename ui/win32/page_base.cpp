@@ -1,6 +1,5 @@
 #include "ui/win32/page_base.h"
 
-#include "ui/win32/main_dlg.h"
 #include "ui/win32/win_util.h"
 
 CBackground::~CBackground() { Release(); }
@@ -41,7 +40,7 @@ void CBackground::Paint(HDC dc) const {
   if (dc_) ::BitBlt(dc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
 }
 
-CPageBase::CPageBase(UINT templateId, CMainDlg& main) : CDialogBase(templateId), main_(main) {}
+CPageBase::CPageBase(UINT templateId, CPageHost& host) : CDialogBase(templateId), host_(host) {}
 
 bool CPageBase::CreatePage(HWND parent, int x, int y, int width, int height) {
   if (!Create(parent) || !Hwnd()) return false;
@@ -68,7 +67,7 @@ bool CPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
       return true;
     case WM_LBUTTONDOWN: {
       POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      main_.BeginDrag(Hwnd(), point);
+      host_.BeginDrag(Hwnd(), point);
       *result = TRUE;
       return true;
     }

@@ -2,8 +2,7 @@
 #include <windows.h>
 
 #include "ui/win32/dialog_base.h"
-
-class CMainDlg;
+#include "ui/win32/page_host.h"
 
 // A bitmap held in a memory device context, painted as a window's background.
 class CBackground {
@@ -33,10 +32,11 @@ class CBackground {
 };
 
 // A page of the wizard: a child dialog painted from a bitmap, from any point
-// of which the main window can be dragged.
+// of which the main window can be dragged. It knows its host only through
+// what a page may ask of it.
 class CPageBase : public CDialogBase {
  public:
-  CPageBase(UINT templateId, CMainDlg& main);
+  CPageBase(UINT templateId, CPageHost& host);
 
   // Creates the page as a child at the place given, without a caption and
   // with its controls part of the parent's keyboard navigation. Not shown.
@@ -46,7 +46,7 @@ class CPageBase : public CDialogBase {
 
  protected:
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
-  CMainDlg& main_;
+  CPageHost& host_;
   CBackground background_;
 };
 

@@ -8,10 +8,9 @@
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
+#include "ui/wizard_controller.h"
 #include "ui/win32/control_styling.h"
-#include "ui/win32/frame_ppg.h"
 #include "ui/win32/info_ppg.h"
-#include "ui/win32/main_dlg.h"
 #include "ui/win32/win_util.h"
 
 namespace {
@@ -20,7 +19,7 @@ constexpr UINT kDownloadProgress = kWmApp + 0x138B;  // WM_DOWNLOAD_PROGRESS
 static_assert(kDownloadProgress == WM_DOWNLOAD_PROGRESS, "the page handles the number the downloader sends");
 }  // namespace
 
-CStatusPPG::CStatusPPG(CMainDlg& main) : CPageBase(IDD_STATUS, main) {}
+CStatusPPG::CStatusPPG(CPageHost& host) : CPageBase(IDD_STATUS, host) {}
 
 BOOL CStatusPPG::OnInitDialog() {
   Log().Info(L"ダイアログの初期化処理を実行します。（インストール画面）");
@@ -55,7 +54,7 @@ bool CStatusPPG::PrepareStatusControls() {
   title_.SetBold(true);
   title_.Redraw();
   // The line keeps what the installation reported when the page is shown again.
-  std::wstring line = main_.Controller().StatusLine();
+  std::wstring line = host_.Controller().StatusLine();
   if (line.empty()) line = L"ダウンロードサーバーの確認を行っています...";
   if (!SetupBodyLabel(&statusLine_, font, line, 12, 50, 554, 20)) return false;
   HWND progress = Item(IDC_STATUS_PROGRESS);
@@ -63,9 +62,7 @@ bool CStatusPPG::PrepareStatusControls() {
   MoveSizeControl(progress, 12, 94, 500, 30);
   ::SendMessageW(progress, PBM_SETRANGE32, 0, 100);
   ::SendMessageW(progress, PBM_SETSTEP, 1, 0);
-  if (CFramePPG* frame = main_.Frame()) {
-    if (HWND minimize = frame->MinimizeButton()) ::SetFocus(minimize);
-  }
+  if (HWND minimize = host_.FrameMinimizeButton()) ::SetFocus(minimize);
   return true;
 }
 
@@ -89,7 +86,7 @@ void CStatusPPG::OnDestroyWindow() {
 
 bool CStatusPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
   if (message == WM_INSTALL_STEP || message == WM_INSTALL_DONE || message == kDownloadProgress) {
-    const intptr_t value = main_.Controller().OnStatusMessage(message, wParam, lParam);
+    const intptr_t value = host_.Controller().OnStatusMessage(message, wParam, lParam);
     *result = SetMessageResult(value);
     return true;
   }

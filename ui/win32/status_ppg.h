@@ -13,7 +13,7 @@
 // handling, which sets the status line here.
 class CStatusPPG : public CPageBase, public MessageSink {
  public:
-  explicit CStatusPPG(CMainDlg& main);
+  explicit CStatusPPG(CPageHost& host);
 
   bool PrepareStatusControls();
   void SetStatusLine(const std::wstring& text);

@@ -46,7 +46,6 @@ bool LoadCommonData(LauncherContext* context) {
   context->LaunchSettingsPath = context->LauncherFolder + L"SetupLauncherV2.xml";
   if (context->SourceSettingsPath.empty()) context->SourceSettingsPath = context->LaunchSettingsPath;
   context->NotificationPath = context->LauncherFolder + L"SetupNotification.xml";
-  context->LauncherExePath = context->LauncherFolder + L"Setup.exe";
   context->DebugLogPath = context->WorkFolder + L"TAVODebugLog.txt";
   return true;
 }

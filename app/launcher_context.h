@@ -6,8 +6,6 @@
 #include "config/launch_settings.h"
 #include "config/notification_item.h"
 
-class CMainDlg;
-
 // The run state of the launcher: created once when the process starts, filled
 // along the start-up sequence and never reset. Workers read the settings and
 // paths, which nobody changes while they run; the fields a worker writes are
@@ -34,7 +32,6 @@ struct LauncherContext {
   std::wstring LaunchSettingsPath;
   std::wstring SourceSettingsPath;
   std::wstring NotificationPath;
-  std::wstring LauncherExePath;
   std::wstring DownloadConfigPath;
 
   // Set by the self-update when it brought a newer settings file.
@@ -43,7 +40,6 @@ struct LauncherContext {
   bool NewLauncherStarted = false;
 
   // Wizard fields.
-  CMainDlg* MainDialog = nullptr;
   bool CompletionInFrame = false;
   bool InstallInProgress = false;
   bool CloseLatch = false;

@@ -152,7 +152,6 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
       Log().Info(SetupExe);
     };
     if (!DownloadWithRetries(downloader, {SetupExe, local}, ctx_.WorkFolder, clock_, logFailure)) return false;
-    ctx_.LauncherExePath = local;
     Log().Info(kDownloadOk);
     Log().Info(local);
     Log().Info(SetupExe);

@@ -9,6 +9,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_machine_posix.h"
 #include "tests/support/temp_dir.h"
+#include "ui/font_rule.h"
 
 namespace {
 
@@ -54,7 +55,17 @@ TEST(OsDetection, MachineFactsGiveCodeAndSupport) {
     }
     EXPECT_EQ(r[10] == 1, IsSupportedOs()) << where;
     EXPECT_EQ(r[11] == 1, IsWindows64Bit()) << where;
+    // The 2000 / XP / Server 2003 era has the older Japanese UI font, Storage Server 2003 included not.
+    if (r[9] >= 0) EXPECT_EQ(r[0] == 5 && r[5] != 0x2000 && r[9] > 0, UsesLegacyUiFont(GetOsCode())) << where;
   }
+  // The older font is drawn smaller, in every slot, and is another face.
+  const FontSpec legacy = UiFontFor(14), modern = UiFontFor(26);
+  EXPECT_NE(legacy.face, modern.face);
+  EXPECT_LT(legacy.bodyHeight, modern.bodyHeight);
+  EXPECT_LT(legacy.titleHeight, modern.titleHeight);
+  EXPECT_EQ(legacy.bodyHeight, legacy.bodyHeight2);
+  EXPECT_EQ(modern.titleHeight, modern.titleHeight2);
+  EXPECT_LT(NoticeListFontHeight(14), NoticeListFontHeight(26));
   SimMachine machine;
   machine.SetWindows(10, 0, 1, 9, 1);
   machine.Set("Windows", "PlatformId", "1");  // not NT

@@ -30,7 +30,9 @@ echo "== Windows unit tests under Wine ($wintests)"
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
 
 echo "== the outcome matrix: whole runs on both builds"
-/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/matrix --builds linux,windows --windows-build "$wintests"
+# Two workers: the Linux rows spread over both, the Windows rows share one.
+/usr/bin/python3 -m pytest -q -p no:cacheprovider -n 2 --dist loadgroup tests/matrix --builds linux,windows \
+  --windows-build "$wintests"
 
 echo "== sanitizers"
 tests/sanitize.sh all

@@ -22,6 +22,14 @@ def pytest_generate_tests(metafunc):
         metafunc.parametrize("build", builds, scope="session")
 
 
+def pytest_collection_modifyitems(items):
+    # The Windows rows share one display and one prefix: with several workers
+    # (pytest -n 2 --dist loadgroup) they all go to the same one.
+    for item in items:
+        if getattr(item, "callspec", None) and item.callspec.params.get("build") == "windows":
+            item.add_marker(pytest.mark.xdist_group("wine"))
+
+
 @pytest.fixture(scope="session")
 def wine_session(request):
     """The display and prefix that every Windows row shares; made on the first Windows row."""

@@ -12,6 +12,7 @@ One machine adaptor per build:
 Every wait here waits for an event (a log line, a window, a process), with a
 bound that only keeps a broken run from hanging the suite.
 """
+import fcntl
 import hashlib
 import json
 import os
@@ -413,6 +414,9 @@ class WineSession:
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             display = ":" + wait_for("Xvfb", lambda: display_file.read_text().strip(), 30)
         prefix = prefix or build_dir / "wineprefix-matrix"
+        # One session at a time in a prefix: two would share its registry, Temp folder and debug log.
+        self.lock = open(str(prefix) + ".lock", "w")
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
         self.env = dict(os.environ, DISPLAY=display, WINEPREFIX=str(prefix),
                         WINEARCH="win64", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
         if not (prefix / ".tavo-prefix-ready").exists():
@@ -438,6 +442,7 @@ class WineSession:
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait(timeout=30)
+        self.lock.close()
 
     def windows(self, title):
         r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],

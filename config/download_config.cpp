@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
@@ -75,15 +74,15 @@ bool ReadPackage(const XmlConfigReader& reader, uint32_t index, PackageEntry* en
 
 }  // namespace
 
-bool ParseDownloadConfig(const LauncherContext& context, std::vector<PackageEntry>* packages) {
+bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages) {
   platform::InitializeThreadComponents();
   Log().Info(L"設定ファイルの解析処理を実行します。");
-  if (!platform::FileExists(context.DownloadConfigPath)) {
+  if (!platform::FileExists(path)) {
     Log().Error(L"設定ファイルがありませんでした。");
     return false;
   }
   XmlConfigReader reader;
-  if (!reader.Load(context.DownloadConfigPath)) {
+  if (!reader.Load(path)) {
     Log().Error(L"設定ファイルの解析に失敗しました。");
     return false;
   }

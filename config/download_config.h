@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-struct LauncherContext;
 
 // The server's list of packages (DownloadConfig.xml), as file name on the
 // servers and in the work folder.
@@ -35,4 +34,4 @@ struct PackageEntry {
 // its packages to *packages in file order. False when the file is missing or
 // malformed, its count or a package cannot be read, or a required value is
 // empty; the packages read before such a failure stay appended.
-bool ParseDownloadConfig(const LauncherContext& context, std::vector<PackageEntry>* packages);
+bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages);

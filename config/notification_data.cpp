@@ -4,7 +4,6 @@
 #include <cwctype>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
@@ -120,9 +119,8 @@ bool ReadNotificationHeader(const std::wstring& path, int32_t* version, int32_t*
   return true;
 }
 
-bool LoadNotificationHeader(LauncherContext* context) {
-  if (!ReadNotificationHeader(context->NotificationPath, &context->NotificationVersion,
-                              &context->NotificationCount)) {
+bool LoadNotificationHeader(const std::wstring& path, int32_t* version, int32_t* count) {
+  if (!ReadNotificationHeader(path, version, count)) {
     return false;
   }
   Log().Info(L"通知データファイルを読み込みました。");

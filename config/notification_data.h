@@ -5,7 +5,6 @@
 
 #include "config/notification_item.h"
 
-struct LauncherContext;
 
 // The colour value of a STRCOLOR text that is not three numbers.
 constexpr uint32_t kInvalidColor = 0xFFFFFFFFu;
@@ -21,7 +20,7 @@ bool ReadNotificationHeader(const std::wstring& path, int32_t* version, int32_t*
 
 // The header of the file at NotificationPath into NotificationVersion and
 // NotificationCount; logs the success line. The caller logs a failure.
-bool LoadNotificationHeader(LauncherContext* context);
+bool LoadNotificationHeader(const std::wstring& path, int32_t* version, int32_t* count);
 
 // Appends the kept notices of the file, in file order. False when the file
 // cannot be opened or a read fails; notices read before a failure stay.

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "config/launch_settings.h"
 #include "base/text.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
@@ -81,7 +81,7 @@ void WriteProductPart(const ProductPart& part, bool firewall) {
 
 }  // namespace
 
-void WriteEnvironmentSurvey(const LauncherContext& context) {
+void WriteEnvironmentSurvey(const LaunchSettings& settings) {
   Log().Info(L"*****環境情報*****");
 
   if (IsAnyEditionInstalled() || IsTtsOrTvgInstalled()) {
@@ -96,7 +96,6 @@ void WriteEnvironmentSurvey(const LauncherContext& context) {
     Log().Info(L"TAVO製品のインストール：インストールされていません。");
   }
 
-  const LaunchSettings& settings = context.Settings;
   if (!settings.PackageVersionWin.empty()) {
     Log().Info(FormatText(L"インストールを行う製品バージョン：%ls", settings.PackageVersionWin.c_str()));
   }

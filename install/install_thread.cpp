@@ -70,7 +70,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = ParseDownloadConfig(context_, &packages_);
+  const bool parsed = ParseDownloadConfig(context_.DownloadConfigPath, &packages_);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {

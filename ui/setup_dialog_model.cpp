@@ -1,6 +1,5 @@
 #include "ui/setup_dialog_model.h"
 
-#include "app/launcher_context.h"
 #include "base/result_codes.h"
 
 std::wstring SetupDialogModel::StepText(int32_t step) {
@@ -30,15 +29,15 @@ std::wstring SetupDialogModel::OnTimer() {
   return stepText_ + std::wstring(dots_, L'.');
 }
 
-int SetupDialogModel::OnInitDone(int32_t outcome, int32_t kind, LauncherContext* context) {
+int SetupDialogModel::OnInitDone(int32_t outcome, int32_t kind, int32_t* resultCode) {
   if (outcome == 1) {
-    context->ResultCode = kResultSuccess;
+    *resultCode = kResultSuccess;
     return kDialogOk;
   }
   switch (kind) {
-    case 1: context->ResultCode = kResultNoServer; break;
-    case 2: context->ResultCode = kResultPackageDownloadFailed; break;
-    case 3: context->ResultCode = kResultUnsupportedOs; break;
+    case 1: *resultCode = kResultNoServer; break;
+    case 2: *resultCode = kResultPackageDownloadFailed; break;
+    case 3: *resultCode = kResultUnsupportedOs; break;
     default: break;
   }
   return kDialogCancel;

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <string>
 
-struct LauncherContext;
 
 // Dialog results of the start-up dialog.
 constexpr int kDialogOk = 1;
@@ -19,7 +18,7 @@ class SetupDialogModel {
   // The 1-second timer: the status line with 0 to 6 dots.
   std::wstring OnTimer();
   // WM_INIT_DONE: the dialog result, and ResultCode as the outcome sets it.
-  static int OnInitDone(int32_t outcome, int32_t kind, LauncherContext* context);
+  static int OnInitDone(int32_t outcome, int32_t kind, int32_t* resultCode);
 
   const std::wstring& StepTextNow() const { return stepText_; }
   uint32_t Dots() const { return dots_; }

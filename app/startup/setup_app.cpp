@@ -101,7 +101,7 @@ bool CSetupApp::InitInstance() {
     if (!LoadLauncherInfo(&ctx)) {
       fail(L"設定ファイルの読み込みに失敗しました。");
     } else {
-      if (!LoadNotificationHeader(&ctx)) {
+      if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
         Log().Error(L"通知データファイルの読み込みに失敗しました。");
       } else if (ctx.NotificationCount == 0) {
         ctx.SkipNotices = true;
@@ -186,7 +186,7 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
 
   // 11. Whether the notices page is shown at all.
   Log().Info(L"通知データファイルを読み込みます。");
-  if (!LoadNotificationHeader(&ctx)) {
+  if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
     Log().Error(L"通知データファイルの読み込みに失敗しました。");
     ctx.SkipNotices = true;
   } else {
@@ -204,7 +204,7 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
 void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
   LauncherContext& ctx = context_;
   // 12.
-  WriteEnvironmentSurvey(ctx);
+  WriteEnvironmentSurvey(ctx.Settings);
 
   // 13, 14: without notices the checks run before the wizard opens.
   ctx.StartPage = 0;

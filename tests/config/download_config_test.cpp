@@ -59,12 +59,10 @@ std::string Describe(const PackageEntry& p) {
 class DownloadConfigTest : public ::testing::Test {
  protected:
   bool Parse(const std::string& text) {
-    LauncherContext context;
-    context.WorkFolder = dir_.path();
-    context.DownloadConfigPath = dir_.File(L"DownloadConfig.xml");
-    EXPECT_TRUE(tavo_test::WriteBytes(context.DownloadConfigPath, text));
+    const std::wstring path = dir_.File(L"DownloadConfig.xml");
+    EXPECT_TRUE(tavo_test::WriteBytes(path, text));
     packages_.assign(1, PackageEntry());  // records already held stay in front
-    const bool ok = ParseDownloadConfig(context, &packages_);
+    const bool ok = ParseDownloadConfig(path, &packages_);
     packages_.erase(packages_.begin());
     return ok;
   }
@@ -100,9 +98,7 @@ TEST_F(DownloadConfigTest, CountDecidesHowManyPackagesAreReadAndWhetherTheParseF
       EXPECT_EQ(L"p" + std::to_wstring(row.read - 1) + L".msi", packages_.back().PackageFileName);
     }
   }
-  LauncherContext context;
-  context.DownloadConfigPath = dir_.File(L"absent.xml");
-  EXPECT_FALSE(ParseDownloadConfig(context, &packages_));
+  EXPECT_FALSE(ParseDownloadConfig(dir_.File(L"absent.xml"), &packages_));
 }
 
 TEST_F(DownloadConfigTest, ReadsEveryFieldAndTheDefaultsOfAbsentOrEmptyValues) {

@@ -92,11 +92,9 @@ TEST_F(NotificationFileTest, CountBoundsTheRecordsAndBadFilesLeaveTheHeader) {
   EXPECT_TRUE(items.empty());
   EXPECT_EQ(3, version);
   EXPECT_EQ(4, count);
-  LauncherContext context;
-  context.NotificationPath = Write(NotificationFile("12", {}, "2024051"));
-  ASSERT_TRUE(LoadNotificationHeader(&context));
-  EXPECT_EQ(2024051, context.NotificationVersion);
-  EXPECT_EQ(12, context.NotificationCount);
+  ASSERT_TRUE(LoadNotificationHeader(Write(NotificationFile("12", {}, "2024051")), &version, &count));
+  EXPECT_EQ(2024051, version);
+  EXPECT_EQ(12, count);
   ASSERT_TRUE(ReadNotificationHeader(Write("<NotificationDataSet/>"), &version, &count));
   EXPECT_EQ(0, version + count);
 }

@@ -1,5 +1,4 @@
 // The launcher's own XML files: settings, notices and download configuration.
-#include "app/launcher_context.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
 #include "config/notification_data.h"
@@ -38,9 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t version = 0, count = 0;
   ReadNotificationHeader(path, &version, &count);
 
-  LauncherContext context;
-  context.DownloadConfigPath = path;
   std::vector<PackageEntry> packages;
-  ParseDownloadConfig(context, &packages);
+  ParseDownloadConfig(path, &packages);
   return 0;
 }

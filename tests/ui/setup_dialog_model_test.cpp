@@ -2,7 +2,6 @@
 
 #include <set>
 
-#include "app/launcher_context.h"
 #include "ui/setup_dialog_model.h"
 
 namespace {
@@ -35,10 +34,9 @@ TEST(SetupDialogModel, InitDoneEndsTheDialogAndSetsTheResult) {
               {0, 1, 0, kDialogCancel, 3}, {0, 2, 0, kDialogCancel, 6}, {0, 3, 0, kDialogCancel, 21},
               {2, 0, 5, kDialogCancel, 5}, {0, 9, 4, kDialogCancel, 4}};
   for (const auto& row : rows) {
-    LauncherContext c;
-    c.ResultCode = row.before;
-    EXPECT_EQ(row.dialog, SetupDialogModel::OnInitDone(row.outcome, row.kind, &c));
-    EXPECT_EQ(row.after, c.ResultCode);
+    int32_t result = row.before;
+    EXPECT_EQ(row.dialog, SetupDialogModel::OnInitDone(row.outcome, row.kind, &result));
+    EXPECT_EQ(row.after, result);
   }
 }
 

@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_context.h"
 #include "config/download_config.h"
 #include "net/http_downloader.h"
 #include "net/package_download.h"
@@ -75,15 +74,14 @@ int main(int argc, char** argv) {
   if ((command == "config" || command == "xmlparse") && argc == 4) {
     int rounds = std::atoi(argv[3]);
     if (rounds <= 0) return Usage();
-    LauncherContext context;
-    context.DownloadConfigPath = W(argv[2]);
+    const std::wstring configPath = W(argv[2]);
     size_t packages = 0;
     double best = 1e9;
     for (int i = 0; i < rounds; ++i) {
       double start = Now();
       if (command == "config") {
         std::vector<PackageEntry> entries;
-        if (!ParseDownloadConfig(context, &entries)) return 1;
+        if (!ParseDownloadConfig(configPath, &entries)) return 1;
         packages = entries.size();
       } else {
         xmlDocPtr doc = xmlReadFile(argv[2], nullptr, XML_PARSE_NONET);

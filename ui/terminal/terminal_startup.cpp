@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/launcher_context.h"
 #include "base/debug_log.h"
 #include "base/error_box.h"
 #include "base/ui_call_queue.h"
@@ -60,7 +61,7 @@ int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter
     if (message == WM_INIT_STEP) {
       if (model.OnInitStep(static_cast<int32_t>(wParam))) show(model.StepTextNow(), true);
     } else if (message == WM_INIT_DONE) {
-      result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &context);
+      result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &context.ResultCode);
     }
     return 0;
   });

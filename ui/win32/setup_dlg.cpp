@@ -126,7 +126,7 @@ bool CSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
   if (message == WM_INIT_DONE) {
     workerRunning_ = false;
     const int dialogResult = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam),
-                                                          static_cast<int32_t>(lParam), &ctx_);
+                                                          static_cast<int32_t>(lParam), &ctx_.ResultCode);
     EndModal(dialogResult);
     *result = SetMessageResult(0);
     return true;

@@ -490,7 +490,7 @@ class WineSession:
             ready = time.monotonic() - pressed > 3
             due = [seen for seen, click in WINE_ANSWERS if texts.count(click) < texts.count(seen)]
             title = "エラー" if self.windows("エラー") else "Setup" if due else None
-            if ready and title:
+            if ready and title and self.windows(title):  # shown, not only logged
                 box = 0 if title == "エラー" else box
                 if shots:
                     shot += 1

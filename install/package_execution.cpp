@@ -93,11 +93,6 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
 
 std::wstring DirectCommand(const std::wstring& filePath) { return FormatText(L"\"%ls\"", filePath.c_str()); }
 
-std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry& package) {
-  if (package.SaveFilePath.empty()) return JoinPath(context.WorkFolder, package.PackageFileName);
-  return ExpandPathMacros(package.SaveFilePath);
-}
-
 bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
@@ -106,7 +101,7 @@ bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& 
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
     detail = 0;
-    const std::wstring packagePath = PackageLocalPath(context, package);
+    const std::wstring packagePath = PackageDownloadPath(context, package);  // where it was downloaded
     if (package.ExecType == kExecInstaller) {
       sink.SetInstallStartTime(platform::UnixTimeNow());
       const std::wstring systemFolder = platform::GetSystemFolder();

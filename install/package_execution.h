@@ -44,10 +44,6 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
                              const std::wstring& distributionPath);
 std::wstring DirectCommand(const std::wstring& filePath);
 
-// Where a package's file lies after its download: WorkFolder + PackageFileName,
-// or the expanded SaveFilePath.
-std::wstring PackageLocalPath(const LauncherContext& context, const PackageEntry& package);
-
 // Runs every verified package of the list in order (network install). True
 // when the installation as a whole succeeded; otherwise *logClass (the detail
 // is a log class) and *notExecuted (an installer left no trace) tell the

@@ -4,7 +4,7 @@
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
-#include "net/download_notify.h"
+#include "base/window_messages.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
@@ -15,8 +15,6 @@
 
 namespace {
 const wchar_t kErrorCaption[] = L"エラー";
-constexpr UINT kDownloadProgress = kWmApp + 0x138B;  // WM_DOWNLOAD_PROGRESS
-static_assert(kDownloadProgress == WM_DOWNLOAD_PROGRESS, "the page handles the number the downloader sends");
 }  // namespace
 
 CStatusPPG::CStatusPPG(CPageHost& host) : CPageBase(IDD_STATUS, host) {}
@@ -85,7 +83,7 @@ void CStatusPPG::OnDestroyWindow() {
 }
 
 bool CStatusPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
-  if (message == WM_INSTALL_STEP || message == WM_INSTALL_DONE || message == kDownloadProgress) {
+  if (message == WM_INSTALL_STEP || message == WM_INSTALL_DONE || message == WM_DOWNLOAD_PROGRESS) {
     const intptr_t value = host_.Controller().OnStatusMessage(message, wParam, lParam);
     *result = SetMessageResult(value);
     return true;

@@ -1,7 +1,7 @@
 #include "env/conflict_detection.h"
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/run_result.h"
 #include "config/launch_settings.h"
 #include "env/security_center.h"
 #include "platform/registry.h"
@@ -155,9 +155,8 @@ bool FindSecurityCenterConflicts(std::vector<std::wstring>* names) {
   return any && !names->empty();
 }
 
-bool DetectConflicts(LauncherContext* context) {
-  const LaunchSettings& settings = context->Settings;
-  context->DetectedConflictNames.clear();
+bool DetectConflicts(const LaunchSettings& settings, RunResult* result) {
+  result->DetectedConflictNames.clear();
   Log().Info(L"競合製品を確認します。");
 
   std::vector<std::wstring> found;
@@ -166,7 +165,7 @@ bool DetectConflicts(LauncherContext* context) {
     std::wstring name = found.front().empty() ? std::wstring(kUnknownConflictName) : found.front();
     Log().Info(L"以下の競合製品を検出しました（レジストリ検索で検出）。");
     Log().Info(name);
-    context->DetectedConflictNames.push_back(name);
+    result->DetectedConflictNames.push_back(name);
     return true;
   }
 
@@ -177,16 +176,16 @@ bool DetectConflicts(LauncherContext* context) {
       std::wstring name = listed.empty() ? std::wstring(kUnknownConflictName) : listed;
       Log().Info(L"以下の競合製品を検出しました（ソフトウェア検索で検出）。");
       Log().Info(name);
-      context->DetectedConflictNames.push_back(name);
+      result->DetectedConflictNames.push_back(name);
     }
-    return !context->DetectedConflictNames.empty();
+    return !result->DetectedConflictNames.empty();
   }
 
   found.clear();
   if (FindSecurityCenterConflicts(&found)) {
     for (const std::wstring& listed : found) {
       if (listed.empty()) {
-        context->DetectedConflictNames.push_back(kUnknownConflictName);
+        result->DetectedConflictNames.push_back(kUnknownConflictName);
         continue;
       }
       Log().Info(L"以下の競合製品を検出しました（セキュリティセンターで検出）。");
@@ -196,11 +195,11 @@ bool DetectConflicts(LauncherContext* context) {
         if (leftover.empty() || !Contains(listed, leftover)) continue;
         Log().Info(leftover);
         Log().Info(L"検出した製品は消し忘れの可能性があります。");
-        context->SecurityCenterConflict = true;
+        result->SecurityCenterConflict = true;
       }
-      context->DetectedConflictNames.push_back(listed);
+      result->DetectedConflictNames.push_back(listed);
     }
-    return !context->DetectedConflictNames.empty();
+    return !result->DetectedConflictNames.empty();
   }
   return false;
 }

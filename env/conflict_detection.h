@@ -3,7 +3,7 @@
 #include <vector>
 
 struct LaunchSettings;
-struct LauncherContext;
+struct RunResult;
 
 // Shown for a conflicting product whose name could not be found out.
 extern const wchar_t kUnknownConflictName[];
@@ -33,6 +33,6 @@ bool FindInstalledSoftwareConflicts(const LaunchSettings& settings, std::vector<
 bool FindSecurityCenterConflicts(std::vector<std::wstring>* names);
 
 // Looks for conflicting software in the three ways, stopping at the first that
-// finds something. Empties and fills DetectedConflictNames; the Security
-// Center way may set SecurityCenterConflict (never reset here).
-bool DetectConflicts(LauncherContext* context);
+// finds something. Empties and fills the result's DetectedConflictNames; the
+// Security Center way may set SecurityCenterConflict (never reset here).
+bool DetectConflicts(const LaunchSettings& settings, RunResult* result);

@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
 
-struct LauncherContext;
+struct LaunchSettings;
+struct RunResult;
+struct WorkingPaths;
 
 // Who runs the pre-installation checks; only the error line of a conflict differs.
 enum class CheckCaller {
@@ -15,4 +17,5 @@ enum class CheckCaller {
 // installed product that needs no upgrade (17). A later code replaces an
 // earlier one. Sets ResultCode and returns the code set, 0 when the
 // installation may go on (ResultCode is then left as it was).
-int32_t RunEnvironmentChecks(LauncherContext* context, CheckCaller caller);
+int32_t RunEnvironmentChecks(const LaunchSettings& settings, const WorkingPaths& paths, RunResult* result,
+                             CheckCaller caller);

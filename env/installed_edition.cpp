@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/working_paths.h"
 #include "base/paths.h"
+#include "config/launch_settings.h"
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "platform/com.h"
@@ -127,11 +128,11 @@ bool IsOtherEditionInstalled(const LaunchSettings& settings) {
   return other;
 }
 
-bool IsLatestVersionInstalled(const LauncherContext& context) {
+bool IsLatestVersionInstalled(const LaunchSettings& settings, const WorkingPaths& paths) {
   platform::InitializeThreadComponents();
   Log().Info(L"最新バージョンを取得します。");
 
-  const std::wstring& folder = context.Settings.InstallType == 1 ? context.LauncherFolder : context.WorkFolder;
+  const std::wstring& folder = settings.InstallType == 1 ? paths.LauncherFolder : paths.WorkFolder;
   XmlConfigReader reader;
   if (!reader.Load(JoinPath(folder, L"SetupLauncherVer.xml"))) return false;
 
@@ -139,7 +140,7 @@ bool IsLatestVersionInstalled(const LauncherContext& context) {
   if (!GetInstalledProductVersion(&installed)) return false;
 
   int32_t found = kXmlNotFound;
-  std::wstring latest = reader.GetString(LatestVersionKeyFor(context.Settings.ProductType), L"0.0.0.0", &found);
+  std::wstring latest = reader.GetString(LatestVersionKeyFor(settings.ProductType), L"0.0.0.0", &found);
   // A version file without the edition's entry says nothing about the latest
   // version; counting every installed version as the latest would refuse the
   // installation with "no upgrade needed".

@@ -5,7 +5,7 @@
 #include "base/editions.h"
 
 struct LaunchSettings;
-struct LauncherContext;
+struct WorkingPaths;
 
 // "TTS", "TVG", "TNS", "TTSP".
 const wchar_t* EditionShortCode(ProductEdition edition);
@@ -37,7 +37,7 @@ bool InstalledVersionIs(int index);
 // (it cannot be upgraded by this launcher). Logs the installed edition.
 bool IsOtherEditionInstalled(const LaunchSettings& settings);
 // The installed version is at least the latest one of the launcher version file.
-bool IsLatestVersionInstalled(const LauncherContext& context);
+bool IsLatestVersionInstalled(const LaunchSettings& settings, const WorkingPaths& paths);
 
 // Results of CompareVersions.
 constexpr int kVersionsEqual = 0;

@@ -4,7 +4,9 @@
 #include <cwchar>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/run_result.h"
+#include "base/working_paths.h"
+#include "install/install_run.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "config/launch_settings.h"
@@ -212,21 +214,21 @@ std::wstring ExtractInstallerErrorNumbers(const std::wstring& path, int32_t code
   return message + L"]";
 }
 
-InstallOutcome DetermineInstallOutcome(LauncherContext* context, int64_t startTime, int32_t* detail, bool* logClass,
+InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t* detail, bool* logClass,
                                        bool* notExecuted) {
-  if (!ReadExitCodeFromEventLog(context->Settings, startTime, detail)) {
+  if (!ReadExitCodeFromEventLog(run.Settings, startTime, detail)) {
     *notExecuted = true;
     *detail = -1;
     return InstallOutcome::NotExecuted;
   }
-  const std::wstring folder = JoinPath(context->WorkFolder, kInstallerLogFolderName);
+  const std::wstring folder = JoinPath(run.Paths.WorkFolder, kInstallerLogFolderName);
   const std::wstring name = FindInstallerLogFile(folder);
   int32_t logClassValue = kLogClassNone;
   if (!name.empty()) {
     const std::wstring path = JoinPath(folder, name);
     logClassValue = ClassifyInstallerLog(path);
     if (logClassValue == kLogClass1601) *detail = kExitInstallServiceFailure;
-    context->InstallerMessage = ExtractInstallerErrorNumbers(path, *detail);
+    run.Result.InstallerMessage = ExtractInstallerErrorNumbers(path, *detail);
   }
   if (*detail == kExitSuccess || *detail == kExitRebootRequired) return InstallOutcome::Success;
   if (*notExecuted) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 struct LaunchSettings;
-struct LauncherContext;
+struct InstallRun;
 
 // Classes of the product installer's own log (ClassifyInstallerLog); for
 // result 8 the class is the detail the completion page explains.
@@ -28,8 +28,8 @@ extern const wchar_t kInstallerLogFolderName[];
 // run counts as not executed), the product installer's log and the exit code.
 // *detail holds the process exit code on entry and the code or log class on
 // return; sets *notExecuted when there was no record, *logClass when the log
-// classified a failure, and context->InstallerMessage from the log.
-InstallOutcome DetermineInstallOutcome(LauncherContext* context, int64_t startTime, int32_t* detail, bool* logClass,
+// classified a failure, and the result's InstallerMessage from the log.
+InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t* detail, bool* logClass,
                                        bool* notExecuted);
 
 // Searches the Application event log, newest first, for the Windows

@@ -1,7 +1,8 @@
 #include "install/install_thread.h"
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/working_paths.h"
+#include "config/launch_settings.h"
 #include "base/worker_threads.h"
 #include "install/package_execution.h"
 #include "base/result_codes.h"
@@ -16,8 +17,8 @@ constexpr uint32_t kStepPauseMs = 1000;
 
 }  // namespace
 
-CInstallThread::CInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock)
-    : context_(context), notifyWindow_(notifyWindow), clock_(clock) {}
+CInstallThread::CInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock)
+    : run_(run), notifyWindow_(notifyWindow), clock_(clock) {}
 
 void CInstallThread::SendStep(int32_t step) {
   if (notifyWindow_) notifyWindow_->Send(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
@@ -33,10 +34,10 @@ int32_t CInstallThread::Run() {
   Log().Info(L"インストール処理を実行します。");
   int32_t detail = 0;
   const int32_t result =
-      context_.Settings.InstallType != 0 ? RunLocalInstall(context_, *this, detail) : RunNetworkInstall(detail);
+      run_.Settings.InstallType != 0 ? RunLocalInstall(run_, *this, detail) : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
-    if (ReplaceScannerLibrary(context_)) {
+    if (ReplaceScannerLibrary(run_.Settings, run_.Paths)) {
       Log().Info(L"tguiScan.dllを置き換えました。");
     } else {
       Log().Info(L"tguiScan.dllを置き換えません。");
@@ -54,7 +55,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"ネットワーク接続確認を行います。");
   SendStep(1);
   bool connected = false;
-  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) connected = CheckServers(context_);
+  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) connected = CheckServers(run_.Settings);
   if (connected) Log().Info(L"ネットワーク接続を確認しました。");
   SendStep(2);
   if (!connected) return kResultNoServer;
@@ -62,7 +63,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルのダウンロードを行います。");
   SendStep(3);
   clock_.Wait(kStepPauseMs);
-  const bool fetched = FetchDownloadConfig(context_);
+  const bool fetched = FetchDownloadConfig(run_.Settings, run_.Paths.DownloadConfigPath);
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
   SendStep(4);
   if (!fetched) return kResultConfigDownloadFailed;
@@ -70,7 +71,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = ParseDownloadConfig(context_.DownloadConfigPath, &packages_);
+  const bool parsed = ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {
@@ -82,7 +83,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"パッケージのダウンロードを行います。");
   SendStep(7);
   int32_t downloadError = kResultDownloadFailed;
-  const bool downloaded = DownloadPackages(context_, &packages_, &progress_, &downloadError, clock_);
+  const bool downloaded = DownloadPackages(run_.Settings, run_.Paths.WorkFolder, &packages_, &progress_, &downloadError, clock_);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");
   } else {
@@ -96,7 +97,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (InstallPackages(context_, packages_, *this, detail, &logClass, &notExecuted)) {
+  if (InstallPackages(run_, packages_, *this, detail, &logClass, &notExecuted)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {
@@ -107,12 +108,11 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   return result;
 }
 
-bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock) {
-  LauncherContext* run = &context;
+bool StartInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock) {
   WaitClock* waits = &clock;
   // The object lives only as long as its work: the status page does not keep it.
   return StartDetachedWorker([run, waits, notifyWindow] {
-    CInstallThread worker(*run, notifyWindow, *waits);
+    CInstallThread worker(run, notifyWindow, *waits);
     worker.Run();
   });
 }

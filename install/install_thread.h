@@ -4,11 +4,10 @@
 
 #include "base/window_messages.h"
 #include "config/download_config.h"
+#include "install/install_run.h"
 #include "install/package_execution.h"
 #include "net/download_notify.h"
 #include "net/wait_clock.h"
-
-struct LauncherContext;
 
 // The install worker: runs the network install (server check, download
 // configuration, packages, installers) or the local install (the edition's
@@ -23,7 +22,7 @@ class CInstallThread : private InstallStepSink {
  public:
   // notifyWindow may be null (nothing is reported); the waits between the
   // steps go through clock.
-  CInstallThread(LauncherContext& context, MessageSink* notifyWindow, WaitClock& clock = SystemWaitClock());
+  CInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock = SystemWaitClock());
   CInstallThread(const CInstallThread&) = delete;
   CInstallThread& operator=(const CInstallThread&) = delete;
 
@@ -47,7 +46,7 @@ class CInstallThread : private InstallStepSink {
   void SetInstallStartTime(int64_t time) override { installStartTime_ = time; }
   int64_t InstallStartTime() const override { return installStartTime_; }
 
-  LauncherContext& context_;
+  const InstallRun run_;
   MessageSink* const notifyWindow_;
   WaitClock& clock_;
   ProgressRelay progress_{*this};
@@ -59,5 +58,5 @@ class CInstallThread : private InstallStepSink {
 // Creates an install thread for the status page and starts it; the object
 // ends with its work (WaitForDetachedWorkers waits for it). False when it
 // could not be started.
-bool StartInstallThread(LauncherContext& context, MessageSink* notifyWindow,
+bool StartInstallThread(InstallRun run, MessageSink* notifyWindow,
                         WaitClock& clock = SystemWaitClock());

@@ -1,13 +1,16 @@
 #include "install/package_execution.h"
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/editions.h"
 #include "base/paths.h"
+#include "base/result_codes.h"
 #include "base/text.h"
+#include "base/working_paths.h"
 #include "config/download_config.h"
+#include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "install/install_result.h"
-#include "base/result_codes.h"
+#include "install/install_run.h"
 #include "net/package_download.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -27,12 +30,12 @@ std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(sys
 
 // A path below the launcher's folder, given with backslashes as the editions'
 // folders are named ("TTS\tts_nt32_jpn.exe").
-std::wstring BesideLauncher(const LauncherContext& context, const std::wstring& relative) {
+std::wstring BesideLauncher(const WorkingPaths& paths, const std::wstring& relative) {
   std::wstring native = relative;
   for (wchar_t& c : native) {
     if (c == L'\\') c = platform::PathSeparator();
   }
-  return JoinPath(EnsureTrailingSeparator(context.LauncherFolder), native);
+  return JoinPath(EnsureTrailingSeparator(paths.LauncherFolder), native);
 }
 
 // Error entries of one failure all carry the error that caused it.
@@ -57,18 +60,15 @@ bool SkipFailedPackage(const PackageEntry& package) {
 }  // namespace
 
 LocalInstallFiles LocalInstallFilesFor(int32_t productType, bool windows64) {
-  const wchar_t* folder;
-  const wchar_t* prefix;
-  switch (productType) {
-    case 1: folder = L"TTS", prefix = L"tts"; break;
-    case 2: folder = L"TVG", prefix = L"tvg"; break;
-    case 5: folder = L"TNS", prefix = L"tns"; break;
-    default: folder = L"TTSP", prefix = L"ttsp"; break;
-  }
+  // Each edition's files lie in a folder named by its short code; an unknown
+  // type takes the last edition's.
+  const Edition* edition = EditionOf(productType);
+  const std::wstring folder = (edition ? edition : &kEditions[3])->shortCode;
+  const std::wstring prefix = ToLowerAscii(folder);
   LocalInstallFiles files;
-  files.installer = FormatText(L"%ls\\%ls_nt%ls_jpn.exe", folder, prefix, windows64 ? L"64" : L"32");
-  files.configuration = FormatText(L"%ls\\cfg.xml", folder);
-  files.distribution = FormatText(L"%ls\\dpkg.xml", folder);
+  files.installer = FormatText(L"%ls\\%ls_nt%ls_jpn.exe", folder.c_str(), prefix.c_str(), windows64 ? L"64" : L"32");
+  files.configuration = folder + L"\\cfg.xml";
+  files.distribution = folder + L"\\dpkg.xml";
   return files;
 }
 
@@ -93,15 +93,15 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
 
 std::wstring DirectCommand(const std::wstring& filePath) { return FormatText(L"\"%ls\"", filePath.c_str()); }
 
-bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
+bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
   bool overall = true;
-  const std::wstring installerLog = JoinPath(context.WorkFolder, kInstallerVerboseLogName);
+  const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
     detail = 0;
-    const std::wstring packagePath = PackageDownloadPath(context, package);  // where it was downloaded
+    const std::wstring packagePath = PackageDownloadPath(run.Paths.WorkFolder, package);  // where it was downloaded
     if (package.ExecType == kExecInstaller) {
       sink.SetInstallStartTime(platform::UnixTimeNow());
       const std::wstring systemFolder = platform::GetSystemFolder();
@@ -109,7 +109,7 @@ bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& 
       const std::wstring command =
           IsMsiPackage(package.PackageFileName)
               ? NetworkMsiCommand(systemFolder, packagePath, installerLog,
-                                  JoinPath(context.WorkFolder, kDistributionFileName))
+                                  JoinPath(run.Paths.WorkFolder, kDistributionFileName))
               : DirectCommand(packagePath);
       Log().Info(L"以下のインストールコマンドを実行します。");
       Log().Info(command);
@@ -118,7 +118,7 @@ bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& 
         if (SkipFailedPackage(package)) continue;
         return false;
       }
-      switch (DetermineInstallOutcome(&context, sink.InstallStartTime(), &detail, logClass, notExecuted)) {
+      switch (DetermineInstallOutcome(run, sink.InstallStartTime(), &detail, logClass, notExecuted)) {
         case InstallOutcome::Success:
           Log().Info(L"インストールの実行処理（成功）");
           overall = true;
@@ -161,16 +161,16 @@ bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& 
   return overall;
 }
 
-int32_t RunLocalInstall(LauncherContext& context, InstallStepSink& sink, int32_t& detail) {
+int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail) {
   Log().Info(L"ローカルインストールを行います。");
   sink.SendStep(9);
   int32_t result = kResultInstallerFailed;
 
-  const LocalInstallFiles files = LocalInstallFilesFor(context.Settings.ProductType, IsWindows64Bit());
-  const std::wstring installer = BesideLauncher(context, files.installer);
-  const std::wstring configuration = BesideLauncher(context, files.configuration);
-  const std::wstring distribution = BesideLauncher(context, files.distribution);
-  const std::wstring installerLog = JoinPath(context.WorkFolder, kInstallerVerboseLogName);
+  const LocalInstallFiles files = LocalInstallFilesFor(run.Settings.ProductType, IsWindows64Bit());
+  const std::wstring installer = BesideLauncher(run.Paths, files.installer);
+  const std::wstring configuration = BesideLauncher(run.Paths, files.configuration);
+  const std::wstring distribution = BesideLauncher(run.Paths, files.distribution);
+  const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   const std::wstring command =
       IsMsiPackage(FileNameOf(installer))
           ? LocalMsiCommand(platform::GetSystemFolder(), installer, configuration, installerLog, distribution)
@@ -185,7 +185,7 @@ int32_t RunLocalInstall(LauncherContext& context, InstallStepSink& sink, int32_t
     } else {
       bool logClass = false;
       bool notExecuted = false;
-      switch (DetermineInstallOutcome(&context, sink.InstallStartTime(), &detail, &logClass, &notExecuted)) {
+      switch (DetermineInstallOutcome(run, sink.InstallStartTime(), &detail, &logClass, &notExecuted)) {
         case InstallOutcome::NotExecuted:
           Log().Info(L"プログラムの実行をキャンセルしました");
           detail = -1;

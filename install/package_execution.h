@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-struct LauncherContext;
+struct InstallRun;
 struct PackageEntry;
 
 // What running the installers reports to the install worker that runs them.
@@ -48,10 +48,10 @@ std::wstring DirectCommand(const std::wstring& filePath);
 // when the installation as a whole succeeded; otherwise *logClass (the detail
 // is a log class) and *notExecuted (an installer left no trace) tell the
 // install worker which result to report.
-bool InstallPackages(LauncherContext& context, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
+bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      int32_t& detail, bool* logClass, bool* notExecuted);
 
 // Runs the edition's installer beside the launcher; sends steps 9 and 10.
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
 // and 15 (-1).
-int32_t RunLocalInstall(LauncherContext& context, InstallStepSink& sink, int32_t& detail);
+int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail);

@@ -1,7 +1,8 @@
 #include "install/scanner_library.h"
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
+#include "base/working_paths.h"
+#include "config/launch_settings.h"
 #include "base/paths.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
@@ -16,16 +17,16 @@ const wchar_t kParkedName[] = L"tguiScanDeleteFile";
 
 }  // namespace
 
-bool ReplaceScannerLibrary(const LauncherContext& context) {
-  const bool offline = context.Settings.InstallType == 1;
+bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& paths) {
+  const bool offline = settings.InstallType == 1;
   std::wstring source;
   if (offline) {
     Log().Info(L"オフラインモードで実行します。");
-    const std::wstring tools = JoinPath(EnsureTrailingSeparator(context.LauncherFolder), L"tools");
+    const std::wstring tools = JoinPath(EnsureTrailingSeparator(paths.LauncherFolder), L"tools");
     source = JoinPath(tools, IsWindows64Bit() ? L"x64_tguiScan.dll" : L"x86_tguiScan.dll");
   } else {
     Log().Info(L"オンラインラインモードで実行します。");
-    source = JoinPath(EnsureTrailingSeparator(context.WorkFolder), kLibraryName);
+    source = JoinPath(EnsureTrailingSeparator(paths.WorkFolder), kLibraryName);
   }
   Log().Info(L"コピー元ファイルは以下の通りです。");
   Log().Info(source);
@@ -40,7 +41,7 @@ bool ReplaceScannerLibrary(const LauncherContext& context) {
     return false;
   }
   const std::wstring target = EnsureTrailingSeparator(installDir) + kLibraryName;
-  const std::wstring parked = EnsureTrailingSeparator(context.WorkFolder) + kParkedName;
+  const std::wstring parked = EnsureTrailingSeparator(paths.WorkFolder) + kParkedName;
 
   if (!platform::MoveFileReplacing(target, parked)) {
     Log().ErrorPlain(L"DLLファイルの移動に失敗しました。");

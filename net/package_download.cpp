@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "base/debug_log.h"
-#include "app/launcher_context.h"
 #include "base/paths.h"
 #include "base/result_codes.h"
 #include "base/text.h"
@@ -87,11 +86,10 @@ std::wstring HexDigits(const uint8_t* bytes, size_t size) {
 
 }  // namespace
 
-bool FetchDownloadConfig(const LauncherContext& context) {
+bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local) {
   HttpDownloader downloader;
-  const std::wstring& local = context.DownloadConfigPath;
   return TryEachServer(
-      context.Settings.DownloadServers, kDownloadConfigFileName,
+      settings.DownloadServers, kDownloadConfigFileName,
       [&](const std::wstring& url) { return downloader.Download({url, local}); },
       [&](const std::wstring& url, bool succeeded) {
         if (succeeded) {
@@ -116,10 +114,10 @@ bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& sett
   return package.LauncherVersion == 130 || package.LauncherVersion == 131;
 }
 
-bool CheckServers(const LauncherContext& context) {
+bool CheckServers(const LaunchSettings& settings) {
   HttpDownloader downloader;
   return TryEachServer(
-      context.Settings.DownloadServers, kDownloadConfigFileName,
+      settings.DownloadServers, kDownloadConfigFileName,
       [&](const std::wstring& url) { return downloader.CheckConnection(url); },
       [](const std::wstring& url, bool succeeded) {
         if (succeeded) {
@@ -130,28 +128,28 @@ bool CheckServers(const LauncherContext& context) {
       });
 }
 
-std::wstring PackageDownloadPath(const LauncherContext& context, const PackageEntry& package) {
-  if (package.SaveFilePath.empty()) return JoinPath(context.WorkFolder, package.PackageFileName);
+std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package) {
+  if (package.SaveFilePath.empty()) return JoinPath(workFolder, package.PackageFileName);
   return ExpandPathMacros(package.SaveFilePath);
 }
 
-bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
+bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFolder, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode, WaitClock& clock) {
   *errorCode = kResultDownloadFailed;
   bool outcome = true;
   Log().Info(L"パッケージのダウンロード（関数処理）を行います。");
   HttpDownloader downloader;
   for (PackageEntry& package : *packages) {
-    if (!IsPackageApplicable(package, context.Settings)) {
+    if (!IsPackageApplicable(package, settings)) {
       LogInfos({L"以下のパッケージは、条件に一致しないためダウンロードされません。", package.PackageDownloadURL});
       continue;
     }
-    const std::wstring localPath = PackageDownloadPath(context, package);
+    const std::wstring localPath = PackageDownloadPath(workFolder, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
 
     const DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
-    const bool downloaded = DownloadWithRetries(downloader, request, context.WorkFolder, clock, [&](int attempt) {
+    const bool downloaded = DownloadWithRetries(downloader, request, workFolder, clock, [&](int attempt) {
       LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
     });
     if (!downloaded) {

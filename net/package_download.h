@@ -8,11 +8,10 @@
 #include "net/wait_clock.h"
 
 struct LaunchSettings;
-struct LauncherContext;
 
 // Downloads DownloadConfig.xml from the first download server that delivers
-// it into context.DownloadConfigPath. False when no server did.
-bool FetchDownloadConfig(const LauncherContext& context);
+// it into localPath. False when no server did.
+bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& localPath);
 
 // True when the package is meant for this machine and this edition: its
 // architecture and edition, operating system, manual flag and launcher
@@ -20,20 +19,20 @@ bool FetchDownloadConfig(const LauncherContext& context);
 bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& settings);
 
 // True when one of the download servers answered the probe.
-bool CheckServers(const LauncherContext& context);
+bool CheckServers(const LaunchSettings& settings);
 
 // Where a package's file lies after its download: the work folder +
 // PackageFileName, or the expanded SaveFilePath.
-std::wstring PackageDownloadPath(const LauncherContext& context, const PackageEntry& package);
+std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package);
 
-// Downloads every applicable package to its local path and checks its MD5
+// Downloads every applicable package to its local path (in workFolder) and checks its MD5
 // digest, marking the accepted ones Verified. *errorCode is
 // kResultDownloadFailed while running, kResultPackageDownloadFailed when a
 // package could not be downloaded in three attempts (the others are still
 // downloaded but no longer verified), kResultHashMismatch on a hash mismatch
 // (which stops at once). Progress goes to notifyWindow (may be null); the
 // waits between attempts go through clock.
-bool DownloadPackages(const LauncherContext& context, std::vector<PackageEntry>* packages,
+bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFolder, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode,
                       WaitClock& clock = SystemWaitClock());
 

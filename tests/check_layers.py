@@ -25,10 +25,6 @@ from pathlib import Path
 LAYERS = ["platform", "base", "config", "env", "net", "install", "ui", "frontend", "app"]
 WINDOWS_H = ("platform/win32/", "ui/win32/", "app/main/main_win.cpp")
 
-# Includes that still cross upward while the run state is narrowed into what
-# each layer needs; the list may only shrink.
-KNOWN = {"app/launcher_context.h"}
-
 
 def layer_of(path):
     top = path.split("/")[0]
@@ -42,7 +38,7 @@ def layer_of(path):
 def main(root):
     files = subprocess.run(["git", "-C", root, "ls-files", "*.cpp", "*.h", "*.cc"], check=True,
                            capture_output=True, text=True).stdout.split()
-    bad, known, crossings = [], set(), 0
+    bad = []
     for path in files:
         own = layer_of(path)
         if own is None:
@@ -59,17 +55,10 @@ def main(root):
                 continue
             limit = LAYERS.index("install") if own == "tools" else LAYERS.index(own)
             if LAYERS.index(other) > limit:
-                if target in KNOWN:
-                    known.add(target)
-                    crossings += 1
-                else:
-                    bad.append("%s:%d (%s) includes %s (%s)" % (path, number, own, target, other))
-    for stale in sorted(KNOWN - known):
-        bad.append("%s no longer crosses a layer: take it off the known list" % stale)
+                bad.append("%s:%d (%s) includes %s (%s)" % (path, number, own, target, other))
     for line in bad:
         print(line)
-    print("layers: %d files checked, %d upward includes; %d known ones still to narrow (%s)" % (
-        len(files), len(bad), crossings, ", ".join(sorted(known)) or "none"))
+    print("layers: %d files checked, %d upward includes" % (len(files), len(bad)))
     return 1 if bad else 0
 
 

@@ -1,6 +1,6 @@
 #include "ui/completion_page.h"
 
-#include "app/launcher_context.h"
+#include "base/run_result.h"
 #include "base/text.h"
 #include "env/conflict_detection.h"
 #include "ui/resource_ids.h"
@@ -74,8 +74,8 @@ std::wstring HelpLinkCaption(int32_t resultCode) {
   }
 }
 
-std::wstring JoinConflictNames(const LauncherContext& context) {
-  const auto& names = context.DetectedConflictNames;
+std::wstring JoinConflictNames(const RunResult& run) {
+  const auto& names = run.DetectedConflictNames;
   if (names.empty()) return kUnknownConflictName;
   std::wstring joined;
   for (size_t i = 0; i < names.size() && i < 3; ++i) {
@@ -85,8 +85,8 @@ std::wstring JoinConflictNames(const LauncherContext& context) {
   return joined;
 }
 
-std::wstring CompletionBody(const LauncherContext& context) {
-  const int32_t result = context.ResultCode;
+std::wstring CompletionBody(const RunResult& run) {
+  const int32_t result = run.ResultCode;
   const std::wstring caption = HelpLinkCaption(result);
   switch (result) {
     case kResultSuccess:
@@ -104,23 +104,23 @@ std::wstring CompletionBody(const LauncherContext& context) {
       return L"最新のインストーラーをダウンロードできませんでした。\r\n" + FormatText(kRetryBody, caption.c_str());
     case kResultInstallerFailed:
     case kResultInstallerLogFailure:
-      return InstallerFailureBody(context.ResultDetail, context.InstallerMessage);
+      return InstallerFailureBody(run.ResultDetail, run.InstallerMessage);
     case kResultHashMismatch:
       return L"ファイルのダウンロードに失敗しました。「プログラムのダウンロード」よりプログラムをダウンロードの上、"
              L"再度インストールを実行してください。プログラムダウンロード後のインストール手順は「インストール手順」を"
              L"クリックして確認してください。";
     case kResultConflict:
-      if (context.DetectedConflictNames.size() > 1) {
+      if (run.DetectedConflictNames.size() > 1) {
         return FormatText(L"複数の競合するウイルス対策ソフトウェアを検出しました。\r\n検出したウイルス対策ソフトウェア：\r\n  %ls\r\n"
                           L"上記ウイルス対策ソフトウェアをアンインストールし、再度インストールを実行してください。",
-                          JoinConflictNames(context).c_str());
+                          JoinConflictNames(run).c_str());
       }
       return FormatText(L"競合するウイルス対策ソフトウェアを検出しました。\r\n検出したウイルス対策ソフトウェア：%ls\r\n"
                         L"上記ウイルス対策ソフトウェアをアンインストールし、再度インストールを実行してください。",
-                        JoinConflictNames(context).c_str());
+                        JoinConflictNames(run).c_str());
     case kResultSecurityCenterConflict: {
       const std::wstring first =
-          context.DetectedConflictNames.empty() ? kUnknownConflictName : context.DetectedConflictNames.front();
+          run.DetectedConflictNames.empty() ? kUnknownConflictName : run.DetectedConflictNames.front();
       return FormatText(L"すでにアンインストールされた競合するウイルス対策ソフトウェアの消し忘れの情報を検出しました。\r\n"
                         L"検出したウイルス対策ソフトウェア：%ls\r\n"
                         L"このままインストールを続行するには、「インストールの続行」ボタンをクリックしてください。",
@@ -143,10 +143,10 @@ std::wstring CompletionBody(const LauncherContext& context) {
   }
 }
 
-CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFrame) {
+CompletionLayout BuildCompletionLayout(const RunResult& run, int32_t productType, bool inFrame) {
   CompletionLayout layout;
-  const int32_t result = context.ResultCode;
-  const int32_t edition = context.Settings.ProductType;
+  const int32_t result = run.ResultCode;
+  const int32_t edition = productType;
   layout.inFrame = inFrame;
   layout.background = inFrame ? IDB_PAGE_INNER : IDB_PAGE_BACKGROUND;
   layout.iconX = 4;
@@ -157,7 +157,7 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
   layout.headlineX = 24;
   layout.headlineY = inFrame ? 10 : 60;
 
-  layout.body = CompletionBody(context);
+  layout.body = CompletionBody(run);
   layout.bodyRect = {12, inFrame ? 50 : 100, inFrame ? 566 : 700, result == kResultSuccess ? 50 : 100};
 
   layout.downloadLinksShown = result == kResultHashMismatch;
@@ -170,7 +170,7 @@ CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFr
   layout.helpLinkShown = !layout.helpLinkCaption.empty();
   layout.helpLinkArea = {390, 290, 300, 32};
   layout.helpLinkRightEdge = 690;
-  layout.helpPage = HelpPageForResult(result, context.ResultDetail, edition);
+  layout.helpPage = HelpPageForResult(result, run.ResultDetail, edition);
   layout.helpUrl = HelpPageUrl(layout.helpPage, edition);
 
   layout.finish.shown = true;

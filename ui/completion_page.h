@@ -4,7 +4,7 @@
 
 #include "ui/help_links.h"
 
-struct LauncherContext;
+struct RunResult;
 
 struct PixelRect {
   int32_t x = 0, y = 0, width = 0, height = 0;
@@ -56,11 +56,11 @@ extern const wchar_t kProcedureLinkCaption[];
 
 // The layout for the run state (ResultCode, ResultDetail, InstallerMessage,
 // DetectedConflictNames, ProductType), inside the frame or as the error screen.
-CompletionLayout BuildCompletionLayout(const LauncherContext& context, bool inFrame);
+CompletionLayout BuildCompletionLayout(const RunResult& result, int32_t productType, bool inFrame);
 
 // Parts of the layout, for the pages and tests.
 std::wstring CompletionHeadline(int32_t resultCode);
 std::wstring HelpLinkCaption(int32_t resultCode);  // empty when no help link is shown
-std::wstring CompletionBody(const LauncherContext& context);
+std::wstring CompletionBody(const RunResult& result);
 // Up to three names joined by " および "; the conflict detection's fallback name when there are none.
-std::wstring JoinConflictNames(const LauncherContext& context);
+std::wstring JoinConflictNames(const RunResult& result);

@@ -18,3 +18,11 @@ struct FrameTexts {
 };
 
 const FrameTexts& FramePageTexts();
+
+// The wizard's pages, whose set-up every front end logs the same way.
+enum class WizardPage { Notices, Status, Completion };
+// Logs the start of a page's set-up.
+void LogPageSetup(WizardPage page);
+// What a page logs, and shows, when its background or controls fail.
+extern const wchar_t kBackgroundSetupFailed[];
+extern const wchar_t kControlSetupFailed[];

@@ -2,7 +2,9 @@
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
-#include "app/launcher_context.h"
+#include "base/run_result.h"
+#include "base/working_paths.h"
+#include "config/launch_settings.h"
 #include "base/text.h"
 #include "config/notification_data.h"
 #include "env/environment_checks.h"
@@ -69,16 +71,22 @@ bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner) {
   return false;
 }
 
-WizardController::WizardController(LauncherContext& context, WizardView& view, InstallStarter starter)
-    : ctx_(context), view_(view), starter_(std::move(starter)) {}
+WizardController::WizardController(const WizardRun& run, WizardView& view, InstallStarter starter)
+    : settings_(run.Settings),
+      paths_(run.Paths),
+      result_(run.Result),
+      skipNotices_(run.SkipNotices),
+      startPage_(run.StartPage),
+      view_(view),
+      starter_(std::move(starter)) {}
 
 bool WizardController::OnInitDialog() {
   Log().Info(L"ダイアログの初期化処理を実行します。(フレーム画面）");
   view_.CreatePages();
   // No installation runs before the first step is entered.
-  ctx_.InstallInProgress = false;
+  installInProgress_ = false;
   // Creating the frame runs its own initialisation, which enters the first step.
-  ChangeStep(ctx_.StartPage);
+  ChangeStep(startPage_);
   const bool ok = TransitionScreen();
   initialised_ = true;
   if (!ok) ShowErrorBox(nullptr, kErrorCaption, kTransitionFailed);
@@ -86,15 +94,15 @@ bool WizardController::OnInitDialog() {
 }
 
 bool WizardController::ChangeStep(int32_t step) {
-  if (!ctx_.SkipNotices && !checksDone_ && step == kStepInstall) {
-    if (RunEnvironmentChecks(&ctx_, CheckCaller::Frame) != 0) step = kStepCompletion;
+  if (!skipNotices_ && !checksDone_ && step == kStepInstall) {
+    if (RunEnvironmentChecks(settings_, paths_, &result_, CheckCaller::Frame) != 0) step = kStepCompletion;
     checksDone_ = true;
   }
-  if (step == kStepCompletion && ctx_.ResultCode != kResultSuccess) {
-    Log().Error(FormatText(L"エラー番号:%d", ctx_.ResultCode));
+  if (step == kStepCompletion && result_.ResultCode != kResultSuccess) {
+    Log().Error(FormatText(L"エラー番号:%d", result_.ResultCode));
     mainMode_ = kModeError;
   } else {
-    ctx_.StartPage = step;
+    startPage_ = step;
     mainMode_ = kModeFrame;
   }
   if (initialised_ && !TransitionScreen()) {
@@ -107,12 +115,12 @@ bool WizardController::ChangeStep(int32_t step) {
 void WizardController::ShowStepPageEnter(int32_t step) {
   switch (step) {
     case kStepInstall:
-      ctx_.InstallInProgress = true;
+      installInProgress_ = true;
       statusLine_ = L"ダウンロードサーバーの確認を行っています...";
       StartInstallThread();
       break;
     case kStepCompletion:
-      ctx_.CompletionInFrame = true;
+      completionInFrame_ = true;
       break;
     default:
       break;
@@ -125,14 +133,14 @@ ScreenState WizardController::BuildScreen() const {
   s.placement = PlaceMainWindow(initialised_, view_.ScreenWidth(), view_.ScreenHeight());
   if (mainMode_ == kModeFrame) {
     s.background = IDB_MAIN_FRAME;
-    s.column = BuildStepColumn(shownStep_, ctx_.SkipNotices);
+    s.column = BuildStepColumn(shownStep_, skipNotices_);
     s.shownStep = shownStep_;
-    if (shownStep_ == kStepNotices && ctx_.SkipNotices) s.shownStep = kStepNone;
-    if (shownStep_ == kStepCompletion) s.completion = BuildCompletionLayout(ctx_, ctx_.CompletionInFrame);
+    if (shownStep_ == kStepNotices && skipNotices_) s.shownStep = kStepNone;
+    if (shownStep_ == kStepCompletion) s.completion = BuildCompletionLayout(result_, settings_.ProductType, completionInFrame_);
   } else {
     s.background = IDB_ERROR_SCREEN;
     s.shownStep = kStepNone;
-    s.completion = BuildCompletionLayout(ctx_, false);
+    s.completion = BuildCompletionLayout(result_, settings_.ProductType, false);
   }
   return s;
 }
@@ -141,23 +149,23 @@ bool WizardController::TransitionScreen() {
   bool showsCompletion = false;
   if (mainMode_ == kModeFrame) {
     Log().Info(L"フレーム画面に遷移します(メイン画面)。");
-    shownStep_ = ctx_.StartPage;
+    shownStep_ = startPage_;
     if (shownStep_ >= kStepNotices && shownStep_ <= kStepCompletion) {
-      if (!(shownStep_ == kStepNotices && ctx_.SkipNotices)) ShowStepPageEnter(shownStep_);
+      if (!(shownStep_ == kStepNotices && skipNotices_)) ShowStepPageEnter(shownStep_);
     }
     showsCompletion = shownStep_ == kStepCompletion;
   } else {
     Log().Info(L"エラー画面に遷移します(メイン画面)。");
     showsCompletion = true;
   }
-  if (showsCompletion) ctx_.InstallInProgress = false;  // a completion page clears it as it is built
+  if (showsCompletion) installInProgress_ = false;  // a completion page clears it as it is built
   const bool ok = view_.ApplyScreen(BuildScreen());
   // A rebuilt result stays in front of other windows.
   if (showsCompletion && initialised_) view_.SetTopmost(true);
   if (startFailed_) {
     startFailed_ = false;
-    ctx_.ResultCode = kResultNotExecuted;
-    Log().Error(FormatText(L"エラー番号:%d", ctx_.ResultCode));
+    result_.ResultCode = kResultNotExecuted;
+    Log().Error(FormatText(L"エラー番号:%d", result_.ResultCode));
     mainMode_ = kModeError;
     return TransitionScreen() && ok;
   }
@@ -165,49 +173,49 @@ bool WizardController::TransitionScreen() {
 }
 
 int WizardController::AskToClose(BoxOwner owner, uint32_t extraType) {
-  ctx_.MessageCaption = kConfirmCaption;
+  messageCaption_ = kConfirmCaption;
   return view_.ShowBox(owner, kCloseQuestion, kConfirmCaption,
                        platform::kMbYesNo | platform::kMbIconQuestion | extraType);
 }
 
 void WizardController::RefuseCloseDuringInstall(BoxOwner owner) {
-  ctx_.MessageCaption = kInfoCaption;
+  messageCaption_ = kInfoCaption;
   view_.ShowBox(owner, kCloseRefused, kInfoCaption, platform::kMbOk | platform::kMbIconInformation);
 }
 
 void WizardController::OnFrameCloseButton() {
   Log().Info(L"閉じるボタンをクリックしました。");
-  if (ctx_.CloseLatch) return;
-  ctx_.CloseLatch = true;
-  if (ctx_.InstallInProgress) {
+  if (closeLatch_) return;
+  closeLatch_ = true;
+  if (installInProgress_) {
     Log().Error(kCloseRefused);
     RefuseCloseDuringInstall(BoxOwner::Frame);
   } else if (AskToClose(BoxOwner::Frame, 0) == platform::kIdYes) {
     view_.CloseMainWindow();
   }
-  ctx_.CloseLatch = false;
+  closeLatch_ = false;
 }
 
 bool WizardController::OnSystemClose() {
-  if (ctx_.CloseLatch) return false;
-  ctx_.CloseLatch = true;
+  if (closeLatch_) return false;
+  closeLatch_ = true;
   bool close = false;
-  if (ctx_.InstallInProgress) {
+  if (installInProgress_) {
     RefuseCloseDuringInstall(BoxOwner::Frame);
   } else {
     BoxOwner owner = mainMode_ == kModeFrame ? BoxOwner::Frame : BoxOwner::ErrorPage;
     close = AskToClose(owner, platform::kMbTopmost) == platform::kIdYes;
   }
-  ctx_.CloseLatch = false;
+  closeLatch_ = false;
   return close;
 }
 
 void WizardController::OnCompletionCloseButton() {
   Log().Info(L"閉じるボタンをクリックしました。");
-  if (ctx_.CloseLatch) return;
-  ctx_.CloseLatch = true;
+  if (closeLatch_) return;
+  closeLatch_ = true;
   if (AskToClose(BoxOwner::Page, 0) == platform::kIdYes) view_.CloseMainWindow();
-  ctx_.CloseLatch = false;
+  closeLatch_ = false;
 }
 
 void WizardController::OnMinimizeButton() {
@@ -220,11 +228,11 @@ void WizardController::OnMinimizeButton() {
 
 bool WizardController::StartInstallThread() {
   Log().Info(L"インストールスレッドを開始します。");
-  if (starter_ && starter_(ctx_, view_.StatusSink())) return true;
+  if (starter_ && starter_(view_.StatusSink())) return true;
   // Without a worker nothing would ever end the installation step, and every
   // close would be refused: the run ends as not executed instead.
   Log().Error(L"インストールスレッドの起動に失敗しました。");
-  ctx_.InstallInProgress = false;
+  installInProgress_ = false;
   startFailed_ = true;
   return false;
 }
@@ -261,22 +269,22 @@ void WizardController::OnDownloadProgress(const std::wstring& text) {
 }
 
 void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
-  ctx_.ResultCode = static_cast<int32_t>(result);
-  if (result == kResultInstallerFailed || result == kResultInstallerLogFailure) ctx_.ResultDetail = static_cast<int32_t>(detail);
-  if (ctx_.ResultCode == kResultSuccess && ctx_.Settings.PackageType != 1) {
+  result_.ResultCode = static_cast<int32_t>(result);
+  if (result == kResultInstallerFailed || result == kResultInstallerLogFailure) result_.ResultDetail = static_cast<int32_t>(detail);
+  if (result_.ResultCode == kResultSuccess && settings_.PackageType != 1) {
     Log().Info(L"インストールが完了した為、ランチャーを終了します。");
-    if (ctx_.CloseLatch && !view_.CloseWindowTitled(ctx_.MessageCaption)) {
+    if (closeLatch_ && !view_.CloseWindowTitled(messageCaption_)) {
       Log().Error(L"表示中のメッセージボックスが見つかりません。");
     }
-    ctx_.InstallInProgress = false;
+    installInProgress_ = false;
     view_.CloseMainWindow();
   } else {
-    if (ctx_.ResultCode == kResultSuccess) Log().Info(L"インストールが完了した為、完了画面に遷移します。");
+    if (result_.ResultCode == kResultSuccess) Log().Info(L"インストールが完了した為、完了画面に遷移します。");
     Log().Info(L"完了画面に遷移します。");
-    ctx_.InstallInProgress = false;
+    installInProgress_ = false;
     ChangeStep(kStepCompletion);
   }
-  ctx_.InstallInProgress = false;
+  installInProgress_ = false;
   statusLine_ = L"全ての処理が完了しました。閉じるボタンをクリックしてください。";
   view_.SetStatusLine(statusLine_);
 }
@@ -300,18 +308,18 @@ intptr_t WizardController::OnStatusMessage(uint32_t message, uintptr_t wParam, i
 }
 
 CompletionLayout WizardController::CurrentCompletion() const {
-  return BuildCompletionLayout(ctx_, mainMode_ == kModeFrame && ctx_.CompletionInFrame);
+  return BuildCompletionLayout(result_, settings_.ProductType, mainMode_ == kModeFrame && completionInFrame_);
 }
 
 void WizardController::OnFinishButton() {
-  Log().Info(ctx_.ResultCode == kResultSuccess ? L"完了ボタンをクリックしました。" : L"終了ボタンをクリックしました。");
+  Log().Info(result_.ResultCode == kResultSuccess ? L"完了ボタンをクリックしました。" : L"終了ボタンをクリックしました。");
   view_.CloseMainWindow();
 }
 
 void WizardController::OnContinueButton() {
   Log().Info(L"インストールの続行ボタンをクリックしました。");
-  ctx_.StartPage = kStepInstall;
-  ctx_.ResultCode = kResultSuccess;
+  startPage_ = kStepInstall;
+  result_.ResultCode = kResultSuccess;
   mainMode_ = kModeFrame;
   if (initialised_ && !TransitionScreen()) {
     Log().Error(kTransitionFailed);
@@ -339,16 +347,16 @@ void WizardController::LoadNotices() {
   noticeRows_.clear();
   // The notices are read only for a page that will be shown: with the step
   // skipped, an unreadable file has already been reported by the start-up.
-  if (ctx_.SkipNotices) return;
+  if (skipNotices_) return;
   Log().Info(L"通知データを取得します。");
-  if (!ReadNotificationItems(ctx_.NotificationPath, &ctx_.NoticeItems)) {
+  if (!ReadNotificationItems(paths_.NotificationPath, &noticeItems_)) {
     Log().Error(L"お知らせ情報の読み込みに失敗しました。");
     ShowErrorBox(nullptr, kErrorCaption, L"お知らせ情報の読み込みに失敗しました。");
     return;
   }
-  for (size_t i = 0; i < ctx_.NoticeItems.size(); ++i) {
-    const NotificationItem& item = ctx_.NoticeItems[i];
-    if (!IsNoticeApplicable(item, ctx_.Settings)) continue;
+  for (size_t i = 0; i < noticeItems_.size(); ++i) {
+    const NotificationItem& item = noticeItems_[i];
+    if (!IsNoticeApplicable(item, settings_)) continue;
     noticeRows_.push_back({item.Title, item.Color, 0xFFFFFF, i});
     Log().Info(L"以下の通知情報を追加しました。");
     Log().Info(item.Title);
@@ -363,12 +371,12 @@ void WizardController::ConfirmNotices() {
 void WizardController::OpenSelectedNotice(int32_t row) {
   if (openLatch_) return;
   if (row >= 0) {
-    if (static_cast<size_t>(row) >= noticeRows_.size() || noticeRows_[row].item >= ctx_.NoticeItems.size()) {
+    if (static_cast<size_t>(row) >= noticeRows_.size() || noticeRows_[row].item >= noticeItems_.size()) {
       Log().Error(L"お知らせ情報の取得に失敗しました。");
       view_.ShowBox(BoxOwner::Page, L"お知らせ情報の取得に失敗しました。", kErrorCaption,
                     platform::kMbOk | platform::kMbIconError);
     } else {
-      const std::wstring url = ctx_.NoticeItems[noticeRows_[row].item].Url;
+      const std::wstring url = noticeItems_[noticeRows_[row].item].Url;
       if (!url.empty()) OpenInBrowser(url, view_, BoxOwner::Page);
     }
   }

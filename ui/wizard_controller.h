@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "base/window_messages.h"
+#include "config/notification_item.h"
 #include "ui/completion_page.h"
 
-struct LauncherContext;
+struct LaunchSettings;
+struct RunResult;
+struct WorkingPaths;
 
 // Screens of the main window.
 constexpr int32_t kModeError = 2;
@@ -86,20 +89,35 @@ struct NoticeRow {
   size_t item = 0;  // index into NoticeItems
 };
 
+// What the wizard is given of the run: the settings and paths it reads, the
+// result it shows and writes (the install worker's outcome, the continue
+// button), and where it starts. The run state outlives the wizard.
+struct WizardRun {
+  const LaunchSettings& Settings;
+  const WorkingPaths& Paths;
+  RunResult& Result;
+  bool SkipNotices = false;
+  int32_t StartPage = kStepNotices;
+};
+
 // The wizard's decisions: screens and steps, the close latch, the status,
 // completion and notices pages. Runs on the user-interface thread only.
 class WizardController {
  public:
   // Starts the install worker with the status page as its target; false when
   // it could not be started. Replaceable for tests.
-  using InstallStarter = std::function<bool(LauncherContext& context, MessageSink* target)>;
+  using InstallStarter = std::function<bool(MessageSink* target)>;
 
-  WizardController(LauncherContext& context, WizardView& view, InstallStarter starter);
+  WizardController(const WizardRun& run, WizardView& view, InstallStarter starter);
 
   int32_t MainMode() const { return mainMode_; }
   int32_t ShownStep() const { return shownStep_; }
   bool ChecksDone() const { return checksDone_; }
   bool Initialised() const { return initialised_; }
+  // From the start of the installation step until the worker's final message.
+  bool InstallInProgress() const { return installInProgress_; }
+  // The caption of the box a close request has open, if any.
+  const std::wstring& MessageCaption() const { return messageCaption_; }
 
   // The frame's step switch; the one way pages move the wizard.
   bool ChangeStep(int32_t step);
@@ -137,6 +155,7 @@ class WizardController {
   // Notices page.
   void LoadNotices();
   const std::vector<NoticeRow>& NoticeRows() const { return noticeRows_; }
+  const std::vector<NotificationItem>& NoticeItems() const { return noticeItems_; }
   void ConfirmNotices();
   // Opens the notice of the row (or of none: -1); one per mouse press.
   void OpenSelectedNotice(int32_t row);
@@ -151,9 +170,20 @@ class WizardController {
   int AskToClose(BoxOwner owner, uint32_t extraType);
   void RefuseCloseDuringInstall(BoxOwner owner);
 
-  LauncherContext& ctx_;
+  const LaunchSettings& settings_;
+  const WorkingPaths& paths_;
+  RunResult& result_;
+  const bool skipNotices_;
+  int32_t startPage_;
   WizardView& view_;
   InstallStarter starter_;
+  // A close request's box is open: a second request is ignored, and a
+  // finished installation closes the box before the window.
+  bool closeLatch_ = false;
+  std::wstring messageCaption_;
+  bool installInProgress_ = false;
+  bool completionInFrame_ = false;  // the completion step was entered inside the frame
+  std::vector<NotificationItem> noticeItems_;
   bool initialised_ = false;
   int32_t mainMode_ = kModeFrame;
   int32_t shownStep_ = 9;  // none

@@ -153,7 +153,7 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
   // 7. The start-up dialog and its self-update.
   if (!ctx.NoUpdate) {
     Log().Info(L"更新ダイアログを表示します。");
-    if (RunStartupDialog(ctx, StartInitWorkerThread) == kDialogAbort) {
+    if (RunStartupDialog(ctx, [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); }) == kDialogAbort) {
       fail(L"ウィザードダイアログの表示に失敗しました。");
     }
     Log().Info(L"更新ダイアログ処理を完了しました。");
@@ -211,7 +211,7 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
   if (ctx.SkipNotices) {
     Log().Info(L"お知らせ画面をスキップします。");
     ctx.StartPage = 1;
-    RunEnvironmentChecks(&ctx, CheckCaller::StartUp);
+    RunEnvironmentChecks(ctx.Settings, ctx, &ctx, CheckCaller::StartUp);
   }
 
   // 15. Results known before the wizard open it on the error page.
@@ -236,11 +236,11 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
 
   // 16.
   Log().Info(L"インストールウィザードを表示します。");
-  auto startWorker = [](LauncherContext& context, MessageSink* target) {
+  auto startWorker = [&ctx](MessageSink* target) {
     Log().Info(L"インストールスレッドを実行します。");
-    return StartInstallThread(context, target);
+    return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx}, target);
   };
-  const int dialogResult = RunMainDialog(ctx, startWorker);
+  const int dialogResult = RunMainDialog(WizardRun{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage}, startWorker);
   // A worker that reported its result finishes its last log lines before the process ends.
   WaitForDetachedWorkers();
   if (dialogResult == kDialogAbort) {

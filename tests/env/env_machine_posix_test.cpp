@@ -146,7 +146,7 @@ TEST(DetectConflicts, DecisionTable) {
       context.DetectedConflictNames = {L"stale"};
       context.SecurityCenterConflict = flagBefore;  // never reset here
       tavo_test::LogCapture log;
-      EXPECT_EQ(row.found, DetectConflicts(&context)) << row.what;
+      EXPECT_EQ(row.found, DetectConflicts(context.Settings, &context)) << row.what;
       EXPECT_EQ(row.names, context.DetectedConflictNames) << row.what;
       EXPECT_EQ(row.centerFlag || flagBefore, context.SecurityCenterConflict) << row.what;
     }
@@ -254,7 +254,7 @@ TEST(EnvironmentChecks, OutcomeTable) {
       context.Settings.ConflictSecurityCenterNames = {L"Contoso"};
       context.ResultCode = row.before;
       tavo_test::LogCapture log;
-      EXPECT_EQ(row.code, RunEnvironmentChecks(&context, caller)) << row.what;
+      EXPECT_EQ(row.code, RunEnvironmentChecks(context.Settings, context, &context, caller)) << row.what;
       EXPECT_EQ(row.code != 0 ? row.code : row.before, context.ResultCode) << row.what;
     }
   }
@@ -269,7 +269,7 @@ TEST(EnvironmentChecks, OutcomeTable) {
   tavo_test::LogCapture log;
   for (int32_t installType : {0, 1, 2}) {
     context.Settings.InstallType = installType;
-    EXPECT_EQ(installType == 1, IsLatestVersionInstalled(context)) << installType;
+    EXPECT_EQ(installType == 1, IsLatestVersionInstalled(context.Settings, context)) << installType;
   }
 }
 

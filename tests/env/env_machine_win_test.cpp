@@ -55,7 +55,7 @@ TEST_F(EnvMachineWinTest, ConflictsAreLookedUpInThe64BitViewAndWithoutASecurityC
   LauncherContext context;
   context.Settings.ConflictPackages = {{L"32", only32}, {L"64", only64}};
   tavo_test::LogCapture log;
-  ASSERT_TRUE(DetectConflicts(&context));
+  ASSERT_TRUE(DetectConflicts(context.Settings, &context));
   EXPECT_EQ(Names{L"64"}, context.DetectedConflictNames);
   // Wine has no Security Center: every query fails, and that is no conflict.
   std::vector<SecurityCenterProduct> products;
@@ -63,7 +63,7 @@ TEST_F(EnvMachineWinTest, ConflictsAreLookedUpInThe64BitViewAndWithoutASecurityC
   EXPECT_FALSE(QueryAntiSpywareProducts(&products) || QueryFirewallProducts(&products));
   EXPECT_TRUE(products.empty());
   context.Settings.ConflictPackages.clear();
-  EXPECT_FALSE(DetectConflicts(&context));
+  EXPECT_FALSE(DetectConflicts(context.Settings, &context));
   EXPECT_TRUE(context.DetectedConflictNames.empty());
   EXPECT_FALSE(context.SecurityCenterConflict);
 }

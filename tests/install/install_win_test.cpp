@@ -9,6 +9,7 @@
 #include "app/launcher_context.h"
 #include "base/paths.h"
 #include "install/install_result.h"
+#include "install/install_run.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
@@ -79,7 +80,7 @@ TEST(EventLogWin, NoInstallerRecordMeansNotExecuted) {
   EXPECT_EQ(0, code);
   int32_t detail = 0;
   bool logClass = false, notExecuted = false;
-  EXPECT_EQ(InstallOutcome::NotExecuted, DetermineInstallOutcome(&context, start, &detail, &logClass, &notExecuted));
+  EXPECT_EQ(InstallOutcome::NotExecuted, DetermineInstallOutcome(InstallRun{context.Settings, context, context}, start, &detail, &logClass, &notExecuted));
   EXPECT_EQ(-1, detail);
   EXPECT_TRUE(notExecuted);
   EXPECT_FALSE(logClass);

@@ -53,7 +53,7 @@ class ScannerLibraryTest : public ::testing::Test {
 };
 
 TEST_F(ScannerLibraryTest, OnlineTakesTheDownloadedLibraryAndParksTheInstalledOne) {
-  EXPECT_TRUE(ReplaceScannerLibrary(context_)) << "nothing downloaded: nothing to do";
+  EXPECT_TRUE(ReplaceScannerLibrary(context_.Settings, context_)) << "nothing downloaded: nothing to do";
   EXPECT_EQ("installed", ReadBytes(Target()));
   EXPECT_FALSE(FileExists(Parked()));
   ASSERT_TRUE(WriteBytes(Parked(), "parked by an earlier run"));
@@ -61,7 +61,7 @@ TEST_F(ScannerLibraryTest, OnlineTakesTheDownloadedLibraryAndParksTheInstalledOn
   std::wstring bare = installDir_;
   bare.pop_back();
   machine_.SetRegistryString(kInfo, L"InstallDir", bare);  // without its trailing separator
-  EXPECT_TRUE(ReplaceScannerLibrary(context_));
+  EXPECT_TRUE(ReplaceScannerLibrary(context_.Settings, context_));
   EXPECT_EQ("downloaded", ReadBytes(Target()));
   EXPECT_EQ("installed", ReadBytes(Parked()));
   EXPECT_FALSE(FileExists(Downloaded()));
@@ -71,10 +71,10 @@ TEST_F(ScannerLibraryTest, OnlineTakesTheDownloadedLibraryAndParksTheInstalledOn
 TEST_F(ScannerLibraryTest, NothingIsLostWhenTheReplacementCannotBeDone) {
   ASSERT_TRUE(WriteBytes(Downloaded(), "downloaded"));
   machine_.WriteRegistryText(L"Windows Registry Editor Version 5.00\r\n");  // no install folder
-  EXPECT_FALSE(ReplaceScannerLibrary(context_));
+  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
   machine_.SetRegistryString(kInfo, L"InstallDir", installDir_);
   ASSERT_TRUE(platform::DeleteFileAt(Target()));  // no installed library to park
-  EXPECT_FALSE(ReplaceScannerLibrary(context_));
+  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
   EXPECT_EQ("downloaded", ReadBytes(Downloaded()));
 }
 
@@ -92,7 +92,7 @@ TEST_F(ScannerLibraryTest, AFailedCopyPutsTheInstalledLibraryBack) {
   ASSERT_EQ(0, ::symlink("/proc/self/mem", (launcher + "tools/x64_tguiScan.dll").c_str()));
   context_.LauncherFolder = platform::Utf8ToWide(launcher);
   context_.Settings.InstallType = 1;
-  EXPECT_FALSE(ReplaceScannerLibrary(context_));
+  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
   EXPECT_EQ("installed", ReadBytes(Target()));
   EXPECT_FALSE(FileExists(Parked()));
   ::unlink((launcher + "tools/x64_tguiScan.dll").c_str());

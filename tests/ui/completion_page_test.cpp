@@ -4,19 +4,17 @@
 
 #include <set>
 
-#include "app/launcher_context.h"
+#include "base/run_result.h"
 #include "platform/utf.h"
 #include "ui/completion_page.h"
 
 namespace {
 
-LauncherContext Context(int32_t result, int32_t productType = 5, int32_t detail = 0) {
-  LauncherContext c;
-  c.ResultCode = result;
-  c.ResultDetail = detail;
-  c.Settings.ProductType = productType;
-  c.DetectedConflictNames = {L"Other AV"};
-  return c;
+RunResult Result(int32_t result) {
+  RunResult r;
+  r.ResultCode = result;
+  r.DetectedConflictNames = {L"Other AV"};
+  return r;
 }
 
 bool IsWebAddress(const std::wstring& url) { return url.rfind(L"https://", 0) == 0 || url.rfind(L"http://", 0) == 0; }
@@ -25,7 +23,7 @@ TEST(CompletionPage, EveryResultHasItsTextsAndAWorkingHelpLink) {
   for (int32_t edition : {1, 2, 5, 6}) {
     for (int32_t result = -4; result <= 21; ++result) {
       SCOPED_TRACE(std::to_string(result) + " edition " + std::to_string(edition));
-      const CompletionLayout page = BuildCompletionLayout(Context(result, edition), result == 1);
+      const CompletionLayout page = BuildCompletionLayout(Result(result), edition, result == 1);
       EXPECT_FALSE(page.headline.empty());
       EXPECT_EQ(result != 17, !page.body.empty());
       EXPECT_FALSE(page.finish.caption.empty());
@@ -42,8 +40,8 @@ TEST(CompletionPage, EveryResultHasItsTextsAndAWorkingHelpLink) {
         EXPECT_TRUE(IsWebAddress(page.downloadUrl) && IsWebAddress(page.procedureUrl));
       }
     }
-    const auto headline = [edition](int32_t r) { return BuildCompletionLayout(Context(r, edition), false).headline; };
-    const auto body = [edition](int32_t r) { return BuildCompletionLayout(Context(r, edition), false).body; };
+    const auto headline = [edition](int32_t r) { return BuildCompletionLayout(Result(r), edition, false).headline; };
+    const auto body = [edition](int32_t r) { return BuildCompletionLayout(Result(r), edition, false).body; };
     // Each outcome the user must act on differently reads differently.
     for (int32_t a : {1, 3, 12, 13, 15, 16, 17, 21}) {
       for (int32_t b : {1, 2, 3, 12, 13, 15, 16, 17, 21}) {
@@ -56,8 +54,8 @@ TEST(CompletionPage, EveryResultHasItsTextsAndAWorkingHelpLink) {
         EXPECT_TRUE(a >= b || body(a) != body(b)) << a << "/" << b;
       }
     }
-    EXPECT_NE(BuildCompletionLayout(Context(1, edition), true).finish.caption,
-              BuildCompletionLayout(Context(3, edition), false).finish.caption);
+    EXPECT_NE(BuildCompletionLayout(Result(1), edition, true).finish.caption,
+              BuildCompletionLayout(Result(3), edition, false).finish.caption);
   }
 }
 

@@ -44,13 +44,13 @@ struct Shown {
     s.mainMode = mode;
     s.shownStep = step;
     s.column = BuildStepColumn(step, false);
-    if (mode == kModeError || step == kStepCompletion) s.completion = BuildCompletionLayout(ctx, mode == kModeFrame);
+    if (mode == kModeError || step == kStepCompletion) s.completion = BuildCompletionLayout(ctx, 5, mode == kModeFrame);
     screen.Show(s);
   }
   LauncherContext ctx;
   CountingView view;
-  WizardController controller{ctx, view, nullptr};
-  terminal::WizardScreen screen{controller, ctx.InstallInProgress};
+  WizardController controller{WizardRun{ctx.Settings, ctx, ctx}, view, nullptr};
+  terminal::WizardScreen screen{controller};
 };
 
 // Tab order, first focus and button letters of every screen.

@@ -30,7 +30,7 @@ class FakeView : public WizardView, public MessageSink {
     return --openBoxes, answer;
   }
   void CloseMainWindow() override { ++mainClosed; }
-  bool CloseWindowTitled(const std::wstring& title) override { return closedTitles.push_back(title), openBoxes > 0; }
+  bool CloseWindowTitled(const std::wstring& title) override { return closedTitles.push_back(title), openBoxes > 0 && boxFindable; }
   bool Minimize() override { return minimizeWorks; }
   void SetTopmost(bool topmost) override { topmost_ = topmost; }
   MessageSink* StatusSink() override { return this; }
@@ -42,7 +42,7 @@ class FakeView : public WizardView, public MessageSink {
   std::vector<std::wstring> closedTitles;
   std::function<void()> whileBoxOpen;
   int openBoxes = 0, answer = platform::kIdYes, mainClosed = 0;
-  bool backgroundLoads = true, minimizeWorks = true, topmost_ = false;
+  bool backgroundLoads = true, minimizeWorks = true, topmost_ = false, boxFindable = true;
 };
 
 // Error boxes of the launcher go through the platform's box; answer them instead.
@@ -59,7 +59,8 @@ class WizardTest : public ::testing::Test {
   void TearDown() override { platform::SetMessageBoxHandler(nullptr); }
   WizardController& Wizard(bool starts = true) {
     if (!wizard_) {
-      wizard_ = std::make_unique<WizardController>(ctx_, view_, [this, starts](LauncherContext&, MessageSink* sink) {
+      const WizardRun run{ctx_.Settings, ctx_, ctx_, ctx_.SkipNotices, ctx_.StartPage};
+      wizard_ = std::make_unique<WizardController>(run, view_, [this, starts](MessageSink* sink) {
         EXPECT_EQ(&view_, sink);
         installs_ += starts;
         return starts;
@@ -103,7 +104,7 @@ TEST_F(WizardTest, ConfirmingTheNoticesRunsTheChecksAndMovesOn) {
     EXPECT_EQ(found ? kStepNone : kStepInstall, screen.shownStep);
     EXPECT_TRUE(screen.placement.keepPosition);
     EXPECT_EQ(found ? 0 : 1, run.installs_);
-    EXPECT_EQ(!found, run.ctx_.InstallInProgress);
+    EXPECT_EQ(!found, run.Wizard().InstallInProgress());
     EXPECT_EQ(found != 0, run.view_.topmost_) << "a result stays in front";
     EXPECT_EQ(found == 13, screen.completion.resume.shown);
     if (found == 13) {  // continuing after the left-over conflict installs without new checks
@@ -125,7 +126,6 @@ TEST_F(WizardTest, TheCloseLatchAsksOnceAndInstallationsCannotBeClosed) {
   ASSERT_EQ(1u, view_.boxes.size());
   EXPECT_EQ(platform::kMbYesNo | platform::kMbIconQuestion, view_.boxes[0].type);
   EXPECT_EQ(0, view_.mainClosed);
-  EXPECT_FALSE(ctx_.CloseLatch);
   view_.answer = platform::kIdYes;
   Wizard().OnFrameCloseButton();
   EXPECT_EQ(1, view_.mainClosed);
@@ -134,25 +134,26 @@ TEST_F(WizardTest, TheCloseLatchAsksOnceAndInstallationsCannotBeClosed) {
   wizard_.reset();
   StartAt(kStepInstall);
   Wizard().OnInitDialog();
-  ASSERT_TRUE(ctx_.InstallInProgress);
+  ASSERT_TRUE(Wizard().InstallInProgress());
   Wizard().OnFrameCloseButton();
   EXPECT_FALSE(Wizard().OnSystemClose());
   ASSERT_EQ(2u, view_.boxes.size());
   EXPECT_EQ(platform::kMbOk | platform::kMbIconInformation, view_.boxes[0].type);
   EXPECT_EQ(0, view_.mainClosed);
-  EXPECT_TRUE(ctx_.InstallInProgress);
+  EXPECT_TRUE(Wizard().InstallInProgress());
   // On a result the system close asks in front of everything; latched, it is swallowed.
   view_ = FakeView();
   wizard_.reset();
   StartAt(kStepCompletion, 3);
   Wizard().OnInitDialog();
+  view_.whileBoxOpen = [&] {
+    EXPECT_FALSE(Wizard().OnSystemClose());
+    Wizard().OnCompletionCloseButton();
+  };
   EXPECT_TRUE(Wizard().OnSystemClose());
+  EXPECT_EQ(1u, view_.boxes.size());
   EXPECT_EQ(BoxOwner::ErrorPage, view_.boxes.back().owner);
   EXPECT_TRUE(view_.boxes.back().type & platform::kMbTopmost);
-  ctx_.CloseLatch = true;
-  EXPECT_FALSE(Wizard().OnSystemClose());
-  Wizard().OnCompletionCloseButton();
-  EXPECT_EQ(1u, view_.boxes.size());
 }
 
 TEST_F(WizardTest, TheWorkersEndKeepsTheDetailOnlyForInstallerFailures) {
@@ -160,16 +161,14 @@ TEST_F(WizardTest, TheWorkersEndKeepsTheDetailOnlyForInstallerFailures) {
   for (const auto& row : {std::make_tuple(7, 1603, 1603), std::make_tuple(8, 4, 4), std::make_tuple(3, 99, 55)}) {
     LauncherContext ctx;
     ctx.ResultDetail = 55;
-    ctx.SkipNotices = true;
-    ctx.StartPage = kStepInstall;
     FakeView view;
-    WizardController wizard(ctx, view, [](LauncherContext&, MessageSink*) { return true; });
+    WizardController wizard(WizardRun{ctx.Settings, ctx, ctx, true, kStepInstall}, view, [](MessageSink*) { return true; });
     wizard.OnInitDialog();
     wizard.OnStatusMessage(WM_INSTALL_DONE, std::get<1>(row), std::get<0>(row));
     EXPECT_EQ(std::get<0>(row), ctx.ResultCode);
     EXPECT_EQ(std::get<2>(row), ctx.ResultDetail);
     EXPECT_EQ(kModeError, wizard.MainMode());
-    EXPECT_FALSE(ctx.InstallInProgress);
+    EXPECT_FALSE(wizard.InstallInProgress());
   }
 }
 
@@ -183,9 +182,10 @@ TEST_F(WizardTest, SuccessOfAPackageTypeWithoutCompletionPageClosesTheOpenBoxAnd
   EXPECT_EQ(view_.boxes[0].caption, view_.closedTitles[0]);
   EXPECT_EQ(1, view_.mainClosed);
   // A latched box that cannot be found does not keep the launcher open.
-  ctx_.CloseLatch = true;
-  ctx_.MessageCaption = L"x";
-  Wizard().OnInstallDone(0, 1);
+  view_.boxFindable = false;
+  view_.answer = platform::kIdNo;
+  view_.whileBoxOpen = [&] { Wizard().OnInstallDone(0, 1); };
+  Wizard().OnFrameCloseButton();
   EXPECT_EQ(2, view_.mainClosed);
 }
 
@@ -193,7 +193,7 @@ TEST_F(WizardTest, AWorkerThatCannotStartEndsAsNotExecutedInsteadOfHanging) {
   StartAt(kStepInstall);
   Wizard(false).OnInitDialog();
   EXPECT_EQ(15, ctx_.ResultCode);
-  EXPECT_FALSE(ctx_.InstallInProgress);
+  EXPECT_FALSE(Wizard().InstallInProgress());
   EXPECT_EQ(kModeError, Wizard().MainMode());
   Wizard().OnFrameCloseButton();
   EXPECT_EQ(1, view_.mainClosed) << "the user can close the window again";

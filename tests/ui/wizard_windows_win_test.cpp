@@ -121,7 +121,7 @@ TEST_F(WizardWindowsTest, StartupDialogFollowsItsWorkerAndItsTimer) {
     ctx.ResultCode = 77;
     std::wstring afterStep, afterTick;
     std::thread worker;
-    const int result = RunStartupDialog(ctx, [&](LauncherContext&, MessageSink* sink) {
+    const int result = RunStartupDialog(ctx, [&](MessageSink* sink) {
       worker = std::thread([&, sink] {
         auto* dialog = static_cast<CSetupDlg*>(sink);
         sink->Send(WM_INIT_STEP, row.step, 0);
@@ -149,7 +149,8 @@ class MainDialogTest : public WizardWindowsTest {
  protected:
   void TearDown() override { dialog_.reset(); }
   void Open() {
-    dialog_ = std::make_unique<CMainDlg>(ctx_, [this](LauncherContext&, MessageSink* sink) {
+    const WizardRun run{ctx_.Settings, ctx_, ctx_, ctx_.SkipNotices, ctx_.StartPage};
+    dialog_ = std::make_unique<CMainDlg>(run, [this](MessageSink* sink) {
       return ++installStarts_, sink_ = sink, true;
     });
     ASSERT_TRUE(dialog_->Create(nullptr));
@@ -214,14 +215,14 @@ TEST_F(MainDialogTest, NoticesInstallationAndFailureWalkThroughThePages) {
   ASSERT_NE(notices, nullptr);
   EXPECT_TRUE(::IsWindowVisible(notices->Hwnd()));
   EXPECT_EQ(::SendMessageW(notices->List().Hwnd(), LB_GETCOUNT, 0, 0), 2);
-  EXPECT_EQ(notices->List().Payload(0), &ctx_.NoticeItems[0]);
+  EXPECT_EQ(notices->List().Payload(0), &dialog_->Controller().NoticeItems()[0]);
   EXPECT_EQ(::GetFocus(), notices->ConfirmButton());
   EXPECT_TRUE(PressKey(Main(), VK_ESCAPE));
   EXPECT_EQ(installStarts_, 0) << "Escape does nothing";
   EXPECT_TRUE(PressKey(Main(), VK_SPACE));  // Space on the confirm button confirms
   Pump(Main());
   ASSERT_EQ(installStarts_, 1);
-  EXPECT_TRUE(ctx_.InstallInProgress);
+  EXPECT_TRUE(dialog_->Controller().InstallInProgress());
   EXPECT_FALSE(::IsWindowVisible(notices->Hwnd()));
   CStatusPPG* status = Frame().StatusPage();
   EXPECT_TRUE(::IsWindowVisible(status->Hwnd()));
@@ -235,14 +236,13 @@ TEST_F(MainDialogTest, NoticesInstallationAndFailureWalkThroughThePages) {
   EXPECT_NE(std::wstring::npos, status->StatusLine().find(progress));
   // A close during the installation only informs; the box is closed by the timer.
   bool closed = false;
-  AfterTimer(300, [&] { closed = CloseProcessWindowTitled(ctx_.MessageCaption, Main()); });
+  AfterTimer(300, [&] { closed = CloseProcessWindowTitled(dialog_->Controller().MessageCaption(), Main()); });
   ::SendMessageW(Frame().Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_FRAME_CLOSE, BN_CLICKED),
                  reinterpret_cast<LPARAM>(Frame().CloseButton()));
   EXPECT_TRUE(closed);
   EXPECT_FALSE(dialog_->EndRequested());
-  EXPECT_FALSE(ctx_.CloseLatch);
   SendFromWorker(WM_INSTALL_DONE, 0, 3);
-  EXPECT_FALSE(ctx_.InstallInProgress);
+  EXPECT_FALSE(dialog_->Controller().InstallInProgress());
   EXPECT_EQ(ctx_.ResultCode, 3);
   EXPECT_EQ(dialog_->MainMode(), kModeError);
   EXPECT_TRUE(::IsWindowVisible(ErrorPage()));
@@ -272,7 +272,7 @@ TEST_F(WizardWindowsTest, DISABLED_Showcase) {
   ctx.SkipNotices = true;
   ctx.StartPage = install ? 1 : 2;
   ctx.ResultCode = install ? 0 : result;
-  const auto starter = [&](LauncherContext&, MessageSink* sink) {
+  const auto starter = [&](MessageSink* sink) {
     worker = std::thread([sink, result, detail = ctx.ResultDetail, startup = EnvText("TAVO_SHOWCASE_STARTUP") == L"1"] {
       if (startup) {
         sink->Send(WM_INIT_STEP, 1, 0);
@@ -291,7 +291,7 @@ TEST_F(WizardWindowsTest, DISABLED_Showcase) {
   if (EnvText("TAVO_SHOWCASE_STARTUP") == L"1") {
     RunStartupDialog(ctx, starter);
   } else {
-    RunMainDialog(ctx, starter);
+    RunMainDialog(WizardRun{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage}, starter);
   }
   if (worker.joinable()) worker.join();
 }

@@ -2,7 +2,7 @@
 #include "ui/front_end.h"
 #include "ui/wizard_controller.h"
 
-struct LauncherContext;
+struct RunResult;
 
 namespace terminal {
 
@@ -28,11 +28,11 @@ extern const char kScreenSeparator[];
 
 // Runs the wizard on the terminal until its window closes; returns the dialog
 // result (kDialogAbort when it could not be run).
-int RunTerminalWizard(LauncherContext& context, WizardController::InstallStarter starter,
+int RunTerminalWizard(const WizardRun& run, WizardController::InstallStarter starter,
                       const TerminalOptions& options);
 
 // Runs the start-up dialog on the terminal until the start-up worker ends it;
 // returns kDialogOk or kDialogCancel.
-int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter, const TerminalOptions& options);
+int RunTerminalStartupDialog(RunResult& result, InitWorkerStarter starter, const TerminalOptions& options);
 
 }  // namespace terminal

@@ -67,10 +67,9 @@ std::wstring BoxAnswerName(int result);
 // itself changed whenever what it would draw changes.
 class WizardScreen {
  public:
-  // The controller holds the notices rows and the status line; installing
-  // follows the run state while the status page is up.
-  WizardScreen(const WizardController& controller, const bool& installing)
-      : controller_(controller), installing_(installing) {}
+  // The controller holds the notices rows, the status line and whether the
+  // installation runs.
+  explicit WizardScreen(const WizardController& controller) : controller_(controller) {}
 
   // A new screen: the focus goes where the page puts it, selection and note are cleared.
   void Show(const ScreenState& screen);
@@ -78,7 +77,7 @@ class WizardScreen {
   bool NoticesShown() const;
   bool StatusShown() const;
   bool CompletionShown() const;
-  bool Installing() const { return installing_; }
+  bool Installing() const { return controller_.InstallInProgress(); }
 
   Control Focus() const { return focus_; }
   int Selected() const { return selected_; }
@@ -114,7 +113,6 @@ class WizardScreen {
   Segment ControlSegment(Control control, const std::wstring& text, Style style) const;
 
   const WizardController& controller_;
-  const bool& installing_;
   ScreenState screen_;
   bool hasScreen_ = false;
   bool changed_ = false;

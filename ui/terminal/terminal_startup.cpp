@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/launcher_context.h"
+#include "base/run_result.h"
 #include "base/debug_log.h"
 #include "base/error_box.h"
 #include "base/ui_call_queue.h"
@@ -43,7 +43,7 @@ void WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter, const TerminalOptions& options) {
+int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, const TerminalOptions& options) {
   const bool plain = UsesPlainText(options);
   SetupDialogModel model;
   int result = -1;
@@ -61,7 +61,7 @@ int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter
     if (message == WM_INIT_STEP) {
       if (model.OnInitStep(static_cast<int32_t>(wParam))) show(model.StepTextNow(), true);
     } else if (message == WM_INIT_DONE) {
-      result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &context.ResultCode);
+      result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &runResult.ResultCode);
     }
     return 0;
   });
@@ -78,7 +78,7 @@ int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter
   Log().Info(L"スレッドの起動処理を行います。");
   Log().Info(L"ランチャー情報の取得処理を開始します。");
   Log().Info(L"ワーカースレッドを実行します。");
-  if (!starter || !starter(context, &queue)) {
+  if (!starter || !starter(&queue)) {
     Log().Error(L"スレッドの起動に失敗しました。");
     ShowErrorBox(nullptr, L"エラー", L"スレッドの起動に失敗しました。");
     // Without a worker nothing would ever end this dialog: it ends as cancelled.
@@ -100,6 +100,6 @@ int RunTerminalStartupDialog(LauncherContext& context, InitWorkerStarter starter
 
 }  // namespace terminal
 
-int RunStartupDialog(LauncherContext& context, InitWorkerStarter starter) {
-  return terminal::RunTerminalStartupDialog(context, std::move(starter), terminal::TerminalOptions());
+int RunStartupDialog(RunResult& result, InitWorkerStarter starter) {
+  return terminal::RunTerminalStartupDialog(result, std::move(starter), terminal::TerminalOptions());
 }

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/launcher_context.h"
 #include "base/debug_log.h"
 #include "base/ui_call_queue.h"
 #include "platform/message_box.h"
+#include "ui/frame_texts.h"
 #include "ui/front_end.h"
 #include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_input.h"
@@ -79,8 +79,8 @@ std::atomic<TerminalWizard*> g_active{nullptr};
 
 class TerminalWizard : public WizardView {
  public:
-  TerminalWizard(LauncherContext& context, WizardController::InstallStarter starter, const TerminalOptions& options)
-      : ctx_(context), options_(options), starter_(std::move(starter)), output_(options.outputFd, options.columns),
+  TerminalWizard(const WizardRun& run, WizardController::InstallStarter starter, const TerminalOptions& options)
+      : run_(run), options_(options), starter_(std::move(starter)), output_(options.outputFd, options.columns),
         input_(options.inputFd) {}
 
   int Run();
@@ -111,12 +111,12 @@ class TerminalWizard : public WizardView {
   bool Setup();
   void TearDown();
   intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
-  bool StartInstall(LauncherContext& context, MessageSink* target);
+  bool StartInstall(MessageSink* target);
   bool InstallRunning() const;
   bool WaitForKey(KeyEvent* key);
   void Render();
 
-  LauncherContext& ctx_;
+  const WizardRun run_;
   TerminalOptions options_;
   WizardController::InstallStarter starter_;
   TerminalOutput output_;
@@ -154,8 +154,8 @@ bool TerminalWizard::Setup() {
       input_.WakeFd());
   sink_->Bind();
   controller_ = std::make_unique<WizardController>(
-      ctx_, *this, [this](LauncherContext& context, MessageSink* target) { return StartInstall(context, target); });
-  screen_ = std::make_unique<WizardScreen>(*controller_, ctx_.InstallInProgress);
+      run_, *this, [this](MessageSink* target) { return StartInstall(target); });
+  screen_ = std::make_unique<WizardScreen>(*controller_);
   g_active.store(this);
   platform::SetMessageBoxHandler(&BoxHandler);
   renderer_->WindowOpened();
@@ -203,13 +203,11 @@ int TerminalWizard::Run() {
 
 // The pages are created with the frame; each runs its own initialisation.
 void TerminalWizard::CreatePages() {
-  Log().Info(L"ダイアログの初期化処理を実行します。(お知らせ画面)");
+  LogPageSetup(WizardPage::Notices);
   controller_->LoadNotices();
-  Log().Info(L"ダイアログの初期化処理を実行します。（インストール画面）");
-  for (int page = 0; page < 2; ++page) {  // inside the frame, and the error screen
-    Log().Info(L"ダイアログの初期化処理を実行します。(完了画面)");
-    Log().Info(L"コントロールの初期化処理を実行します。");
-  }
+  LogPageSetup(WizardPage::Status);
+  LogPageSetup(WizardPage::Completion);  // inside the frame
+  LogPageSetup(WizardPage::Completion);  // the error screen
 }
 
 intptr_t TerminalWizard::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -222,15 +220,15 @@ intptr_t TerminalWizard::HandleMessage(uint32_t message, uintptr_t wParam, intpt
   return controller_->OnStatusMessage(message, wParam, lParam);
 }
 
-bool TerminalWizard::StartInstall(LauncherContext& context, MessageSink* target) {
+bool TerminalWizard::StartInstall(MessageSink* target) {
   doneSeen_ = false;
-  workerStarted_ = starter_ && starter_(context, target);
+  workerStarted_ = starter_ && starter_(target);
   return workerStarted_;
 }
 
 // The installation runs until its worker has reported the end; a worker that
 // could not be started runs nothing.
-bool TerminalWizard::InstallRunning() const { return ctx_.InstallInProgress && workerStarted_ && !doneSeen_; }
+bool TerminalWizard::InstallRunning() const { return controller_->InstallInProgress() && workerStarted_ && !doneSeen_; }
 
 bool TerminalWizard::ApplyScreen(const ScreenState& screen) {
   screen_->Show(screen);
@@ -316,14 +314,14 @@ bool TerminalWizard::WaitForKey(KeyEvent* key) {
 
 }  // namespace
 
-int RunTerminalWizard(LauncherContext& context, WizardController::InstallStarter starter,
+int RunTerminalWizard(const WizardRun& run, WizardController::InstallStarter starter,
                       const TerminalOptions& options) {
-  TerminalWizard wizard(context, std::move(starter), options);
+  TerminalWizard wizard(run, std::move(starter), options);
   return wizard.Run();
 }
 
 }  // namespace terminal
 
-int RunMainDialog(LauncherContext& context, WizardController::InstallStarter starter) {
-  return terminal::RunTerminalWizard(context, std::move(starter), terminal::TerminalOptions());
+int RunMainDialog(const WizardRun& run, WizardController::InstallStarter starter) {
+  return terminal::RunTerminalWizard(run, std::move(starter), terminal::TerminalOptions());
 }

@@ -1,3 +1,4 @@
+#include "ui/frame_texts.h"
 #include "ui/win32/comp_ppg.h"
 
 #include "base/debug_log.h"
@@ -16,9 +17,8 @@ CCompPPG::~CCompPPG() {
 }
 
 BOOL CCompPPG::OnInitDialog() {
-  Log().Info(L"ダイアログの初期化処理を実行します。(完了画面)");
-  if (!LoadBackground(IDB_PAGE_BACKGROUND)) Log().Error(L"背景の初期化に失敗しました。");
-  Log().Info(L"コントロールの初期化処理を実行します。");
+  LogPageSetup(WizardPage::Completion);
+  if (!LoadBackground(IDB_PAGE_BACKGROUND)) Log().Error(kBackgroundSetupFailed);
   headline_.Attach(Hwnd(), IDC_COMP_HEADLINE);
   body_.Attach(Hwnd(), IDC_COMP_BODY);
   helpLink_.Attach(Hwnd(), IDC_COMP_HELP_LINK);
@@ -29,7 +29,7 @@ BOOL CCompPPG::OnInitDialog() {
   minimizeButton_.SubclassDlgItem(Hwnd(), IDC_COMP_MINIMIZE);
   closeButton_.SubclassDlgItem(Hwnd(), IDC_COMP_CLOSE);
   if (!BuildPage(host_.CompletionLayoutFor(inFrame_))) {
-    Log().Error(L"コントロールの初期化に失敗しました。");
+    Log().Error(kControlSetupFailed);
   }
   initialised_ = true;
   return FALSE;

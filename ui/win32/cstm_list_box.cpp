@@ -25,7 +25,7 @@ bool CCstmListBox::LoadHandCursor() {
   return handCursor_ != nullptr;
 }
 
-int CCstmListBox::AddItem(const std::wstring& text, COLORREF textColour, COLORREF backgroundColour, void* payload) {
+int CCstmListBox::AddItem(const std::wstring& text, COLORREF textColour, COLORREF backgroundColour, const void* payload) {
   if (!Hwnd()) return LB_ERR;
   auto record = std::make_unique<ItemRecord>(ItemRecord{text, textColour, backgroundColour});
   measuring_ = &record->text;
@@ -41,7 +41,7 @@ int CCstmListBox::AddItem(const std::wstring& text, COLORREF textColour, COLORRE
   return static_cast<int>(index);
 }
 
-void* CCstmListBox::Payload(int index) const {
+const void* CCstmListBox::Payload(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= payloads_.size()) return nullptr;
   return payloads_[static_cast<size_t>(index)];
 }

@@ -18,9 +18,9 @@ class CCstmListBox : public CControlBase {
   bool Attach(HWND dialog, int id);
 
   // Adds a row; returns its index, negative on failure.
-  int AddItem(const std::wstring& text, COLORREF textColour, COLORREF backgroundColour, void* payload);
+  int AddItem(const std::wstring& text, COLORREF textColour, COLORREF backgroundColour, const void* payload);
   // The pointer of a row; null when the index is beyond the rows.
-  void* Payload(int index) const;
+  const void* Payload(int index) const;
   size_t PayloadCount() const { return payloads_.size(); }
   int Selection() const;
 
@@ -45,7 +45,7 @@ class CCstmListBox : public CControlBase {
   LOGFONTW logFont_{};
   bool useHandCursor_ = false;
   HCURSOR handCursor_ = nullptr;
-  std::vector<void*> payloads_;
+  std::vector<const void*> payloads_;
   std::vector<std::unique_ptr<ItemRecord>> records_;
   const std::wstring* measuring_ = nullptr;  // the text of the row being added
 };

@@ -1,3 +1,4 @@
+#include "ui/frame_texts.h"
 #include "ui/win32/frame_ppg.h"
 
 #include "base/debug_log.h"
@@ -35,13 +36,13 @@ CFramePPG::~CFramePPG() {
 
 BOOL CFramePPG::OnInitDialog() {
   if (!LoadBackground(IDB_PAGE_BACKGROUND)) {
-    Log().Error(L"背景の初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"背景の初期化に失敗しました。");
+    Log().Error(kBackgroundSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kBackgroundSetupFailed);
   }
   // The pages are made even without the background, so that the wizard stays usable.
   if (!InitControls()) {
-    Log().Error(L"コントロールの初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
+    Log().Error(kControlSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kControlSetupFailed);
   }
   return FALSE;
 }
@@ -49,11 +50,11 @@ BOOL CFramePPG::OnInitDialog() {
 bool CFramePPG::InitControls() {
   bool ok = minimizeButton_.SubclassDlgItem(Hwnd(), IDC_FRAME_MINIMIZE) &&
             closeButton_.SubclassDlgItem(Hwnd(), IDC_FRAME_CLOSE);
-  ok = ok && SetupImageButton(&minimizeButton_, 685, 10, L"最小化(&M)", IDB_MIN_NORMAL, IDB_MIN_PRESSED,
+  ok = ok && SetupImageButton(&minimizeButton_, 685, 10, FramePageTexts().minimizeCaption, IDB_MIN_NORMAL, IDB_MIN_PRESSED,
                               IDB_MIN_FOCUS, IDB_MIN_HOVER, IDB_MIN_HOVER_FOCUS, IDB_MIN_DISABLED,
                               WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS, WM_TITLEBTN_HOVER, WM_TITLEBTN_LEAVE,
                               false, IDC_HAND_LINK);
-  ok = ok && SetupImageButton(&closeButton_, 715, 10, L"閉じる(&X)", IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED,
+  ok = ok && SetupImageButton(&closeButton_, 715, 10, FramePageTexts().closeCaption, IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED,
                               IDB_CLOSE_FOCUS, IDB_CLOSE_HOVER, IDB_CLOSE_HOVER_FOCUS, IDB_CLOSE_DISABLED,
                               WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS, WM_TITLEBTN_HOVER, WM_TITLEBTN_LEAVE,
                               false, IDC_HAND_LINK);

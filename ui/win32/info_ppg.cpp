@@ -1,3 +1,4 @@
+#include "ui/frame_texts.h"
 #include "ui/win32/info_ppg.h"
 
 #include "base/debug_log.h"
@@ -30,7 +31,7 @@ CInfoPPG::~CInfoPPG() {
 }
 
 BOOL CInfoPPG::OnInitDialog() {
-  Log().Info(L"ダイアログの初期化処理を実行します。(お知らせ画面)");
+  LogPageSetup(WizardPage::Notices);
   title_.Attach(Hwnd(), IDC_NOTICES_TITLE);
   description_.Attach(Hwnd(), IDC_NOTICES_DESCRIPTION);
   warning_.Attach(Hwnd(), IDC_NOTICES_WARNING);
@@ -38,11 +39,11 @@ BOOL CInfoPPG::OnInitDialog() {
   list_.Attach(Hwnd(), IDC_NOTICES_LIST);
   confirmButton_.SubclassDlgItem(Hwnd(), IDC_NOTICES_CONFIRM);
   if (!LoadBackground(IDB_PAGE_INNER)) {
-    Log().Error(L"背景の初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"背景の初期化に失敗しました。");
+    Log().Error(kBackgroundSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kBackgroundSetupFailed);
   } else if (!PrepareControls()) {
-    Log().Error(L"コントロールの初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
+    Log().Error(kControlSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kControlSetupFailed);
   } else {
     WizardController& controller = host_.Controller();
     controller.LoadNotices();
@@ -56,6 +57,7 @@ BOOL CInfoPPG::OnInitDialog() {
 
 bool CInfoPPG::PrepareControls() {
   const FontSpec font = ChooseUiFont();
+  const FrameTexts& texts = FramePageTexts();
   bool ok = true;
   HWND picture = Item(IDC_NOTICES_PICTURE);
   if (picture) {
@@ -67,26 +69,21 @@ bool CInfoPPG::PrepareControls() {
   } else {
     ok = false;
   }
-  if (SetupPageTitleLabel(&title_, font, L"重要なお知らせ")) {
+  if (SetupPageTitleLabel(&title_, font, texts.noticesTitle)) {
     title_.SetBackgroundColour(TITLE_BACKGROUND_COLOUR);
     title_.SetBold(true);
     title_.Redraw();
   } else {
     ok = false;
   }
-  ok = SetupBodyLabel(&description_, font,
-                      L"プログラムをご利用いただくための重要なお知らせがございます。\r\n"
-                      L"下記リストをクリックすると弊社ホームページが表示されます。",
-                      12, 50, 566, 44) && ok;
-  if (SetupBodyLabel(&warning_, font, L"プログラムのご利用前に必ず内容をご確認ください。", 12, 94, 566, 22)) {
+  ok = SetupBodyLabel(&description_, font, texts.noticesDescription, 12, 50, 566, 44) && ok;
+  if (SetupBodyLabel(&warning_, font, texts.noticesWarning, 12, 94, 566, 22)) {
     warning_.SetTextColour(WARNING_COLOUR);
     warning_.Redraw();
   } else {
     ok = false;
   }
-  ok = SetupBodyLabel(&instruction_, font,
-                      L"内容をご確認後、「確認」ボタンをクリックして、\r\nインストールにお進みください。", 12, 116, 566,
-                      44) && ok;
+  ok = SetupBodyLabel(&instruction_, font, texts.noticesInstruction, 12, 116, 566, 44) && ok;
   if (list_.Hwnd()) {
     MoveSizeControl(list_.Hwnd(), 12, 162, 570, 120);
     if (!listFont_) {
@@ -104,7 +101,7 @@ bool CInfoPPG::PrepareControls() {
   } else {
     ok = false;
   }
-  ok = SetupImageButton(&confirmButton_, 375, 290, L"確認(&N)", IDB_CONFIRM_NORMAL, IDB_CONFIRM_PRESSED,
+  ok = SetupImageButton(&confirmButton_, 375, 290, texts.confirmCaption, IDB_CONFIRM_NORMAL, IDB_CONFIRM_PRESSED,
                         IDB_CONFIRM_FOCUS, IDB_CONFIRM_HOVER, IDB_CONFIRM_HOVER_FOCUS, IDB_CONFIRM_PRESSED,
                         WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS, WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE, false,
                         IDC_HAND_LINK) && ok;

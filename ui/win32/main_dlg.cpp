@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "app/launcher_context.h"
+#include "base/run_result.h"
+#include "config/launch_settings.h"
 #include "platform/message_box.h"
 #include "ui/front_end.h"
 #include "ui/resource_ids.h"
@@ -59,12 +60,12 @@ bool CloseProcessWindowTitled(const std::wstring& title, HWND except) {
   return !search.found.empty();
 }
 
-CMainDlg::CMainDlg(LauncherContext& context, WizardController::InstallStarter starter)
+CMainDlg::CMainDlg(const WizardRun& run, WizardController::InstallStarter starter)
     : CDialogBase(IDD_MAIN),
-      ctx_(context),
+      run_(run),
       frame_(std::make_unique<CFramePPG>(*this)),
       errorPage_(std::make_unique<CCompPPG>(*this, false)),
-      controller_(context, *this, std::move(starter)) {}
+      controller_(run, *this, std::move(starter)) {}
 
 CMainDlg::~CMainDlg() {
   // The pages go before the main window they live in.
@@ -182,10 +183,12 @@ int32_t CMainDlg::ScreenHeight() const { return ::GetSystemMetrics(SM_CYSCREEN);
 
 HWND CMainDlg::FrameMinimizeButton() { return frame_ ? frame_->MinimizeButton() : nullptr; }
 
-CompletionLayout CMainDlg::CompletionLayoutFor(bool inFrame) const { return BuildCompletionLayout(ctx_, inFrame); }
+CompletionLayout CMainDlg::CompletionLayoutFor(bool inFrame) const { return BuildCompletionLayout(run_.Result, run_.Settings.ProductType, inFrame);
+}
 
-NotificationItem* CMainDlg::NoticeItem(size_t item) {
-  return item < ctx_.NoticeItems.size() ? &ctx_.NoticeItems[item] : nullptr;
+const NotificationItem* CMainDlg::NoticeItem(size_t item) const {
+  const auto& items = controller_.NoticeItems();
+  return item < items.size() ? &items[item] : nullptr;
 }
 
 void CMainDlg::BeginDrag(HWND from, POINT point) {
@@ -258,8 +261,8 @@ bool CMainDlg::PreTranslateMessage(MSG* message) {
   return key == VK_RETURN || key == VK_ESCAPE;
 }
 
-int RunMainDialog(LauncherContext& context, WizardController::InstallStarter starter) {
-  CMainDlg dialog(context, std::move(starter));
+int RunMainDialog(const WizardRun& run, WizardController::InstallStarter starter) {
+  CMainDlg dialog(run, std::move(starter));
   const INT_PTR result = dialog.RunModal(nullptr);
   return result < 0 ? kDialogAbort : static_cast<int>(result);
 }

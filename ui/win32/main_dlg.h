@@ -9,7 +9,6 @@
 #include "ui/win32/page_base.h"
 #include "ui/win32/page_host.h"
 
-struct LauncherContext;
 class CFramePPG;
 class CCompPPG;
 
@@ -19,7 +18,7 @@ class CCompPPG;
 // host its pages ask for what they need.
 class CMainDlg : public CDialogBase, public WizardView, public CPageHost {
  public:
-  CMainDlg(LauncherContext& context, WizardController::InstallStarter starter);
+  CMainDlg(const WizardRun& run, WizardController::InstallStarter starter);
   ~CMainDlg() override;
 
   bool Initialised() const { return controller_.Initialised(); }
@@ -35,7 +34,7 @@ class CMainDlg : public CDialogBase, public WizardView, public CPageHost {
   void BeginDrag(HWND from, POINT point) override;
   HWND FrameMinimizeButton() override;
   CompletionLayout CompletionLayoutFor(bool inFrame) const override;
-  NotificationItem* NoticeItem(size_t item) override;
+  const NotificationItem* NoticeItem(size_t item) const override;
 
   // WizardView.
   void CreatePages() override;
@@ -58,7 +57,7 @@ class CMainDlg : public CDialogBase, public WizardView, public CPageHost {
   bool PreTranslateMessage(MSG* message) override;
 
  private:
-  LauncherContext& ctx_;
+  const WizardRun run_;
   CBackground background_;
   std::unique_ptr<CFramePPG> frame_;
   int32_t mainMode_ = kModeFrame;

@@ -23,5 +23,5 @@ class CPageHost {
   // The completion page's layout for the run's result, inside the frame or as the error screen.
   virtual CompletionLayout CompletionLayoutFor(bool inFrame) const = 0;
   // The notice behind a row of the notices list (NoticeRow::item); null when there is none.
-  virtual NotificationItem* NoticeItem(size_t item) = 0;
+  virtual const NotificationItem* NoticeItem(size_t item) const = 0;
 };

@@ -1,10 +1,11 @@
+#include "ui/frame_texts.h"
 #include "ui/win32/setup_dlg.h"
 
 #include <vector>
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
-#include "app/launcher_context.h"
+#include "base/run_result.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/win32/control_styling.h"
@@ -26,8 +27,8 @@ bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* resu
   return false;
 }
 
-CSetupDlg::CSetupDlg(LauncherContext& context, InitWorkerStarter starter)
-    : CDialogBase(IDD_SETUP), ctx_(context), starter_(std::move(starter)) {}
+CSetupDlg::CSetupDlg(RunResult& result, InitWorkerStarter starter)
+    : CDialogBase(IDD_SETUP), result_(result), starter_(std::move(starter)) {}
 
 CSetupDlg::~CSetupDlg() {
   if (icon_) ::DestroyIcon(icon_);
@@ -61,20 +62,20 @@ BOOL CSetupDlg::OnInitDialog() {
 
   Log().Info(L"ダイアログ背景を初期化します。");
   if (!background_.Load(Hwnd(), IDB_STARTUP)) {
-    Fail(L"背景の初期化に失敗しました。");
+    Fail(kBackgroundSetupFailed);
     return TRUE;
   }
 
   Log().Info(L"コントロールの初期化処理を行います。");
   if (!InitControls()) {
-    Fail(L"コントロールの初期化に失敗しました。");
+    Fail(kControlSetupFailed);
     return TRUE;
   }
 
   Log().Info(L"スレッドの起動処理を行います。");
   Log().Info(L"ランチャー情報の取得処理を開始します。");
   Log().Info(L"ワーカースレッドを実行します。");
-  workerRunning_ = starter_ && starter_(ctx_, this);
+  workerRunning_ = starter_ && starter_(this);
   if (!workerRunning_) {
     Fail(L"スレッドの起動に失敗しました。");
     return TRUE;
@@ -126,7 +127,7 @@ bool CSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
   if (message == WM_INIT_DONE) {
     workerRunning_ = false;
     const int dialogResult = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam),
-                                                          static_cast<int32_t>(lParam), &ctx_.ResultCode);
+                                                          static_cast<int32_t>(lParam), &result_.ResultCode);
     EndModal(dialogResult);
     *result = SetMessageResult(0);
     return true;
@@ -193,8 +194,8 @@ bool CSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
   }
 }
 
-int RunStartupDialog(LauncherContext& context, InitWorkerStarter starter) {
-  CSetupDlg dialog(context, std::move(starter));
+int RunStartupDialog(RunResult& runResult, InitWorkerStarter starter) {
+  CSetupDlg dialog(runResult, std::move(starter));
   const INT_PTR result = dialog.RunModal(nullptr);
   return result < 0 ? kDialogAbort : static_cast<int>(result);
 }

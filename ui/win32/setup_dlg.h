@@ -10,7 +10,7 @@
 #include "ui/win32/dialog_base.h"
 #include "ui/win32/page_base.h"
 
-struct LauncherContext;
+struct RunResult;
 
 // The About box of the start-up dialog's system menu.
 class CAboutDlg : public CDialogBase {
@@ -25,7 +25,7 @@ class CAboutDlg : public CDialogBase {
 // start-up worker's steps, with a dot animation, until the worker ends it.
 class CSetupDlg : public CDialogBase, public MessageSink {
  public:
-  CSetupDlg(LauncherContext& context, InitWorkerStarter starter);
+  CSetupDlg(RunResult& result, InitWorkerStarter starter);
   ~CSetupDlg() override;
 
   // MessageSink, called on the start-up worker's thread.
@@ -42,7 +42,7 @@ class CSetupDlg : public CDialogBase, public MessageSink {
   void Fail(const wchar_t* text);
   void SetStatusText(const std::wstring& text);
 
-  LauncherContext& ctx_;
+  RunResult& result_;
   InitWorkerStarter starter_;
   CBackground background_;
   SetupDialogModel model_;

@@ -1,3 +1,4 @@
+#include "ui/frame_texts.h"
 #include "ui/win32/status_ppg.h"
 
 #include <commctrl.h>
@@ -20,18 +21,18 @@ const wchar_t kErrorCaption[] = L"エラー";
 CStatusPPG::CStatusPPG(CPageHost& host) : CPageBase(IDD_STATUS, host) {}
 
 BOOL CStatusPPG::OnInitDialog() {
-  Log().Info(L"ダイアログの初期化処理を実行します。（インストール画面）");
+  LogPageSetup(WizardPage::Status);
   target_.store(Hwnd());
   title_.Attach(Hwnd(), IDC_STATUS_TITLE);
   statusLine_.Attach(Hwnd(), IDC_STATUS_LINE);
   if (!LoadBackground(IDB_PAGE_INNER)) {
-    Log().Error(L"背景の初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"背景の初期化に失敗しました。");
+    Log().Error(kBackgroundSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kBackgroundSetupFailed);
     return FALSE;
   }
   if (!PrepareStatusControls()) {
-    Log().Error(L"コントロールの初期化に失敗しました。");
-    ShowErrorBox(nullptr, kErrorCaption, L"コントロールの初期化に失敗しました。");
+    Log().Error(kControlSetupFailed);
+    ShowErrorBox(nullptr, kErrorCaption, kControlSetupFailed);
     return FALSE;
   }
   ::SendMessageW(Item(IDC_STATUS_PROGRESS), PBM_SETMARQUEE, TRUE, 100);
@@ -47,7 +48,7 @@ bool CStatusPPG::PrepareStatusControls() {
     ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
   }
   MoveControl(picture, 4, 10);
-  if (!SetupPageTitleLabel(&title_, font, L"インストール")) return false;
+  if (!SetupPageTitleLabel(&title_, font, FramePageTexts().statusTitle)) return false;
   title_.SetBackgroundColour(TITLE_BACKGROUND_COLOUR);
   title_.SetBold(true);
   title_.Redraw();

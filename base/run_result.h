@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a run ends with, as the completion page tells it: the result code
+// (base/result_codes.h) with its detail, and what the checks and the
+// installer found on the way.
+struct RunResult {
+  int32_t ResultCode = 0;
+  int32_t ResultDetail = 0;    // the installer's exit code (7) or the class of its log (8)
+  std::wstring InstallerMessage;
+  std::vector<std::wstring> DetectedConflictNames;
+  bool SecurityCenterConflict = false;  // a conflict found only as a Security Center leftover
+};

@@ -42,7 +42,6 @@ void TerminalOutput::Write(const std::string& bytes) {
 
 void TerminalOutput::WriteLine(const std::wstring& text) { Write(platform::WideToUtf8(text) + "\n"); }
 
-bool TerminalOutput::IsTerminal() const { return ::isatty(fd_) != 0; }
 
 int TerminalOutput::Columns() const {
   if (columns_ > 0) return columns_;
@@ -57,22 +56,18 @@ int TerminalOutput::Rows() const {
   return 40;
 }
 
-std::unique_ptr<Renderer> MakeRenderer(const TerminalOptions& options, TerminalOutput& output) {
-  bool plain = true;
+bool UsesPlainText(const TerminalOptions& options) {
   switch (options.style) {
-    case OutputStyle::Plain:
-      plain = true;
-      break;
-    case OutputStyle::Screen:
-      plain = false;
-      break;
-    case OutputStyle::Auto: {
-      const char* term = std::getenv("TERM");
-      plain = !output.IsTerminal() || term == nullptr || std::strcmp(term, "dumb") == 0;
-      break;
-    }
+    case OutputStyle::Plain: return true;
+    case OutputStyle::Screen: return false;
+    case OutputStyle::Auto: break;
   }
-  return plain ? MakePlainRenderer(output) : MakeFullScreenRenderer(output);
+  const char* term = std::getenv("TERM");
+  return !::isatty(options.outputFd) || term == nullptr || std::strcmp(term, "dumb") == 0;
+}
+
+std::unique_ptr<Renderer> MakeRenderer(const TerminalOptions& options, TerminalOutput& output) {
+  return UsesPlainText(options) ? MakePlainRenderer(output) : MakeFullScreenRenderer(output);
 }
 
 }  // namespace terminal

@@ -23,7 +23,6 @@ class TerminalOutput {
   void Release();
   void Write(const std::string& bytes);
   void WriteLine(const std::wstring& text);
-  bool IsTerminal() const;
   int Columns() const;  // the width asked for, else the terminal's, else 80
   int Rows() const;     // the terminal's height, else 40
 
@@ -59,7 +58,9 @@ class Renderer {
 };
 
 // Plain text when the options ask for it, when the output is no terminal or
-// TERM is unset or "dumb"; else the full screen.
+// TERM is unset or "dumb"; else the full screen. The start-up dialog and the
+// wizard follow the same rule.
+bool UsesPlainText(const TerminalOptions& options);
 std::unique_ptr<Renderer> MakeRenderer(const TerminalOptions& options, TerminalOutput& output);
 
 std::unique_ptr<Renderer> MakePlainRenderer(TerminalOutput& output);

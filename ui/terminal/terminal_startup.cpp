@@ -16,19 +16,13 @@
 #include "ui/front_end.h"
 #include "ui/setup_dialog_model.h"
 #include "ui/terminal/terminal_front_end.h"
+#include "ui/terminal/terminal_renderer.h"
 
 namespace terminal {
 
 namespace {
 
 const wchar_t kTitle[] = L"インストーラーを起動しています";
-
-bool UsesPlainText(const TerminalOptions& options) {
-  if (options.style == OutputStyle::Plain) return true;
-  if (options.style == OutputStyle::Screen) return false;
-  const char* term = std::getenv("TERM");
-  return !::isatty(options.outputFd) || (term && std::strcmp(term, "dumb") == 0);
-}
 
 void WriteAll(int fd, const std::string& text) {
   const char* p = text.data();

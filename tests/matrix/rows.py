@@ -13,6 +13,7 @@ Rows run on both builds unless `linux_only` says why Wine cannot show them.
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
+from attacks import planted_dll_loaded, plant_wininet
 from harness import installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -72,6 +73,7 @@ class Row:
     check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
     wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
     linux_only: str = ""  # why Wine cannot show it
+    windows_only: str = ""  # why the Linux build cannot show it
     golden: str = ""
 
     def __post_init__(self):
@@ -434,4 +436,7 @@ ROWS = [
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
     Row("second-run-appends", servers=["dead"], page="error", result=3,
         arrange=lambda m: m.run(), check=lambda m, o: o.log.count("プログラムを開始します。") == 2),
+    # --- the elevated launcher: nothing it loads, verifies or runs can be replaced ---------------
+    Row("planted-wininet-never-loads", arrange=plant_wininet, page="error", result=15,
+        check=lambda m, o: not planted_dll_loaded(m), windows_only="the Linux build loads no DLLs"),
 ]

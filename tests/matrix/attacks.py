@@ -1,7 +1,11 @@
 """What an attacker of the elevated launcher arranges on a Windows machine, for the rows of the outcome matrix."""
+import os
 import struct
 import subprocess
+import threading
 from pathlib import Path
+
+from harness import DebugLog, wait_for
 
 HERE = Path(__file__).parent
 
@@ -24,3 +28,20 @@ def plant_wininet(m):
 
 def planted_dll_loaded(m):
     return list(m.launcher.glob("*.loaded"))
+
+
+def swap_after_check(name, data, checked="ハッシュ解析処理を完了しました。"):
+    """Puts another file in place of a downloaded one as soon as its check has passed, as any process of
+    the user can in the temporary folder, while the launcher goes on with the next download."""
+    def arrange(m):
+        def log():
+            path = m.debug_log_path()
+            return DebugLog(path.read_bytes() if path.is_file() else b"")
+
+        def attacker():
+            wait_for("the check of " + name, lambda: log().has(checked), step=0.02)
+            planted = m.temp / (name + ".planted")
+            planted.write_bytes(data)
+            os.replace(planted, m.temp / name)
+        threading.Thread(target=attacker, daemon=True).start()
+    return arrange

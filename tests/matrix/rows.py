@@ -13,7 +13,7 @@ Rows run on both builds unless `linux_only` says why Wine cannot show them.
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
-from attacks import planted_dll_loaded, plant_wininet
+from attacks import planted_dll_loaded, plant_wininet, swap_after_check
 from harness import installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -439,4 +439,8 @@ ROWS = [
     # --- the elevated launcher: nothing it loads, verifies or runs can be replaced ---------------
     Row("planted-wininet-never-loads", arrange=plant_wininet, page="error", result=15,
         check=lambda m, o: not planted_dll_loaded(m), windows_only="the Linux build loads no DLLs"),
+    Row("package-swapped-after-check", packages=[package(file="a.msi"), package(file="b.msi")],
+        rules={"/packages/b.msi": "delay-ms=3000"}, page="error", result=7, installed="",
+        arrange=swap_after_check("a.msi", sim_package("TAVO Virus Guard", "10.0.2032.10", "ExitCode=0").encode()),
+        anchors=["ハッシュ解析処理を完了しました。", "以下のパッケージは確認の後に変更されたため、実行しません。"]),
 ]

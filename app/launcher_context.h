@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "base/run_result.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
+#include "platform/held_file.h"
 
 // The run state of the launcher: created once when the process starts, filled
 // along the start-up sequence and never reset. The steps below app/ are given
@@ -24,4 +26,8 @@ struct LauncherContext : WorkingPaths, RunResult {
   bool LaunchSettingsUpdated = false;
   // Set by the self-update when it started the newer launcher, which takes over.
   bool NewLauncherStarted = false;
+  // The files a newer launcher is handed (itself, its settings, notices and
+  // version file), held from their download until this launcher ends; the
+  // newer launcher holds them in turn before it ends this one.
+  std::vector<platform::HeldFile> HeldFiles;
 };

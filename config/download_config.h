@@ -1,8 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+namespace platform {
+class HeldFile;
+}
 
 // The server's list of packages (DownloadConfig.xml), as file name on the
 // servers and in the work folder.
@@ -27,6 +31,9 @@ struct PackageEntry {
   int32_t IsManual = 0;
   int32_t ManualType = 99;
   bool Verified = false;         // downloaded and its hash accepted
+  // The downloaded file, held from before its hash check until its installer
+  // has ended, so that nobody can put another file in its place meanwhile.
+  std::shared_ptr<platform::HeldFile> File;
   int32_t LauncherVersion = 130;
 };
 

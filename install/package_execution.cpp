@@ -16,6 +16,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/held_file.h"
 #include "platform/run_process.h"
 
 const wchar_t kInstallerVerboseLogName[] = L"TAVOInstallLog.txt";
@@ -102,6 +103,14 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
     if (!package.Verified) continue;
     detail = 0;
     const std::wstring packagePath = PackageDownloadPath(run.Paths.WorkFolder, package);  // where it was downloaded
+    // Held since its check, the file cannot change on Windows; the simulated
+    // machine knows no sharing modes, so a change is looked for before the run.
+    const bool runs = package.ExecType == kExecInstaller || package.ExecType == kExecCommand;
+    if (runs && !(package.File && package.File->Unchanged())) {
+      LogErrorPair(L"以下のパッケージは確認の後に変更されたため、実行しません。", packagePath);
+      if (SkipFailedPackage(package)) continue;
+      return false;
+    }
     if (package.ExecType == kExecInstaller) {
       sink.SetInstallStartTime(platform::UnixTimeNow());
       const std::wstring systemFolder = platform::GetSystemFolder();

@@ -12,8 +12,8 @@
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/held_file.h"
 #include "platform/md5.h"
 
 namespace {
@@ -160,13 +160,18 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     // After a failed package nothing is installed, so later files are only
     // fetched, not checked.
     if (!outcome) continue;
-    if (!VerifyPackageHash(localPath, package.PackageHash)) {
+    // Held from before the check until its installer has ended, and hashed
+    // through that hold: the file that runs is the file that was checked.
+    auto file = std::make_shared<platform::HeldFile>();
+    file->Open(localPath);
+    if (!VerifyPackageHash(*file, package.PackageHash)) {
       LogErrors({L"ハッシュデータに誤りがあります。", package.PackageHash});
       *errorCode = kResultHashMismatch;
       return false;
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");
     package.Verified = true;
+    package.File = std::move(file);
   }
   return outcome;
 }
@@ -184,8 +189,13 @@ std::wstring ExpandPathMacros(const std::wstring& text) {
 
 bool ComputeFileMd5(const std::wstring& path, std::wstring* digest) {
   digest->clear();
-  platform::File file;
-  if (!file.Open(path, platform::File::Mode::Read)) return false;
+  platform::HeldFile file;
+  return file.Open(path) && ComputeFileMd5(file, digest);
+}
+
+bool ComputeFileMd5(platform::HeldFile& file, std::wstring* digest) {
+  digest->clear();
+  if (!file.Rewind()) return false;
   platform::Md5Hash hash;
   if (!hash.Begin()) return false;
   std::unique_ptr<char[]> block(new char[kHashBlockSize]);
@@ -202,12 +212,18 @@ bool ComputeFileMd5(const std::wstring& path, std::wstring* digest) {
 }
 
 bool VerifyPackageHash(const std::wstring& localPath, const std::wstring& packageHash) {
+  platform::HeldFile file;
+  if (packageHash != L"0" && !file.Open(localPath)) return false;
+  return VerifyPackageHash(file, packageHash);
+}
+
+bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash) {
   if (packageHash == L"0") {
     Log().Info(L"ハッシュを確認しません。");
     return true;
   }
   std::wstring digest;
-  if (!ComputeFileMd5(localPath, &digest)) return false;
+  if (!ComputeFileMd5(file, &digest)) return false;
   if (digest.empty()) {
     Log().Error(L"ハッシュの取得に失敗しました。");
     return false;

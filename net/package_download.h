@@ -8,6 +8,9 @@
 #include "net/wait_clock.h"
 
 struct LaunchSettings;
+namespace platform {
+class HeldFile;
+}
 
 // Downloads DownloadConfig.xml from the first download server that delivers
 // it into localPath. False when no server did.
@@ -43,7 +46,10 @@ std::wstring ExpandPathMacros(const std::wstring& text);
 // True when the file's MD5 digest equals packageHash (case and line breaks
 // ignored), or when packageHash is "0".
 bool VerifyPackageHash(const std::wstring& localPath, const std::wstring& packageHash);
+// The same through a file the caller holds open (read from its start).
+bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash);
 
 // The file's MD5 digest as 32 lower-case hexadecimal digits; false when the
 // file cannot be read or the cryptographic service fails.
 bool ComputeFileMd5(const std::wstring& path, std::wstring* digest);
+bool ComputeFileMd5(platform::HeldFile& file, std::wstring* digest);

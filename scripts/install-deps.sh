@@ -8,7 +8,7 @@ packages=(
   libxml2-dev libcurl4-openssl-dev libssl-dev libgtest-dev googletest libcpp-httplib-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wine32:i386 xvfb xdotool x11-apps imagemagick fonts-noto-cjk
-  clang libclang-rt-14-dev valgrind
+  clang libclang-rt-14-dev valgrind osslsigncode
 )
 
 missing=()

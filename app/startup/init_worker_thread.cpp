@@ -10,7 +10,10 @@
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "platform/code_signature.h"
 #include "platform/com.h"
+#include "platform/error.h"
+#include "platform/held_file.h"
 #include "platform/run_process.h"
 
 namespace {
@@ -19,6 +22,44 @@ const wchar_t kVersionFileName[] = L"SetupLauncherVer.xml";
 const wchar_t kVersionKeys[] = L"SetupLauncherVer/SetupLauncherVerData/";
 const wchar_t kDownloadOk[] = L"以下のプログラムのダウンロードに成功しました。";
 const wchar_t kDownloadFailed[] = L"以下のプログラムのダウンロードに失敗しました。";
+
+// Holds a downloaded file until this launcher ends, so that nobody can change
+// it before the newer launcher has taken the hold over.
+bool HoldForNewLauncher(LauncherContext& ctx, const std::wstring& path) {
+  platform::HeldFile file;
+  if (!file.Open(path)) return false;
+  ctx.HeldFiles.push_back(std::move(file));
+  return true;
+}
+
+void LogError(const wchar_t* line, const std::wstring& value) {
+  const uint32_t error = platform::LastError();
+  Log().Error(line);
+  platform::SetLastError(error);
+  Log().Error(value);
+}
+
+// A signed launcher starts only a launcher signed with its own key; an
+// unsigned one (the Linux build, development builds) starts what it fetched.
+bool NewLauncherAccepted(const platform::HeldFile& file) {
+  switch (platform::CheckSameSigner(file)) {
+    case platform::SignerCheck::kRunningUnsigned:
+      return true;
+    case platform::SignerCheck::kSameSigner:
+      Log().Info(L"ダウンロードしたランチャーの署名を確認しました。");
+      return true;
+    case platform::SignerCheck::kNotTrusted:
+      LogError(L"ダウンロードしたランチャーの署名を確認できないため、起動しません。", file.Path());
+      return false;
+    case platform::SignerCheck::kOtherSigner:
+      LogError(L"ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", file.Path());
+      return false;
+    case platform::SignerCheck::kOwnUnknown:
+      break;
+  }
+  LogError(L"このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", file.Path());
+  return false;
+}
 
 }  // namespace
 
@@ -89,6 +130,8 @@ int32_t CInitWorkerThread::Run() {
     }
   }
 
+  // Without a newer launcher nobody takes the downloaded files over.
+  if (!RestartRequired) ctx_.HeldFiles.clear();
   const int32_t outcome = RestartRequired ? kInitRestart : kInitGoOn;
   if (RestartRequired) Log().Info(L"アップデートに成功しました。");
   Send(WM_INIT_DONE, static_cast<uintptr_t>(outcome), kind);
@@ -98,7 +141,7 @@ int32_t CInitWorkerThread::Run() {
 bool CInitWorkerThread::FetchVersionFile() {
   const std::wstring local = ctx_.WorkFolder + kVersionFileName;
   HttpDownloader downloader;
-  return TryEachServer(
+  const bool fetched = TryEachServer(
       ctx_.Settings.DownloadServers, kVersionFileName,
       [&](const std::wstring& url) { return downloader.Download({url, local, kVersionFileTimeoutMs}); },
       [&](const std::wstring& url, bool succeeded) {
@@ -110,6 +153,10 @@ bool CInitWorkerThread::FetchVersionFile() {
         Log().Info(local);
         Log().Info(url);
       });
+  // A newer launcher reads it again; should it not be held, the read that
+  // follows fails on its own.
+  if (fetched) HoldForNewLauncher(ctx_, local);
+  return fetched;
 }
 
 bool CInitWorkerThread::ReadVersionFile() {
@@ -155,13 +202,19 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
     Log().Info(kDownloadOk);
     Log().Info(local);
     Log().Info(SetupExe);
+    // Held before its signature is checked: the file started is the file checked.
+    if (!HoldForNewLauncher(ctx_, local)) {
+      LogError(L"ダウンロードしたランチャーを開けないため、起動しません。", local);
+      return false;
+    }
+    if (!NewLauncherAccepted(ctx_.HeldFiles.back())) return false;
     RestartRequired = 1;
   }
 
   if (SetupLauncherXMLVersion > static_cast<uint32_t>(settings.SetupLauncherXMLVersion) || RestartRequired) {
     Log().Info(L"ランチャーファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupLauncherV2.xml";
-    if (!downloader.DownloadFile(0, local, SetupLauncherURL, nullptr, 0, 0)) {
+    if (!downloader.DownloadFile(0, local, SetupLauncherURL, nullptr, 0, 0) || !HoldForNewLauncher(ctx_, local)) {
       Log().Error(kDownloadFailed);
       Log().Info(SetupLauncherURL);
       return false;
@@ -175,7 +228,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupNotificationVersion > static_cast<uint32_t>(ctx_.NotificationVersion) || RestartRequired) {
     Log().Info(L"通知ファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupNotification.xml";
-    if (downloader.DownloadFile(0, local, SetupNotificationURL, nullptr, 0, 0)) {
+    if (downloader.DownloadFile(0, local, SetupNotificationURL, nullptr, 0, 0) && HoldForNewLauncher(ctx_, local)) {
       ctx_.NotificationPath = local;
       Log().Info(kDownloadOk);
     } else {
@@ -188,6 +241,14 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
 }
 
 bool CInitWorkerThread::StartNewLauncher() {
+  // Held since their download, the files cannot change on Windows; the
+  // simulated machine knows no sharing modes, so a change is looked for here.
+  for (const platform::HeldFile& file : ctx_.HeldFiles) {
+    if (!file.Unchanged()) {
+      LogError(L"ダウンロードしたファイルが変更されたため、新しいランチャーを起動しません。", file.Path());
+      return false;
+    }
+  }
   // The executable path stays unquoted: the new launcher lives in the
   // temporary folder, as the old ones always did.
   const std::wstring commandLine =

@@ -17,6 +17,7 @@
 #include "install/install_thread.h"
 #include "ui/front_end.h"
 #include "platform/error.h"
+#include "platform/held_file.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/ui.h"
@@ -30,6 +31,17 @@ bool LoadLauncherInfo(LauncherContext* context) {
   if (!LoadLaunchSettings(&context->Settings, context->LaunchSettingsPath, true)) return false;
   Log().Info(L"ランチャー情報を読み込みました。");
   return true;
+}
+
+// The launcher that started this one holds the files it downloaded for it
+// until it ends; they are held here first, so that nobody can change them
+// between its end and their reading.
+void TakeOverHeldFiles(LauncherContext* context) {
+  for (const std::wstring& path : {context->LaunchSettingsPath, context->NotificationPath,
+                                   context->WorkFolder + L"SetupLauncherVer.xml"}) {
+    platform::HeldFile file;
+    if (file.Open(path)) context->HeldFiles.push_back(std::move(file));
+  }
 }
 
 }  // namespace
@@ -92,8 +104,9 @@ bool CSetupApp::InitInstance() {
 
   // 5. The launcher that replaced itself with this one ends here.
   uint32_t sourcePid = 0;
-  if (FindUpgradeSourceProcess(&sourcePid) && platform::TerminateProcessById(sourcePid, 0)) {
-    Log().Info(L"アップグレード元プロセスを終了させました。");
+  if (FindUpgradeSourceProcess(&sourcePid)) {
+    TakeOverHeldFiles(&ctx);
+    if (platform::TerminateProcessById(sourcePid, 0)) Log().Info(L"アップグレード元プロセスを終了させました。");
   }
 
   // 6. Settings and the notices header.

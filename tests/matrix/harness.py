@@ -297,6 +297,7 @@ class Machine:
         self.launcher.mkdir()
         shutil.copy(setup_exe, self.launcher / "Setup.exe")
         self.server = Server(dlserver, work)
+        self.env = {}  # the row's additions to the launcher's environment
 
     def stop(self):
         self.server.stop()
@@ -371,7 +372,7 @@ class LinuxMachine(Machine):
         return path.read_text().splitlines() if path.exists() else []
 
     def run(self, args=(), keys="", bound=BOUND):
-        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb")
+        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb", **self.env)
         process = subprocess.Popen([str(self.launcher / "Setup.exe"), *args], cwd=self.launcher, env=env,
                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                    start_new_session=True)
@@ -471,11 +472,11 @@ class WineSession:
                 pass
         return pids
 
-    def drive(self, launcher, args, log_path, bound=BOUND, hang_shot=None, shots=None):
+    def drive(self, launcher, args, log_path, bound=BOUND, hang_shot=None, shots=None, env=None):
         """Starts Setup.exe in the folder and answers it as a user who accepts every page, until
         every launcher of the prefix has ended. Gives the debug log and whether an error box came
         (0: its number cannot be read here). With shots, each page is saved before it is answered."""
-        first = subprocess.Popen([self.loader, "Setup.exe", *args], cwd=launcher, env=self.env,
+        first = subprocess.Popen([self.loader, "Setup.exe", *args], cwd=launcher, env=dict(self.env, **(env or {})),
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         pressed, box, shot = 0.0, None, 0
         end = time.monotonic() + bound
@@ -556,5 +557,6 @@ class WineMachine(Machine):
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
-        log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png")
+        log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",
+                                      env=self.env)
         return Outcome(log, self.server.requests(), box=box)

@@ -13,6 +13,7 @@ Rows run on both builds unless `linux_only` says why Wine cannot show them.
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
+from attacks import planted_dll_loaded, plant_wininet, self_update_signed, swap_after_check
 from harness import installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -72,6 +73,7 @@ class Row:
     check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
     wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
     linux_only: str = ""  # why Wine cannot show it
+    windows_only: str = ""  # why the Linux build cannot show it
     golden: str = ""
 
     def __post_init__(self):
@@ -132,6 +134,13 @@ NOTICES_FAILED = "通知データファイルの読み込みに失敗しまし�
 VERSION_UNREADABLE = "インストールランチャーのバージョン取得に失敗しました。"
 CONFIG_BROKEN = "設定ファイルの解析に失敗しました。"
 DOWNLOAD_FAILED = "以下のプログラムのダウンロードに失敗しました。"
+
+
+# A newer launcher and its settings on the server.
+SIGNED_UPDATE = dict(version_file={"last_version": 2000001, "setup_exe": "Setup.exe", "settings": "SetupLauncherV2.xml"},
+                     server_settings={"settings_version": 2})
+UNSIGNED = "the Linux build carries no signatures and starts any newer launcher"
+SIGNATURE_REFUSED = "ダウンロードしたランチャーの署名を確認できないため、起動しません。"
 
 
 def failed_package(text, **kw):
@@ -434,4 +443,22 @@ ROWS = [
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
     Row("second-run-appends", servers=["dead"], page="error", result=3,
         arrange=lambda m: m.run(), check=lambda m, o: o.log.count("プログラムを開始します。") == 2),
+    # --- the elevated launcher: nothing it loads, verifies or runs can be replaced ---------------
+    Row("planted-wininet-never-loads", arrange=plant_wininet, page="error", result=15,
+        check=lambda m, o: not planted_dll_loaded(m), windows_only="the Linux build loads no DLLs"),
+    Row("package-swapped-after-check", packages=[package(file="a.msi"), package(file="b.msi")],
+        rules={"/packages/b.msi": "delay-ms=3000"}, page="error", result=7, installed="",
+        arrange=swap_after_check("a.msi", sim_package("TAVO Virus Guard", "10.0.2032.10", "ExitCode=0").encode()),
+        anchors=["ハッシュ解析処理を完了しました。", "以下のパッケージは確認の後に変更されたため、実行しません。"]),
+    Row("self-update-signed-by-the-same-key", **SIGNED_UPDATE, arrange=self_update_signed("vendor"),
+        replaced=True, page="error", result=15, windows_only=UNSIGNED,
+        anchors=["ダウンロードしたランチャーの署名を確認しました。", "アップグレード元プロセスを終了させました。"]),
+    *[Row("self-update-" + name, **SIGNED_UPDATE, arrange=self_update_signed(served), page="error",
+          result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
+          anchors=[refused, "最新のインストーラーの取得に失敗しました。"],
+          check=lambda m, o, code=code: not code or any(e.endswith("(ERRORCODE %d)" % code) for e in o.log.errors()))
+      for name, served, refused, code in [
+          ("signed-by-another-key", "other", "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", 0),
+          ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
+          ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
 ]

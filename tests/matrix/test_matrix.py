@@ -82,6 +82,8 @@ def normalised(log, m):
 def test_row(build, row, work, request):
     if build == "windows" and row.linux_only:
         pytest.skip(row.linux_only)
+    if build == "linux" and row.windows_only:
+        pytest.skip(row.windows_only)
     if build == "windows" and row.wine:
         row = dataclasses.replace(row, **{k: v for k, v in row.wine.items() if k != "why"})
     m = make_machine(build, row, work, request)

@@ -1,0 +1,45 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// A file held open for reading from before the launcher checks it until its
+// use has ended, so that what was checked is what is used. On Windows nobody
+// can write, replace, rename or delete it while it is held: it is shared for
+// reading only, which still lets an installer or a second launcher read it.
+// The simulated machine (Linux) knows no sharing modes; there Unchanged()
+// tells whether the path still names the held file as it was opened.
+class HeldFile {
+ public:
+  HeldFile();
+  ~HeldFile();
+  HeldFile(HeldFile&&) noexcept;
+  HeldFile& operator=(HeldFile&&) noexcept;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  // Opens an existing regular file. A link, junction or reparse point is not
+  // followed: opening one fails. Failures set the last error.
+  bool Open(const std::wstring& path);
+  bool IsOpen() const;
+  const std::wstring& Path() const;
+  // Reads from where the last read ended; Rewind starts at the beginning again.
+  bool Read(void* buffer, size_t size, size_t* read);
+  bool Rewind();
+  // True when the path still names the held file and nothing has written it
+  // since it was opened.
+  bool Unchanged() const;
+  // The system's handle: a HANDLE on Windows, a descriptor on Linux.
+  intptr_t NativeHandle() const;
+  void Close();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::wstring path_;
+};
+
+}  // namespace platform

@@ -20,6 +20,9 @@ case "$desc" in
   *"PE32 executable (GUI) Intel 80386"*) ;;
   *) echo "Setup.exe is not a 32-bit GUI executable" >&2; exit 1 ;;
 esac
+# Only KnownDLLs may be imported at load time: anything else would be looked
+# for beside Setup.exe first, in a folder every user can write.
+python3 tests/check_imports.py build/windows/Setup.exe $([ "$wintests" = build/windows64 ] && echo build/windows64/Setup.exe)
 
 echo "== Linux unit tests"
 (cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error)

@@ -67,7 +67,7 @@ class Row:
     installed: Optional[str] = None  # the product in the registry afterwards ("" none)
     files: dict = field(default_factory=dict)  # temp file -> bytes kept, None absent, int size
     screen: list = field(default_factory=list)  # fragments of the last screen (Linux)
-    log: str = "whole"  # or "absent"
+    log: str = "whole"  # or "absent", or "fresh" (whole, begun by this run)
     replaced: bool = False  # the first launcher is ended by the newer one it started
     check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
     wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
@@ -169,6 +169,23 @@ def round_trip_check(machine, outcome):
     assert "インストールを行う製品バージョン：11.0" in after, "the rest from the downloaded settings"
     assert "新しいランチャーからのお知らせ" in after, "the downloaded notices"
     return True
+
+
+VICTIM = b"a file of someone else's\n"
+LINKS = SIMULATED_ONLY % "links planted by another process (Wine shows a Unix link as the file it names)"
+
+
+def plant_link(name):
+    """A link in the temporary folder, where the launcher writes a file, to a file outside it."""
+    def arrange(m):
+        (m.work / "victim").write_bytes(VICTIM)
+        (m.temp / name).unlink(missing_ok=True)
+        (m.temp / name).symlink_to(m.work / "victim")
+    return arrange
+
+
+def links_not_followed(m, o):
+    return (m.work / "victim").read_bytes() == VICTIM and not any(p.is_symlink() for p in m.temp.iterdir())
 
 
 ROWS = [
@@ -434,4 +451,9 @@ ROWS = [
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
     Row("second-run-appends", servers=["dead"], page="error", result=3,
         arrange=lambda m: m.run(), check=lambda m, o: o.log.count("プログラムを開始します。") == 2),
+    # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
+    Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
+        servers=["dead"], page="error", result=3, linux_only=LINKS),
+    Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"), check=links_not_followed,
+        installed="TAVO Net Shield", linux_only=LINKS),
 ]

@@ -456,4 +456,8 @@ ROWS = [
         servers=["dead"], page="error", result=3, linux_only=LINKS),
     Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"), check=links_not_followed,
         installed="TAVO Net Shield", linux_only=LINKS),
+    Row("planted-scanner-library-left-alone", temp_files={"tguiScan.dll": b"planted\n"},
+        anchors=["インストール処理を完了しました。", "このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。",
+                 "tguiScan.dllを置き換えません。"],
+        check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
 ]

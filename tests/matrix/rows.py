@@ -460,4 +460,11 @@ ROWS = [
         anchors=["インストール処理を完了しました。", "このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。",
                  "tguiScan.dllを置き換えません。"],
         check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
+    Row("notice-links-only-to-the-web", keys="\x1b[Z\rj\rj\rn", notices=[
+        notice("プログラムへのリンク", url=r"C:\Windows\System32\cmd.exe"), notice("共有フォルダーへのリンク", url=r"\\host\share\x.exe"),
+        notice("ホームページ", url="HTTPS://www.tavo-security.jp/")],
+        anchors=["Webページのアドレスではないため開きません。", r"C:\Windows\System32\cmd.exe",
+                 "Webページのアドレスではないため開きません。", r"\\host\share\x.exe"],
+        check=lambda m, o: m.shell_log() == ["HTTPS://www.tavo-security.jp/"],
+        linux_only=SIMULATED_ONLY % "the shell's record of opened addresses"),
 ]

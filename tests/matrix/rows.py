@@ -154,9 +154,9 @@ def version_row(name, edit):
                linux_only=NO_EVENT_LOG)
 
 
-def config_row(name, edit):
+def config_row(name, edit, **kw):
     return Row(name, serve={CFG: edit}, page="error", result=5, anchors=[CONFIG_BROKEN], requests={PKG: 0},
-               installed="")
+               installed="", **kw)
 
 
 def round_trip_check(machine, outcome):
@@ -186,6 +186,14 @@ def plant_link(name):
 
 def links_not_followed(m, o):
     return (m.work / "victim").read_bytes() == VICTIM and not any(p.is_symlink() for p in m.temp.iterdir())
+
+
+def outside(m):
+    return m.temp.parent.parent / "outside"
+
+
+def package_file_name(name):
+    return replace(b"<PackageFileName>tavo_tns.msi<", b"<PackageFileName>" + name + b"<")
 
 
 ROWS = [
@@ -467,4 +475,10 @@ ROWS = [
                  "Webページのアドレスではないため開きません。", r"\\host\share\x.exe"],
         check=lambda m, o: m.shell_log() == ["HTTPS://www.tavo-security.jp/"],
         linux_only=SIMULATED_ONLY % "the shell's record of opened addresses"),
+    config_row("package-name-climbs-out", package_file_name(b"../../outside/evil.exe"),
+               arrange=lambda m: outside(m).mkdir(exist_ok=True), check=lambda m, o: not any(outside(m).iterdir())),
+    config_row("package-name-with-a-quote", package_file_name(b'tavo" EVIL="1.msi')),
+    config_row("package-name-is-a-device", package_file_name(b"nul.msi")),
+    Row("package-path-with-a-quote", packages=[package(save_file_path='*USERTEMP*tavo" EVIL="1 .msi')],
+        installed="TAVO Net Shield", linux_only=NO_EVENT_LOG + "; and Windows names hold no quote"),
 ]

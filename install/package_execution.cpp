@@ -29,6 +29,14 @@ constexpr int32_t kExecCommand = 2;
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }
 
+// Every path goes into the command line quoted as the installer's own
+// command-line parser reads it back, so that no name can add an argument.
+// A program path that cannot be quoted gives no command at all.
+std::wstring MsiCommand(const std::wstring& systemFolder, const std::wstring& arguments) {
+  const std::wstring program = platform::QuoteWindowsProgram(MsiexecPath(systemFolder));
+  return program.empty() ? std::wstring() : program + arguments;
+}
+
 // A path below the launcher's folder, given with backslashes as the editions'
 // folders are named ("TTS\tts_nt32_jpn.exe").
 std::wstring BesideLauncher(const WorkingPaths& paths, const std::wstring& relative) {
@@ -74,18 +82,6 @@ LocalInstallFiles LocalInstallFilesFor(int32_t productType, bool windows64) {
 }
 
 bool IsMsiPackage(const std::wstring& fileName) { return ExtensionOf(fileName) == L"msi"; }
-
-namespace {
-
-// Every path goes into the command line quoted as the installer's own
-// command-line parser reads it back, so that no name can add an argument.
-// A program path that cannot be quoted gives no command at all.
-std::wstring MsiCommand(const std::wstring& systemFolder, const std::wstring& arguments) {
-  const std::wstring program = platform::QuoteWindowsProgram(MsiexecPath(systemFolder));
-  return program.empty() ? std::wstring() : program + arguments;
-}
-
-}  // namespace
 
 std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
                                const std::wstring& installerLog, const std::wstring& distributionPath) {

@@ -148,7 +148,6 @@ TEST_F(DownloadConfigTest, APackageFileNameMustBeAPlainName) {
                            "tavo\" EVIL=\"1.msi", "a|b.msi", "a*.msi", "a?.msi", "a&lt;b&gt;.msi", "tavo.msi.", "tavo.msi ",
                            "CON", "nul.msi", "Com1.exe", "LPT9", "lpt1 .txt", "AUX.tar.gz", "conin$", "COM\xC2\xB9.msi"}) {
     EXPECT_FALSE(Parse(named(name))) << name;
-    EXPECT_TRUE(packages_.empty()) << name;
   }
 }
 

@@ -100,12 +100,6 @@ TEST_F(ScannerLibraryTest, AFileNoVerifiedPackageOfThisRunPlacedIsLeftAlone) {
     EXPECT_EQ("planted", ReadBytes(Downloaded()));
     EXPECT_FALSE(FileExists(Parked()));
   }
-  // Nor is a link in its place read: it could lend the product a file the user may not read.
-  const std::wstring secret = launcher_.File(L"secret");
-  ASSERT_TRUE(WriteBytes(secret, "secret") && platform::DeleteFileAt(Downloaded()));
-  ASSERT_EQ(0, ::symlink(platform::WideToUtf8(secret).c_str(), platform::WideToUtf8(Downloaded()).c_str()));
-  EXPECT_FALSE(Replace({Placed()}));
-  EXPECT_EQ("installed", ReadBytes(Target()));
 }
 
 TEST_F(ScannerLibraryTest, NothingIsLostWhenTheReplacementCannotBeDone) {

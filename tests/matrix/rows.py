@@ -465,8 +465,7 @@ ROWS = [
     Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"), check=links_not_followed,
         installed="TAVO Net Shield", linux_only=LINKS),
     Row("planted-scanner-library-left-alone", temp_files={"tguiScan.dll": b"planted\n"},
-        anchors=["インストール処理を完了しました。", "このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。",
-                 "tguiScan.dllを置き換えません。"],
+        anchors=["このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。", "tguiScan.dllを置き換えません。"],
         check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
     Row("notice-links-only-to-the-web", keys="\x1b[Z\rj\rj\rn", notices=[
         notice("プログラムへのリンク", url=r"C:\Windows\System32\cmd.exe"), notice("共有フォルダーへのリンク", url=r"\\host\share\x.exe"),

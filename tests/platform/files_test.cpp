@@ -24,12 +24,9 @@ bool PlantAt(Plant kind, const std::wstring& path, const std::wstring& victim) {
   return kind == Plant::HardLink && ::CreateHardLinkW(path.c_str(), victim.c_str(), nullptr);
 #else
   const std::string p = platform::WideToUtf8(path), v = platform::WideToUtf8(victim);
-  switch (kind) {
-    case Plant::HardLink: return ::link(v.c_str(), p.c_str()) == 0;
-    case Plant::SymbolicLink: return ::symlink(v.c_str(), p.c_str()) == 0;
-    case Plant::Pipe: return ::mkfifo(p.c_str(), 0666) == 0;
-  }
-  return false;
+  if (kind == Plant::HardLink) return ::link(v.c_str(), p.c_str()) == 0;
+  if (kind == Plant::SymbolicLink) return ::symlink(v.c_str(), p.c_str()) == 0;
+  return ::mkfifo(p.c_str(), 0666) == 0;
 #endif
 }
 

@@ -40,3 +40,31 @@ std::wstring ExtensionOf(const std::wstring& path) {
   size_t dot = name.find_last_of(L'.');
   return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
 }
+
+namespace {
+
+wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// Windows opens a device, not a file, for these names whatever follows the first dot.
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring stem = name.substr(0, name.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (wchar_t& c : stem) c = UpperAscii(c);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (stem == device) return true;
+  }
+  if (stem.size() != 4 || (stem.compare(0, 3, L"COM") != 0 && stem.compare(0, 3, L"LPT") != 0)) return false;
+  const wchar_t digit = stem[3];
+  return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+}  // namespace
+
+bool IsPlainFileName(const std::wstring& name) {
+  if (name.empty() || name.find(L"..") != std::wstring::npos) return false;
+  if (name.back() == L'.' || name.back() == L' ') return false;
+  for (wchar_t c : name) {
+    if (c < 0x20 || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) return false;
+  }
+  return !IsDeviceName(name);
+}

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/debug_log.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
@@ -102,6 +103,13 @@ bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* pa
   for (uint64_t i = 0; i < limit; ++i) {
     PackageEntry entry;
     if (!ReadPackage(reader, static_cast<uint32_t>(i), &entry)) return false;
+    // The name is joined to the work folder and run from there: it must not
+    // reach another folder or a device.
+    if (!IsPlainFileName(entry.PackageFileName)) {
+      Log().ErrorPlain(L"パッケージのファイル名が正しくありません。");
+      Log().ErrorPlain(entry.PackageFileName);
+      return false;
+    }
     packages->push_back(std::move(entry));
   }
   return true;

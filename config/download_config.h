@@ -20,7 +20,7 @@ struct PackageEntry {
   std::wstring SaveFilePath;     // with path macros; empty: work folder + PackageFileName
   std::wstring ExecCommand;      // with path macros; for ExecType 2
   std::wstring PackageHash;      // required; MD5 as hex text, "0" for no check
-  std::wstring PackageFileName;  // required
+  std::wstring PackageFileName;  // required; a plain file name
   int32_t ExecType = 1;          // 1 installer package, 2 run ExecCommand, else download only
   int32_t ErrorSkip = 0;
   int32_t ExecSuccessCode = 0;
@@ -39,6 +39,7 @@ struct PackageEntry {
 
 // Reads the download configuration at context.DownloadConfigPath and appends
 // its packages to *packages in file order. False when the file is missing or
-// malformed, its count or a package cannot be read, or a required value is
-// empty; the packages read before such a failure stay appended.
+// malformed, its count or a package cannot be read, a required value is
+// empty, or a PackageFileName is not a plain file name; the packages read
+// before such a failure stay appended.
 bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages);

@@ -37,7 +37,7 @@ int32_t CInstallThread::Run() {
       run_.Settings.InstallType != 0 ? RunLocalInstall(run_, *this, detail) : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
-    if (ReplaceScannerLibrary(run_.Settings, run_.Paths)) {
+    if (ReplaceScannerLibrary(run_.Settings, run_.Paths, packages_)) {
       Log().Info(L"tguiScan.dllを置き換えました。");
     } else {
       Log().Info(L"tguiScan.dllを置き換えません。");

@@ -13,6 +13,7 @@
 #include "install/install_run.h"
 #include "net/package_download.h"
 #include "platform/clock.h"
+#include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -28,6 +29,14 @@ constexpr int32_t kExecInstaller = 1;
 constexpr int32_t kExecCommand = 2;
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }
+
+// Every path goes into the command line quoted as the installer's own
+// command-line parser reads it back, so that no name can add an argument.
+// A program path that cannot be quoted gives no command at all.
+std::wstring MsiCommand(const std::wstring& systemFolder, const std::wstring& arguments) {
+  const std::wstring program = platform::QuoteWindowsProgram(MsiexecPath(systemFolder));
+  return program.empty() ? std::wstring() : program + arguments;
+}
 
 // A path below the launcher's folder, given with backslashes as the editions'
 // folders are named ("TTS\tts_nt32_jpn.exe").
@@ -77,22 +86,27 @@ bool IsMsiPackage(const std::wstring& fileName) { return ExtensionOf(fileName) =
 
 std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
                                const std::wstring& installerLog, const std::wstring& distributionPath) {
-  return FormatText(L"\"%ls\" /i \"%ls\" /qn REBOOT=ReallySuppress /l*v \"%ls\" IGNORE_CONFLICTS=1  "
-                    L"DISTRIBUTION_PACKAGE=\"%ls\"",
-                    MsiexecPath(systemFolder).c_str(), packagePath.c_str(), installerLog.c_str(),
-                    distributionPath.c_str());
+  using platform::QuoteWindowsArgument;
+  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress /l*v %ls IGNORE_CONFLICTS=1  "
+                                             L"DISTRIBUTION_PACKAGE=%ls",
+                                             QuoteWindowsArgument(packagePath).c_str(),
+                                             QuoteWindowsArgument(installerLog).c_str(),
+                                             QuoteWindowsArgument(distributionPath).c_str()));
 }
 
 std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstring& installerPath,
                              const std::wstring& configurationPath, const std::wstring& installerLog,
                              const std::wstring& distributionPath) {
-  return FormatText(L"\"%ls\" /i \"%ls\" /qn REBOOT=ReallySuppress ADMINCFG=\"%ls\" /l*v \"%ls\" "
-                    L"IGNORE_CONFLICTS=1 DISTRIBUTION_PACKAGE=\"%ls\"",
-                    MsiexecPath(systemFolder).c_str(), installerPath.c_str(), configurationPath.c_str(),
-                    installerLog.c_str(), distributionPath.c_str());
+  using platform::QuoteWindowsArgument;
+  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress ADMINCFG=%ls /l*v %ls "
+                                             L"IGNORE_CONFLICTS=1 DISTRIBUTION_PACKAGE=%ls",
+                                             QuoteWindowsArgument(installerPath).c_str(),
+                                             QuoteWindowsArgument(configurationPath).c_str(),
+                                             QuoteWindowsArgument(installerLog).c_str(),
+                                             QuoteWindowsArgument(distributionPath).c_str()));
 }
 
-std::wstring DirectCommand(const std::wstring& filePath) { return FormatText(L"\"%ls\"", filePath.c_str()); }
+std::wstring DirectCommand(const std::wstring& filePath) { return platform::QuoteWindowsProgram(filePath); }
 
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      int32_t& detail, bool* logClass, bool* notExecuted) {

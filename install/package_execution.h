@@ -36,7 +36,9 @@ LocalInstallFiles LocalInstallFilesFor(int32_t productType, bool windows64);
 // exactly "msi" (case-sensitive: "setup.MSI" runs itself).
 bool IsMsiPackage(const std::wstring& fileName);
 
-// The command lines of the installers. systemFolder may end with a separator.
+// The command lines of the installers, every path quoted by the rules of
+// CommandLineToArgvW; empty when a program path holds a quote and so cannot
+// be written. systemFolder may end with a separator.
 std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
                                const std::wstring& installerLog, const std::wstring& distributionPath);
 std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstring& installerPath,

@@ -1,23 +1,84 @@
 #include "install/scanner_library.h"
 
+#include <memory>
+
 #include "base/debug_log.h"
-#include "base/working_paths.h"
-#include "config/launch_settings.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "base/working_paths.h"
+#include "config/download_config.h"
+#include "config/launch_settings.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
+#include "net/package_download.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
-#include "platform/folders.h"
+#include "platform/md5.h"
 
 namespace {
 
 const wchar_t kLibraryName[] = L"tguiScan.dll";
 const wchar_t kParkedName[] = L"tguiScanDeleteFile";
+// The new library is copied beside the installed one first, under this name.
+const wchar_t kStagedName[] = L"tguiScanNewFile";
+
+constexpr size_t kCopyBlockSize = 64000;
+
+// The last verified package of this run whose download is the library in the
+// work folder; null when none is (the file was put there by someone else).
+const PackageEntry* PackageThatPlaced(const std::wstring& source, const WorkingPaths& paths,
+                                      const std::vector<PackageEntry>& packages) {
+  const PackageEntry* placed = nullptr;
+  for (const PackageEntry& package : packages) {
+    if (package.Verified && PackageDownloadPath(paths.WorkFolder, package) == source) placed = &package;
+  }
+  return placed;
+}
+
+std::wstring HexDigits(const uint8_t* bytes, size_t size) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring text;
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[bytes[i] >> 4]);
+    text.push_back(kDigits[bytes[i] & 0x0f]);
+  }
+  return text;
+}
+
+// Copies the library into a new file (which takes the permissions of the
+// folder it is made in) and gives the MD5 digest of what was copied. The
+// source is never read through a link.
+bool CopyLibrary(const std::wstring& source, const std::wstring& target, std::wstring* digest) {
+  platform::File in, out;
+  platform::Md5Hash md5;
+  if (!in.Open(source, platform::File::Mode::ReadOwnFile) || !out.Open(target, platform::File::Mode::CreateWrite) ||
+      !md5.Begin()) {
+    return false;
+  }
+  std::unique_ptr<char[]> block(new char[kCopyBlockSize]);
+  for (;;) {
+    size_t read = 0;
+    if (!in.Read(block.get(), kCopyBlockSize, &read)) return false;
+    if (read == 0) break;
+    if (!out.Write(block.get(), read) || !md5.Update(block.get(), read)) return false;
+  }
+  uint8_t bytes[platform::kMd5DigestSize];
+  if (!out.Flush() || !out.Close() || !md5.Finish(bytes)) return false;
+  *digest = HexDigits(bytes, sizeof(bytes));
+  return true;
+}
+
+// The copy is what the package's check accepted: a file changed in the work
+// folder after its check is not taken. A hash of "0" asked for no check.
+bool MatchesPackage(const std::wstring& digest, const PackageEntry* package) {
+  if (!package || package->PackageHash == L"0") return true;
+  return ToLowerAscii(RemoveLineBreaks(package->PackageHash)) == digest;
+}
 
 }  // namespace
 
-bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& paths) {
+bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& paths,
+                           const std::vector<PackageEntry>& packages) {
   const bool offline = settings.InstallType == 1;
   std::wstring source;
   if (offline) {
@@ -34,21 +95,47 @@ bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& p
     Log().Info(L"DLLファイルが存在しないため、ファイルのコピーを実行しません。");
     return true;
   }
+  // Anyone may put a file into the work folder; only what a package of this
+  // run downloaded and verified there goes into the product.
+  const PackageEntry* package = offline ? nullptr : PackageThatPlaced(source, paths, packages);
+  if (!offline && !package) {
+    Log().ErrorPlain(L"このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。");
+    return false;
+  }
 
   std::wstring installDir;
   if (!GetInstallDir(&installDir)) {
     Log().ErrorPlain(L"インストールパスの取得に失敗しました。");
     return false;
   }
-  const std::wstring target = EnsureTrailingSeparator(installDir) + kLibraryName;
+  const std::wstring folder = EnsureTrailingSeparator(installDir);
+  const std::wstring target = folder + kLibraryName;
+  const std::wstring staged = folder + kStagedName;
   const std::wstring parked = EnsureTrailingSeparator(paths.WorkFolder) + kParkedName;
 
-  if (!platform::MoveFileReplacing(target, parked)) {
-    Log().ErrorPlain(L"DLLファイルの移動に失敗しました。");
+  // The copy is made and checked in the install folder before the installed
+  // library is touched, so that a failure leaves the product as it was.
+  std::wstring digest;
+  if (!CopyLibrary(source, staged, &digest)) {
+    Log().ErrorPlain(L"DLLファイルのコピーに失敗しました。");
+    platform::DeleteFileAt(staged);
     return false;
   }
-  if (!platform::MoveFileReplacing(source, target)) {
+  if (!MatchesPackage(digest, package)) {
+    Log().ErrorPlain(L"確認後にDLLファイルが変更されたため、DLLファイルを使用しません。");
+    platform::DeleteFileAt(staged);
+    return false;
+  }
+  // The installed library is moved aside, not overwritten: the product may
+  // have it loaded, and a loaded library can be renamed but not replaced.
+  if (!platform::MoveFileReplacing(target, parked)) {
+    Log().ErrorPlain(L"DLLファイルの移動に失敗しました。");
+    platform::DeleteFileAt(staged);
+    return false;
+  }
+  if (!platform::MoveFileReplacing(staged, target)) {
     Log().ErrorPlain(L"DLLファイルのコピーに失敗しました。");
+    platform::DeleteFileAt(staged);
     // The product must not be left without its library: the installed copy goes back.
     if (platform::MoveFileReplacing(parked, target)) {
       Log().Info(L"DLLファイルを元に戻しました。");

@@ -71,4 +71,27 @@ std::vector<std::wstring> SplitWindowsCommandLine(const std::wstring& line) {
   return args;
 }
 
+std::wstring QuoteWindowsArgument(const std::wstring& argument) {
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count double only before a quote.
+    out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(2 * backslashes, L'\\');
+  out.push_back(L'"');
+  return out;
+}
+
+std::wstring QuoteWindowsProgram(const std::wstring& path) {
+  if (path.find(L'"') != std::wstring::npos) return std::wstring();
+  return L"\"" + path + L"\"";
+}
+
 }  // namespace platform

@@ -17,9 +17,27 @@ bool GetFileSize(const std::wstring& path, uint64_t* size);
 
 // A file opened for one kind of access; closed when destroyed. Failures set
 // the last error.
+//
+// The launcher runs elevated in a folder that any process of the user can
+// write, so a writer never follows what stands at the name: a link (junction,
+// reparse point), or a file that has other names too (a hard link), is never
+// written through.
 class File {
  public:
-  enum class Mode { Read, CreateWrite, Append };
+  enum class Mode {
+    // Reads an existing file, through links as the system resolves them.
+    Read,
+    // Reads an existing file that is neither a link nor has other names;
+    // anything else fails with access denied.
+    ReadOwnFile,
+    // A new, empty file: whatever holds the name (a file, a link) is removed
+    // first and the file is created new.
+    CreateWrite,
+    // Appends to the file of that name when it is a plain file of its own;
+    // a link or any other thing in its place is removed and a new file made.
+    // A folder of that name is not touched: the open fails.
+    Append,
+  };
   File();
   ~File();
   File(File&&) noexcept;

@@ -61,7 +61,23 @@ WindowPlacement PlaceMainWindow(bool initialised, int32_t screenWidth, int32_t s
   return p;
 }
 
+namespace {
+
+bool IsWebAddress(const std::wstring& url) {
+  const std::wstring lower = ToLowerAscii(url);
+  return lower.compare(0, 7, L"http://") == 0 || lower.compare(0, 8, L"https://") == 0;
+}
+
+}  // namespace
+
 bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner) {
+  // The shell runs whatever it is given, with the launcher's rights: a program
+  // path or a share from a notices file must never get there.
+  if (!IsWebAddress(url)) {
+    Log().ErrorPlain(L"Webページのアドレスではないため開きません。");
+    Log().ErrorPlain(url);
+    return false;
+  }
   intptr_t result = platform::ShellOpen(url, std::wstring());
   if (result == 5) result = platform::ShellOpen(L"IExplore", url);
   if (result > 32) return true;

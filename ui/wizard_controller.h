@@ -196,5 +196,7 @@ class WizardController {
 
 // Opens a vendor page or a notice in the browser: the shell's "open", and once
 // more through "IExplore" when the shell answers access denied. On failure the
-// address is logged and shown to the user so that it can be typed in.
+// address is logged and shown to the user so that it can be typed in. Only
+// http:// and https:// addresses (the scheme in any case) go to the shell;
+// anything else is refused with a log entry.
 bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner);

@@ -67,20 +67,91 @@ File::~File() { Close(); }
 File::File(File&&) noexcept = default;
 File& File::operator=(File&&) noexcept = default;
 
+namespace {
+
+// Another process may put something at the name between our removal and our
+// creation; that many rounds are given before the open fails.
+constexpr int kCreateAttempts = 3;
+
+// A regular file with no other name: the only kind a writer keeps.
+bool IsOwnFile(const struct stat& st) { return S_ISREG(st.st_mode) && st.st_nlink == 1; }
+
+bool RemoveName(const std::string& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  // A folder of that name is not ours to remove.
+  if (errno == EISDIR || errno == EPERM) errno = EACCES;
+  return Fail();
+}
+
+// Creates the file new; -1 with errno EEXIST when something took the name first.
+int CreateNew(const std::string& path, int flags, mode_t mode) {
+  return ::open(path.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+}
+
+// Opens an existing file for appending without following a link; -1 when
+// there is nothing usable, errno ENOENT when the name is free and ELOOP or
+// ENXIO (a pipe nobody reads) when something else holds it that is to be replaced.
+int OpenOwnForAppend(const std::string& path, int flags) {
+  // Non-blocking, so that a pipe planted in the file's place cannot hold the open.
+  int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && IsOwnFile(st)) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+  ::close(fd);
+  errno = ELOOP;
+  return -1;
+}
+
+}  // namespace
+
 bool File::Open(const std::wstring& path, Mode mode) {
   Close();
-  int flags = O_CLOEXEC;
-  switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::CreateWrite: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
-  }
   // On Windows every .exe can be started; the simulated machine marks them so.
   const std::string native = Native(path);
   const bool program = native.size() > 4 && (native.compare(native.size() - 4, 4, ".exe") == 0 ||
                                               native.compare(native.size() - 4, 4, ".EXE") == 0);
-  impl_->fd = ::open(native.c_str(), flags, program ? 0777 : 0666);
-  if (impl_->fd < 0) return Fail();
+  const mode_t permissions = program ? 0777 : 0666;
+  int fd = -1;
+  switch (mode) {
+    case Mode::Read:
+      fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+      break;
+    case Mode::ReadOwnFile: {
+      // Non-blocking, so that a pipe in the file's place cannot hold the open.
+      fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+      struct stat st {};
+      if (fd >= 0 && (::fstat(fd, &st) != 0 || !IsOwnFile(st))) {
+        ::close(fd);
+        fd = -1;
+        errno = EACCES;
+      }
+      if (fd < 0 && errno == ELOOP) errno = EACCES;
+      if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      break;
+    }
+    case Mode::CreateWrite:
+      for (int attempt = 0; attempt < kCreateAttempts && fd < 0; ++attempt) {
+        if (!RemoveName(native)) return false;
+        fd = CreateNew(native, O_WRONLY | O_CLOEXEC, permissions);
+        if (fd < 0 && errno != EEXIST) break;
+      }
+      break;
+    case Mode::Append:
+      for (int attempt = 0; attempt < kCreateAttempts && fd < 0; ++attempt) {
+        fd = OpenOwnForAppend(native, O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0) break;
+        if (errno != ENOENT && errno != ELOOP && errno != ENXIO) break;
+        if (errno != ENOENT && !RemoveName(native)) return false;
+        fd = CreateNew(native, O_WRONLY | O_APPEND | O_CLOEXEC, permissions);
+        if (fd < 0 && errno != EEXIST) break;
+      }
+      break;
+  }
+  if (fd < 0) return Fail();
+  impl_->fd = fd;
   struct stat st {};
   if (::fstat(impl_->fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(impl_->fd);

@@ -93,29 +93,103 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
+namespace {
+
+// Another process may put something at the name between our removal and our
+// creation; that many rounds are given before the open fails.
+constexpr int kCreateAttempts = 3;
+
+// What was opened is a plain file with no other name: no reparse point (a
+// link or junction opened as itself), no folder, no hard link.
+bool IsOwnFile(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info)) return false;
+  return !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+         info.nNumberOfLinks == 1;
+}
+
+// Removes whatever holds the name without following it: a file, a file link,
+// or a junction or folder link (as itself). A real folder is left alone.
+bool RemoveName(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+HANDLE OpenNoFollow(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
+  return ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// A handle that passed IsOwnFile, or INVALID_HANDLE_VALUE with access denied.
+HANDLE KeepOwnFile(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE || IsOwnFile(handle)) return handle;
+  ::CloseHandle(handle);
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return INVALID_HANDLE_VALUE;
+}
+
+bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+}  // namespace
+
 bool File::Open(const std::wstring& path, Mode mode) {
   Close();
-  DWORD access = GENERIC_WRITE;
   // Writers deny nobody, as the C runtime's fopen does: the old and the new
   // launcher append to one debug log during a self-update, and a download may
   // be watched while it grows. Only a process that locks a file keeps us out.
-  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  DWORD disposition = CREATE_ALWAYS;
+  const DWORD writeShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  // Readers let others go on writing or even delete the file (the debug log
+  // is read while it grows).
+  const DWORD readShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = INVALID_HANDLE_VALUE;
   switch (mode) {
     case Mode::Read:
-      // Others may go on writing or even delete it (the debug log is read while it grows).
-      access = GENERIC_READ;
-      share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-      disposition = OPEN_EXISTING;
+      handle = ::CreateFileW(path.c_str(), GENERIC_READ, readShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+      break;
+    case Mode::ReadOwnFile:
+      handle = KeepOwnFile(OpenNoFollow(path, GENERIC_READ, readShare, OPEN_EXISTING));
       break;
     case Mode::CreateWrite:
+      for (int attempt = 0; attempt < kCreateAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        if (!RemoveName(path)) return false;
+        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, writeShare, CREATE_NEW));
+        if (handle == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) return false;
+      }
       break;
     case Mode::Append:
-      disposition = OPEN_ALWAYS;
+      for (int attempt = 0; attempt < kCreateAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        handle = OpenNoFollow(path, GENERIC_WRITE, writeShare, OPEN_EXISTING);
+        if (handle != INVALID_HANDLE_VALUE) {
+          if (IsOwnFile(handle)) break;
+          ::CloseHandle(handle);
+          handle = INVALID_HANDLE_VALUE;
+          if (!RemoveName(path)) return false;
+        } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+          // A junction cannot be opened for writing as a file; it is replaced
+          // as any other link. Anything else (a folder, a locked file) fails.
+          const DWORD error = ::GetLastError();
+          const DWORD attributes = ::GetFileAttributesW(path.c_str());
+          if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            ::SetLastError(error);
+            return false;
+          }
+          if (!RemoveName(path)) return false;
+        }
+        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, writeShare, CREATE_NEW));
+        if (handle == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) return false;
+      }
       break;
   }
-  HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   impl_->handle = handle;
   impl_->append = mode == Mode::Append;

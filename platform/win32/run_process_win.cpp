@@ -11,6 +11,12 @@ namespace platform {
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
   std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
+  // An empty line names no program; the system would not say which one it tried.
+  if (line.empty()) {
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    if (lastError) *lastError = ERROR_FILE_NOT_FOUND;
+    return false;
+  }
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');

@@ -134,6 +134,23 @@ TEST_F(DownloadConfigTest, MissingOrEmptyRequiredValueFails) {
                                 "<PackageFileName>f.msi</PackageFileName></Package00>")));
 }
 
+// The file name is joined to the work folder and run from there: only a plain name of that folder passes.
+TEST_F(DownloadConfigTest, APackageFileNameMustBeAPlainName) {
+  auto named = [](const std::string& name) {
+    return Config("1", "<Package00><PackageVersion>1</PackageVersion><PackageName>n</PackageName><PackageHash>0"
+                       "</PackageHash><PackageFileName>" + name + "</PackageFileName></Package00>");
+  };
+  for (const char* name : {"tavo.msi", "TAVO Net Shield 10.0.exe", "a.b.c", ".msi", "conf.msi", "com10.exe", "lpt.dat",
+                           "\xE3\x83\x84\xE3\x83\xBC\xE3\x83\xAB.exe"}) {
+    EXPECT_TRUE(Parse(named(name))) << name;
+  }
+  for (const char* name : {"../../outside/evil.exe", "..", "a..b.msi", "sub/a.msi", "sub\\a.msi", "C:a.msi", "a.msi:ads",
+                           "tavo\" EVIL=\"1.msi", "a|b.msi", "a*.msi", "a?.msi", "a&lt;b&gt;.msi", "tavo.msi.", "tavo.msi ",
+                           "CON", "nul.msi", "Com1.exe", "LPT9", "lpt1 .txt", "AUX.tar.gz", "conin$", "COM\xC2\xB9.msi"}) {
+    EXPECT_FALSE(Parse(named(name))) << name;
+  }
+}
+
 enum class Os { Any, ThisOne, Another };
 
 struct Case {

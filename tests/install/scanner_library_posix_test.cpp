@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "app/launcher_context.h"
 #include "base/paths.h"
+#include "config/download_config.h"
 #include "install/scanner_library.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -45,6 +47,17 @@ class ScannerLibraryTest : public ::testing::Test {
   std::wstring Target() const { return installDir_ + L"tguiScan.dll"; }
   std::wstring Parked() const { return context_.WorkFolder + L"tguiScanDeleteFile"; }
   std::wstring Downloaded() const { return context_.WorkFolder + L"tguiScan.dll"; }
+  // A package of this run that downloaded the library into the work folder.
+  static PackageEntry Placed(const std::wstring& hash = L"0") {
+    PackageEntry package;
+    package.PackageFileName = L"tguiScan.dll";
+    package.PackageHash = hash;
+    package.Verified = true;
+    return package;
+  }
+  bool Replace(const std::vector<PackageEntry>& packages) {
+    return ReplaceScannerLibrary(context_.Settings, context_, packages);
+  }
   tavo_test::SimMachine machine_;
   tavo_test::LogCapture log_;
   TempDir launcher_;
@@ -52,52 +65,52 @@ class ScannerLibraryTest : public ::testing::Test {
   std::wstring installDir_;
 };
 
-TEST_F(ScannerLibraryTest, OnlineTakesTheDownloadedLibraryAndParksTheInstalledOne) {
-  EXPECT_TRUE(ReplaceScannerLibrary(context_.Settings, context_)) << "nothing downloaded: nothing to do";
+TEST_F(ScannerLibraryTest, TheVerifiedDownloadIsCopiedInAndTheInstalledLibraryParked) {
+  EXPECT_TRUE(Replace({})) << "nothing downloaded: nothing to do";
   EXPECT_EQ("installed", ReadBytes(Target()));
   EXPECT_FALSE(FileExists(Parked()));
   ASSERT_TRUE(WriteBytes(Parked(), "parked by an earlier run"));
   ASSERT_TRUE(WriteBytes(Downloaded(), "downloaded"));
+  ::chmod(platform::WideToUtf8(Downloaded()).c_str(), 0666);  // whatever the work folder gave it stays there
   std::wstring bare = installDir_;
   bare.pop_back();
   machine_.SetRegistryString(kInfo, L"InstallDir", bare);  // without its trailing separator
-  EXPECT_TRUE(ReplaceScannerLibrary(context_.Settings, context_));
+  EXPECT_TRUE(Replace({Placed()}));
   EXPECT_EQ("downloaded", ReadBytes(Target()));
   EXPECT_EQ("installed", ReadBytes(Parked()));
-  EXPECT_FALSE(FileExists(Downloaded()));
-  EXPECT_EQ(static_cast<mode_t>(S_IROTH | S_IXOTH), ModeOf(Target()) & (S_IROTH | S_IXOTH)) << "users may run it";
+  EXPECT_EQ("downloaded", ReadBytes(Downloaded())) << "copied, not moved";
+  EXPECT_EQ(static_cast<mode_t>(S_IROTH | S_IXOTH), ModeOf(Target()) & (S_IROTH | S_IWOTH | S_IXOTH))
+      << "users may run it, not change it";
+  // Offline, the launcher's own copy for this architecture.
+  ASSERT_TRUE(platform::CreateFolder(launcher_.File(L"tools")));
+  ASSERT_TRUE(WriteBytes(launcher_.File(L"tools/x64_tguiScan.dll"), "carried"));
+  context_.Settings.InstallType = 1;
+  EXPECT_TRUE(Replace({}));
+  EXPECT_EQ("carried", ReadBytes(Target()));
+}
+
+TEST_F(ScannerLibraryTest, AFileNoVerifiedPackageOfThisRunPlacedIsLeftAlone) {
+  ASSERT_TRUE(WriteBytes(Downloaded(), "planted"));
+  PackageEntry unverified = Placed(), elsewhere = Placed(), changed = Placed(L"0123456789ABCDEF0123456789ABCDEF");
+  unverified.Verified = false;
+  elsewhere.PackageFileName = L"other.dll";
+  for (const std::vector<PackageEntry>& packages : {std::vector<PackageEntry>{}, {unverified}, {elsewhere}, {changed}}) {
+    EXPECT_FALSE(Replace(packages));
+    EXPECT_EQ("installed", ReadBytes(Target()));
+    EXPECT_EQ("planted", ReadBytes(Downloaded()));
+    EXPECT_FALSE(FileExists(Parked()));
+  }
 }
 
 TEST_F(ScannerLibraryTest, NothingIsLostWhenTheReplacementCannotBeDone) {
   ASSERT_TRUE(WriteBytes(Downloaded(), "downloaded"));
   machine_.WriteRegistryText(L"Windows Registry Editor Version 5.00\r\n");  // no install folder
-  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
+  EXPECT_FALSE(Replace({Placed()}));
   machine_.SetRegistryString(kInfo, L"InstallDir", installDir_);
   ASSERT_TRUE(platform::DeleteFileAt(Target()));  // no installed library to park
-  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
+  EXPECT_FALSE(Replace({Placed()}));
   EXPECT_EQ("downloaded", ReadBytes(Downloaded()));
-}
-
-TEST_F(ScannerLibraryTest, AFailedCopyPutsTheInstalledLibraryBack) {
-  // A source on another file system that cannot be read: the copy across
-  // file systems fails after the installed library was parked.
-  struct stat shm {}, here {};
-  char pattern[] = "/dev/shm/tavo-test-XXXXXX";
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(machine_.folder().c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
-      ::access("/proc/self/mem", R_OK) != 0 || !::mkdtemp(pattern)) {
-    GTEST_SKIP() << "needs /dev/shm on a file system of its own";
-  }
-  const std::string launcher = std::string(pattern) + "/";
-  ASSERT_EQ(0, ::mkdir((launcher + "tools").c_str(), 0777));
-  ASSERT_EQ(0, ::symlink("/proc/self/mem", (launcher + "tools/x64_tguiScan.dll").c_str()));
-  context_.LauncherFolder = platform::Utf8ToWide(launcher);
-  context_.Settings.InstallType = 1;
-  EXPECT_FALSE(ReplaceScannerLibrary(context_.Settings, context_));
-  EXPECT_EQ("installed", ReadBytes(Target()));
-  EXPECT_FALSE(FileExists(Parked()));
-  ::unlink((launcher + "tools/x64_tguiScan.dll").c_str());
-  ::rmdir((launcher + "tools").c_str());
-  ::rmdir(launcher.c_str());
+  EXPECT_FALSE(FileExists(installDir_ + L"tguiScanNewFile")) << "no copy is left behind";
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ class Row:
     installed: Optional[str] = None  # the product in the registry afterwards ("" none)
     files: dict = field(default_factory=dict)  # temp file -> bytes kept, None absent, int size
     screen: list = field(default_factory=list)  # fragments of the last screen (Linux)
-    log: str = "whole"  # or "absent"
+    log: str = "whole"  # or "absent", or "fresh" (whole, begun by this run)
     replaced: bool = False  # the first launcher is ended by the newer one it started
     check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
     wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
@@ -163,9 +163,9 @@ def version_row(name, edit):
                linux_only=NO_EVENT_LOG)
 
 
-def config_row(name, edit):
+def config_row(name, edit, **kw):
     return Row(name, serve={CFG: edit}, page="error", result=5, anchors=[CONFIG_BROKEN], requests={PKG: 0},
-               installed="")
+               installed="", **kw)
 
 
 def round_trip_check(machine, outcome):
@@ -178,6 +178,31 @@ def round_trip_check(machine, outcome):
     assert "インストールを行う製品バージョン：11.0" in after, "the rest from the downloaded settings"
     assert "新しいランチャーからのお知らせ" in after, "the downloaded notices"
     return True
+
+
+VICTIM = b"a file of someone else's\n"
+LINKS = SIMULATED_ONLY % "links planted by another process (Wine shows a Unix link as the file it names)"
+
+
+def plant_link(name):
+    """A link in the temporary folder, where the launcher writes a file, to a file outside it."""
+    def arrange(m):
+        (m.work / "victim").write_bytes(VICTIM)
+        (m.temp / name).unlink(missing_ok=True)
+        (m.temp / name).symlink_to(m.work / "victim")
+    return arrange
+
+
+def links_not_followed(m, o):
+    return (m.work / "victim").read_bytes() == VICTIM and not any(p.is_symlink() for p in m.temp.iterdir())
+
+
+def outside(m):
+    return m.temp.parent.parent / "outside"
+
+
+def package_file_name(name):
+    return replace(b"<PackageFileName>tavo_tns.msi<", b"<PackageFileName>" + name + b"<")
 
 
 ROWS = [
@@ -461,4 +486,25 @@ ROWS = [
           ("signed-by-another-key", "other", "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", 0),
           ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
           ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
+    # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
+    Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
+        servers=["dead"], page="error", result=3, linux_only=LINKS),
+    Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"), check=links_not_followed,
+        installed="TAVO Net Shield", linux_only=LINKS),
+    Row("planted-scanner-library-left-alone", temp_files={"tguiScan.dll": b"planted\n"},
+        anchors=["このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。", "tguiScan.dllを置き換えません。"],
+        check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
+    Row("notice-links-only-to-the-web", keys="\x1b[Z\rj\rj\rn", notices=[
+        notice("プログラムへのリンク", url=r"C:\Windows\System32\cmd.exe"), notice("共有フォルダーへのリンク", url=r"\\host\share\x.exe"),
+        notice("ホームページ", url="HTTPS://www.tavo-security.jp/")],
+        anchors=["Webページのアドレスではないため開きません。", r"C:\Windows\System32\cmd.exe",
+                 "Webページのアドレスではないため開きません。", r"\\host\share\x.exe"],
+        check=lambda m, o: m.shell_log() == ["HTTPS://www.tavo-security.jp/"],
+        linux_only=SIMULATED_ONLY % "the shell's record of opened addresses"),
+    config_row("package-name-climbs-out", package_file_name(b"../../outside/evil.exe"),
+               arrange=lambda m: outside(m).mkdir(exist_ok=True), check=lambda m, o: not any(outside(m).iterdir())),
+    config_row("package-name-with-a-quote", package_file_name(b'tavo" EVIL="1.msi')),
+    config_row("package-name-is-a-device", package_file_name(b"nul.msi")),
+    Row("package-path-with-a-quote", packages=[package(save_file_path='*USERTEMP*tavo" EVIL="1 .msi')],
+        installed="TAVO Net Shield", linux_only=NO_EVENT_LOG + "; and Windows names hold no quote"),
 ]

@@ -103,10 +103,11 @@ def check(row, m, o, before):
     if build_is_linux(m):
         assert o.exit_code == (-9 if row.replaced else 0), "%s: exit status %s\n%s" % (
             name, o.exit_code, o.screen[-2000:])
-    if row.log == "whole":
+    if row.log in ("whole", "fresh"):
         why = o.log.whole()
         assert why is None, "%s: %s" % (name, why)
-        assert o.log.texts()[0] == "前回の実行の記録です。", name + ": the earlier run's log was not kept"
+        assert row.log == "fresh" or o.log.texts()[0] == "前回の実行の記録です。", \
+            name + ": the earlier run's log was not kept"
     else:
         assert not m.debug_log_path().is_file(), name + ": no log can be written here"
     if row.page is not None:

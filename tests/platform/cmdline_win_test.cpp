@@ -39,6 +39,10 @@ TEST(CommandLineWin, TheSplitterAgreesWithTheSystem) {
     const std::wstring line = std::wstring(n % 2 ? L"Setup.exe " : L"\"C:\\A B\\Setup.exe\" ") + pieces[n / 2 % 9] +
                               pieces[n / 18 % 9] + pieces[n / 162 % 9];
     EXPECT_EQ(Show(SystemSplit(line)), Show(platform::SplitWindowsCommandLine(line))) << Show({line});
+    // Any argument, quoted, comes back whole and unchanged.
+    const std::wstring argument = line.substr(line.find(L".exe") + 5);
+    EXPECT_EQ(Show({L"x", argument}), Show(SystemSplit(L"x " + platform::QuoteWindowsArgument(argument))))
+        << Show({argument});
   }
 }
 

@@ -104,9 +104,6 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
     Log().Error(L"インストールに失敗しました。");
     result = notExecuted ? kResultNotExecuted : logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
   }
-  // Every installer has ended: the checked files are let go, so that the
-  // scanner library can be taken from the work folder.
-  for (PackageEntry& package : packages_) package.File.reset();
   SendStep(10);
   return result;
 }

@@ -50,7 +50,8 @@ class CInstallThread : private InstallStepSink {
   MessageSink* const notifyWindow_;
   WaitClock& clock_;
   ProgressRelay progress_{*this};
-  // The packages of the download configuration, in file order.
+  // The packages of the download configuration, in file order; the verified
+  // ones stay held until the worker ends, through the scanner library step.
   std::vector<PackageEntry> packages_;
   int64_t installStartTime_ = 0;
 };

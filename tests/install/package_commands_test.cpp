@@ -4,9 +4,15 @@
 #include <set>
 #include <string>
 
+#include "base/run_result.h"
+#include "base/worker_threads.h"
+#include "base/working_paths.h"
+#include "config/launch_settings.h"
+#include "install/install_thread.h"
 #include "install/package_execution.h"
 #include "platform/cmdline_split.h"
 #include "platform/folders.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
@@ -61,6 +67,21 @@ TEST(PackageCommands, EachEditionAndArchitectureHasItsOwnLocalInstaller) {
   EXPECT_EQ(8u, installers.size());
   // An unknown edition gets the installer of an edition, never nothing.
   EXPECT_EQ(1u, installers.count(LocalInstallFilesFor(97, false).installer));
+}
+
+// The starter logs that the worker runs once the worker exists; the worker
+// then logs it again as its own first line.
+TEST(InstallThread, TheStarterLogsTheWorkerOnceItExists) {
+  tavo_test::LogCapture log;
+  LaunchSettings settings;  // no server: the worker ends at its connection check
+  WorkingPaths paths;
+  RunResult result;
+  ASSERT_TRUE(StartInstallThread(InstallRun{settings, paths, result}, nullptr));
+  WaitForDetachedWorkers();
+  const int first = log.Find(L"インストールスレッドを実行します。");
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(first + 1, log.Find(L"インストールスレッドを実行します。", first + 1));
+  EXPECT_EQ(first + 2, log.Find(L"インストール処理を実行します。"));
 }
 
 }  // namespace

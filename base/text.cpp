@@ -102,3 +102,22 @@ void ReplaceAll(std::wstring* text, const std::wstring& from, const std::wstring
     pos += to.size();
   }
 }
+
+std::wstring QuoteCommandLineArgument(const std::wstring& argument) {
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count only before a quote: doubled, then the quote escaped.
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  // Before the closing quote they are doubled too, so that it still closes.
+  out.append(backslashes * 2, L'\\');
+  out.push_back(L'"');
+  return out;
+}

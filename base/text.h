@@ -18,3 +18,8 @@ std::wstring ToLowerAscii(std::wstring text);
 // Removes every carriage return and line feed.
 std::wstring RemoveLineBreaks(const std::wstring& text);
 void ReplaceAll(std::wstring* text, const std::wstring& from, const std::wstring& to);
+
+// The argument quoted so that the system's splitter (CommandLineToArgvW) gives
+// it back whole, blanks, quotes and trailing backslashes included. A program
+// path, the first element, takes plain quotes: it cannot hold a quote.
+std::wstring QuoteCommandLineArgument(const std::wstring& argument);

@@ -11,6 +11,7 @@
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
 #include "platform/com.h"
+#include "platform/process.h"
 #include "platform/run_process.h"
 
 namespace {
@@ -188,16 +189,19 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
 }
 
 bool CInitWorkerThread::StartNewLauncher() {
-  // The executable path stays unquoted: the new launcher lives in the
-  // temporary folder, as the old ones always did.
-  const std::wstring commandLine =
-      ctx_.WorkFolder + L"Setup.exe" + L" " + L"/N" + L" " + L"/O" + L" " + L"\"" + ctx_.SourceSettingsPath + L"\"";
+  // Both paths quoted: a temporary folder with a blank must not start a
+  // program planted at the part before the blank. The new launcher is handed
+  // this process's id, so that it ends this launcher and nothing else, and a
+  // silent run stays silent.
+  const std::wstring commandLine = L"\"" + ctx_.WorkFolder + L"Setup.exe\" /N " +
+                                   FormatText(L"/O:%u ", platform::CurrentProcessId()) +
+                                   QuoteCommandLineArgument(ctx_.SourceSettingsPath) + (ctx_.Silent ? L" /quiet" : L"");
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(commandLine);
-  if (!platform::RunProcess(nullptr, commandLine, std::wstring(), false, true, platform::kInfiniteWait, nullptr)) {
-    return false;
-  }
+  auto process = std::make_shared<platform::StartedProcess>();
+  if (!process->Start(commandLine, true, nullptr)) return false;
   Log().Info(L"プログラムを起動しました。");
+  ctx_.NewLauncher = process;
   ctx_.NewLauncherStarted = true;
   return true;
 }

@@ -4,10 +4,8 @@
 #include <set>
 #include <string>
 
-#include "base/run_result.h"
+#include "app/launcher_context.h"
 #include "base/worker_threads.h"
-#include "base/working_paths.h"
-#include "config/launch_settings.h"
 #include "install/install_thread.h"
 #include "install/package_execution.h"
 #include "platform/cmdline_split.h"
@@ -74,14 +72,13 @@ TEST(PackageCommands, EachEditionAndArchitectureHasItsOwnLocalInstaller) {
 TEST(InstallThread, TheStarterLogsTheWorkerOnceItExists) {
   tavo_test::LogCapture log;
   LaunchSettings settings;  // no server: the worker ends at its connection check
-  WorkingPaths paths;
-  RunResult result;
-  ASSERT_TRUE(StartInstallThread(InstallRun{settings, paths, result}, nullptr));
+  LauncherContext run;
+  ASSERT_TRUE(StartInstallThread(InstallRun{settings, run, run}, nullptr));
   WaitForDetachedWorkers();
-  const int first = log.Find(L"インストールスレッドを実行します。");
-  ASSERT_GE(first, 0);
-  EXPECT_EQ(first + 1, log.Find(L"インストールスレッドを実行します。", first + 1));
-  EXPECT_EQ(first + 2, log.Find(L"インストール処理を実行します。"));
+  std::vector<std::wstring> texts = log.Texts();
+  texts.resize(3);
+  EXPECT_EQ((std::vector<std::wstring>{L"インストールスレッドを実行します。", L"インストールスレッドを実行します。",
+                                       L"インストール処理を実行します。"}), texts);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ import hashlib
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -399,11 +400,7 @@ class LinuxMachine(Machine):
             out, _ = process.communicate()
             raise RunError("the launcher did not end:\n" + out.decode(errors="replace")[-3000:])
         finally:
-            os.set_blocking(channel, False)
-            try:
-                reported = os.read(channel, 256).split()
-            except BlockingIOError:
-                reported = []
+            reported = (os.read(channel, 256) if select.select([channel], [], [], 0)[0] else b"").split()
             os.close(channel)
         code = process.returncode
         if reported and code >= 0 and int(reported[-1]) & 0xFF == code:

@@ -451,33 +451,25 @@ def silent(name, code, twin="row", wine=None, **changes):
     """A row run silently: no keys, no window, no screen, the exit code. Its log is that of the
     interactive run with the twin's keys (the row's own by default) apart from the screen lines."""
     row = by_name(name)
-    fields = dict(name=name + "-silent", args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="",
-                  twin=row.keys if twin == "row" else twin, box=None, check=None,
-                  wine=dict(row.wine, **(wine or {})) if row.wine or wine else {})
-    fields.update(changes)
-    return dataclasses.replace(row, **fields)
+    return dataclasses.replace(row, **dict(dict(
+        name=name + "-silent", args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
+        check=None, twin=row.keys if twin == "row" else twin, wine=dict(row.wine, **(wine or {}))), **changes))
 
 
-def earlier_installer_log(m):
-    """An earlier failed installation's own log, older by its name, that says the service could not be stopped."""
-    folder = m.temp / "tavo"
-    folder.mkdir(exist_ok=True)
-    text = "\ufeffliveinstaller\r\nサービス 'TAVO Service' (tvkr) を停止できませんでした。システム サービスを停止する特権を" \
-           "持っていることを確認してください。\r\nMainEngineThread is returning 1603\r\n"
-    (folder / "liveinstaller_20200101000000.log").write_bytes(text.encode("utf-16-le"))
+# An earlier failed installation's own log, older by its name, that says the service could not be stopped.
+EARLIER_LOG = {"tavo/liveinstaller_20200101000000.log": (
+    "\ufeffサービス 'TAVO Service' (tvkr) を停止できませんでした。システム サービスを停止する特権を持っていることを確認してください。"
+    "\r\nMainEngineThread is returning 1603\r\n").encode("utf-16-le")}
 
 
 def temp_folder_with_blank(m):
-    """The temporary folder moves to one whose name holds a blank; a program planted at the part before it
+    """The temporary folder gets a blank in its name; a program planted at the part before the blank
     would run in place of the new launcher if its path were not quoted."""
-    moved = m.folder / "Temp Folder"
-    m.temp.rename(moved)
-    m.temp = moved
-    planted = m.folder / "Temp"
-    planted.write_text("#!/bin/sh\necho planted > '%s'\n" % (m.work / "planted-ran"))
-    planted.chmod(0o755)
-    with open(m.folder / "machine.ini", "a") as f:
-        f.write("[Folders]\nTemp=Temp Folder/\n")
+    m.temp.rename(m.folder / "Temp Folder")
+    m.temp = m.folder / "Temp Folder"
+    m.write_machine_file("Temp", "#!/bin/sh\necho planted > '%s'\n" % (m.work / "planted-ran"))
+    (m.folder / "Temp").chmod(0o755)
+    m.write_machine_file("machine.ini", (m.folder / "machine.ini").read_text() + "[Folders]\nTemp=Temp Folder/\n")
 
 
 SELF_UPDATE = by_name("self-update-round-trip")
@@ -488,7 +480,7 @@ ROWS += [
     Row("latest-entry-missing-17", registry=installed_product("TAVO Net Shield", "9.0.2032.2"),
         serve={VER: NO_LATEST_TNS}, page="error", result=17, requests={CFG: 0},
         anchors=["既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
-    Row("earlier-installer-log-not-read-7", arrange=earlier_installer_log, **failed_package(tns("ExitCode=1603"), result=7,
+    Row("earlier-installer-log-not-read-7", temp_files=EARLIER_LOG, **failed_package(tns("ExitCode=1603"), result=7,
         screen=["1603"], absent=["tguiScan.dllを置き換えました。"], linux_only=NO_EVENT_LOG),
         check=lambda m, o: "サービスの停止" not in o.screen[o.screen.rfind("-" * 60):]),
     Row("new-launcher-ends-at-once-6", version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings,
@@ -502,31 +494,18 @@ ROWS += [
         arrange=lambda m: m.use_bundle(), absent=["アップグレード元プロセスを終了させました。"],
         linux_only="the bundle here is the system shell under the launcher's name"),
     # Silent runs: every result the matrix can produce, and a start-up failure.
-    silent("success", 3010, golden=""),
-    silent("success-package-type-0", 0),
+    *[silent(name, code) for name, code in [
+        ("success", 3010), ("success-package-type-0", 0), ("dead-server", 30000), ("dead-server-without-start-up", 30000),
+        ("config-404", 40000), ("config-malformed", 50000), ("package-404", 60000), ("newer-launcher-404", 60000),
+        ("installer-fails-7", 71603), ("installer-return-0-8-0", 80000), ("installer-1601-8-1", 80001),
+        ("service-not-stopped-8", 80004), ("service-not-deleted-8-5", 80005), ("another-install-running-8", 80007),
+        ("wrong-digest-9", 90000), ("conflict-registry-12", 120000), ("no-event-log-record-15", 150000),
+        ("other-edition-16", 160000), ("latest-installed-17", 170000), ("unsupported-vista-21", 210000)]],
     silent("notices-confirmed", 3010, anchors=["以下の通知情報を追加しました。", "お知らせを表示せずに確認済みとします。（サイレントモード）",
                                                "インストール処理を完了しました。"],
            wine=dict(exit=150000, anchors=["以下の通知情報を追加しました。", "プログラムの実行をキャンセルしました。"])),
-    silent("dead-server", 30000),
-    silent("dead-server-without-start-up", 30000),
-    silent("config-404", 40000),
-    silent("config-malformed", 50000),
-    silent("package-404", 60000),
-    silent("newer-launcher-404", 60000),
-    silent("installer-fails-7", 71603),
-    silent("installer-return-0-8-0", 80000),
-    silent("installer-1601-8-1", 80001),
-    silent("service-not-stopped-8", 80004),
-    silent("service-not-deleted-8-5", 80005),
-    silent("another-install-running-8", 80007),
-    silent("wrong-digest-9", 90000),
-    silent("conflict-registry-12", 120000),
     silent("security-center-leftover-13-continue", 130000, twin="", page="error", result=13, installed="",
            anchors=["エラー番号:13"]),
-    silent("no-event-log-record-15", 150000),
-    silent("other-edition-16", 160000),
-    silent("latest-installed-17", 170000),
-    silent("unsupported-vista-21", 210000),
     silent("settings-missing", 10000, page=None),
     # The first launcher waits for the new one and exits with its code.
     silent("self-update-round-trip", 3010, twin=None, replaced=False, wine=dict(exit=150000), check=round_trip_check,

@@ -61,6 +61,7 @@ def arrange(row, m):
     if row.log == "whole":
         m.debug_log_path().write_bytes(("\ufeff" + SEED).encode("utf-16-le"))
     for name, data in row.temp_files.items():
+        (m.temp / name).parent.mkdir(exist_ok=True)
         (m.temp / name).write_bytes(data)
     if row.arrange:
         row.arrange(m)
@@ -108,9 +109,8 @@ SCREEN_LINES = {"ダイアログを表示しました。", "ダイアログの�
 
 
 def without_screen_lines(text):
-    texts = [(line, line.split("] [", 2)[-1][:-1]) for line in text.splitlines()]
-    return "\n".join(line for line, t in texts if t not in SCREEN_LINES and not t.endswith("ボタンをクリックしました。")
-                     and not t.startswith("サイレントモードの終了コード：")) + "\n"
+    return "".join(line + "\n" for line in text.splitlines() if not re.search(
+        r"\] \[(%s|.*ボタンをクリックしました。|サイレントモードの終了コード：.*)\]$" % "|".join(map(re.escape, SCREEN_LINES)), line))
 
 
 def compare_twin(row, text, work, request):

@@ -225,7 +225,9 @@ StartedProcess::~StartedProcess() {
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   (void)showWindow;
   if (state_->pid > 0) return false;
-  return Spawn(lastError, commandLine, &state_->pid, &state_->readFd);
+  if (Spawn(lastError, commandLine, &state_->pid, &state_->readFd)) return true;
+  state_->pid = 0;
+  return false;
 }
 
 bool StartedProcess::Wait(uint32_t timeoutMs, int32_t* exitCode) {

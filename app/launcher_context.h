@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/run_result.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
 #include "platform/held_file.h"
+#include "platform/run_process.h"
 
 // The run state of the launcher: created once when the process starts, filled
 // along the start-up sequence and never reset. The steps below app/ are given
@@ -19,15 +21,27 @@ struct LauncherContext : WorkingPaths, RunResult {
   int32_t NotificationVersion = 0;
   int32_t NotificationCount = 0;
   bool NoUpdate = false;
+  // "/quiet" or "/q": the whole run without a window, a box or a screen; its
+  // outcome is the process exit code.
+  bool Silent = false;
+  // "/O" with its path was given: started by a launcher that replaced itself.
+  bool StartedBySourceLauncher = false;
+  // The process id that launcher handed over ("/O:<id>"); 0 from launchers
+  // that hand over none.
+  uint32_t SourceProcessId = 0;
   bool SkipNotices = false;
   int32_t StartPage = 0;
 
   // Set by the self-update when it brought a newer settings file.
   bool LaunchSettingsUpdated = false;
-  // Set by the self-update when it started the newer launcher, which takes over.
+  // Set by the self-update when it started the newer launcher, which takes
+  // over; the process is kept to be waited for.
   bool NewLauncherStarted = false;
   // The files a newer launcher is handed (itself, its settings, notices and
   // version file), held from their download until this launcher ends; the
   // newer launcher holds them in turn before it ends this one.
   std::vector<platform::HeldFile> HeldFiles;
+  std::shared_ptr<platform::StartedProcess> NewLauncher;
+  // The process exit code: 0 unless the run is silent.
+  int32_t ExitCode = 0;
 };

@@ -18,3 +18,4 @@ std::wstring ToLowerAscii(std::wstring text);
 // Removes every carriage return and line feed.
 std::wstring RemoveLineBreaks(const std::wstring& text);
 void ReplaceAll(std::wstring* text, const std::wstring& from, const std::wstring& to);
+

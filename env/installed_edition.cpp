@@ -141,10 +141,9 @@ bool IsLatestVersionInstalled(const LaunchSettings& settings, const WorkingPaths
 
   int32_t found = kXmlNotFound;
   std::wstring latest = reader.GetString(LatestVersionKeyFor(settings.ProductType), L"0.0.0.0", &found);
-  // A version file without the edition's entry says nothing about the latest
-  // version; counting every installed version as the latest would refuse the
-  // installation with "no upgrade needed".
-  if (found != kXmlFound) return false;
+  // A missing entry keeps its default "0.0.0.0", so any installed version counts
+  // as the latest: without a version to compare with, nothing is installed over it.
+  if (found == kXmlDomFailure) return false;
 
   int order = CompareVersions(latest, installed);
   return order == kVersionsEqual || order == kVersionOlder;

@@ -151,9 +151,11 @@ std::wstring FindInstallerLogFile(const std::wstring& folder) {
     if (Contains(name, L"callback")) continue;
     if (!Contains(name, L".log") || !Contains(name, L"liveinstaller_")) continue;
     if (platform::FolderExists(JoinPath(folder, name))) continue;
-    // The order of the names as byte strings of the system's code page.
+    // The names carry the time the log was begun, so the last name in byte
+    // order (of the system's code page) is this run's log; an earlier
+    // installation's log stays in the folder and must not decide the outcome.
     std::string key = platform::WideToSystemCodePage(name);
-    if (best.empty() || key < bestKey) {
+    if (best.empty() || key > bestKey) {
       best = name;
       bestKey = key;
     }

@@ -38,8 +38,9 @@ InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime,
 // record carries no status).
 bool ReadExitCodeFromEventLog(const LaunchSettings& settings, int64_t startTime, int32_t* exitCode);
 
-// The product installer's log in folder: the first name in byte order that
-// contains "liveinstaller_" and ".log" but not "callback"; empty when none.
+// The product installer's log in folder: the last name in byte order (the
+// newest, as the names carry their time) that contains "liveinstaller_" and
+// ".log" but not "callback"; empty when none.
 std::wstring FindInstallerLogFile(const std::wstring& folder);
 
 // The class of an installer log (the constants above).

@@ -1,5 +1,7 @@
 #include "install/install_thread.h"
 
+#include <memory>
+
 #include "base/debug_log.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
@@ -109,10 +111,8 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
 }
 
 bool StartInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock) {
-  WaitClock* waits = &clock;
   // The object lives only as long as its work: the status page does not keep it.
-  return StartDetachedWorker([run, waits, notifyWindow] {
-    CInstallThread worker(run, notifyWindow, *waits);
-    worker.Run();
-  });
+  std::shared_ptr<CInstallThread> worker = std::make_shared<CInstallThread>(run, notifyWindow, clock);
+  Log().Info(L"インストールスレッドを実行します。");
+  return StartDetachedWorker([worker] { worker->Run(); });
 }

@@ -56,8 +56,8 @@ class CInstallThread : private InstallStepSink {
   int64_t installStartTime_ = 0;
 };
 
-// Creates an install thread for the status page and starts it; the object
-// ends with its work (WaitForDetachedWorkers waits for it). False when it
-// could not be started.
+// Creates an install thread for the status page, logs that it runs, and
+// starts it; the object ends with its work (WaitForDetachedWorkers waits for
+// it). False when it could not be started.
 bool StartInstallThread(InstallRun run, MessageSink* notifyWindow,
                         WaitClock& clock = SystemWaitClock());

@@ -26,4 +26,26 @@ constexpr int32_t kStillActive = 259;
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode);
 
+// A program started as RunProcess starts it without waiting, whose end can be
+// waited for later, from another thread too (one waiter at a time). Letting it
+// go closes the launcher's hold on it; the program runs on.
+class StartedProcess {
+ public:
+  StartedProcess();
+  ~StartedProcess();
+  StartedProcess(const StartedProcess&) = delete;
+  StartedProcess& operator=(const StartedProcess&) = delete;
+
+  // True when the process was created; *lastError (optional) as RunProcess.
+  bool Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError);
+  // Waits up to timeoutMs (kInfiniteWait: without limit). True when the
+  // process has ended, with its exit code in *exitCode (-1 when it cannot be
+  // read); false while it still runs.
+  bool Wait(uint32_t timeoutMs, int32_t* exitCode);
+
+ private:
+  struct State;
+  State* state_;
+};
+
 }  // namespace platform

@@ -99,6 +99,7 @@ WizardController::WizardController(const WizardRun& run, WizardView& view, Insta
 bool WizardController::OnInitDialog() {
   Log().Info(L"ダイアログの初期化処理を実行します。(フレーム画面）");
   view_.CreatePages();
+  pagesCreated_ = true;
   // No installation runs before the first step is entered.
   installInProgress_ = false;
   // Creating the frame runs its own initialisation, which enters the first step.
@@ -176,8 +177,9 @@ bool WizardController::TransitionScreen() {
   }
   if (showsCompletion) installInProgress_ = false;  // a completion page clears it as it is built
   const bool ok = view_.ApplyScreen(BuildScreen());
-  // A rebuilt result stays in front of other windows.
-  if (showsCompletion && initialised_) view_.SetTopmost(true);
+  // A result stays in front of other windows: every build of a completion page
+  // after its own initialisation, the first screen of the wizard included.
+  if (showsCompletion && pagesCreated_) view_.SetTopmost(true);
   if (startFailed_) {
     startFailed_ = false;
     result_.ResultCode = kResultNotExecuted;
@@ -244,9 +246,11 @@ void WizardController::OnMinimizeButton() {
 
 bool WizardController::StartInstallThread() {
   Log().Info(L"インストールスレッドを開始します。");
-  if (starter_ && starter_(view_.StatusSink())) return true;
-  // Without a worker nothing would ever end the installation step, and every
-  // close would be refused: the run ends as not executed instead.
+  MessageSink* statusPage = view_.StatusSink();
+  if (statusPage && starter_ && starter_(statusPage)) return true;
+  // Without a status page, or without a worker, nothing would ever end the
+  // installation step, and every close would be refused: the run ends as not
+  // executed instead.
   Log().Error(L"インストールスレッドの起動に失敗しました。");
   installInProgress_ = false;
   startFailed_ = true;
@@ -381,6 +385,11 @@ void WizardController::LoadNotices() {
 
 void WizardController::ConfirmNotices() {
   Log().Info(L"「確認」ボタンをクリックしました。");
+  ChangeStep(kStepInstall);
+}
+
+void WizardController::AcceptNoticesUnattended() {
+  Log().Info(L"お知らせを表示せずに確認済みとします。（サイレントモード）");
   ChangeStep(kStepInstall);
 }
 

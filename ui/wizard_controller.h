@@ -75,7 +75,8 @@ class WizardView {
   // Posts the system minimize command; false when that fails.
   virtual bool Minimize() = 0;
   virtual void SetTopmost(bool topmost) = 0;
-  // The status page as the install worker's message target.
+  // The status page as the install worker's message target; null when the
+  // page could not be made.
   virtual MessageSink* StatusSink() = 0;
   virtual int32_t ScreenWidth() const = 0;
   virtual int32_t ScreenHeight() const = 0;
@@ -157,6 +158,9 @@ class WizardController {
   const std::vector<NoticeRow>& NoticeRows() const { return noticeRows_; }
   const std::vector<NotificationItem>& NoticeItems() const { return noticeItems_; }
   void ConfirmNotices();
+  // A run without windows: the notices, whose titles are in the log, count as
+  // read, and the installation step follows as after the confirm button.
+  void AcceptNoticesUnattended();
   // Opens the notice of the row (or of none: -1); one per mouse press.
   void OpenSelectedNotice(int32_t row);
   bool OpenLatch() const { return openLatch_; }
@@ -185,6 +189,7 @@ class WizardController {
   bool completionInFrame_ = false;  // the completion step was entered inside the frame
   std::vector<NotificationItem> noticeItems_;
   bool initialised_ = false;
+  bool pagesCreated_ = false;  // the pages have run their own initialisation
   int32_t mainMode_ = kModeFrame;
   int32_t shownStep_ = 9;  // none
   bool checksDone_ = false;

@@ -1,10 +1,14 @@
 #include "app/startup/setup_app.h"
+#include "platform/posix/exit_code_channel.h"
 #include "platform/posix/machine.h"
 
 int main(int argc, char** argv) {
   platform::posix::SetProcessArguments(argc, argv);
   CSetupApp app;
   app.InitInstance();
-  // The launcher reports no outcome through its exit status.
-  return 0;
+  // 0, or the outcome of a silent run; a status keeps only 8 bits, so the
+  // whole code also goes to a waiting parent's channel, as on Windows.
+  const int code = app.ExitCode();
+  platform::posix::ReportFullExitCode(static_cast<uint32_t>(code));
+  return code;
 }

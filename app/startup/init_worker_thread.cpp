@@ -10,10 +10,12 @@
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "platform/cmdline_split.h"
 #include "platform/code_signature.h"
 #include "platform/com.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
+#include "platform/process.h"
 #include "platform/run_process.h"
 
 namespace {
@@ -249,16 +251,19 @@ bool CInitWorkerThread::StartNewLauncher() {
       return false;
     }
   }
-  // The executable path stays unquoted: the new launcher lives in the
-  // temporary folder, as the old ones always did.
-  const std::wstring commandLine =
-      ctx_.WorkFolder + L"Setup.exe" + L" " + L"/N" + L" " + L"/O" + L" " + L"\"" + ctx_.SourceSettingsPath + L"\"";
+  // Both paths quoted: a temporary folder with a blank must not start a
+  // program planted at the part before the blank. The new launcher is handed
+  // this process's id, so that it ends this launcher and nothing else, and a
+  // silent run stays silent.
+  const std::wstring commandLine = platform::QuoteWindowsProgram(ctx_.WorkFolder + L"Setup.exe") + L" /N " +
+                                   FormatText(L"/O:%u ", platform::CurrentProcessId()) +
+                                   platform::QuoteWindowsArgument(ctx_.SourceSettingsPath) + (ctx_.Silent ? L" /quiet" : L"");
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(commandLine);
-  if (!platform::RunProcess(nullptr, commandLine, std::wstring(), false, true, platform::kInfiniteWait, nullptr)) {
-    return false;
-  }
+  auto process = std::make_shared<platform::StartedProcess>();
+  if (!process->Start(commandLine, true, nullptr)) return false;
   Log().Info(L"プログラムを起動しました。");
+  ctx_.NewLauncher = process;
   ctx_.NewLauncherStarted = true;
   return true;
 }

@@ -1,7 +1,5 @@
 #include "app/startup/setup_app.h"
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -16,6 +14,8 @@
 #include "env/notice_conditions.h"
 #include "install/install_thread.h"
 #include "ui/front_end.h"
+#include "ui/silent_run.h"
+#include "base/exit_codes.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
 #include "platform/message_box.h"
@@ -46,7 +46,10 @@ void TakeOverHeldFiles(LauncherContext* context) {
 
 }  // namespace
 
-bool FindUpgradeSourceProcess(uint32_t* pid) {
+bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t* pid) {
+  // Only a launcher that replaced itself starts this one with "/O": a bundle
+  // or a user that starts it is never ended, whatever its name.
+  if (!startedBySource) return false;
   std::vector<platform::ProcessEntry> processes;
   if (!platform::SnapshotProcesses(&processes)) return false;
   const uint32_t self = platform::CurrentProcessId();
@@ -64,8 +67,10 @@ bool FindUpgradeSourceProcess(uint32_t* pid) {
   if (!foundSelf || parent == 0) return false;
   for (const auto& p : processes) {
     if (p.pid != parent) continue;
-    // Only a launcher of exactly the same executable name replaced itself with us.
-    if (p.exeName == ownName) {
+    // A launcher that handed over its process id is that process, and only
+    // while it is our parent. Earlier launchers hand over none: theirs is the
+    // parent running an executable of exactly the same name.
+    if (handedPid != 0 ? p.pid == handedPid : p.exeName == ownName) {
       *pid = parent;
       return true;
     }
@@ -89,6 +94,8 @@ bool CSetupApp::InitInstance() {
 
   // 2. Switches; a command line that cannot be split leaves them unset.
   ParseArguments(&ctx);
+  // Nothing of a silent run may wait for a person, not even an error box.
+  if (ctx.Silent) SuppressMessageBoxes();
 
   // 3. Working paths, then the log.
   if (!LoadCommonData(&ctx)) {
@@ -101,12 +108,18 @@ bool CSetupApp::InitInstance() {
 
   // 4.
   Log().Info(L"プログラムを開始します。");
+  if (ctx.Silent) Log().Info(L"サイレントモードで実行します。");
 
-  // 5. The launcher that replaced itself with this one ends here.
+  // 5. The launcher that replaced itself with this one ends here. In a silent
+  // run it waits instead, to pass this one's exit code on to whoever started it.
   uint32_t sourcePid = 0;
-  if (FindUpgradeSourceProcess(&sourcePid)) {
+  if (FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid)) {
     TakeOverHeldFiles(&ctx);
-    if (platform::TerminateProcessById(sourcePid, 0)) Log().Info(L"アップグレード元プロセスを終了させました。");
+    if (ctx.Silent && ctx.SourceProcessId != 0) {
+      Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
+    } else if (platform::TerminateProcessById(sourcePid, 0)) {
+      Log().Info(L"アップグレード元プロセスを終了させました。");
+    }
   }
 
   // 6. Settings and the notices header.
@@ -139,20 +152,39 @@ bool CSetupApp::InitInstance() {
     ShowErrorBox(nullptr, kErrorCaption, pendingText);
     Log().Info(pendingText);
   }
+  if (ctx.Silent && !handedOver) {
+    // The completion page of a success asks for a restart; without it
+    // (PackageType other than 1) the launcher just ends.
+    const bool restartAsked = ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
+    ctx.ExitCode = failed ? kExitStartupFailed : SilentExitCode(ctx.ResultCode, ctx.ResultDetail, restartAsked);
+    Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
+  }
 
   // 18.
   Log().Info(L"プログラムを終了します。");
   return false;
 }
 
-// The newer launcher ends this one as soon as it starts. Going on meanwhile
+// The newer launcher ends this one as soon as it starts; in a silent run it
+// lets this one wait instead, to pass its exit code on. Going on meanwhile
 // could open a second wizard or even run a second installation, so this one
-// only waits; should it not be ended, it ends by itself.
-void CSetupApp::WaitForNewLauncher() {
+// only waits for it. A newer launcher that ends before it has taken over
+// leaves the run to this one, which ends as when the newer launcher could not
+// be fetched; one that neither ends nor takes over in time is left to run.
+bool CSetupApp::WaitForNewLauncher() {
+  LauncherContext& ctx = context_;
   Log().Info(L"新しいインストーラーに処理を引き継ぎます。");
-  for (int waited = 0; waited < kHandOverWaitMs; waited += 100) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  int32_t code = -1;
+  const bool ended = !ctx.NewLauncher || ctx.NewLauncher->Wait(ctx.Silent ? platform::kInfiniteWait : kHandOverWaitMs, &code);
+  if (!ended && !ctx.Silent) return true;
+  if (ctx.Silent && ended && IsSilentExitCode(code)) {
+    Log().Info(FormatText(L"新しいインストーラーが終了しました。(終了コード：%d)", code));
+    ctx.ExitCode = code;
+    return true;
   }
+  Log().Error(FormatText(L"新しいインストーラーが処理を引き継ぐ前に終了しました。(終了コード：%d)", code));
+  ctx.ResultCode = kResultPackageDownloadFailed;
+  return false;
 }
 
 void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText) {
@@ -166,14 +198,13 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
   // 7. The start-up dialog and its self-update.
   if (!ctx.NoUpdate) {
     Log().Info(L"更新ダイアログを表示します。");
-    if (RunStartupDialog(ctx, [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); }) == kDialogAbort) {
-      fail(L"ウィザードダイアログの表示に失敗しました。");
-    }
+    auto startWorker = [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); };
+    const int dialogResult = ctx.Silent ? RunSilentStartup(ctx, startWorker) : RunStartupDialog(ctx, startWorker);
+    if (dialogResult == kDialogAbort) fail(L"ウィザードダイアログの表示に失敗しました。");
     Log().Info(L"更新ダイアログ処理を完了しました。");
     // 8.
     if (*failed) return;
-    if (ctx.NewLauncherStarted) {
-      WaitForNewLauncher();
+    if (ctx.NewLauncherStarted && WaitForNewLauncher()) {
       *handedOver = true;
       return;
     }
@@ -249,11 +280,9 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
 
   // 16.
   Log().Info(L"インストールウィザードを表示します。");
-  auto startWorker = [&ctx](MessageSink* target) {
-    Log().Info(L"インストールスレッドを実行します。");
-    return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx}, target);
-  };
-  const int dialogResult = RunMainDialog(WizardRun{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage}, startWorker);
+  auto startWorker = [&ctx](MessageSink* target) { return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx}, target); };
+  const WizardRun run{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage};
+  const int dialogResult = ctx.Silent ? RunSilentWizard(run, startWorker) : RunMainDialog(run, startWorker);
   // A worker that reported its result finishes its last log lines before the process ends.
   WaitForDetachedWorkers();
   if (dialogResult == kDialogAbort) {

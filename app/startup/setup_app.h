@@ -13,18 +13,23 @@ class CSetupApp {
   bool InitInstance();
 
   LauncherContext& Context() { return context_; }
+  // The process exit code: 0, or the outcome of a silent run (base/exit_codes.h).
+  int ExitCode() const { return context_.ExitCode; }
 
  private:
   // Steps 7 to 11 of the start-up: the start-up dialog and what follows it.
   void RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText);
-  void WaitForNewLauncher();
-  static constexpr int kHandOverWaitMs = 30000;
+  // True when the newer launcher took the run over.
+  bool WaitForNewLauncher();
+  static constexpr uint32_t kHandOverWaitMs = 30000;
   // Steps 12 to 16: the survey, the checks before the wizard and the wizard.
   void RunWizardSteps(bool* failed, std::wstring* pendingText);
 
   LauncherContext context_;
 };
 
-// The launcher whose self-update started this process, if any: the parent
-// process running an executable of exactly the same name.
-bool FindUpgradeSourceProcess(uint32_t* pid);
+// The launcher whose self-update started this process, if any: only when
+// started with "/O"; the parent process whose id was handed over
+// ("/O:<id>"), or, from launchers that hand over none, the parent process
+// running an executable of exactly the same name.
+bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t* pid);

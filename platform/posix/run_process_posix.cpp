@@ -118,10 +118,11 @@ int32_t FullExitCode(int readFd, int32_t status8) {
 
 }  // namespace
 
-bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
-                bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
-  (void)showWindow;  // no windows on the simulated machine
-  const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
+namespace {
+
+// Starts the program of a Windows command line; *readFd receives the read end
+// of its exit-code channel.
+bool Spawn(uint32_t* lastError, const std::wstring& line, pid_t* pid, int* readFd) {
   std::vector<std::wstring> wideArgs = SplitWindowsCommandLine(line);
   auto fail = [&](uint32_t code) {
     SetLastError(code);
@@ -150,27 +151,43 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
     ::close(fds[0]);
     return fail(ErrnoToWindows(errno));
   }
-  const int readFd = fds[0];
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, writeFd, posix::kExitCodeFd);
 
-  pid_t pid = 0;
   const bool searchPath = args[0].find('/') == std::string::npos;
-  int err = searchPath ? ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data())
-                       : ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  int err = searchPath ? ::posix_spawnp(pid, argv[0], &actions, nullptr, argv.data(), envp.data())
+                       : ::posix_spawn(pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   if (err == EACCES && !searchPath && MarkExecutable(args[0])) {
-    err = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    err = ::posix_spawn(pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   }
   posix_spawn_file_actions_destroy(&actions);
   ::close(writeFd);
   if (err != 0) {
-    ::close(readFd);
+    ::close(fds[0]);
     return fail(SpawnErrorToWindows(err));
   }
+  *readFd = fds[0];
   SetLastError(kErrorSuccess);
   if (lastError) *lastError = kErrorSuccess;
+  return true;
+}
+
+// The exit code of an ended child: all 32 bits when it reported them.
+int32_t EndedChildCode(int status, int readFd) {
+  return WIFEXITED(status) ? FullExitCode(readFd, WEXITSTATUS(status)) : -1;
+}
+
+}  // namespace
+
+bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
+                bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
+  (void)showWindow;  // no windows on the simulated machine
+  const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
+  pid_t pid = 0;
+  int readFd = -1;
+  if (!Spawn(lastError, line, &pid, &readFd)) return false;
 
   if (!wait) {
     ::close(readFd);
@@ -184,10 +201,44 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
     if (exitCode) *exitCode = kStillActive;
     return true;
   }
-  int32_t code = -1;
-  if (WIFEXITED(status)) code = FullExitCode(readFd, WEXITSTATUS(status));
+  const int32_t code = EndedChildCode(status, readFd);
   ::close(readFd);
   if (exitCode) *exitCode = code;
+  return true;
+}
+
+struct StartedProcess::State {
+  pid_t pid = 0;
+  int readFd = -1;
+  bool ended = false;
+  int32_t code = -1;
+};
+
+StartedProcess::StartedProcess() : state_(new State) {}
+
+StartedProcess::~StartedProcess() {
+  if (state_->readFd >= 0) ::close(state_->readFd);
+  if (state_->pid > 0 && !state_->ended) ReapInBackground(state_->pid);
+  delete state_;
+}
+
+bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
+  (void)showWindow;
+  if (state_->pid > 0) return false;
+  if (Spawn(lastError, commandLine, &state_->pid, &state_->readFd)) return true;
+  state_->pid = 0;
+  return false;
+}
+
+bool StartedProcess::Wait(uint32_t timeoutMs, int32_t* exitCode) {
+  if (state_->pid <= 0) return false;
+  if (!state_->ended) {
+    int status = 0;
+    if (!WaitForChild(state_->pid, timeoutMs, &status)) return false;
+    state_->ended = true;
+    state_->code = EndedChildCode(status, state_->readFd);
+  }
+  if (exitCode) *exitCode = state_->code;
   return true;
 }
 

@@ -44,4 +44,45 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   return true;
 }
 
+struct StartedProcess::State {
+  HANDLE process = nullptr;
+};
+
+StartedProcess::StartedProcess() : state_(new State) {}
+
+StartedProcess::~StartedProcess() {
+  if (state_->process) ::CloseHandle(state_->process);
+  delete state_;
+}
+
+bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
+  if (state_->process) return false;
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
+  PROCESS_INFORMATION info = {};
+  const BOOL created =
+      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+  const DWORD error = ::GetLastError();
+  if (lastError) *lastError = error;
+  if (!created) return false;
+  ::CloseHandle(info.hThread);
+  state_->process = info.hProcess;
+  ::SetLastError(error);
+  return true;
+}
+
+bool StartedProcess::Wait(uint32_t timeoutMs, int32_t* exitCode) {
+  if (!state_->process) return false;
+  const DWORD waited = ::WaitForSingleObject(state_->process, timeoutMs);
+  if (waited == WAIT_TIMEOUT) return false;
+  DWORD code = 0;
+  if (waited != WAIT_OBJECT_0 || !::GetExitCodeProcess(state_->process, &code)) code = 0xFFFFFFFF;
+  if (exitCode) *exitCode = static_cast<int32_t>(code);
+  return true;
+}
+
 }  // namespace platform

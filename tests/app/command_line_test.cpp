@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/command_line.h"
 #include "app/launcher_context.h"
+#include "base/exit_codes.h"
+#include "base/text.h"
 #include "platform/cmdline_split.h"
 
 namespace {
@@ -23,11 +27,42 @@ TEST(CommandLine, SwitchesAreExactAndTheLastValueWins) {
     ApplyArguments(platform::SplitWindowsCommandLine(row.line), &context);
     EXPECT_EQ(row.noUpdate, context.NoUpdate) << row.line;
     EXPECT_EQ(std::wstring(row.source), context.SourceSettingsPath) << row.line;
+    EXPECT_EQ(!std::wstring(row.source).empty(), context.StartedBySourceLauncher) << row.line;
+  }
+  // Silent in either case; the process id of the launcher that replaced itself.
+  const struct { const wchar_t* line; bool silent, bySource; uint32_t pid; } more[] = {
+      {L"x /quiet", true, false, 0}, {L"x /Q /N", true, false, 0}, {L"x /quieter -q", false, false, 0},
+      {L"x /N /O:42 \"a b.xml\" /QUIET", true, true, 42}, {L"x /O:42", false, false, 0}, {L"x /O:0 a", false, false, 0},
+      {L"x /O:4294967296 a", false, false, 0}, {L"x /O:1x a /o:1 a", false, false, 0}, {L"x /O:7 a /O b", false, true, 0},
+      {L"x /O a /O:4294967295 b", false, true, 4294967295u}};
+  for (const auto& row : more) {
+    LauncherContext context;
+    ApplyArguments(platform::SplitWindowsCommandLine(row.line), &context);
+    EXPECT_EQ(std::make_tuple(row.silent, row.bySource, row.pid),
+              std::make_tuple(context.Silent, context.StartedBySourceLauncher, context.SourceProcessId)) << row.line;
   }
   const std::vector<std::wstring> args = {L"x", L"/O", L"a", L"b", L"/O", L"c"};
   EXPECT_EQ(L"c", GetOptionValue(args, L"/O", 1));
   EXPECT_EQ(L"b", GetOptionValue(args, L"/O", 2));
   EXPECT_EQ(L"", GetOptionValue(args, L"/X", 1));
+}
+
+// Quoted arguments split back whole by the system's rules.
+TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
+  for (const std::wstring arg : {L"", L"a", L"C:\\Users\\A B\\Temp\\", L"a\"b", L"a\\\"b", L"\\\\server\\x y\\\\",
+                                 L"\"", L" \t", L"a\\b c"}) {
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\Temp Dir\\Setup.exe", arg, L"/N"}),
+              platform::SplitWindowsCommandLine(L"\"C:\\Temp Dir\\Setup.exe\" " + platform::QuoteWindowsArgument(arg) + L" /N"));
+  }
+}
+
+// Beyond the codes the silent runs of the outcome matrix show: installer codes
+// that do not fit, and codes that no silent run gives (a crash, a kill).
+TEST(SilentExitCodes, InstallerCodesThatDoNotFitAndCodesOfNoRun) {
+  EXPECT_EQ(79999, SilentExitCode(7, 9999, false));
+  for (int32_t detail : {-1, 10000}) EXPECT_EQ(70000, SilentExitCode(7, detail, false));
+  for (int32_t code : {0, 3010, 10000, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
+  for (int32_t code : {-1, 1, 259, 10001, 30001, static_cast<int32_t>(0xC0000005u)}) EXPECT_FALSE(IsSilentExitCode(code));
 }
 
 }  // namespace

@@ -236,7 +236,7 @@ TEST(EnvironmentChecks, OutcomeTable) {
       {"two parts never latest", 1, L"9.0", 1, VersionFile("9.0"), 0, 0, 0, 0},
       {"no version file", 1, L"9.0.2032.2", 1, none, 0, 0, 0, 0}, {"empty file", 1, L"9.0.2032.2", 1, "", 0, 0, 0, 0},
       {"malformed file", 1, L"9.0.2032.2", 1, "<SetupLauncherVer><oops></SetupLauncherVer>", 0, 0, 0, 0},
-      {"edition entry missing", 2, L"9.0.2032.2", 2, VersionFile("9.0.2032.2"), 0, 0, 0, 0},
+      {"edition entry missing: 0.0.0.0", 2, L"9.0.2032.2", 2, VersionFile("9.0.2032.2"), 0, 0, 0, 17},
       {"explicit 0.0.0.0", 1, L"0.0.0.0", 1, VersionFile("0.0.0.0"), 0, 0, 0, 17},
   };
   for (const auto& row : rows) {

@@ -114,21 +114,23 @@ TEST_F(InstallerLogTest, ErrorNumbersOfTheFailingAction) {
   EXPECT_EQ(L"", ExtractInstallerErrorNumbers(dir_.File(L"missing.log"), 1603));
 }
 
-TEST(FindInstallerLogFile, FirstNameInByteOrderOfTheRetainedOnes) {
+TEST(FindInstallerLogFile, LastNameInByteOrderOfTheRetainedOnes) {
   const struct {
     const char* name;
     Lines files, folders;
     const wchar_t* expected;
   } cases[] = {
-      {"b and a: a", {L"liveinstaller_b.log", L"liveinstaller_a.log"}, {}, L"liveinstaller_a.log"},
-      {"callback never", {L"liveinstaller_callback.log", L"liveinstaller_a_callback.log", L"liveinstaller_z.log"}, {},
-       L"liveinstaller_z.log"},
+      {"b and a: b, the newer", {L"liveinstaller_b.log", L"liveinstaller_a.log"}, {}, L"liveinstaller_b.log"},
+      {"time stamps: the newest", {L"liveinstaller_20260102090000.log", L"liveinstaller_20260101235959.log"}, {},
+       L"liveinstaller_20260102090000.log"},
+      {"callback never", {L"liveinstaller_callback.log", L"liveinstaller_z_callback.log", L"liveinstaller_a.log"}, {},
+       L"liveinstaller_a.log"},
       {"names are case-sensitive", {L"LiveInstaller_a.log", L"liveinstaller_a.LOG", L"liveinstaller_a.txt"}, {}, L""},
       {"upper case first, non-ASCII last", {L"liveinstaller_\u00e9.log", L"liveinstaller_a.log", L"liveinstaller_B.log"},
-       {}, L"liveinstaller_B.log"},
-      {"the texts may stand anywhere", {L"x.log.liveinstaller_1", L"old_liveinstaller_0.log"}, {},
+       {}, L"liveinstaller_\u00e9.log"},
+      {"the texts may stand anywhere", {L"a.log.liveinstaller_1", L"old_liveinstaller_0.log"}, {},
        L"old_liveinstaller_0.log"},
-      {"folders are passed over", {L"liveinstaller_b.log"}, {L"liveinstaller_a.log"}, L"liveinstaller_b.log"},
+      {"folders are passed over", {L"liveinstaller_a.log"}, {L"liveinstaller_b.log"}, L"liveinstaller_a.log"},
       {"empty folder", {}, {}, L""},
   };
   for (const auto& c : cases) {

@@ -4,9 +4,13 @@
 #include <set>
 #include <string>
 
+#include "app/launcher_context.h"
+#include "base/worker_threads.h"
+#include "install/install_thread.h"
 #include "install/package_execution.h"
 #include "platform/cmdline_split.h"
 #include "platform/folders.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
@@ -67,6 +71,20 @@ TEST(PackageCommands, EachEditionAndArchitectureHasItsOwnLocalInstaller) {
   EXPECT_EQ(8u, installers.size());
   // An unknown edition gets the installer of an edition, never nothing.
   EXPECT_EQ(1u, installers.count(LocalInstallFilesFor(97, false).installer));
+}
+
+// The starter logs that the worker runs once the worker exists; the worker
+// then logs it again as its own first line.
+TEST(InstallThread, TheStarterLogsTheWorkerOnceItExists) {
+  tavo_test::LogCapture log;
+  LaunchSettings settings;  // no server: the worker ends at its connection check
+  LauncherContext run;
+  ASSERT_TRUE(StartInstallThread(InstallRun{settings, run, run}, nullptr));
+  WaitForDetachedWorkers();
+  std::vector<std::wstring> texts = log.Texts();
+  texts.resize(3);
+  EXPECT_EQ((std::vector<std::wstring>{L"インストールスレッドを実行します。", L"インストールスレッドを実行します。",
+                                       L"インストール処理を実行します。"}), texts);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ import hashlib
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -274,8 +275,9 @@ class DebugLog:
 # --- a run's outcome -------------------------------------------------------------------
 
 class Outcome:
-    def __init__(self, log, requests, screen="", box=None, exit_code=None):
+    def __init__(self, log, requests, screen="", box=None, exit_code=None, windows=()):
         self.log, self.requests, self.screen, self.box, self.exit_code = log, requests, screen, box, exit_code
+        self.windows = sorted(windows)  # the windows a silent run showed (Windows build)
         self.page, self.result = log.outcome()
         if box is not None:
             self.page = "box"
@@ -371,22 +373,43 @@ class LinuxMachine(Machine):
         path = self.folder / "shell.log"
         return path.read_text().splitlines() if path.exists() else []
 
+    def program_that_ends_at_once(self):
+        return b"#!/bin/sh\nexit 3\n"
+
+    def use_bundle(self):
+        """Starts the launcher from a program that is also named Setup.exe (the system shell under that
+        name), as a bundle that installs the product does; it says so when it outlives the launcher."""
+        self.bundle = self.work / "bundle" / "Setup.exe"
+        self.bundle.parent.mkdir()
+        shutil.copy("/bin/sh", self.bundle)
+
     def run(self, args=(), keys="", bound=BOUND):
-        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb", **self.env)
-        process = subprocess.Popen([str(self.launcher / "Setup.exe"), *args], cwd=self.launcher, env=env,
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                   start_new_session=True)
+        # The whole exit code comes on the channel the simulated machine's programs report it on.
+        channel, report = os.pipe()
+        command = [str(self.launcher / "Setup.exe"), *args]
+        if getattr(self, "bundle", None):
+            command = [str(self.bundle), "-c", '"$0" "$@"; echo "bundle:$?"', *command]
+        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb", TAVO_EXIT_CODE_FD="3", **self.env)
+        process = subprocess.Popen(["/bin/bash", "-c", 'exec "$0" "$@" 3>&%d' % report, *command], cwd=self.launcher,
+                                   env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                   start_new_session=True, pass_fds=(report,))
+        os.close(report)
         try:
             out, _ = process.communicate(keys.encode(), timeout=bound)
         except subprocess.TimeoutExpired:
             os.killpg(process.pid, signal.SIGKILL)
             out, _ = process.communicate()
             raise RunError("the launcher did not end:\n" + out.decode(errors="replace")[-3000:])
+        finally:
+            reported = (os.read(channel, 256) if select.select([channel], [], [], 0)[0] else b"").split()
+            os.close(channel)
+        code = process.returncode
+        if reported and code >= 0 and int(reported[-1]) & 0xFF == code:
+            code = int(reported[-1])
         screen = out.decode(errors="replace")
         box = re.search(r"\[エラー\] .*\(ErrorNumber=(-?\d+)\)", screen)
         log = DebugLog(self.debug_log_path().read_bytes() if self.debug_log_path().is_file() else b"")
-        return Outcome(log, self.server.requests(), screen, int(box.group(1)) if box else None,
-                       process.returncode)
+        return Outcome(log, self.server.requests(), screen, int(box.group(1)) if box else None, code)
 
 
 def wine_loader():
@@ -508,6 +531,27 @@ class WineSession:
                 raise RunError("the launcher did not end; log:\n" + "\n".join(texts[-30:]))
             time.sleep(0.2)
 
+    def run_silent(self, launcher, args, log_path, bound=BOUND):
+        """Starts Setup.exe as a management tool does and answers nothing, until every launcher of the
+        prefix has ended. Gives the debug log, the exit code (cmd's start /wait keeps all 32 bits) and
+        the names of every window, shown or hidden, of a Setup.exe seen meanwhile."""
+        first = subprocess.Popen([self.loader, "cmd", "/v:on", "/c", "start /wait Setup.exe %s & echo exit:!errorlevel!"
+                                  % " ".join(args)], cwd=launcher, env=self.env, stdout=subprocess.PIPE,
+                                 stderr=subprocess.DEVNULL)
+        windows, end = set(), time.monotonic() + bound
+        while first.poll() is None or self.launchers():
+            found = subprocess.run(["xdotool", "search", "--classname", "^setup"], env=self.env, text=True,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split()
+            windows.update(subprocess.run(["xdotool", "getwindowname", w], env=self.env, text=True,
+                                          stdout=subprocess.PIPE).stdout.strip() or w for w in found)
+            if time.monotonic() > end:
+                for pid in self.launchers():
+                    os.kill(pid, signal.SIGKILL)
+                raise RunError("the silent launcher did not end; windows: %r" % windows)
+            time.sleep(0.2)
+        code = re.search(rb"exit:(-?\d+)", first.stdout.read())
+        return DebugLog(log_path.read_bytes() if log_path.is_file() else b""), code and int(code.group(1)), windows
+
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", str(path)], env=self.env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -557,6 +601,12 @@ class WineMachine(Machine):
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
+        if "/quiet" in args:
+            log, code, windows = self.session.run_silent(self.launcher, args, self.debug_log_path(), bound)
+            return Outcome(log, self.server.requests(), exit_code=code, windows=windows)
         log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",
                                       env=self.env)
         return Outcome(log, self.server.requests(), box=box)
+
+    def program_that_ends_at_once(self):
+        return (self.session.build_dir / "bin" / "exit_code_child.exe").read_bytes()

@@ -10,6 +10,8 @@ survive unless the row says otherwise.
 
 Rows run on both builds unless `linux_only` says why Wine cannot show them.
 """
+import dataclasses
+import re
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
@@ -70,6 +72,8 @@ class Row:
     screen: list = field(default_factory=list)  # fragments of the last screen (Linux)
     log: str = "whole"  # or "absent", or "fresh" (whole, begun by this run)
     replaced: bool = False  # the first launcher is ended by the newer one it started
+    exit: Optional[int] = None  # the exit code (a silent run); else 0, or killed when replaced (Linux)
+    twin: Optional[str] = None  # keys of the interactive run whose log this one's equals, apart from screen lines
     check: Optional[Callable] = None  # (machine, outcome) -> true when what else must hold holds
     wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
     linux_only: str = ""  # why Wine cannot show it
@@ -507,4 +511,77 @@ ROWS = [
     config_row("package-name-is-a-device", package_file_name(b"nul.msi")),
     Row("package-path-with-a-quote", packages=[package(save_file_path='*USERTEMP*tavo" EVIL="1 .msi')],
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG + "; and Windows names hold no quote"),
+]
+
+# --- fidelity mends, the self-update hand-over and silent runs --------------------
+
+
+def by_name(name):
+    return next(r for r in ROWS if r.name == name)
+
+
+def silent(name, code, twin="row", wine=None, **changes):
+    """A row run silently: no keys, no window, no screen, the exit code. Its log is that of the
+    interactive run with the twin's keys (the row's own by default) apart from the screen lines."""
+    row = by_name(name)
+    return dataclasses.replace(row, **dict(dict(
+        name=name + "-silent", args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
+        check=None, twin=row.keys if twin == "row" else twin, wine=dict(row.wine, **(wine or {}))), **changes))
+
+
+# An earlier failed installation's own log, older by its name, that says the service could not be stopped.
+EARLIER_LOG = {"tavo/liveinstaller_20200101000000.log": (
+    "\ufeffサービス 'TAVO Service' (tvkr) を停止できませんでした。システム サービスを停止する特権を持っていることを確認してください。"
+    "\r\nMainEngineThread is returning 1603\r\n").encode("utf-16-le")}
+
+
+def temp_folder_with_blank(m):
+    """The temporary folder gets a blank in its name; a program planted at the part before the blank
+    would run in place of the new launcher if its path were not quoted."""
+    m.temp.rename(m.folder / "Temp Folder")
+    m.temp = m.folder / "Temp Folder"
+    m.write_machine_file("Temp", "#!/bin/sh\necho planted > '%s'\n" % (m.work / "planted-ran"))
+    (m.folder / "Temp").chmod(0o755)
+    m.write_machine_file("machine.ini", (m.folder / "machine.ini").read_text() + "[Folders]\nTemp=Temp Folder/\n")
+
+
+SELF_UPDATE = by_name("self-update-round-trip")
+NEW_LAUNCHER_ENDED = "新しいインストーラーが処理を引き継ぐ前に終了しました。(終了コード：…"
+NO_LATEST_TNS = lambda d: re.sub(rb"<TNSLatestVersion>[^<]*</TNSLatestVersion>", b"", d)  # noqa: E731
+
+ROWS += [
+    Row("latest-entry-missing-17", registry=installed_product("TAVO Net Shield", "9.0.2032.2"),
+        serve={VER: NO_LATEST_TNS}, page="error", result=17, requests={CFG: 0},
+        anchors=["既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
+    Row("earlier-installer-log-not-read-7", temp_files=EARLIER_LOG, **failed_package(tns("ExitCode=1603"), result=7,
+        screen=["1603"], absent=["tguiScan.dllを置き換えました。"], linux_only=NO_EVENT_LOG),
+        check=lambda m, o: "サービスの停止" not in o.screen[o.screen.rfind("-" * 60):]),
+    Row("new-launcher-ends-at-once-6", version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings,
+        arrange=lambda m: (m.server.root / "launcher" / "Setup.exe").write_bytes(m.program_that_ends_at_once()),
+        page="error", result=6, anchors=["ランチャーの再起動を行います。", NEW_LAUNCHER_ENDED,
+                                         "エラー画面に遷移します(最新のインストーラーの取得に失敗)。"]),
+    dataclasses.replace(SELF_UPDATE, name="self-update-temp-folder-with-blank", arrange=temp_folder_with_blank,
+                        linux_only=SIMULATED_ONLY % "a temporary folder of another name",
+                        check=lambda m, o: round_trip_check(m, o) and not (m.work / "planted-ran").exists()),
+    Row("bundle-named-setup-not-ended", servers=["dead"], page="error", result=3, screen=["bundle:0"],
+        arrange=lambda m: m.use_bundle(), absent=["アップグレード元プロセスを終了させました。"],
+        linux_only="the bundle here is the system shell under the launcher's name"),
+    # Silent runs: every result the matrix can produce, and a start-up failure.
+    *[silent(name, code) for name, code in [
+        ("success", 3010), ("success-package-type-0", 0), ("dead-server", 30000), ("dead-server-without-start-up", 30000),
+        ("config-404", 40000), ("config-malformed", 50000), ("package-404", 60000), ("newer-launcher-404", 60000),
+        ("installer-fails-7", 71603), ("installer-return-0-8-0", 80000), ("installer-1601-8-1", 80001),
+        ("service-not-stopped-8", 80004), ("service-not-deleted-8-5", 80005), ("another-install-running-8", 80007),
+        ("wrong-digest-9", 90000), ("conflict-registry-12", 120000), ("no-event-log-record-15", 150000),
+        ("other-edition-16", 160000), ("latest-installed-17", 170000), ("unsupported-vista-21", 210000)]],
+    silent("notices-confirmed", 3010, anchors=["以下の通知情報を追加しました。", "お知らせを表示せずに確認済みとします。（サイレントモード）",
+                                               "インストール処理を完了しました。"],
+           wine=dict(exit=150000, anchors=["以下の通知情報を追加しました。", "プログラムの実行をキャンセルしました。"])),
+    silent("security-center-leftover-13-continue", 130000, twin="", page="error", result=13, installed="",
+           anchors=["エラー番号:13"]),
+    silent("settings-missing", 10000, page=None),
+    # The first launcher waits for the new one and exits with its code.
+    silent("self-update-round-trip", 3010, twin=None, replaced=False, wine=dict(exit=150000), check=round_trip_check,
+           anchors=["ランチャーの再起動を行います。", "アップグレード元プロセスは本プロセスの終了を待ちます。",
+                    "新しいインストーラーが終了しました。(終了コード：…"]),
 ]

@@ -61,6 +61,7 @@ def arrange(row, m):
     if row.log == "whole":
         m.debug_log_path().write_bytes(("\ufeff" + SEED).encode("utf-16-le"))
     for name, data in row.temp_files.items():
+        (m.temp / name).parent.mkdir(exist_ok=True)
         (m.temp / name).write_bytes(data)
     if row.arrange:
         row.arrange(m)
@@ -94,15 +95,47 @@ def test_row(build, row, work, request):
         check(row, m, o, before)
         if row.golden and build == "linux":
             compare_golden(row.golden, normalised(o.log, m), request.config.getoption("--update-golden"))
+        if row.twin is not None and build == "linux":
+            compare_twin(row, normalised(o.log, m), work / "twin", request)
     finally:
         m.stop()
 
 
+# What only the windows log: the start-up dialog's and the pages' set-up, the
+# buttons clicked; and what only a silent run logs in their place.
+SCREEN_LINES = {"ダイアログを表示しました。", "ダイアログの初期化処理を行います。", "ダイアログ背景を初期化します。",
+                "コントロールの初期化処理を行います。", "タイマーの起動処理を行います。",
+                "ダイアログの初期化処理を実行します。(お知らせ画面)", "ダイアログの初期化処理を実行します。（インストール画面）",
+                "ダイアログの初期化処理を実行します。(完了画面)", "コントロールの初期化処理を実行します。",
+                "サイレントモードで実行します。", "お知らせを表示せずに確認済みとします。（サイレントモード）"}
+
+
+def without_screen_lines(text):
+    return "".join(line + "\n" for line in text.splitlines() if not re.search(
+        r"\] \[(%s|.*ボタンをクリックしました。|サイレントモードの終了コード：.*)\]$" % "|".join(map(re.escape, SCREEN_LINES)), line))
+
+
+def compare_twin(row, text, work, request):
+    """The silent run's log equals the interactive run's, with the twin's keys, apart from the screen lines."""
+    twin = dataclasses.replace(row, args=[a for a in row.args if a != "/quiet"], keys=row.twin)
+    work.mkdir()
+    t = make_machine("linux", twin, work, request)
+    try:
+        arrange(twin, t)
+        interactive = t.run(twin.args, twin.keys)
+        compare_logs(without_screen_lines(normalised(interactive.log, t)), without_screen_lines(text),
+                     "the interactive run of " + row.name)
+    finally:
+        t.stop()
+
+
 def check(row, m, o, before):
     name = row.name
-    if build_is_linux(m):
-        assert o.exit_code == (-9 if row.replaced else 0), "%s: exit status %s\n%s" % (
-            name, o.exit_code, o.screen[-2000:])
+    if build_is_linux(m) or row.exit is not None:
+        want = row.exit if row.exit is not None else -9 if row.replaced else 0
+        assert o.exit_code == want, "%s: exit code %s\n%s" % (name, o.exit_code, o.screen[-2000:])
+    if "/quiet" in row.args:
+        assert not o.screen and not o.windows, "%s: a silent run showed %r" % (name, o.windows or o.screen[-2000:])
     if row.log in ("whole", "fresh"):
         why = o.log.whole()
         assert why is None, "%s: %s" % (name, why)
@@ -158,10 +191,14 @@ def compare_golden(name, text, update):
         path.parent.mkdir(exist_ok=True)
         path.write_text(text)
     assert path.exists(), "no golden log %s (--update-golden writes it)" % path
-    golden, got = path.read_text().splitlines(), text.splitlines()
+    compare_logs(path.read_text(), text, path)
+
+
+def compare_logs(want, text, source):
+    golden, got = want.splitlines(), text.splitlines()
     # The workers log beside the user-interface thread, so two entries a few
     # places apart may come in either order; the wording and the count of
     # every entry must be exactly the golden ones.
     moved = [line for i, line in enumerate(got) if line not in golden[max(i - 3, 0):i + 4]]
-    assert sorted(got) == sorted(golden) and not moved, "the debug log of %s differs from %s:\n%s" % (
-        name, path, "\n".join(difflib.unified_diff(golden, got, lineterm="", n=1)))
+    assert sorted(got) == sorted(golden) and not moved, "the debug log differs from %s:\n%s" % (
+        source, "\n".join(difflib.unified_diff(golden, got, lineterm="", n=1)))

@@ -33,7 +33,7 @@ class FakeView : public WizardView, public MessageSink {
   bool CloseWindowTitled(const std::wstring& title) override { return closedTitles.push_back(title), openBoxes > 0 && boxFindable; }
   bool Minimize() override { return minimizeWorks; }
   void SetTopmost(bool topmost) override { topmost_ = topmost; }
-  MessageSink* StatusSink() override { return this; }
+  MessageSink* StatusSink() override { return statusPage ? this : nullptr; }
   int32_t ScreenWidth() const override { return 1024; }
   int32_t ScreenHeight() const override { return 768; }
   intptr_t Send(uint32_t, uintptr_t, intptr_t) override { return 0; }
@@ -42,7 +42,7 @@ class FakeView : public WizardView, public MessageSink {
   std::vector<std::wstring> closedTitles;
   std::function<void()> whileBoxOpen;
   int openBoxes = 0, answer = platform::kIdYes, mainClosed = 0;
-  bool backgroundLoads = true, minimizeWorks = true, topmost_ = false, boxFindable = true;
+  bool backgroundLoads = true, minimizeWorks = true, topmost_ = false, boxFindable = true, statusPage = true;
 };
 
 // Error boxes of the launcher go through the platform's box; answer them instead.
@@ -197,6 +197,22 @@ TEST_F(WizardTest, AWorkerThatCannotStartEndsAsNotExecutedInsteadOfHanging) {
   EXPECT_EQ(kModeError, Wizard().MainMode());
   Wizard().OnFrameCloseButton();
   EXPECT_EQ(1, view_.mainClosed) << "the user can close the window again";
+}
+
+// A wizard that opens straight on a result keeps it in front; without a status
+// page the run ends as not executed instead of waiting at the installation step.
+TEST_F(WizardTest, AResultShownFirstStaysInFrontAndNoStatusPageEndsAsNotExecuted) {
+  for (int32_t result : {3, 6, 12, 13, 16, 17, 21}) {
+    WizardTest run;
+    run.StartAt(kStepCompletion, result);
+    run.Wizard().OnInitDialog();
+    EXPECT_TRUE(run.view_.topmost_) << result;
+  }
+  view_.statusPage = false;
+  StartAt(kStepInstall);
+  Wizard().OnInitDialog();
+  EXPECT_EQ(std::make_tuple(0, 15, kModeError, false),
+            std::make_tuple(installs_, ctx_.ResultCode, Wizard().MainMode(), Wizard().InstallInProgress()));
 }
 
 TEST_F(WizardTest, NoticesAndTheirOpenLatch) {

@@ -31,13 +31,6 @@ BOOL CALLBACK CollectTitled(HWND window, LPARAM data) {
   return TRUE;
 }
 
-// The worker's target when the status page could not be made: its messages
-// are dropped, and the wizard waits at the installation step.
-class NullSink : public MessageSink {
- public:
-  intptr_t Send(uint32_t, uintptr_t, intptr_t) override { return 0; }
-};
-
 }  // namespace
 
 bool CloseProcessWindowTitled(const std::wstring& title, HWND except) {
@@ -170,11 +163,10 @@ void CMainDlg::SetTopmost(bool topmost) {
 
 MessageSink* CMainDlg::StatusSink() {
   CreatePages();
-  static NullSink none;
   if (CStatusPPG* status = frame_->StatusPage()) {
     if (status->Hwnd()) return status;
   }
-  return &none;
+  return nullptr;
 }
 
 int32_t CMainDlg::ScreenWidth() const { return ::GetSystemMetrics(SM_CXSCREEN); }

@@ -6,14 +6,6 @@
 #include "platform/folders.h"
 #include "platform/process.h"
 
-std::wstring GetOptionValue(const std::vector<std::wstring>& args, const std::wstring& option, size_t offset) {
-  std::wstring value;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == option && i + offset < args.size()) value = args[i + offset];
-  }
-  return value;
-}
-
 namespace {
 
 // "/O:<id>": the "/O" of a launcher that hands over its own process id, a

@@ -4,9 +4,6 @@
 
 struct LauncherContext;
 
-// The value standing `offset` places after the last occurrence of `option`
-// (exact, case-sensitive), or empty.
-std::wstring GetOptionValue(const std::vector<std::wstring>& args, const std::wstring& option, size_t offset);
 // Applies "/N", "/quiet" (or "/q", either case), and "/O <path>" or
 // "/O:<process id> <path>" from the given argument list.
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context);

@@ -41,10 +41,6 @@ TEST(CommandLine, SwitchesAreExactAndTheLastValueWins) {
     EXPECT_EQ(std::make_tuple(row.silent, row.bySource, row.pid),
               std::make_tuple(context.Silent, context.StartedBySourceLauncher, context.SourceProcessId)) << row.line;
   }
-  const std::vector<std::wstring> args = {L"x", L"/O", L"a", L"b", L"/O", L"c"};
-  EXPECT_EQ(L"c", GetOptionValue(args, L"/O", 1));
-  EXPECT_EQ(L"b", GetOptionValue(args, L"/O", 2));
-  EXPECT_EQ(L"", GetOptionValue(args, L"/X", 1));
 }
 
 // Quoted arguments split back whole by the system's rules.

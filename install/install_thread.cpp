@@ -33,10 +33,12 @@ int32_t CInstallThread::Run() {
   Log().Info(L"インストール処理を実行します。");
   int32_t detail = 0;
   const int32_t result =
-      context_.Settings.InstallType != 0 ? RunLocalInstall(context_, *this, detail) : RunNetworkInstall(detail);
+      context_.Settings.InstallType != 0
+          ? RunStep([&] { return RunLocalInstall(context_, *this, detail); }, int32_t{kResultInstallerFailed})
+          : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
-    if (ReplaceScannerLibrary(context_)) {
+    if (RunStep([&] { return ReplaceScannerLibrary(context_); }, false)) {
       Log().Info(L"tguiScan.dllを置き換えました。");
     } else {
       Log().Info(L"tguiScan.dllを置き換えません。");
@@ -54,7 +56,9 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"ネットワーク接続確認を行います。");
   SendStep(1);
   bool connected = false;
-  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) connected = CheckServers(context_);
+  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) {
+    connected = RunStep([&] { return CheckServers(context_); }, false);
+  }
   if (connected) Log().Info(L"ネットワーク接続を確認しました。");
   SendStep(2);
   if (!connected) return kResultNoServer;
@@ -62,7 +66,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルのダウンロードを行います。");
   SendStep(3);
   clock_.Wait(kStepPauseMs);
-  const bool fetched = FetchDownloadConfig(context_);
+  const bool fetched = RunStep([&] { return FetchDownloadConfig(context_); }, false);
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
   SendStep(4);
   if (!fetched) return kResultConfigDownloadFailed;
@@ -70,7 +74,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = ParseDownloadConfig(context_.DownloadConfigPath, &packages_);
+  const bool parsed = RunStep([&] { return ParseDownloadConfig(context_.DownloadConfigPath, &packages_); }, false);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {
@@ -82,7 +86,8 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"パッケージのダウンロードを行います。");
   SendStep(7);
   int32_t downloadError = kResultDownloadFailed;
-  const bool downloaded = DownloadPackages(context_, &packages_, &progress_, &downloadError, clock_);
+  const bool downloaded =
+      RunStep([&] { return DownloadPackages(context_, &packages_, &progress_, &downloadError, clock_); }, false);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");
   } else {
@@ -96,7 +101,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (InstallPackages(context_, packages_, *this, detail, &logClass, &notExecuted)) {
+  if (RunStep([&] { return InstallPackages(context_, packages_, *this, detail, &logClass, &notExecuted); }, false)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {

@@ -75,7 +75,7 @@ class Walker {
 XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const std::wstring& path) {
+bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
   static const bool initialised = [] {
     xmlInitParser();
     xmlSetExternalEntityLoader(NoExternalEntities);
@@ -95,8 +95,9 @@ bool XmlDocument::Load(const std::wstring& path) {
   // The file is read here, so that a missing or unreadable one reports why,
   // and the parser itself never opens anything.
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) {
+  if (!ReadWholeFile(path, &bytes, maxBytes)) {
     xmlFreeParserCtxt(parser);
+    if (LastError() == kErrorFileTooLarge) SetLastError(kErrorInvalidData);
     return false;
   }
   if (bytes.size() > static_cast<size_t>(INT32_MAX)) {

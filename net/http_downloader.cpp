@@ -99,6 +99,14 @@ bool ContinuesFile(const platform::HttpRequest& http, const DownloadResume& stat
   return validator.empty() || validator == state.validator;
 }
 
+// The rate floor over a window of the floor's length, or of the timeout
+// when that is shorter.
+void SetRateFloor(platform::HttpRequestOptions* options) {
+  options->floorWindowMs = std::min(HttpDownloader::kFloorWindowMs, options->timeoutMs);
+  options->floorBytes =
+      static_cast<uint32_t>(uint64_t{options->floorWindowMs} * HttpDownloader::kFloorBytesPerSecond / 1000);
+}
+
 }  // namespace
 
 bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
@@ -132,8 +140,7 @@ bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadRe
   options.dontCache = true;
   options.binaryTransfer = true;
   options.context = 1;
-  options.floorWindowMs = std::min(kFloorWindowMs, options.timeoutMs);
-  options.floorBytes = static_cast<uint32_t>(uint64_t{options.floorWindowMs} * kFloorBytesPerSecond / 1000);
+  SetRateFloor(&options);
   if (from) {
     // The rest only if the file is still the one whose start is kept.
     options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
@@ -259,6 +266,8 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   options.connectRetries = kConnectRetries;
   options.reload = true;
   options.context = 0;
+  // An answer's head that trickles in holds the probe no longer than a body would.
+  SetRateFloor(&options);
   platform::HttpRequest request;
   bool answered = request.Open(url, options);
   request.Close();

@@ -82,7 +82,9 @@ int32_t CInitWorkerThread::Run() {
     if (RestartRequired) {
       Log().Info(L"ランチャーの再起動を行います。");
       Send(WM_INIT_STEP, 7, 0);
-      if (!RunStep([this] { return StartNewLauncher(); }, false)) Log().Error(L"インストーラーの再起動に失敗しました。");
+      if (!RunStep([this] { return StartNewLauncher(); }, false)) {
+        Log().Error(L"インストーラーの再起動に失敗しました。");
+      }
       Send(WM_INIT_STEP, 8, 0);
     } else {
       Log().Info(L"ランチャーを再起動しません。");

@@ -123,8 +123,9 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   DWORD flags = 0;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
   if (options.reload) flags |= INTERNET_FLAG_RELOAD;
-  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), options.headers.empty() ? nullptr : options.headers.c_str(),
-                                     static_cast<DWORD>(options.headers.size()), flags, options.context);
+  const wchar_t* headers = options.headers.empty() ? nullptr : options.headers.c_str();
+  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), headers, static_cast<DWORD>(options.headers.size()),
+                                     flags, options.context);
   if (!impl->request) return false;
   impl->timeoutMs = options.timeoutMs;
   impl->floorWindowMs = options.floorWindowMs;

@@ -211,7 +211,8 @@ bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
     // Older DOM versions do not know the property; the check after loading covers them.
     document2->setProperty(name.get(), prohibit.value());
     // The same caps in the DOM itself, also for a file that grew since its size was read.
-    SetNumberProperty(document2.get(), L"MaxXMLSize", static_cast<long>(std::min<uint64_t>((maxBytes + 1023) / 1024, LONG_MAX)));
+    const uint64_t maxKilobytes = std::min<uint64_t>((maxBytes + 1023) / 1024, LONG_MAX);
+    SetNumberProperty(document2.get(), L"MaxXMLSize", static_cast<long>(maxKilobytes));
     SetNumberProperty(document2.get(), L"MaxElementDepth", static_cast<long>(kMaxXmlDepth));
   }
 

@@ -453,6 +453,10 @@ ROWS = [
     config_row("config-wrongly-encoded", replace(b"<PackageName>TAVO Net Shield", b"<PackageName>" + SJIS)),
     config_row("config-entity-bomb", entity_bomb("DownloadConfig")),
     config_row("config-too-large", grown("DownloadConfig", 9 << 20)),
+    Row("config-too-many-names", serve={CFG: replace(b"</DownloadConfig>", b"".join(
+        b"<N%d/>" % i for i in range(150000)) + b"</DownloadConfig>")}, page="error", result=5,
+        anchors=[CONFIG_BROKEN], requests={PKG: 0}, installed="",
+        linux_only="the limit guards libxml2's dictionary, which slows down past it; MSXML reads such a file"),
     config_row("config-absurd-count", replace(b"<PackageDownloadServerCount>1<",
                                               b"<PackageDownloadServerCount>2147483647<")),
     config_row("config-negative-count", replace(b"<PackageDownloadServerCount>1<", b"<PackageDownloadServerCount>-1<")),

@@ -400,26 +400,26 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   }
   // Sends the body from offset on; false closes the connection.
   auto provide = [body, rule, limit, stalled, from, corrupt](size_t offset, size_t length, httplib::DataSink& sink) {
-        long long at = static_cast<long long>(offset);
-        if (rule.stallAfter >= 0 && at >= rule.stallAfter && !stalled->exchange(true)) {
-          SleepMs(rule.stallMs);
-        }
-        if (at >= limit) return false;  // close early: the connection ends here
-        long long want = std::min<long long>(static_cast<long long>(length), limit - at);
-        want = std::min<long long>(want, 256 * 1024);
-        if (rule.stallAfter >= 0 && at < rule.stallAfter) want = std::min(want, rule.stallAfter - at);
-        if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
-        std::vector<char> buffer(static_cast<size_t>(want));
-        size_t got = 0;
-        if (!body->Read(from + at, buffer.data(), buffer.size(), &got) || got == 0) return false;
-        if (corrupt) {
-          for (char& c : buffer) c = static_cast<char>(~c);
-        }
-        if (!sink.write(buffer.data(), got)) return false;
-        body->sent += static_cast<long long>(got);
-        if (rule.dripBytes > 0) SleepMs(rule.dripMs);
-        return true;
-      };
+    long long at = static_cast<long long>(offset);
+    if (rule.stallAfter >= 0 && at >= rule.stallAfter && !stalled->exchange(true)) {
+      SleepMs(rule.stallMs);
+    }
+    if (at >= limit) return false;  // close early: the connection ends here
+    long long want = std::min<long long>(static_cast<long long>(length), limit - at);
+    want = std::min<long long>(want, 256 * 1024);
+    if (rule.stallAfter >= 0 && at < rule.stallAfter) want = std::min(want, rule.stallAfter - at);
+    if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
+    std::vector<char> buffer(static_cast<size_t>(want));
+    size_t got = 0;
+    if (!body->Read(from + at, buffer.data(), buffer.size(), &got) || got == 0) return false;
+    if (corrupt) {
+      for (char& c : buffer) c = static_cast<char>(~c);
+    }
+    if (!sink.write(buffer.data(), got)) return false;
+    body->sent += static_cast<long long>(got);
+    if (rule.dripBytes > 0) SleepMs(rule.dripMs);
+    return true;
+  };
   if (rule.announceText.empty()) {
     res.set_content_provider(static_cast<size_t>(announced), "application/octet-stream", provide);
     return;

@@ -93,13 +93,10 @@ bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* pa
     Log().Error(L"データカウントの取得に失敗しました。");
     return false;
   }
-  // The count is taken as an unsigned number, so a negative or absurd count
+  // The count is taken as an unsigned number; a negative or absurd count
   // runs into the first missing package, whose empty version fails the
-  // parse. No package lies beyond the highest index present, so the walk can
-  // stop one past it with exactly the same result.
-  uint64_t limit = static_cast<uint32_t>(count);
-  int64_t highest = reader.HighestIndexedChild(L"DownloadConfig/", L"Package");
-  limit = std::min<uint64_t>(limit, static_cast<uint64_t>(highest + 2));
+  // parse, so the walk never goes past the packages the file holds.
+  const uint64_t limit = static_cast<uint32_t>(count);
   for (uint64_t i = 0; i < limit; ++i) {
     PackageEntry entry;
     if (!ReadPackage(reader, static_cast<uint32_t>(i), &entry)) return false;

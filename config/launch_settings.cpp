@@ -42,16 +42,6 @@ class ValueReader {
   bool failed_ = false;
 };
 
-// The last index a list loop needs to visit: the declared count read as an
-// unsigned number, but never past the highest index present in the file, so
-// that an absurd count costs nothing while giving the same entries.
-uint32_t LastIndexToVisit(const XmlConfigReader& reader, const std::wstring& parent, const std::wstring& prefix,
-                          uint32_t declared) {
-  int64_t highest = reader.HighestIndexedChild(parent, prefix);
-  if (highest < 0) return 0;
-  return static_cast<uint32_t>(std::min<int64_t>(declared, highest));
-}
-
 bool ReadBaseValues(const XmlConfigReader& reader, LaunchSettings* s) {
   ValueReader v(reader);
   v.Int(L"ProductType", 1, &s->ProductType);
@@ -80,15 +70,17 @@ bool ReadOtherValues(const XmlConfigReader& reader, LaunchSettings* s) {
   return !failed && !v.failed();
 }
 
+// The lists are read by index up to their count (as an unsigned number); an
+// index whose element is missing adds nothing, so only the elements present
+// are visited, in index order: an absurd count or a far-off index costs
+// nothing more than the file's own size.
+
 // Servers are numbered from 0 without padding; a DOM failure ends the loop.
 bool ReadServers(const XmlConfigReader& reader, LaunchSettings* s) {
   if (s->DownloadServerCount == 0) return true;
   const std::wstring parent = L"LaunchData/DownloadServerData/";
-  const uint32_t declared = static_cast<uint32_t>(s->DownloadServerCount) - 1;
-  const int64_t highest = reader.HighestIndexedChild(parent, L"DownloadServer");
-  if (highest < 0) return true;
-  const uint32_t last = static_cast<uint32_t>(std::min<int64_t>(declared, highest));
-  for (uint32_t i = 0; i <= last; ++i) {
+  const uint32_t last = static_cast<uint32_t>(s->DownloadServerCount) - 1;
+  for (uint32_t i : reader.PresentIndexes(parent, L"DownloadServer", 1, last)) {
     int32_t found = 0;
     std::wstring server = reader.GetString(FormatText(L"%ls%ls%u/", parent.c_str(), L"DownloadServer", i),
                                            std::wstring(), &found);
@@ -103,8 +95,7 @@ bool ReadNameList(const XmlConfigReader& reader, const std::wstring& parent, con
   int32_t found = 0;
   uint32_t count = static_cast<uint32_t>(reader.GetInt(parent + countKey + L"/", 0, &found));
   if (found == kXmlDomFailure) return false;
-  const uint32_t last = LastIndexToVisit(reader, parent, itemPrefix, count);
-  for (uint32_t i = 0; i <= last; ++i) {
+  for (uint32_t i : reader.PresentIndexes(parent, itemPrefix, 2, count)) {
     std::wstring name = reader.GetString(FormatText(L"%ls%ls%02u/", parent.c_str(), itemPrefix, i), std::wstring(),
                                          &found);
     if (found == kXmlDomFailure) return false;
@@ -118,8 +109,7 @@ bool ReadConflictPackages(const XmlConfigReader& reader, LaunchSettings* s) {
   int32_t found = 0;
   uint32_t count = static_cast<uint32_t>(reader.GetInt(parent + L"ConfrictDataCount/", 0, &found));
   if (found == kXmlDomFailure) return false;
-  const uint32_t last = LastIndexToVisit(reader, parent, L"ConfrictPackage", count);
-  for (uint32_t i = 0; i <= last; ++i) {
+  for (uint32_t i : reader.PresentIndexes(parent, L"ConfrictPackage", 2, count)) {
     const std::wstring key = FormatText(L"%lsConfrictPackage%02u/", parent.c_str(), i);
     std::wstring packageName = reader.GetAttribute(key, L"PackageName", &found);
     if (found == kXmlDomFailure) return false;

@@ -137,12 +137,11 @@ bool ReadNotificationItems(const std::wstring& path, std::vector<NotificationIte
   const uint32_t count = static_cast<uint32_t>(reader.GetInt(kCountKey, 0, &found));
   if (found == kXmlDomFailure) return false;
 
-  // Records beyond the highest one in the file read as empty and are dropped,
-  // so an absurd count is walked only that far: the same list, in bounded time.
-  const int64_t highest = reader.HighestIndexedChild(kRecordParent, kRecordPrefix);
-  const uint64_t limit = std::min<uint64_t>(count, highest < 0 ? 0 : static_cast<uint64_t>(highest) + 1);
-
-  for (uint64_t n = 0; n < limit; ++n) {
+  // A record missing from the file reads as empty and is dropped, so only the
+  // records present are visited, in order: the same list, at a cost that
+  // follows the size of the file whatever the count or the indexes.
+  if (count == 0) return true;
+  for (uint32_t n : reader.PresentIndexes(kRecordParent, kRecordPrefix, 2, count - 1)) {
     const std::wstring base =
         FormatText(L"NotificationDataSet/NotificationDataValue%02u/", static_cast<unsigned>(n));
     NotificationItem item;

@@ -1,9 +1,12 @@
 #include "config/xml_config_reader.h"
 
+#include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "base/text.h"
+#include "platform/error.h"
 #include "platform/xml.h"
 
 using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;
@@ -103,13 +106,19 @@ XmlConfigReader::~XmlConfigReader() = default;
 
 bool XmlConfigReader::Load(const std::wstring& path) {
   if (index_) return false;
-  platform::XmlDocument document;
-  if (!document.Load(path)) return false;
-  auto index = std::make_unique<Index>();
-  IndexBuilder builder(index.get());
-  index->walkFailed = !document.Walk(&builder);
-  index_ = std::move(index);
-  return true;
+  try {
+    platform::XmlDocument document;
+    if (!document.Load(path, kMaxXmlFileBytes)) return false;
+    auto index = std::make_unique<Index>();
+    IndexBuilder builder(index.get());
+    index->walkFailed = !document.Walk(&builder);
+    index_ = std::move(index);
+    return true;
+  } catch (const std::bad_alloc&) {
+    // A file the memory cannot hold is a file the launcher cannot read.
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return false;
+  }
 }
 
 bool XmlConfigReader::IsLoaded() const { return index_ != nullptr; }
@@ -171,23 +180,24 @@ std::wstring XmlConfigReader::GetAttribute(const std::wstring& keyPath, const st
   return value;
 }
 
-int64_t XmlConfigReader::HighestIndexedChild(const std::wstring& parentPath, const std::wstring& prefix) const {
-  if (!index_) return -1;
+std::vector<uint32_t> XmlConfigReader::PresentIndexes(const std::wstring& parentPath, const std::wstring& prefix,
+                                                      size_t minDigits, uint32_t last) const {
+  std::vector<uint32_t> present;
   uint32_t parent = 0;
-  if (!parentPath.empty() && !index_->Find(parentPath, &parent)) return -1;
-  int64_t highest = -1;
-  // The distinct element names are few; each that reads prefix + digits is
-  // looked up as a child of the parent.
+  if (!index_ || (!parentPath.empty() && !index_->Find(parentPath, &parent))) return present;
+  // Each distinct element name that reads prefix + an index as it would be
+  // written is looked up as a child of the parent.
   for (const auto& entry : index_->names) {
     const std::wstring& name = entry.first;
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const size_t digits = name.size() - prefix.size();
+    if (digits < minDigits || digits > 10 || (digits > minDigits && name[prefix.size()] == L'0')) continue;
+    uint64_t value = 0;
     size_t i = prefix.size();
-    int64_t value = 0;
-    for (; i < name.size() && name[i] >= L'0' && name[i] <= L'9'; ++i) {
-      if (value < (int64_t{1} << 40)) value = value * 10 + (name[i] - L'0');
-    }
-    if (i != name.size() || value <= highest) continue;
-    if (index_->children.count(Index::ChildKey(parent, entry.second))) highest = value;
+    for (; i < name.size() && name[i] >= L'0' && name[i] <= L'9'; ++i) value = value * 10 + (name[i] - L'0');
+    if (i != name.size() || value > last) continue;
+    if (index_->children.count(Index::ChildKey(parent, entry.second))) present.push_back(static_cast<uint32_t>(value));
   }
-  return highest;
+  std::sort(present.begin(), present.end());
+  return present;
 }

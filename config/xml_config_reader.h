@@ -3,11 +3,17 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 // Found states of a lookup.
 constexpr int32_t kXmlFound = 1;
 constexpr int32_t kXmlNotFound = 0;
 constexpr int32_t kXmlDomFailure = -1;
+
+// The launcher's XML files hold tens of keys, or a few thousand packages; a
+// larger one is refused as malformed (read from disk or from a server), so
+// that a hostile file cannot exhaust a 32-bit launcher's memory.
+constexpr uint64_t kMaxXmlFileBytes = 8 * 1024 * 1024;
 
 // Reads single values of one XML file by key paths such as
 // "LaunchData/LaunchBase/ProductType/": the names of the elements from the root
@@ -25,7 +31,9 @@ class XmlConfigReader {
   XmlConfigReader(const XmlConfigReader&) = delete;
   XmlConfigReader& operator=(const XmlConfigReader&) = delete;
 
-  // False when a document is already held, or the file cannot be parsed.
+  // False when a document is already held, or the file cannot be parsed:
+  // also when it is larger than kMaxXmlFileBytes, or its index does not fit
+  // into memory (kErrorNotEnoughMemory).
   bool Load(const std::wstring& path);
   bool IsLoaded() const;
 
@@ -34,10 +42,13 @@ class XmlConfigReader {
   uint32_t GetUInt(const std::wstring& keyPath, uint32_t defaultValue, int32_t* found) const;
   std::wstring GetAttribute(const std::wstring& keyPath, const std::wstring& name, int32_t* found) const;
 
-  // The highest decimal index N for which an element "<prefix>N" (with any
-  // number of digits) appears as a direct child at parentPath; -1 when none.
-  // Bounds the loops over indexed entries whose declared count is absurd.
-  int64_t HighestIndexedChild(const std::wstring& parentPath, const std::wstring& prefix) const;
+  // The indexes up to last, in ascending order, of the elements named prefix
+  // + index that are direct children at parentPath, the index written in
+  // decimal with at least minDigits digits (2 as "%02u" writes it): exactly
+  // the entries that a loop over every index up to last would find, at a
+  // cost that follows the size of the file, however far off an index is.
+  std::vector<uint32_t> PresentIndexes(const std::wstring& parentPath, const std::wstring& prefix,
+                                       size_t minDigits, uint32_t last) const;
 
   struct Index;
 

@@ -36,10 +36,12 @@ int32_t CInstallThread::Run() {
   Log().Info(L"インストール処理を実行します。");
   int32_t detail = 0;
   const int32_t result =
-      run_.Settings.InstallType != 0 ? RunLocalInstall(run_, *this, detail) : RunNetworkInstall(detail);
+      run_.Settings.InstallType != 0
+          ? RunStep([&] { return RunLocalInstall(run_, *this, detail); }, int32_t{kResultInstallerFailed})
+          : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
-    if (ReplaceScannerLibrary(run_.Settings, run_.Paths, packages_)) {
+    if (RunStep([&] { return ReplaceScannerLibrary(run_.Settings, run_.Paths, packages_); }, false)) {
       Log().Info(L"tguiScan.dllを置き換えました。");
     } else {
       Log().Info(L"tguiScan.dllを置き換えません。");
@@ -57,7 +59,9 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"ネットワーク接続確認を行います。");
   SendStep(1);
   bool connected = false;
-  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) connected = CheckServers(run_.Settings);
+  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) {
+    connected = RunStep([&] { return CheckServers(run_.Settings); }, false);
+  }
   if (connected) Log().Info(L"ネットワーク接続を確認しました。");
   SendStep(2);
   if (!connected) return kResultNoServer;
@@ -65,7 +69,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルのダウンロードを行います。");
   SendStep(3);
   clock_.Wait(kStepPauseMs);
-  const bool fetched = FetchDownloadConfig(run_.Settings, run_.Paths.DownloadConfigPath);
+  const bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, run_.Paths.DownloadConfigPath); }, false);
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
   SendStep(4);
   if (!fetched) return kResultConfigDownloadFailed;
@@ -73,7 +77,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_);
+  const bool parsed = RunStep([&] { return ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_); }, false);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {
@@ -85,7 +89,9 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"パッケージのダウンロードを行います。");
   SendStep(7);
   int32_t downloadError = kResultDownloadFailed;
-  const bool downloaded = DownloadPackages(run_.Settings, run_.Paths.WorkFolder, &packages_, &progress_, &downloadError, clock_);
+  const bool downloaded = RunStep(
+      [&] { return DownloadPackages(run_.Settings, run_.Paths.WorkFolder, &packages_, &progress_, &downloadError, clock_); },
+      false);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");
   } else {
@@ -99,7 +105,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (InstallPackages(run_, packages_, *this, detail, &logClass, &notExecuted)) {
+  if (RunStep([&] { return InstallPackages(run_, packages_, *this, detail, &logClass, &notExecuted); }, false)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {

@@ -1,8 +1,30 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/download_notify.h"
+#include "platform/files.h"
+
+// Every downloader receives a body into localPath + this suffix and moves it
+// into place only when whole, so that a broken download never destroys a good
+// earlier copy of the file.
+extern const wchar_t kDownloadPartSuffix[];
+
+// What one attempt of a download leaves for the next, so that a transfer that
+// broke goes on where it stopped instead of starting again. The retry chain
+// owns it across its attempts; the side file stays open in it between them,
+// so that what the next attempt appends to is exactly what the last one wrote.
+struct DownloadResume {
+  platform::File part;    // the side file, open while earlier bytes are kept
+  std::wstring validator;  // the answer's ETag (strong) or Last-Modified; empty: cannot resume
+  uint64_t length = 0;     // the whole file's length as first announced; 0: unknown
+  uint64_t have = 0;       // bytes of it in the side file
+  bool resumed = false;    // the last attempt appended to earlier bytes
+  // Decides whether a file completed from pieces is good; a file it refuses
+  // is discarded and the next attempt starts from zero. Empty: every one is.
+  std::function<bool(const std::wstring& path)> resumedFileGood;
+};
 
 // One download of url into localPath.
 struct DownloadRequest {
@@ -12,6 +34,12 @@ struct DownloadRequest {
   DownloadNotifyTarget* progress = nullptr;
   uint32_t progressMessage = 0;
   uint32_t expectedKB = 0;  // the size the progress counts up to; 0: unknown
+  // Not 0: a body longer than this is not received further. What arrived (a
+  // little more than maxBytes) is kept as the file, whose reader then refuses
+  // it as too large, as it would refuse a malformed file.
+  uint64_t maxBytes = 0;
+  // Null: a single download, which starts afresh and leaves no side file.
+  DownloadResume* resume = nullptr;
 };
 
 // What the download retries call for each attempt. HttpDownloader is the
@@ -21,4 +49,7 @@ class Downloader {
   virtual ~Downloader() = default;
   // True when the whole file arrived at request.localPath.
   virtual bool Download(const DownloadRequest& request) = 0;
+  // The download was given up: what its attempts kept for resuming goes; an
+  // earlier copy of the file stays.
+  virtual void GiveUp(const DownloadRequest& request) { (void)request; }
 };

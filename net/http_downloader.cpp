@@ -1,15 +1,18 @@
 #include "net/http_downloader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "base/text.h"
+#include "config/xml_config_reader.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/http.h"
 
 const wchar_t HttpDownloader::kUserAgent[] = L"KOTA Install Launcher";
+const wchar_t kDownloadPartSuffix[] = L".part";
 
 namespace {
 
@@ -29,22 +32,79 @@ class BlockWriter {
   bool Flush() {
     if (buffer_.empty()) return true;
     bool ok = file_->Write(buffer_.data(), buffer_.size());
+    if (ok) written_ += buffer_.size();
     buffer_.clear();
     return ok;
   }
+
+  // The bytes known to be on disk.
+  uint64_t written() const { return written_; }
 
  private:
   static constexpr size_t kCapacity = 64 * 1024;
   platform::File* file_;
   std::vector<char> buffer_;
+  uint64_t written_ = 0;
 };
 
-// Keeps the error that made the download fail while the file is flushed.
-bool FailAfterFlush(BlockWriter* writer) {
-  uint32_t error = platform::LastError();
-  writer->Flush();
+// Forgets what a side file held, keeping the caller's last error.
+void ForgetPart(DownloadResume* state, const std::wstring& partPath) {
+  const uint32_t error = platform::LastError();
+  state->part.Close();
+  platform::DeleteFileAt(partPath);
+  state->validator.clear();
+  state->length = 0;
+  state->have = 0;
+  state->resumed = false;
   platform::SetLastError(error);
-  return false;
+}
+
+// The validator that If-Range can carry: a strong ETag, else the date of the
+// last change; empty when the answer has neither.
+std::wstring ValidatorOf(const platform::HttpRequest& http) {
+  std::wstring value;
+  if (http.Header(L"ETag", &value) && !value.empty() && value.compare(0, 2, L"W/") != 0) return value;
+  if (http.Header(L"Last-Modified", &value) && !value.empty()) return value;
+  return std::wstring();
+}
+
+bool ParseDecimal(const std::wstring& text, size_t* at, uint64_t* value) {
+  size_t i = *at;
+  uint64_t n = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    if (n > (UINT64_MAX - 9) / 10) return false;
+    n = n * 10 + static_cast<uint64_t>(text[i] - L'0');
+  }
+  if (i == *at) return false;
+  *at = i;
+  *value = n;
+  return true;
+}
+
+// True when a 206 answer carries exactly the rest of the file the side file
+// holds the start of: "bytes <have>-<length-1>/<length>", and the same
+// validator when it names one.
+bool ContinuesFile(const platform::HttpRequest& http, const DownloadResume& state) {
+  std::wstring range;
+  if (!http.Header(L"Content-Range", &range) || range.compare(0, 6, L"bytes ") != 0) return false;
+  size_t at = 6;
+  uint64_t first = 0, last = 0, total = 0;
+  if (!ParseDecimal(range, &at, &first) || at >= range.size() || range[at++] != L'-' ||
+      !ParseDecimal(range, &at, &last) || at >= range.size() || range[at++] != L'/' ||
+      !ParseDecimal(range, &at, &total) || at != range.size()) {
+    return false;
+  }
+  if (first != state.have || last + 1 != total || (state.length != 0 && total != state.length)) return false;
+  const std::wstring validator = ValidatorOf(http);
+  return validator.empty() || validator == state.validator;
+}
+
+// The rate floor over a window of the floor's length, or of the timeout
+// when that is shorter.
+void SetRateFloor(platform::HttpRequestOptions* options) {
+  options->floorWindowMs = std::min(HttpDownloader::kFloorWindowMs, options->timeoutMs);
+  options->floorBytes =
+      static_cast<uint32_t>(uint64_t{options->floorWindowMs} * HttpDownloader::kFloorBytesPerSecond / 1000);
 }
 
 }  // namespace
@@ -52,75 +112,151 @@ bool FailAfterFlush(BlockWriter* writer) {
 bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
                                   DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage,
                                   uint32_t expectedKB) {
+  DownloadRequest request{url, localPath, timeoutMs, notifyWindow, notifyMessage, expectedKB};
+  return Download(request);
+}
+
+bool HttpDownloader::Download(const DownloadRequest& request) {
+  DownloadResume single;
+  DownloadResume& state = request.resume ? *request.resume : single;
+  const std::wstring partPath = request.localPath + kDownloadPartSuffix;
+  if (Attempt(request, partPath, state)) return true;
+  // A single download is given up at once; nothing stays behind but an
+  // earlier copy of the file.
+  if (!request.resume) ForgetPart(&state, partPath);
+  return false;
+}
+
+void HttpDownloader::GiveUp(const DownloadRequest& request) {
+  if (request.resume) ForgetPart(request.resume, request.localPath + kDownloadPartSuffix);
+}
+
+bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadResume* from,
+                                platform::HttpRequest* http, uint32_t* status) {
   platform::HttpRequestOptions options;
   options.userAgent = kUserAgent;
-  options.timeoutMs = timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;
+  options.timeoutMs = request.timeoutMs == 0 ? kDefaultTimeoutMs : request.timeoutMs;
   options.connectRetries = kConnectRetries;
   options.dontCache = true;
   options.binaryTransfer = true;
   options.context = 1;
+  SetRateFloor(&options);
+  if (from) {
+    // The rest only if the file is still the one whose start is kept.
+    options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
+  }
+  if (!http->Open(request.url, options) || !http->StatusCode(status)) return false;
+  // Any other answer leaves the files as they were.
+  return *status >= 200 && *status <= 299;
+}
 
-  platform::HttpRequest request;
-  if (!request.Open(url, options)) return false;
+bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state) {
+  platform::HttpRequest http;
   uint32_t status = 0;
-  if (!request.StatusCode(&status)) return false;
-  // Any other answer leaves an existing local file as it was.
-  if (status < 200 || status > 299) return false;
+  const bool resuming = state.part.IsOpen() && state.have > 0 && !state.validator.empty();
+  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) return false;
+  bool append = false;
+  if (resuming && status == 206) {
+    append = ContinuesFile(http, state);
+    // Not the rest of the same file: the whole file is asked for again.
+    if (!append && !OpenAnswer(request, nullptr, &http, &status)) return false;
+  }
   // A 204 answer has no body, whatever length it may announce.
   uint64_t announced = 0;
-  bool hasAnnounced = status != 204 && request.ContentLength(&announced);
+  bool hasAnnounced = false;
+  if (status != 204) {
+    hasAnnounced = http.ContentLength(&announced);
+    // A length that cannot be read is a broken answer, not a missing one:
+    // without it a connection that breaks off would pass for a whole file.
+    if (!hasAnnounced && platform::LastError() != platform::kErrorHttpHeaderNotFound) return false;
+  }
 
-  // The body goes to a side file that replaces the local file only once it
-  // is whole, so a broken download never destroys a good earlier copy.
-  const std::wstring partPath = localPath + kPartSuffix;
-  platform::File file;
-  if (!file.Open(partPath, platform::File::Mode::CreateWrite)) return false;
-  BlockWriter writer(&file);
+  if (!append) {
+    // From zero: the side file is emptied (or made) and this answer's
+    // validator is the one a later attempt resumes against.
+    const bool ready = state.part.IsOpen() ? state.part.Truncate()
+                                           : state.part.Open(partPath, platform::File::Mode::CreateWrite);
+    if (!ready) return false;
+    state.have = 0;
+    state.validator = ValidatorOf(http);
+    state.length = hasAnnounced ? announced : 0;
+  }
+  state.resumed = append;
+  const uint64_t start = state.have;
+  BlockWriter writer(&state.part);
+  // Keeps what arrived, for the next attempt, and the error that made this one fail.
+  auto fail = [&]() {
+    const uint32_t error = platform::LastError();
+    if (writer.Flush()) {
+      state.have = start + writer.written();
+    } else {
+      state.validator.clear();  // what the side file holds is unknown
+    }
+    platform::SetLastError(error);
+    return false;
+  };
 
   // A network read may return fewer bytes than asked long before the body
   // ends, so each block is filled until it is full or the transport reports
   // the end; the last block is short, or empty when the body is an exact
-  // multiple of the block size.
+  // multiple of the block size. A resumed download counts on from the blocks
+  // it already has.
   char block[kBlockSize];
-  uint32_t kb = 0;
+  uint32_t kb = static_cast<uint32_t>(std::min<uint64_t>(start / kBlockSize, request.expectedKB));
   uint64_t received = 0;
+  bool cut = false;
   for (;;) {
     size_t filled = 0;
     while (filled < kBlockSize) {
       size_t read = 0;
-      if (!request.Read(block + filled, kBlockSize - filled, &read)) {
-        // What arrived before the failure stays in the side file.
+      if (!http.Read(block + filled, kBlockSize - filled, &read)) {
         writer.Write(block, filled);
-        return FailAfterFlush(&writer);
+        return fail();
       }
       if (read == 0) break;
       filled += read;
     }
-    if (kb < expectedKB) ++kb;
-    if (!writer.Write(block, filled)) return FailAfterFlush(&writer);
+    if (kb < request.expectedKB) ++kb;
+    if (!writer.Write(block, filled)) return fail();
     received += filled;
-    if (kb % kProgressEvery == 0 && notifyWindow) {
-      notifyWindow->Notify(notifyMessage, FormatText(L"%luKB/%luKB", static_cast<unsigned long>(kb),
-                                                     static_cast<unsigned long>(expectedKB)));
+    if (kb % kProgressEvery == 0 && request.progress) {
+      request.progress->Notify(request.progressMessage,
+                               FormatText(L"%luKB/%luKB", static_cast<unsigned long>(kb),
+                                          static_cast<unsigned long>(request.expectedKB)));
     }
     if (filled < kBlockSize) break;
+    // Past the cap the rest is not wanted: the file is already too large.
+    if (request.maxBytes != 0 && start + received > request.maxBytes) {
+      cut = true;
+      break;
+    }
   }
-  if (!writer.Flush()) return false;
+  if (!writer.Flush()) return fail();
+  state.have = start + writer.written();
   // A connection that ended before the announced length is a broken
   // download, not a short file.
-  if (hasAnnounced && received < announced) {
+  if (hasAnnounced && received < announced && !cut) {
     platform::SetLastError(platform::kErrorInternetConnectionAborted);
     return false;
   }
-  if (!file.Close()) return false;
-  return platform::MoveFileReplacing(partPath, localPath);
+  if (!state.part.Close()) return false;
+  if (state.resumed && state.resumedFileGood && !state.resumedFileGood(partPath)) {
+    // The pieces do not make the file: thrown away, so that the next
+    // attempt starts from zero.
+    platform::SetLastError(platform::kErrorInvalidData);
+    ForgetPart(&state, partPath);
+    return false;
+  }
+  if (!platform::MoveFileReplacing(partPath, request.localPath)) return false;
+  state.validator.clear();
+  state.have = 0;
+  return true;
 }
 
-const wchar_t HttpDownloader::kPartSuffix[] = L".part";
-
-bool HttpDownloader::Download(const DownloadRequest& request) {
-  return DownloadFile(request.timeoutMs, request.localPath, request.url, request.progress, request.progressMessage,
-                      request.expectedKB);
+DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs) {
+  DownloadRequest request{url, localPath, timeoutMs};
+  request.maxBytes = kMaxXmlFileBytes;
+  return request;
 }
 
 bool HttpDownloader::CheckConnection(const std::wstring& url) {
@@ -130,6 +266,8 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   options.connectRetries = kConnectRetries;
   options.reload = true;
   options.context = 0;
+  // An answer's head that trickles in holds the probe no longer than a body would.
+  SetRateFloor(&options);
   platform::HttpRequest request;
   bool answered = request.Open(url, options);
   request.Close();

@@ -6,15 +6,16 @@
 #include "net/download_notify.h"
 #include "net/downloader.h"
 
+namespace platform {
+class HttpRequest;
+}
+
 // The launcher's only HTTP client: fetches one file into a local file on the
 // calling worker thread, and probes whether a server answers. Nothing is
 // logged here; callers log in their own words and decide about retries.
 class HttpDownloader : public Downloader {
  public:
   static const wchar_t kUserAgent[];
-  // The body is received into localPath + kPartSuffix and moves into place
-  // only when whole; after a failure the received bytes stay there.
-  static const wchar_t kPartSuffix[];
   // The timeout used when the caller passes 0, and always by the probe.
   static constexpr uint32_t kDefaultTimeoutMs = 180000;
   static constexpr uint32_t kConnectRetries = 3;
@@ -22,17 +23,38 @@ class HttpDownloader : public Downloader {
   static constexpr size_t kBlockSize = 1024;
   // A progress text goes out when the block counter is a multiple of this.
   static constexpr uint32_t kProgressEvery = 100;
+  // The transfer-rate floor: a download that receives less than
+  // kFloorBytesPerSecond on average over a window of kFloorWindowMs (or of
+  // its timeout, when that is shorter) fails as timed out, so that a server
+  // that trickles a byte now and then cannot hold the launcher for ever. A
+  // 64 kbit/s line brings 16 times the floor.
+  static constexpr uint32_t kFloorWindowMs = 60000;
+  static constexpr uint32_t kFloorBytesPerSecond = 512;
 
   // Downloads url into localPath (replacing an existing file). True when the
   // server answered 200 to 299 and the whole body was written. The local file
   // is not touched before the status is known, nor by a download that
-  // fails later (what arrived then stays in the side file). notifyWindow, when given, receives
-  // "<kb>KB/<expectedKB>KB" as notifyMessage every 100 counted blocks.
+  // fails later; nor is a side file left behind. notifyWindow, when given,
+  // receives "<kb>KB/<expectedKB>KB" as notifyMessage every 100 counted blocks.
   bool DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
                     DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage, uint32_t expectedKB);
+  // As DownloadFile. With request.resume, an attempt after one that broke
+  // asks only for the rest (Range with If-Range and the first answer's
+  // validator) and appends it when the server answers 206 with that very
+  // range; any other answer starts the file from zero.
   bool Download(const DownloadRequest& request) override;
+  void GiveUp(const DownloadRequest& request) override;
 
   // True when the server answered the request for url at all, whatever the
   // status; no body is read.
   bool CheckConnection(const std::wstring& url);
+
+ private:
+  bool Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state);
+  bool OpenAnswer(const DownloadRequest& request, const DownloadResume* from, platform::HttpRequest* http,
+                  uint32_t* status);
 };
+
+// The download of one of the launcher's XML files: one larger than their
+// readers accept is not received further (and then refused as malformed).
+DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs = 0);

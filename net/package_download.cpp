@@ -73,6 +73,13 @@ void ReplaceToken(std::wstring* text, const wchar_t* token, std::wstring (*value
   ReplaceAll(text, token, value());
 }
 
+// The configured text against a computed digest: case and line breaks do
+// not count. The XML parser hands a hash split over two lines back with a
+// bare line feed, so every line break is removed, not only CR LF pairs.
+bool SameDigest(const std::wstring& packageHash, const std::wstring& digest) {
+  return ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
+}
+
 std::wstring HexDigits(const uint8_t* bytes, size_t size) {
   static const wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring text;
@@ -90,7 +97,7 @@ bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& loc
   HttpDownloader downloader;
   return TryEachServer(
       settings.DownloadServers, kDownloadConfigFileName,
-      [&](const std::wstring& url) { return downloader.Download({url, local}); },
+      [&](const std::wstring& url) { return downloader.Download(XmlFileRequest(url, local)); },
       [&](const std::wstring& url, bool succeeded) {
         if (succeeded) {
           LogInfos({L"設定ファイル(DLConfig)のダウンロードに成功しました。", url, local});
@@ -149,9 +156,12 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
 
     const DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
-    const bool downloaded = DownloadWithRetries(downloader, request, workFolder, clock, [&](int attempt) {
-      LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
-    });
+    const bool downloaded = DownloadWithRetries(
+        downloader, request, workFolder, clock,
+        [&](int attempt) {
+          LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
+        },
+        [&](const std::wstring& path) { return PackageHashMatches(path, package.PackageHash); });
     if (!downloaded) {
       *errorCode = kResultPackageDownloadFailed;
       outcome = false;
@@ -230,7 +240,10 @@ bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash
   }
   LogInfos({L"ダウンロードしたファイルのハッシュ値", ToUpperAscii(digest), L"設定ファイルのハッシュ値",
             ToUpperAscii(packageHash)});
-  // The XML parser hands a hash split over two lines back with a bare line
-  // feed, so every line break is removed, not only CR LF pairs.
-  return ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
+  return SameDigest(packageHash, digest);
+}
+
+bool PackageHashMatches(const std::wstring& path, const std::wstring& packageHash) {
+  std::wstring digest;
+  return packageHash == L"0" || (ComputeFileMd5(path, &digest) && SameDigest(packageHash, digest));
 }

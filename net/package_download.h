@@ -49,6 +49,10 @@ bool VerifyPackageHash(const std::wstring& localPath, const std::wstring& packag
 // The same through a file the caller holds open (read from its start).
 bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash);
 
+// As VerifyPackageHash, without a word in the log: whether a package that was
+// completed from pieces is whole.
+bool PackageHashMatches(const std::wstring& path, const std::wstring& packageHash);
+
 // The file's MD5 digest as 32 lower-case hexadecimal digits; false when the
 // file cannot be read or the cryptographic service fails.
 bool ComputeFileMd5(const std::wstring& path, std::wstring* digest);

@@ -31,5 +31,10 @@ constexpr int kDownloadAttempts = 3;
 // stops at the first success. After each failed attempt failed(attempt)
 // logs it (attempts count from 0); then, unless it was the last one, the
 // chain waits kRetryWaitMs on clock while the marker lies in workFolder.
+// An attempt after one that broke off goes on where it stopped; a file so
+// completed counts only when resumedFileGood (if given) accepts it, else the
+// attempt failed and the next starts from zero. When the download is given
+// up, nothing of it stays behind.
 bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
-                         WaitClock& clock, const std::function<void(int attempt)>& failed);
+                         WaitClock& clock, const std::function<void(int attempt)>& failed,
+                         const std::function<bool(const std::wstring& path)>& resumedFileGood = nullptr);

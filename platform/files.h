@@ -52,6 +52,8 @@ class File {
   bool Write(const void* data, size_t size);
   bool Size(uint64_t* size) const;
   bool Flush();
+  // Empties the file; writing goes on from its start.
+  bool Truncate();
   bool Close();
 
  private:
@@ -59,8 +61,9 @@ class File {
   std::unique_ptr<Impl> impl_;
 };
 
-// Convenience for small files.
-bool ReadWholeFile(const std::wstring& path, std::string* bytes);
+// Convenience for small files. A file of more than maxBytes is refused
+// (kErrorFileTooLarge) after reading no more than maxBytes + 1 bytes of it.
+bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes = UINT64_MAX);
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 }  // namespace platform

@@ -38,6 +38,14 @@ struct HttpRequestOptions {
   bool binaryTransfer = false;
   // Request context value handed to the system.
   uintptr_t context = 0;
+  // Once the answer has begun, a window of floorWindowMs in which fewer than
+  // floorBytes arrive (head and body together) fails the request as timed
+  // out, as a stall does: a trickle of single bytes otherwise never ends.
+  // 0: no floor.
+  uint32_t floorWindowMs = 0;
+  uint32_t floorBytes = 0;
+  // Further request headers, each line ending in CR LF.
+  std::wstring headers;
 };
 
 // One HTTP(S) GET through the system's Internet layer (WinINet on Windows,
@@ -56,8 +64,13 @@ class HttpRequest {
   bool Open(const std::wstring& url, const HttpRequestOptions& options);
   // The status code of the answer; false when it cannot be read.
   bool StatusCode(uint32_t* status) const;
-  // The length the server announced for the body; false when it announced none.
+  // The length the server announced for the body. False when it announced
+  // none (kErrorHttpHeaderNotFound), or one that is no number or too large
+  // to be one (kErrorHttpInvalidServerResponse).
   bool ContentLength(uint64_t* length) const;
+  // The value of a header of the final answer, the first of that name
+  // (compared without regard to case); false when there is none.
+  bool Header(const std::wstring& name, std::wstring* value) const;
   // Reads up to size bytes of the body; may return fewer at any time. *read
   // is 0 only at the end of the body. False on a network error or timeout.
   bool Read(void* buffer, size_t size, size_t* read);

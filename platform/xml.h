@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,10 @@ class XmlVisitor {
 };
 
 // The system's XML DOM (MSXML on Windows, libxml2 on Linux), hardened: no
-// DTD, no external entities, no network access.
+// DTD, no external entities, no network access, no document nested deeper
+// than kMaxXmlDepth elements (libxml2's own limit, which MSXML is told too).
+constexpr uint32_t kMaxXmlDepth = 256;
+
 class XmlDocument {
  public:
   XmlDocument();
@@ -26,8 +30,10 @@ class XmlDocument {
   XmlDocument& operator=(const XmlDocument&) = delete;
 
   // False when the DOM object cannot be created or the file does not parse
-  // (missing, unreadable, not well-formed, wrongly encoded, carrying a DTD).
-  bool Load(const std::wstring& path);
+  // (missing, unreadable, not well-formed, wrongly encoded, carrying a DTD,
+  // nested too deeply). A file larger than maxBytes is refused as not
+  // well-formed (kErrorInvalidData) before it is parsed.
+  bool Load(const std::wstring& path, uint64_t maxBytes);
   // Walks the whole document; false when a DOM call failed on the way (the
   // visitor has then seen the nodes before the failure).
   bool Walk(XmlVisitor* visitor) const;

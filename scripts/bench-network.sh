@@ -14,6 +14,15 @@
 #              (goal under 16 MiB)
 #   config     a 2,000-package DownloadConfig.xml: parse and all reads against
 #              the bare libxml2 parse (time ratio, goal at most 3)
+#   resume     a 64 MiB package from a server that cuts every connection after
+#              40 % of the file: the launcher's three attempts, each going on
+#              where the last stopped, against the same server without ranges
+#              (goal: installed, at most 1.3 times the file sent)
+#   trickle    a package served one byte every 6 s (goal: ends as timed out
+#              within the rate floor's window of 60 s)
+#   hostile    a 300 MiB DownloadConfig.xml fetched and parsed (goal: refused,
+#              under 32 MiB peak RSS); settings and notices files whose one
+#              entry has a far-off index (goal: read in under 1 s each)
 #
 # Each timing is the best of ROUNDS runs (default 5), the two sides taking
 # turns. The files go to BENCH_DIR, by default /dev/shm when it has room
@@ -71,7 +80,28 @@ hash1g=$(md5sum "$work/root/f1g.bin" | cut -d' ' -f1)
   printf '</DownloadConfig>\n'
 } >"$work/DownloadConfig.xml"
 
-"$dlserver" --root "$work/root" --port-file "$work/port" >/dev/null 2>&1 &
+# The hostile files.
+head -c $((64 * 1024 * 1024)) /dev/urandom >"$work/root/f64.bin"
+ln "$work/root/f64.bin" "$work/root/f64-noranges.bin"
+hash64=$(md5sum "$work/root/f64.bin" | cut -d' ' -f1)
+printf 'x' >"$work/root/trickle.bin"
+head -c $((64 * 1024)) /dev/zero >>"$work/root/trickle.bin"
+{
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<DownloadConfig><PackageDownloadServerCount>0</PackageDownloadServerCount><!--'
+  head -c $((300 * 1024 * 1024)) /dev/zero | tr '\0' 'x'
+  printf -- '--></DownloadConfig>\n'
+} >"$work/root/huge.xml"
+printf '<LaunchData><ConflictSoftware><ConflictSoftwareCount>-1</ConflictSoftwareCount><ConflictSoftwareName99999999999>x</ConflictSoftwareName99999999999><ConflictSoftwareName4294967295>far</ConflictSoftwareName4294967295></ConflictSoftware></LaunchData>\n' >"$work/far-settings.xml"
+printf '<NotificationDataSet><NotificationDataValueCount>-1</NotificationDataValueCount><NotificationDataValue4000000000><NFDTitle>far</NFDTitle></NotificationDataValue4000000000></NotificationDataSet>\n' >"$work/far-notices.xml"
+cut=$((64 * 1024 * 1024 * 4 / 10))
+cat >"$work/rules" <<EOF
+/f64.bin close-after=$cut
+/f64-noranges.bin close-after=$cut ranges=0
+/trickle.bin drip-bytes=1 drip-ms=6000
+EOF
+
+"$dlserver" --root "$work/root" --port-file "$work/port" --rules "$work/rules" --sent-log "$work/sent.log" \
+  >/dev/null 2>&1 &
 server_pid=$!
 for _ in $(seq 1 500); do [ -s "$work/port" ] && break; sleep 0.01; done
 port=$(cat "$work/port")
@@ -118,6 +148,25 @@ bare=$("$net_bench" xmlparse "$work/DownloadConfig.xml" 50)
 config_s=$(echo "$config" | sed 's/.*seconds=\([0-9.]*\).*/\1/')
 bare_s=$(echo "$bare" | sed 's/.*seconds=\([0-9.]*\).*/\1/')
 
+echo "bench-network: a 64 MiB package cut after 40 % of every answer, with and without ranges ..." >&2
+sent_by() { awk -v p="$1" -F '\t' '$1 == p { n += $2 } END { printf "%.2f", n / (64 * 1024 * 1024) }' "$work/sent.log"; }
+resumed=$("$net_bench" package "$base/f64.bin" "$work/out/f64.bin" "$hash64" || true)
+whole=$("$net_bench" package "$base/f64-noranges.bin" "$work/out/f64-noranges.bin" "$hash64" || true)
+sleep 1  # the server writes its sent log when the connection has closed
+resumed_sent=$(sent_by /f64.bin)
+whole_sent=$(sent_by /f64-noranges.bin)
+rm -f "$work/out/"*
+
+echo "bench-network: a package trickling one byte every 6 s (about a minute) ..." >&2
+trickle=$("$net_bench" download "$base/trickle.bin" "$work/out/trickle.bin" || true)
+
+echo "bench-network: the hostile files ..." >&2
+huge=$("$net_bench" fetch-config "$base/huge.xml" "$work/out/DownloadConfig.xml")
+rm -f "$work/out/"*
+far_settings=$("$net_bench" settings "$work/far-settings.xml")
+far_notices=$("$net_bench" notices "$work/far-notices.xml")
+
+field() { echo "$2" | sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 mib() { awk -v a="$1" 'BEGIN { printf "%.1f", a / 1024 }'; }
 mbps() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", a / b }'; }
@@ -134,3 +183,13 @@ printf '%-10s %-44s %-30s %-8s %s\n' "memory" \
 printf '%-10s %-44s %-30s %-8s %s\n' "config" \
   "parse+reads ${config_s}s" "libxml2 parse ${bare_s}s" \
   "$(ratio "$config_s" "$bare_s")" "<= 3 (time)"
+printf '%-10s %-44s %-30s %-8s %s\n' "resume" \
+  "ok=$(field ok "$resumed") in $(field seconds "$resumed")s, ${resumed_sent}x sent" \
+  "no ranges: ok=$(field ok "$whole"), ${whole_sent}x sent" "-" "installs, <= 1.3x sent"
+printf '%-10s %-44s %-30s %-8s %s\n' "trickle" \
+  "1 byte/6 s: ok=$(field ok "$trickle") after $(field seconds "$trickle")s" "-" "-" "ends within 60 s"
+printf '%-10s %-44s %-30s %-8s %s\n' "hostile" \
+  "300 MiB config: parsed=$(field parsed "$huge"), $(mib "$(field peak_rss_kib "$huge")") MiB" "-" "-" \
+  "refused, < 32 MiB"
+printf '%-10s %-44s %-30s %-8s %s\n' "far-off" \
+  "settings $(field seconds "$far_settings")s, notices $(field seconds "$far_notices")s" "-" "-" "< 1 s each"

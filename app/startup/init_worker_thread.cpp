@@ -93,7 +93,7 @@ int32_t CInitWorkerThread::Run() {
   Log().Info(L"ランチャーのバージョンアップ確認を実行します。");
   Log().Info(L"インストールランチャーバージョンアップファイルの取得を行います。");
   Send(WM_INIT_STEP, 1, 0);
-  if (!FetchVersionFile()) {
+  if (!RunStep([this] { return FetchVersionFile(); }, false)) {
     Log().Error(L"インストールランチャーバージョンファイルの取得に失敗しました。");
     failed = true;
     kind = kInitKindVersionFile;
@@ -103,7 +103,7 @@ int32_t CInitWorkerThread::Run() {
   if (!failed) {
     Log().Info(L"インストールランチャーのバージョン取得を行います。");
     Send(WM_INIT_STEP, 3, 0);
-    if (!ReadVersionFile()) {
+    if (!RunStep([this] { return ReadVersionFile(); }, false)) {
       Log().Error(L"インストールランチャーのバージョン取得に失敗しました。");
       failed = true;
     }
@@ -113,7 +113,7 @@ int32_t CInitWorkerThread::Run() {
   if (!failed) {
     Log().Info(L"最新のインストールランチャーの取得を行います。");
     Send(WM_INIT_STEP, 5, 0);
-    if (!UpdateLauncherFiles()) {
+    if (!RunStep([this] { return UpdateLauncherFiles(); }, false)) {
       Log().Error(L"最新のインストーラーの取得に失敗しました。");
       failed = true;
       kind = kInitKindNewerFiles;
@@ -125,7 +125,9 @@ int32_t CInitWorkerThread::Run() {
     if (RestartRequired) {
       Log().Info(L"ランチャーの再起動を行います。");
       Send(WM_INIT_STEP, 7, 0);
-      if (!StartNewLauncher()) Log().Error(L"インストーラーの再起動に失敗しました。");
+      if (!RunStep([this] { return StartNewLauncher(); }, false)) {
+        Log().Error(L"インストーラーの再起動に失敗しました。");
+      }
       Send(WM_INIT_STEP, 8, 0);
     } else {
       Log().Info(L"ランチャーを再起動しません。");
@@ -145,7 +147,7 @@ bool CInitWorkerThread::FetchVersionFile() {
   HttpDownloader downloader;
   const bool fetched = TryEachServer(
       ctx_.Settings.DownloadServers, kVersionFileName,
-      [&](const std::wstring& url) { return downloader.Download({url, local, kVersionFileTimeoutMs}); },
+      [&](const std::wstring& url) { return downloader.Download(XmlFileRequest(url, local, kVersionFileTimeoutMs)); },
       [&](const std::wstring& url, bool succeeded) {
         if (succeeded) {
           Log().Info(kDownloadOk);
@@ -216,7 +218,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupLauncherXMLVersion > static_cast<uint32_t>(settings.SetupLauncherXMLVersion) || RestartRequired) {
     Log().Info(L"ランチャーファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupLauncherV2.xml";
-    if (!downloader.DownloadFile(0, local, SetupLauncherURL, nullptr, 0, 0) || !HoldForNewLauncher(ctx_, local)) {
+    if (!downloader.Download(XmlFileRequest(SetupLauncherURL, local)) || !HoldForNewLauncher(ctx_, local)) {
       Log().Error(kDownloadFailed);
       Log().Info(SetupLauncherURL);
       return false;
@@ -230,7 +232,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupNotificationVersion > static_cast<uint32_t>(ctx_.NotificationVersion) || RestartRequired) {
     Log().Info(L"通知ファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupNotification.xml";
-    if (downloader.DownloadFile(0, local, SetupNotificationURL, nullptr, 0, 0) && HoldForNewLauncher(ctx_, local)) {
+    if (downloader.Download(XmlFileRequest(SetupNotificationURL, local)) && HoldForNewLauncher(ctx_, local)) {
       ctx_.NotificationPath = local;
       Log().Info(kDownloadOk);
     } else {

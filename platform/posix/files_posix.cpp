@@ -210,6 +210,11 @@ bool File::Flush() {
   return ::fsync(impl_->fd) == 0 || Fail();
 }
 
+bool File::Truncate() {
+  if (!IsOpen()) return false;
+  return (::ftruncate(impl_->fd, 0) == 0 && ::lseek(impl_->fd, 0, SEEK_SET) == 0) || Fail();
+}
+
 bool File::Close() {
   if (!IsOpen()) return true;
   int fd = impl_->fd;
@@ -217,7 +222,7 @@ bool File::Close() {
   return ::close(fd) == 0 || Fail();
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes) {
   File file;
   if (!file.Open(path, File::Mode::Read)) return false;
   bytes->clear();
@@ -227,6 +232,11 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
     if (!file.Read(buffer, sizeof buffer, &n)) return false;
     if (n == 0) return true;
     bytes->append(buffer, n);
+    if (bytes->size() > maxBytes) {
+      bytes->clear();
+      SetLastError(kErrorFileTooLarge);
+      return false;
+    }
   }
 }
 

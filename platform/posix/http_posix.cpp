@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/http.h"
@@ -75,6 +76,22 @@ bool StartsWithNoCase(const char* data, size_t size, const char* prefix) {
   return true;
 }
 
+// A decimal number that fits into 64 bits, blanks around it allowed.
+bool ParseLength(const std::string& text, uint64_t* value) {
+  size_t i = text.find_first_not_of(" \t");
+  size_t end = text.find_last_not_of(" \t\r\n");
+  if (i == std::string::npos || end == std::string::npos) return false;
+  uint64_t n = 0;
+  for (; i <= end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    if (n > (UINT64_MAX - digit) / 10) return false;
+    n = n * 10 + digit;
+  }
+  *value = n;
+  return true;
+}
+
 bool IsFollowedRedirect(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -88,6 +105,8 @@ struct HttpRequest::Impl {
   std::string url;
   std::string agent;
   uint32_t timeoutMs = 0;
+  uint32_t floorWindowMs = 0;
+  uint32_t floorBytes = 0;
 
   // Transfer state, reset for every connect attempt.
   bool attached = false;
@@ -97,15 +116,23 @@ struct HttpRequest::Impl {
   CURLcode result = CURLE_OK;
   bool paused = false;
   uint64_t lastActivity = 0;
+  // The current window of the transfer-rate floor: its start (0 until the
+  // answer begins) and the bytes that arrived in it.
+  uint64_t windowStart = 0;
+  uint64_t windowBytes = 0;
 
   // The response head being read, and the final one.
   bool blockHasLocation = false;
   bool blockHasLength = false;
+  bool blockBadLength = false;
   bool blockChunked = false;
   uint64_t blockLength = 0;
+  std::vector<std::string> blockHeaders;
   uint32_t status = 0;
   bool hasLength = false;
+  bool badLength = false;
   uint64_t length = 0;
+  std::vector<std::string> headerLines;
 
   std::string buffer;
   size_t bufferPos = 0;
@@ -126,22 +153,22 @@ struct HttpRequest::Impl {
   static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     Impl* self = static_cast<Impl*>(user);
     size_t bytes = size * count;
-    self->lastActivity = NowMs();
+    self->Arrived(bytes);
     if (StartsWithNoCase(data, bytes, "http/")) {
       self->blockHasLocation = false;
       self->blockHasLength = false;
+      self->blockBadLength = false;
       self->blockChunked = false;
       self->blockLength = 0;
-    } else if (StartsWithNoCase(data, bytes, "location:")) {
+      self->blockHeaders.clear();
+      return bytes;
+    }
+    if (bytes > 2) self->blockHeaders.emplace_back(data, bytes);
+    if (StartsWithNoCase(data, bytes, "location:")) {
       self->blockHasLocation = true;
     } else if (StartsWithNoCase(data, bytes, "content-length:")) {
-      std::string value(data + 15, bytes - 15);
-      char* end = nullptr;
-      unsigned long long n = std::strtoull(value.c_str(), &end, 10);
-      if (end != value.c_str()) {
-        self->blockHasLength = true;
-        self->blockLength = n;
-      }
+      self->blockHasLength = ParseLength(std::string(data + 15, bytes - 15), &self->blockLength);
+      self->blockBadLength = !self->blockHasLength;
     } else if (StartsWithNoCase(data, bytes, "transfer-encoding:")) {
       std::string value(data + 18, bytes - 18);
       for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -156,7 +183,10 @@ struct HttpRequest::Impl {
       self->headersDone = true;
       self->status = static_cast<uint32_t>(code);
       self->hasLength = self->blockHasLength && !self->blockChunked;
+      self->badLength = self->blockBadLength && !self->blockChunked;
       self->length = self->blockLength;
+      self->headerLines = std::move(self->blockHeaders);
+      self->blockHeaders.clear();
     }
     return bytes;
   }
@@ -164,7 +194,6 @@ struct HttpRequest::Impl {
   static size_t OnBody(char* data, size_t size, size_t count, void* user) {
     Impl* self = static_cast<Impl*>(user);
     size_t bytes = size * count;
-    self->lastActivity = NowMs();
     self->headersDone = true;
     if (self->bufferPos == self->buffer.size()) {
       self->buffer.clear();
@@ -180,7 +209,28 @@ struct HttpRequest::Impl {
       self->bufferPos = 0;
     }
     self->buffer.append(data, bytes);
+    self->Arrived(bytes);
     return bytes;
+  }
+
+  void Arrived(size_t bytes) {
+    lastActivity = NowMs();
+    if (windowStart == 0) windowStart = lastActivity;
+    windowBytes += bytes;
+  }
+
+  // The time left (ms) before the rate floor is missed; false when it
+  // already is. A window that brought enough bytes starts the next one.
+  bool FloorKept(uint64_t now, uint64_t* left) {
+    *left = UINT64_MAX;
+    if (floorWindowMs == 0 || windowStart == 0) return true;
+    if (now - windowStart >= floorWindowMs) {
+      if (windowBytes < floorBytes) return false;
+      windowStart = now;
+      windowBytes = 0;
+    }
+    *left = windowStart + floorWindowMs - now;
+    return true;
   }
 
   static int OnConnected(void* user, char*, char*, int, int) {
@@ -217,8 +267,15 @@ struct HttpRequest::Impl {
       // Fetch from the origin: ask caches on the way for a fresh answer.
       headers = curl_slist_append(headers, "Cache-Control: no-cache");
       headers = curl_slist_append(headers, "Pragma: no-cache");
-      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     }
+    const std::string extra = WideToUtf8(options.headers);
+    for (size_t start = 0; start < extra.size();) {
+      size_t end = extra.find("\r\n", start);
+      if (end == std::string::npos) end = extra.size();
+      if (end > start) headers = curl_slist_append(headers, extra.substr(start, end - start).c_str());
+      start = end + 2;
+    }
+    if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     return true;
   }
 
@@ -230,6 +287,10 @@ struct HttpRequest::Impl {
     paused = false;
     status = 0;
     hasLength = false;
+    badLength = false;
+    headerLines.clear();
+    windowStart = 0;
+    windowBytes = 0;
     buffer.clear();
     bufferPos = 0;
     lastActivity = NowMs();
@@ -261,25 +322,30 @@ struct HttpRequest::Impl {
         result = message->data.result;
       }
     }
-    if (finished || paused || bufferPos < buffer.size()) return true;
+    if (finished) return true;
+    uint64_t now = NowMs();
+    uint64_t floorLeft = 0;
+    if (!FloorKept(now, &floorLeft)) return TimedOut();
+    if (paused || bufferPos < buffer.size()) return true;
     // Once connected, the receive timeout applies to every wait for the
     // server; before that, the transport's connect timeout governs.
-    uint64_t now = NowMs();
     int waitMs = 1000;
     if (connected) {
       uint64_t idle = now - lastActivity;
-      if (idle >= timeoutMs) {
-        result = CURLE_OPERATION_TIMEDOUT;
-        SetLastError(kErrorInternetTimeout);
-        return false;
-      }
-      waitMs = static_cast<int>(std::min<uint64_t>(timeoutMs - idle, 1000));
+      if (idle >= timeoutMs) return TimedOut();
+      waitMs = static_cast<int>(std::min<uint64_t>({timeoutMs - idle, floorLeft, 1000}));
     }
     if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
       SetLastError(kErrorInternetInternalError);
       return false;
     }
     return true;
+  }
+
+  bool TimedOut() {
+    result = CURLE_OPERATION_TIMEDOUT;
+    SetLastError(kErrorInternetTimeout);
+    return false;
   }
 
   void Resume() {
@@ -303,6 +369,8 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   impl->url = WideToUtf8(url);
   impl->agent = WideToUtf8(options.userAgent);
   impl->timeoutMs = options.timeoutMs;
+  impl->floorWindowMs = options.floorWindowMs;
+  impl->floorBytes = options.floorBytes;
   if (!impl->Setup(options)) return false;
 
   uint32_t attempts = std::max<uint32_t>(options.connectRetries, 1);
@@ -349,12 +417,34 @@ bool HttpRequest::StatusCode(uint32_t* status) const {
 }
 
 bool HttpRequest::ContentLength(uint64_t* length) const {
+  if (impl_ && impl_->badLength) {
+    SetLastError(kErrorHttpInvalidServerResponse);
+    return false;
+  }
   if (!impl_ || !impl_->hasLength) {
     SetLastError(kErrorHttpHeaderNotFound);
     return false;
   }
   *length = impl_->length;
   return true;
+}
+
+bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
+  const std::string prefix = WideToUtf8(name) + ":";
+  std::string lower = prefix;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (impl_) {
+    for (const std::string& line : impl_->headerLines) {
+      if (!StartsWithNoCase(line.data(), line.size(), lower.c_str())) continue;
+      size_t start = line.find_first_not_of(" \t", prefix.size());
+      size_t end = line.find_last_not_of(" \t\r\n");
+      *value = start == std::string::npos || end < start ? std::wstring()
+                                                         : Utf8ToWide(line.substr(start, end - start + 1));
+      return true;
+    }
+  }
+  SetLastError(kErrorHttpHeaderNotFound);
+  return false;
 }
 
 bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {

@@ -1,3 +1,5 @@
+#include <libxml/SAX2.h>
+#include <libxml/dict.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -26,6 +28,23 @@ void RefuseDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*
   auto* parser = static_cast<xmlParserCtxtPtr>(context);
   parser->_private = reinterpret_cast<void*>(1);
   xmlStopParser(parser);
+}
+
+// libxml2 keeps every distinct name in a dictionary whose lookups slow down
+// as it grows far past what any of the launcher's files holds (a file of
+// half a million distinct element names takes tens of seconds); such a file
+// is refused once it passes this many.
+constexpr size_t kMaxDistinctNames = 100000;
+
+void StartElementCounted(void* context, const xmlChar* name, const xmlChar* prefix, const xmlChar* uri,
+                         int namespaces, const xmlChar** namespaceList, int attributes, int defaulted,
+                         const xmlChar** attributeList) {
+  xmlSAX2StartElementNs(context, name, prefix, uri, namespaces, namespaceList, attributes, defaulted, attributeList);
+  auto* parser = static_cast<xmlParserCtxtPtr>(context);
+  if (static_cast<size_t>(xmlDictSize(parser->dict)) > kMaxDistinctNames) {
+    parser->_private = reinterpret_cast<void*>(1);
+    xmlStopParser(parser);
+  }
 }
 
 xmlParserInputPtr NoExternalEntities(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
@@ -75,7 +94,7 @@ class Walker {
 XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const std::wstring& path) {
+bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
   static const bool initialised = [] {
     xmlInitParser();
     xmlSetExternalEntityLoader(NoExternalEntities);
@@ -90,13 +109,19 @@ bool XmlDocument::Load(const std::wstring& path) {
     return false;
   }
   parser->sax->internalSubset = RefuseDoctype;
+  parser->sax->startElementNs = StartElementCounted;
   parser->_private = nullptr;
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
   // The file is read here, so that a missing or unreadable one reports why,
-  // and the parser itself never opens anything.
+  // and the parser itself never opens anything. A file past the cap is
+  // refused by its size before any of it is read; one that grows meanwhile
+  // is still read no further than the cap.
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) {
+  uint64_t size = 0;
+  const bool tooLarge = GetFileSize(path, &size) && size > maxBytes;
+  if (tooLarge || !ReadWholeFile(path, &bytes, maxBytes)) {
     xmlFreeParserCtxt(parser);
+    if (tooLarge || LastError() == kErrorFileTooLarge) SetLastError(kErrorInvalidData);
     return false;
   }
   if (bytes.size() > static_cast<size_t>(INT32_MAX)) {

@@ -273,6 +273,15 @@ bool File::Flush() {
   return ::FlushFileBuffers(impl_->handle) != FALSE;
 }
 
+bool File::Truncate() {
+  if (!IsOpen()) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  LARGE_INTEGER zero = {};
+  return ::SetFilePointerEx(impl_->handle, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(impl_->handle);
+}
+
 bool File::Close() {
   if (!IsOpen()) return true;
   HANDLE handle = impl_->handle;
@@ -280,18 +289,22 @@ bool File::Close() {
   return ::CloseHandle(handle) != FALSE;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes) {
   File file;
   if (!file.Open(path, File::Mode::Read)) return false;
   std::string data;
   uint64_t size = 0;
-  if (file.Size(&size) && size < (1u << 30)) data.reserve(static_cast<size_t>(size));
+  if (file.Size(&size) && size <= maxBytes && size < (1u << 30)) data.reserve(static_cast<size_t>(size));
   char chunk[65536];
   for (;;) {
     size_t got = 0;
     if (!file.Read(chunk, sizeof(chunk), &got)) return false;
     if (got == 0) break;
     data.append(chunk, got);
+    if (data.size() > maxBytes) {
+      SetLastError(kErrorFileTooLarge);
+      return false;
+    }
   }
   *bytes = std::move(data);
   return true;

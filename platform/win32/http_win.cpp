@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -27,32 +28,76 @@ bool SetNumberOption(HINTERNET session, DWORD option, DWORD value) {
   return ::InternetSetOptionW(session, option, &value, sizeof(value)) != FALSE;
 }
 
+// A header's text, however long: a value cut to a fixed buffer would make a
+// check that depends on it silently disappear. For HTTP_QUERY_CUSTOM, text
+// holds the header's name on entry.
 bool QueryText(HINTERNET request, DWORD info, std::wstring* text) {
-  wchar_t buffer[64];
-  DWORD size = sizeof(buffer);
-  DWORD index = 0;
-  if (!::HttpQueryInfoW(request, info, buffer, &size, &index)) return false;
-  text->assign(buffer, size / sizeof(wchar_t));
-  return true;
+  std::vector<wchar_t> buffer(std::max<size_t>(64, text->size() + 1), L'\0');
+  std::copy(text->begin(), text->end(), buffer.begin());
+  for (;;) {
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    DWORD index = 0;
+    if (::HttpQueryInfoW(request, info, buffer.data(), &size, &index)) {
+      text->assign(buffer.data(), size / sizeof(wchar_t));
+      return true;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size / sizeof(wchar_t) < buffer.size()) return false;
+    const std::wstring name = *text;
+    buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+    std::copy(name.begin(), name.end(), buffer.begin());
+  }
 }
 
+// A decimal number, blanks around it allowed; false when there are no digits,
+// something else follows them, or the number does not fit into 64 bits.
 bool ParseNumber(const std::wstring& text, uint64_t* value) {
   size_t i = 0;
   while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
   if (i == text.size() || text[i] < L'0' || text[i] > L'9') return false;
   uint64_t n = 0;
   for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-    n = n * 10 + static_cast<uint64_t>(text[i] - L'0');
+    const uint64_t digit = static_cast<uint64_t>(text[i] - L'0');
+    if (n > (UINT64_MAX - digit) / 10) return false;
+    n = n * 10 + digit;
   }
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  if (i != text.size()) return false;
   *value = n;
   return true;
 }
+
+uint64_t NowMs() { return ::GetTickCount64(); }
 
 }  // namespace
 
 struct HttpRequest::Impl {
   HINTERNET session = nullptr;
   HINTERNET request = nullptr;
+  uint32_t timeoutMs = 0;
+  // The transfer-rate floor (see HttpRequestOptions): the current window's
+  // start and the bytes that arrived in it. The answer's head has arrived
+  // when the request opens, so the first window starts there.
+  uint32_t floorWindowMs = 0;
+  uint32_t floorBytes = 0;
+  uint64_t windowStart = 0;
+  uint64_t windowBytes = 0;
+
+  // The time left (ms) before the floor is missed, counting a window that
+  // already holds enough bytes as the start of the next; false when it is missed.
+  bool FloorKept(uint64_t* left) {
+    *left = UINT64_MAX;
+    if (floorWindowMs == 0) return true;
+    const uint64_t now = NowMs();
+    if (now - windowStart >= floorWindowMs) {
+      if (windowBytes < floorBytes) return false;
+      windowStart = now;
+      windowBytes = 0;
+    }
+    *left = windowStart + floorWindowMs - now;
+    if (windowBytes >= floorBytes) *left += floorWindowMs;
+    return true;
+  }
+
   ~Impl() {
     CloseInternetHandle(&request);
     CloseInternetHandle(&session);
@@ -78,8 +123,14 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   DWORD flags = 0;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
   if (options.reload) flags |= INTERNET_FLAG_RELOAD;
-  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), nullptr, 0, flags, options.context);
+  const wchar_t* headers = options.headers.empty() ? nullptr : options.headers.c_str();
+  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), headers, static_cast<DWORD>(options.headers.size()),
+                                     flags, options.context);
   if (!impl->request) return false;
+  impl->timeoutMs = options.timeoutMs;
+  impl->floorWindowMs = options.floorWindowMs;
+  impl->floorBytes = options.floorBytes;
+  impl->windowStart = NowMs();
   impl_ = std::move(impl);
   return true;
 }
@@ -106,12 +157,26 @@ bool HttpRequest::ContentLength(uint64_t* length) const {
     return false;
   }
   std::wstring text;
-  if (!QueryText(impl_->request, HTTP_QUERY_CONTENT_LENGTH, &text)) return false;
+  if (!QueryText(impl_->request, HTTP_QUERY_CONTENT_LENGTH, &text)) {
+    if (::GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND) ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    return false;
+  }
   if (!ParseNumber(text, length)) {
-    ::SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+    ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
     return false;
   }
   return true;
+}
+
+bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
+  if (!impl_) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  *value = name;
+  if (QueryText(impl_->request, HTTP_QUERY_CUSTOM, value)) return true;
+  value->clear();
+  return false;
 }
 
 bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
@@ -120,9 +185,31 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
+  Impl& impl = *impl_;
   DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+  uint64_t left = 0;
+  if (!impl.FloorKept(&left)) {
+    ::SetLastError(ERROR_INTERNET_TIMEOUT);
+    return false;
+  }
+  if (impl.floorWindowMs != 0 && want > 0) {
+    // A read waits for its whole buffer; asking first what has arrived lets
+    // a trickle come back piece by piece, so that the floor is checked, and
+    // the wait for the next piece ends where the floor would be missed.
+    SetNumberOption(impl.request, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                    static_cast<DWORD>(std::max<uint64_t>(1, std::min<uint64_t>(left, impl.timeoutMs))));
+    DWORD available = 0;
+    const bool answered = ::InternetQueryDataAvailable(impl.request, &available, 0, 0) != FALSE;
+    if (!impl.FloorKept(&left)) {
+      ::SetLastError(ERROR_INTERNET_TIMEOUT);
+      return false;
+    }
+    if (!answered) return false;
+    if (available > 0) want = std::min(want, available);
+  }
   DWORD got = 0;
-  if (!::InternetReadFile(impl_->request, buffer, want, &got)) return false;
+  if (!::InternetReadFile(impl.request, buffer, want, &got)) return false;
+  impl.windowBytes += got;
   *read = got;
   return true;
 }

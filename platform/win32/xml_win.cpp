@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "platform/error.h"
@@ -142,9 +144,9 @@ bool DeclaredLegacyEncoding(const std::string& bytes, size_t* offset, size_t* le
 
 // Second attempt for a file in a legacy encoding that the DOM refused: decode
 // it here (invalid byte sequences refuse the file) and load the text.
-bool LoadDecodedHere(IXMLDOMDocument* document, const std::wstring& path) {
+bool LoadDecodedHere(IXMLDOMDocument* document, const std::wstring& path, uint64_t maxBytes) {
   std::string bytes;
-  if (!ReadWholeFile(path, &bytes)) return false;
+  if (!ReadWholeFile(path, &bytes, maxBytes)) return false;
   size_t offset = 0, length = 0;
   UINT codePage = 0;
   if (!DeclaredLegacyEncoding(bytes, &offset, &length, &codePage)) return false;
@@ -163,6 +165,15 @@ bool LoadDecodedHere(IXMLDOMDocument* document, const std::wstring& path) {
   return SUCCEEDED(hr) && loaded == VARIANT_TRUE;
 }
 
+// Sets a DOM property of a number; older DOM versions lack some properties.
+void SetNumberProperty(IXMLDOMDocument2* document, const wchar_t* name, long value) {
+  Variant number;
+  number.get()->vt = VT_I4;
+  number.get()->lVal = value;
+  Bstr property(name);
+  document->setProperty(property.get(), number.value());
+}
+
 }  // namespace
 
 struct XmlDocument::Impl {
@@ -172,12 +183,15 @@ struct XmlDocument::Impl {
 XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const std::wstring& path) {
+bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
   impl_->document.Reset();
   // Only files are read: the DOM would also fetch an address from the network.
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FailWith(kErrorAccessDenied);
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) return false;
+  if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FailWith(kErrorAccessDenied);
+  // Held whole in memory, a file past the cap could exhaust the address space.
+  const uint64_t size = (static_cast<uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+  if (size > maxBytes) return FailWith(kErrorInvalidData);
   ComPtr<IXMLDOMDocument> document;
   HRESULT hr = ::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument,
                                   document.ReceiveVoid());
@@ -196,6 +210,10 @@ bool XmlDocument::Load(const std::wstring& path) {
     Bstr name(L"ProhibitDTD");
     // Older DOM versions do not know the property; the check after loading covers them.
     document2->setProperty(name.get(), prohibit.value());
+    // The same caps in the DOM itself, also for a file that grew since its size was read.
+    const uint64_t maxKilobytes = std::min<uint64_t>((maxBytes + 1023) / 1024, LONG_MAX);
+    SetNumberProperty(document2.get(), L"MaxXMLSize", static_cast<long>(maxKilobytes));
+    SetNumberProperty(document2.get(), L"MaxElementDepth", static_cast<long>(kMaxXmlDepth));
   }
 
   Variant source;
@@ -204,7 +222,7 @@ bool XmlDocument::Load(const std::wstring& path) {
   if (!source.value().bstrVal) return FailWith(kErrorNotEnoughMemory);
   VARIANT_BOOL loaded = VARIANT_FALSE;
   hr = document->load(source.value(), &loaded);
-  if ((FAILED(hr) || loaded != VARIANT_TRUE) && LoadDecodedHere(document.get(), path)) {
+  if ((FAILED(hr) || loaded != VARIANT_TRUE) && LoadDecodedHere(document.get(), path, maxBytes)) {
     hr = S_OK;
     loaded = VARIANT_TRUE;
   }

@@ -102,11 +102,14 @@ TEST_F(XmlConfigReaderTest, DeclaredEncodingDecidesAndIndexedListsAreBounded) {
     int32_t found = 0;
     EXPECT_EQ(title, reader_->GetString(L"N/T/", L"", &found));
   }
-  ASSERT_TRUE(Load("<L><S><Name00>a</Name00><Name07>b</Name07><Name7x>c</Name7x><Name>d</Name><Deep><Name99>e</Name99>"
-                   "</Deep><Name123>f</Name123></S></L>"));
-  EXPECT_EQ(123, reader_->HighestIndexedChild(L"L/S/", L"Name"));
-  EXPECT_EQ(-1, reader_->HighestIndexedChild(L"L/S/", L"Other"));
-  EXPECT_EQ(99, reader_->HighestIndexedChild(L"L/S/Deep/", L"Name"));
+  // Only names as "%02u" writes them, and only direct children, up to the last index asked for.
+  ASSERT_TRUE(Load("<L><S><Name00>a</Name00><Name07>b</Name07><Name7x>c</Name7x><Name>d</Name><Name7>g</Name7>"
+                   "<Name007>h</Name007><Deep><Name99>e</Name99></Deep><Name123>f</Name123><Name4294967296/></S></L>"));
+  EXPECT_EQ((std::vector<uint32_t>{0, 7, 123}), reader_->PresentIndexes(L"L/S/", L"Name", 2, 0xFFFFFFFFu));
+  EXPECT_EQ((std::vector<uint32_t>{0, 7}), reader_->PresentIndexes(L"L/S/", L"Name", 2, 122));
+  EXPECT_EQ((std::vector<uint32_t>{7, 123}), reader_->PresentIndexes(L"L/S/", L"Name", 1, 200));
+  EXPECT_TRUE(reader_->PresentIndexes(L"L/S/", L"Other", 2, 200).empty());
+  EXPECT_EQ((std::vector<uint32_t>{99}), reader_->PresentIndexes(L"L/S/Deep/", L"Name", 2, 200));
 }
 
 // Every value of the settings in one line, so that a row compares them all.

@@ -14,6 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.GetUInt(key, 7, &found);
     reader.GetAttribute(key, L"n", &found);
   }
-  reader.HighestIndexedChild(L"a/", L"b");
+  reader.PresentIndexes(L"a/", L"b", 2, 0xFFFFFFFFu);
   return 0;
 }

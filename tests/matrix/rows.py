@@ -119,6 +119,20 @@ def padded(text, size):
     return out + "#" * (size - len(out) - 1) + "\n"
 
 
+def grown(root, size):
+    """The file grown past the readers' cap by a comment before its root element's end."""
+    end = ("</%s>" % root).encode()
+    return lambda data: data.replace(end, b"<!--" + b"x" * size + b"-->" + end, 1)
+
+
+def ranges_asked(*expected):
+    """The package's requests asked for these ranges ("" for none), each but the first with If-Range."""
+    def check(m, o):
+        asked = [(r[5], r[6]) for r in o.requests if len(r) > 6 and r[1] == PKG]
+        return [a[0] for a in asked] == list(expected) and all(bool(a[1]) == bool(a[0]) for a in asked)
+    return check
+
+
 def tns(*lines):
     return sim_package("TAVO Net Shield", "10.0.2032.10", *lines)
 
@@ -383,10 +397,37 @@ ROWS = [
     Row("package-stalls-shorter-than-timeout", packages=[package(content=padded(GOOD, 20000))],
         rules={PKG: "stall-after=4096 stall-ms=1500"}, anchors=["ハッシュ解析処理を完了しました。"],
         linux_only=NO_EVENT_LOG),
-    Row("package-truncated", packages=[package(content=padded(GOOD, 50000))], rules={PKG: "close-after=20000"},
-        page="error", result=6, files={"tavo_tns.msi.part": 20000, "tavo_tns.msi": None}, installed="",
-        absent=["ハッシュ解析処理を完了しました。"]),
-    Row("config-truncated", rules={CFG: "close-after=200"}, page="error", result=4),
+    Row("package-truncated", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000 ranges=0"}, temp_files={"tavo_tns.msi": GOOD.encode()}, page="error",
+        result=6, files={"tavo_tns.msi.part": None}, installed="", absent=["ハッシュ解析処理を完了しました。"]),
+    Row("config-truncated", rules={CFG: "close-after=200"}, temp_files={"DownloadConfig.xml": EARLIER},
+        page="error", result=4, files={"DownloadConfig.xml.part": None}),
+    Row("config-long-length-cut-short", rules={CFG: "announce=" + "0" * 70 + "99999"}, page="error", result=4,
+        anchors=["設定ファイルのダウンロードに失敗しました。"]),
+    Row("version-file-trickle-ends", rules={VER: "drip-bytes=1 drip-ms=6000"},
+        temp_files={"SetupLauncherVer.xml": EARLIER}, page="error", result=3,
+        anchors=[DOWNLOAD_FAILED, "インストールランチャーバージョンファイルの取得に失敗しました。"],
+        check=lambda m, o: "%s (ERRORCODE 12002)" % DOWNLOAD_FAILED in o.log.errors()),  # as a timeout
+    # --- resuming a broken package download ---------------------------------------------
+    Row("package-cut-every-time-resumes", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000"}, anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュ解析処理を完了しました。"],
+        requests={PKG: 3}, installed="TAVO Net Shield", files={"tavo_tns.msi.part": None},
+        check=ranges_asked("", "bytes=20000-", "bytes=40000-"), wine=dict(page="error", result=15, installed="",
+                                                                        why=NO_EVENT_LOG)),
+    Row("package-resume-answered-whole", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000 close-times=1 ranges=0"}, anchors=["ハッシュ解析処理を完了しました。"],
+        requests={PKG: 2}, installed="TAVO Net Shield", check=ranges_asked("", "bytes=20000-"),
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    Row("package-resume-file-changed", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000 close-times=1 etag=changes if-range=ignore"},
+        anchors=["ハッシュ解析処理を完了しました。"], absent=[DOWNLOAD_FAILED + "(リトライ:1)"], requests={PKG: 3},
+        installed="TAVO Net Shield", check=ranges_asked("", "bytes=20000-", ""),
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    Row("package-resumed-digest-wrong", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000 close-times=1 corrupt-ranges=1"},
+        anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュ解析処理を完了しました。"], requests={PKG: 3},
+        installed="TAVO Net Shield", check=ranges_asked("", "bytes=20000-", ""),
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
     Row("package-slow-drip", packages=[package(content=padded(GOOD, 200 * 1024))],
         rules={PKG: "drip-bytes=4096 drip-ms=5"}, screen=["(100KB/200KB)", "(200KB/200KB)"],
         linux_only=NO_EVENT_LOG),
@@ -399,6 +440,12 @@ ROWS = [
     settings_row("settings-malformed", cut_half, 13),
     settings_row("settings-wrongly-encoded", replace(b"<ProviderType>KOTA", b"<ProviderType>" + SJIS), 13),
     settings_row("settings-entity-bomb", entity_bomb("LaunchData"), 13),
+    settings_row("settings-too-large", grown("LaunchData", 9 << 20), 13),
+    Row("settings-far-off-index", settings_edit=replace(b"<ConflictSoftwareCount>0</ConflictSoftwareCount>",
+                                                        b"<ConflictSoftwareCount>-1</ConflictSoftwareCount>"
+                                                        b"<ConflictSoftwareName99999999999>x</ConflictSoftwareName99999999999>"
+                                                        b"<ConflictSoftwareName4294967295>Example AV</ConflictSoftwareName4294967295>"),
+        anchors=["競合製品を確認します。", "インストール処理を完了しました。"], linux_only=NO_EVENT_LOG),
     Row("settings-absurd-counts", settings_edit=lambda d: d.replace(
         b"<DownloadServerCount>1<", b"<DownloadServerCount>2147483647<").replace(
         b"<ConfrictDataCount>0<", b"<ConfrictDataCount>-1<").replace(
@@ -423,6 +470,11 @@ ROWS = [
         b"<NotificationDataValueCount>1<", b"<NotificationDataValueCount>2147483647<"),
         anchors=["以下の通知情報を追加しました。", NOTICE["title"], "「確認」ボタンをクリックしました。"],
         linux_only=NO_EVENT_LOG),
+    Row("notices-far-off-record", keys="n", notices=[NOTICE], notices_edit=lambda d: d.replace(
+        b"<NotificationDataValueCount>1<", b"<NotificationDataValueCount>-1<").replace(
+        b"NotificationDataValue00>", b"NotificationDataValue4000000000>"),
+        anchors=["以下の通知情報を追加しました。", NOTICE["title"], "「確認」ボタンをクリックしました。"],
+        linux_only=NO_EVENT_LOG),
     Row("notices-in-shift-jis-that-says-so", keys="n", launcher_files={"SetupNotification.xml": (
         b'<?xml version="1.0" encoding="Shift_JIS"?>\r\n<NotificationDataSet><NotificationVersion>1'
         b"</NotificationVersion><NotificationDataValueCount>1</NotificationDataValueCount><NotificationDataValue00>"
@@ -438,6 +490,11 @@ ROWS = [
     config_row("config-cut-in-half", cut_half),
     config_row("config-wrongly-encoded", replace(b"<PackageName>TAVO Net Shield", b"<PackageName>" + SJIS)),
     config_row("config-entity-bomb", entity_bomb("DownloadConfig")),
+    config_row("config-too-large", grown("DownloadConfig", 9 << 20)),
+    Row("config-too-many-names", serve={CFG: replace(b"</DownloadConfig>", b"".join(
+        b"<N%d/>" % i for i in range(150000)) + b"</DownloadConfig>")}, page="error", result=5,
+        anchors=[CONFIG_BROKEN], requests={PKG: 0}, installed="",
+        linux_only="the limit guards libxml2's dictionary, which slows down past it; MSXML reads such a file"),
     config_row("config-absurd-count", replace(b"<PackageDownloadServerCount>1<",
                                               b"<PackageDownloadServerCount>2147483647<")),
     config_row("config-negative-count", replace(b"<PackageDownloadServerCount>1<", b"<PackageDownloadServerCount>-1<")),

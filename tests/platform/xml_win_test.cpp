@@ -40,7 +40,7 @@ class XmlWinTest : public ::testing::Test {
   static Events WalkPath(const std::wstring& path) {
     platform::XmlDocument doc;
     platform::SetLastError(0);
-    if (!doc.Load(path)) {
+    if (!doc.Load(path, 1 << 20)) {
       const Events failed = {L"error:" + std::to_wstring(platform::LastError())};
       Recorder none;
       EXPECT_FALSE(doc.Walk(&none));  // nothing is left to walk

@@ -4,11 +4,18 @@
 //   net_bench download URL OUT            HttpDownloader::DownloadFile
 //   net_bench md5 FILE HASH               VerifyPackageHash
 //   net_bench fetch-verify URL OUT HASH   both, then the peak resident memory
+//   net_bench package URL OUT HASH        a package as the install worker gets
+//                                         it: three attempts, each going on
+//                                         where the last broke off, and the digest
+//   net_bench fetch-config URL OUT        DownloadConfig.xml fetched and parsed
 //   net_bench config FILE ROUNDS          ParseDownloadConfig (parse and all reads)
 //   net_bench xmlparse FILE ROUNDS        the bare libxml2 parse of the same file
+//   net_bench settings FILE               LoadLaunchSettings (the complete read)
+//   net_bench notices FILE                ReadNotificationItems
 //
-// Each prints "seconds=<s>" (per round for the last two) and, for
-// fetch-verify, "peak_rss_kib=<n>" from the kernel's high-water mark.
+// Each prints "seconds=<s>" (per round for config and xmlparse) and, for
+// fetch-verify and fetch-config, "peak_rss_kib=<n>" from the kernel's
+// high-water mark.
 #include <libxml/parser.h>
 
 #include <chrono>
@@ -19,9 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
 #include "config/download_config.h"
+#include "config/launch_settings.h"
+#include "config/notification_data.h"
 #include "net/http_downloader.h"
 #include "net/package_download.h"
+#include "net/retry_chain.h"
 #include "platform/utf.h"
 
 namespace {
@@ -41,9 +52,15 @@ long PeakRssKib() {
 
 std::wstring W(const char* text) { return platform::Utf8ToWide(text); }
 
+// The attempts follow each other at once: no retry marker lies here.
+struct NoWaits : WaitClock {
+  void Wait(uint32_t) override {}
+};
+
 int Usage() {
   std::fprintf(stderr, "usage: net_bench download URL OUT | md5 FILE HASH | fetch-verify URL OUT HASH |\n"
-                       "                 config FILE ROUNDS | xmlparse FILE ROUNDS\n");
+                       "                 package URL OUT HASH | fetch-config URL OUT |\n"
+               "                 config FILE ROUNDS | xmlparse FILE ROUNDS | settings FILE | notices FILE\n");
   return 2;
 }
 
@@ -69,6 +86,38 @@ int main(int argc, char** argv) {
     bool ok = HttpDownloader().DownloadFile(0, W(argv[3]), W(argv[2]), nullptr, 0, 0) &&
               VerifyPackageHash(W(argv[3]), W(argv[4]));
     std::printf("ok=%d seconds=%.6f peak_rss_kib=%ld\n", ok, Now() - start, PeakRssKib());
+    return ok ? 0 : 1;
+  }
+  if (command == "package" && argc == 5) {
+    double start = Now();
+    NoWaits clock;
+    int failed = 0;
+    const std::wstring out = W(argv[3]), hash = W(argv[4]);
+    HttpDownloader downloader;
+    bool ok = DownloadWithRetries(
+                  downloader, {W(argv[2]), out}, ParentFolder(out), clock, [&](int) { ++failed; },
+                  [&](const std::wstring& path) { return PackageHashMatches(path, hash); }) &&
+              VerifyPackageHash(out, hash);
+    std::printf("ok=%d seconds=%.6f failed_attempts=%d\n", ok, Now() - start, failed);
+    return ok ? 0 : 1;
+  }
+  if (command == "fetch-config" && argc == 4) {
+    double start = Now();
+    bool fetched = HttpDownloader().Download(XmlFileRequest(W(argv[2]), W(argv[3])));
+    std::vector<PackageEntry> entries;
+    bool parsed = fetched && ParseDownloadConfig(W(argv[3]), &entries);
+    std::printf("fetched=%d parsed=%d seconds=%.6f peak_rss_kib=%ld\n", fetched, parsed, Now() - start,
+                PeakRssKib());
+    return 0;
+  }
+  if ((command == "settings" || command == "notices") && argc == 3) {
+    double start = Now();
+    LaunchSettings settings;
+    std::vector<NotificationItem> items;
+    bool ok = command == "settings" ? LoadLaunchSettings(&settings, W(argv[2]), true)
+                                    : ReadNotificationItems(W(argv[2]), &items);
+    std::printf("ok=%d seconds=%.6f entries=%zu\n", ok, Now() - start,
+                settings.ConflictSoftwareNames.size() + items.size());
     return ok ? 0 : 1;
   }
   if ((command == "config" || command == "xmlparse") && argc == 4) {

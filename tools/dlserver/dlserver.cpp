@@ -3,7 +3,7 @@
 // told, per request path, to misbehave the way real download servers do.
 //
 // Usage:
-//   dlserver --root DIR [--port N] [--port-file FILE] [--log FILE]
+//   dlserver --root DIR [--port N] [--port-file FILE] [--log FILE] [--sent-log FILE]
 //            [--rules FILE] [--rule "PATH OPTIONS"]...
 //
 //   --root DIR        folder whose files are served (GET and HEAD); a path
@@ -14,8 +14,11 @@
 //                     standard output as "port=N"
 //   --log FILE        every request is appended as one line, written when the
 //                     request arrives (before any delay):
-//                       METHOD<TAB>PATH<TAB>User-Agent<TAB>Cache-Control<TAB>Pragma
+//                       METHOD<TAB>PATH<TAB>User-Agent<TAB>Cache-Control<TAB>Pragma<TAB>Range<TAB>If-Range
 //                     so that a test can tell which requests were made
+//   --sent-log FILE   when an answer's body ends, "PATH<TAB>BYTES" (the body
+//                     bytes sent) is appended, so that a benchmark can count
+//                     what a download cost
 //   --rules FILE      a rules file, read again for every request, so that a
 //                     running server can be re-configured by rewriting it
 //   --rule "PATH OPTIONS"
@@ -26,16 +29,29 @@
 // '#' are ignored). PATH is the request path as sent ("/pkg/a.msi"), or "*"
 // for every path without a rule of its own. OPTIONs are key=value words:
 //
+// A file is served with an ETag and a Last-Modified date. A request for
+// "Range: bytes=N-" (or N-M) gets a 206 answer with that part of the file and
+// its Content-Range, unless an If-Range names another validator (then the
+// whole file, 200).
+//
 //   status=N          answer with status N; with a 2xx status (except 204)
 //                     the file is served as usual, otherwise the body is a
 //                     short text (none for 204 and 304)
 //   location=URL      a Location header (use it with status=301/302/307)
 //   delay-ms=N        wait N ms before answering at all (before the headers)
 //   announce=N        announce a Content-Length of N bytes whatever the file
-//                     holds; when N exceeds what is sent, the connection is
-//                     closed after the last byte that was sent
-//   close-after=N     send only the first N bytes of the body, then close the
-//                     connection (the announced length stays the full one)
+//                     holds, written as given (leading zeros stay); when N
+//                     exceeds what is sent, the connection is closed after
+//                     the last byte that was sent
+//   close-after=N     send only the first N bytes of each answer's body, then
+//                     close the connection (the announced length stays the
+//                     full one)
+//   close-times=N     ... only for the first N requests of the path
+//   ranges=0          ignore Range: always the whole file (200)
+//   etag=none         no ETag (Last-Modified remains the validator)
+//   etag=changes      a new ETag for every answer, as if the file changed
+//   if-range=ignore   answer a Range with 206 whatever If-Range says
+//   corrupt-ranges=1  the bytes of 206 answers are inverted
 //   stall-after=N     after N bytes of the body, stop sending for stall-ms
 //   stall-ms=N        (default 60000) length of that pause
 //   drip-bytes=N      send the body in pieces of N bytes ...
@@ -78,7 +94,13 @@ struct Rule {
   std::string location;
   long long delayMs = 0;
   long long announce = -1;
+  std::string announceText;
   long long closeAfter = -1;
+  long long closeTimes = -1;
+  bool ranges = true;
+  std::string etag;
+  bool ifRangeIgnored = false;
+  bool corruptRanges = false;
   long long stallAfter = -1;
   long long stallMs = 60000;
   long long dripBytes = 0;
@@ -90,16 +112,19 @@ struct Options {
   int port = 0;
   std::string portFile;
   std::string logFile;
+  std::string sentLogFile;
   std::string rulesFile;
   std::vector<std::string> rules;
 };
 
 std::mutex g_logLock;
 httplib::Server* g_server = nullptr;
+std::map<std::string, long long> g_requestsByPath;  // under g_logLock
+long long g_answers = 0;                           // under g_logLock
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: dlserver --root DIR [--port N] [--port-file FILE] [--log FILE]\n"
+               "usage: dlserver --root DIR [--port N] [--port-file FILE] [--log FILE] [--sent-log FILE]\n"
                "                [--rules FILE] [--rule \"PATH OPTIONS\"]...\n");
 }
 
@@ -127,6 +152,11 @@ bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::
       rule->location = value;
       continue;
     }
+    if (key == "etag" || key == "if-range") {
+      if (key == "etag") rule->etag = value;
+      else rule->ifRangeIgnored = value == "ignore";
+      continue;
+    }
     bool ok = false;
     long long number = ToNumber(value, &ok);
     if (!ok || number < 0) {
@@ -135,8 +165,11 @@ bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::
     }
     if (key == "status") rule->status = static_cast<int>(number);
     else if (key == "delay-ms") rule->delayMs = number;
-    else if (key == "announce") rule->announce = number;
+    else if (key == "announce") rule->announce = number, rule->announceText = value;
     else if (key == "close-after") rule->closeAfter = number;
+    else if (key == "close-times") rule->closeTimes = number;
+    else if (key == "ranges") rule->ranges = number != 0;
+    else if (key == "corrupt-ranges") rule->corruptRanges = number != 0;
     else if (key == "stall-after") rule->stallAfter = number;
     else if (key == "stall-ms") rule->stallMs = number;
     else if (key == "drip-bytes") rule->dripBytes = number;
@@ -185,16 +218,21 @@ bool FindRule(const Options& options, const std::string& path, Rule* rule) {
   return true;
 }
 
-void LogRequest(const Options& options, const httplib::Request& req) {
-  if (options.logFile.empty()) return;
-  std::string line = req.method + "\t" + req.path + "\t" + req.get_header_value("User-Agent") + "\t" +
-                     req.get_header_value("Cache-Control") + "\t" + req.get_header_value("Pragma") + "\n";
+void AppendLine(const std::string& file, const std::string& line) {
   std::lock_guard<std::mutex> hold(g_logLock);
-  int fd = ::open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ssize_t ignored = ::write(fd, line.data(), line.size());
   (void)ignored;
   ::close(fd);
+}
+
+void LogRequest(const Options& options, const httplib::Request& req) {
+  if (options.logFile.empty()) return;
+  std::string line = req.method + "\t" + req.path + "\t" + req.get_header_value("User-Agent") + "\t" +
+                     req.get_header_value("Cache-Control") + "\t" + req.get_header_value("Pragma") + "\t" +
+                     req.get_header_value("Range") + "\t" + req.get_header_value("If-Range") + "\n";
+  AppendLine(options.logFile, line);
 }
 
 void SleepMs(long long ms) {
@@ -202,13 +240,18 @@ void SleepMs(long long ms) {
 }
 
 // A served body: either a file (read piecewise, so that a 1 GiB file costs no
-// memory) or a short text.
+// memory) or a short text. With a sent log, what went out of it is written
+// there when the answer is over.
 struct Body {
   int fd = -1;
   std::string text;
   long long size = 0;
+  long long mtime = 0;
+  std::string sentLog, path;
+  long long sent = 0;
   ~Body() {
     if (fd >= 0) ::close(fd);
+    if (!sentLog.empty()) AppendLine(sentLog, path + "\t" + std::to_string(sent) + "\n");
   }
   bool Read(long long offset, char* buffer, size_t want, size_t* got) {
     if (fd < 0) {
@@ -247,7 +290,33 @@ std::shared_ptr<Body> OpenFileBody(const Options& options, const std::string& pa
   auto body = std::make_shared<Body>();
   body->fd = fd;
   body->size = st.st_size;
+  body->mtime = static_cast<long long>(st.st_mtime);
   return body;
+}
+
+std::string HttpDate(long long time) {
+  char text[64];
+  time_t t = static_cast<time_t>(time);
+  struct tm tm;
+  gmtime_r(&t, &tm);
+  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+  return text;
+}
+
+// "bytes=N-" or "bytes=N-M" of a file of size bytes: the first and last byte.
+bool ParseRange(const std::string& header, long long size, long long* first, long long* last) {
+  if (header.compare(0, 6, "bytes=") != 0 || header.find(',') != std::string::npos) return false;
+  const size_t dash = header.find('-', 6);
+  if (dash == std::string::npos) return false;
+  bool ok = false;
+  *first = ToNumber(header.substr(6, dash - 6), &ok);
+  if (!ok || *first < 0) return false;
+  *last = size - 1;
+  if (dash + 1 < header.size()) {
+    *last = std::min(ToNumber(header.substr(dash + 1), &ok), size - 1);
+    if (!ok || *last < *first) return false;
+  }
+  return true;
 }
 
 std::shared_ptr<Body> TextBody(const std::string& text) {
@@ -282,34 +351,89 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   res.status = status;
   if (!rule.location.empty()) res.set_header("Location", rule.location);
   if (!body) return;
+  body->sentLog = options.sentLogFile;
+  body->path = req.path;
 
-  long long announced = rule.announce >= 0 ? rule.announce : body->size;
-  long long limit = std::min(announced, body->size);
-  if (rule.closeAfter >= 0) limit = std::min(limit, rule.closeAfter);
+  long long count = 0, answer = 0;
+  {
+    std::lock_guard<std::mutex> hold(g_logLock);
+    count = ++g_requestsByPath[req.path];
+    answer = ++g_answers;
+  }
+  // Validators, and the part of the file a Range asks for.
+  long long from = 0, to = body->size - 1;
+  bool ranged = false;
+  if (body->fd >= 0) {
+    std::string etag = "\"" + std::to_string(body->size) + "-" + std::to_string(body->mtime) + "\"";
+    if (rule.etag == "changes") etag = "\"" + std::to_string(answer) + "-" + etag.substr(1);
+    const std::string modified = HttpDate(body->mtime);
+    if (rule.etag != "none") res.set_header("ETag", etag);
+    res.set_header("Last-Modified", modified);
+    const std::string ifRange = req.get_header_value("If-Range");
+    const bool sameFile = ifRange.empty() || ifRange == modified || (rule.etag != "none" && ifRange == etag);
+    if (rule.ranges && status == 200 && req.has_header("Range") && (sameFile || rule.ifRangeIgnored)) {
+      if (!ParseRange(req.get_header_value("Range"), body->size, &from, &to) || from >= body->size) {
+        res.status = 416;
+        res.set_header("Content-Range", "bytes */" + std::to_string(body->size));
+        return;
+      }
+      ranged = true;
+      res.status = 206;
+      res.set_header("Content-Range",
+                     "bytes " + std::to_string(from) + "-" + std::to_string(to) + "/" + std::to_string(body->size));
+    }
+  }
+  // The server slices nothing itself: the Range was answered above.
+  const_cast<httplib::Request&>(req).ranges.clear();
+
+  const long long length = to - from + 1;
+  long long announced = rule.announce >= 0 ? rule.announce : length;
+  long long limit = std::min(announced, length);
+  if (rule.closeAfter >= 0 && (rule.closeTimes < 0 || count <= rule.closeTimes)) {
+    limit = std::min(limit, rule.closeAfter);
+  }
+  const bool corrupt = ranged && rule.corruptRanges;
   auto stalled = std::make_shared<std::atomic<bool>>(false);
   if (announced == 0) {
     res.set_content("", "application/octet-stream");
     return;
   }
-  res.set_content_provider(
-      static_cast<size_t>(announced), "application/octet-stream",
-      [body, rule, limit, stalled](size_t offset, size_t length, httplib::DataSink& sink) {
-        long long at = static_cast<long long>(offset);
-        if (rule.stallAfter >= 0 && at >= rule.stallAfter && !stalled->exchange(true)) {
-          SleepMs(rule.stallMs);
-        }
-        if (at >= limit) return false;  // close early: the connection ends here
-        long long want = std::min<long long>(static_cast<long long>(length), limit - at);
-        want = std::min<long long>(want, 256 * 1024);
-        if (rule.stallAfter >= 0 && at < rule.stallAfter) want = std::min(want, rule.stallAfter - at);
-        if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
-        std::vector<char> buffer(static_cast<size_t>(want));
-        size_t got = 0;
-        if (!body->Read(at, buffer.data(), buffer.size(), &got) || got == 0) return false;
-        if (!sink.write(buffer.data(), got)) return false;
-        if (rule.dripBytes > 0) SleepMs(rule.dripMs);
-        return true;
-      });
+  // Sends the body from offset on; false closes the connection.
+  auto provide = [body, rule, limit, stalled, from, corrupt](size_t offset, size_t length, httplib::DataSink& sink) {
+    long long at = static_cast<long long>(offset);
+    if (rule.stallAfter >= 0 && at >= rule.stallAfter && !stalled->exchange(true)) {
+      SleepMs(rule.stallMs);
+    }
+    if (at >= limit) return false;  // close early: the connection ends here
+    long long want = std::min<long long>(static_cast<long long>(length), limit - at);
+    want = std::min<long long>(want, 256 * 1024);
+    if (rule.stallAfter >= 0 && at < rule.stallAfter) want = std::min(want, rule.stallAfter - at);
+    if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
+    std::vector<char> buffer(static_cast<size_t>(want));
+    size_t got = 0;
+    if (!body->Read(from + at, buffer.data(), buffer.size(), &got) || got == 0) return false;
+    if (corrupt) {
+      for (char& c : buffer) c = static_cast<char>(~c);
+    }
+    if (!sink.write(buffer.data(), got)) return false;
+    body->sent += static_cast<long long>(got);
+    if (rule.dripBytes > 0) SleepMs(rule.dripMs);
+    return true;
+  };
+  if (rule.announceText.empty()) {
+    res.set_content_provider(static_cast<size_t>(announced), "application/octet-stream", provide);
+    return;
+  }
+  // The announced length goes out exactly as written in the rule.
+  res.set_header("Content-Length", rule.announceText);
+  res.set_content_provider("application/octet-stream",
+                           [provide, announced](size_t offset, httplib::DataSink& sink) {
+                             if (static_cast<long long>(offset) >= announced) {
+                               sink.done();
+                               return true;
+                             }
+                             return provide(offset, static_cast<size_t>(announced) - offset, sink);
+                           });
 }
 
 void OnSignal(int) {
@@ -343,6 +467,7 @@ int main(int argc, char** argv) {
     else if (arg == "--port" && next(&value)) options.port = std::atoi(value.c_str());
     else if (arg == "--port-file" && next(&value)) options.portFile = value;
     else if (arg == "--log" && next(&value)) options.logFile = value;
+    else if (arg == "--sent-log" && next(&value)) options.sentLogFile = value;
     else if (arg == "--rules" && next(&value)) options.rulesFile = value;
     else if (arg == "--rule" && next(&value)) options.rules.push_back(value);
     else {

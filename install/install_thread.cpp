@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kConnectionAttempts = 3;
 // The pause before the configuration is fetched and before it is parsed.
 constexpr uint32_t kStepPauseMs = 1000;
 
@@ -58,10 +57,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"ネットワークインストールを実行します。");
   Log().Info(L"ネットワーク接続確認を行います。");
   SendStep(1);
-  bool connected = false;
-  for (int attempt = 0; attempt < kConnectionAttempts && !connected; ++attempt) {
-    connected = RunStep([&] { return CheckServers(run_.Settings); }, false);
-  }
+  const bool connected = RunStep([&] { return CheckServers(run_.Settings); }, false);
   if (connected) Log().Info(L"ネットワーク接続を確認しました。");
   SendStep(2);
   if (!connected) return kResultNoServer;

@@ -122,17 +122,23 @@ bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& sett
 }
 
 bool CheckServers(const LaunchSettings& settings) {
+  // Every server is probed in turn, up to three rounds, without a pause.
+  constexpr int kRounds = 3;
   HttpDownloader downloader;
-  return TryEachServer(
-      settings.DownloadServers, kDownloadConfigFileName,
-      [&](const std::wstring& url) { return downloader.CheckConnection(url); },
-      [](const std::wstring& url, bool succeeded) {
-        if (succeeded) {
-          Log().Info(L"接続を確認しました。");
-        } else {
-          LogErrors({L"接続確認に失敗しました。", url});
-        }
-      });
+  for (int round = 0; round < kRounds; ++round) {
+    const bool answered = TryEachServer(
+        settings.DownloadServers, kDownloadConfigFileName,
+        [&](const std::wstring& url) { return downloader.CheckConnection(url); },
+        [](const std::wstring& url, bool succeeded) {
+          if (succeeded) {
+            Log().Info(L"接続を確認しました。");
+          } else {
+            LogErrors({L"接続確認に失敗しました。", url});
+          }
+        });
+    if (answered) return true;
+  }
+  return false;
 }
 
 std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package) {

@@ -21,7 +21,8 @@ bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& loc
 // generation all match.
 bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& settings);
 
-// True when one of the download servers answered the probe.
+// True when one of the download servers answered the probe, in up to three
+// rounds over the servers.
 bool CheckServers(const LaunchSettings& settings);
 
 // Where a package's file lies after its download: the work folder +

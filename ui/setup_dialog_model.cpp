@@ -1,5 +1,7 @@
 #include "ui/setup_dialog_model.h"
 
+#include "base/debug_log.h"
+#include "base/error_box.h"
 #include "base/result_codes.h"
 
 std::wstring SetupDialogModel::StepText(int32_t step) {
@@ -41,4 +43,14 @@ int SetupDialogModel::OnInitDone(int32_t outcome, int32_t kind, int32_t* resultC
     default: break;
   }
   return kDialogCancel;
+}
+
+bool SetupDialogModel::StartWorker(const std::function<bool(MessageSink* target)>& starter, MessageSink* target) {
+  Log().Info(L"スレッドの起動処理を行います。");
+  Log().Info(L"ランチャー情報の取得処理を開始します。");
+  Log().Info(L"ワーカースレッドを実行します。");
+  if (starter && starter(target)) return true;
+  Log().Error(L"スレッドの起動に失敗しました。");
+  ShowErrorBox(nullptr, L"エラー", L"スレッドの起動に失敗しました。");
+  return false;
 }

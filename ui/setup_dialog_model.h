@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "base/window_messages.h"
 
 // Dialog results of the start-up dialog.
 constexpr int kDialogOk = 1;
@@ -19,6 +21,10 @@ class SetupDialogModel {
   std::wstring OnTimer();
   // WM_INIT_DONE: the dialog result, and ResultCode as the outcome sets it.
   static int OnInitDone(int32_t outcome, int32_t kind, int32_t* resultCode);
+  // Starts the start-up worker with the dialog as its target, as every front
+  // end logs it; false, logged and shown in an error box, when it could not be
+  // started.
+  static bool StartWorker(const std::function<bool(MessageSink* target)>& starter, MessageSink* target);
 
   const std::wstring& StepTextNow() const { return stepText_; }
   uint32_t Dots() const { return dots_; }

@@ -74,13 +74,8 @@ int RunSilentStartup(RunResult& runResult, InitWorkerStarter starter) {
     return 0;
   });
   queue.BindToCurrentThread();
-  Log().Info(L"スレッドの起動処理を行います。");
-  Log().Info(L"ランチャー情報の取得処理を開始します。");
-  Log().Info(L"ワーカースレッドを実行します。");
-  if (!starter || !starter(&queue)) {
-    Log().Error(L"スレッドの起動に失敗しました。");
-    return kDialogCancel;
-  }
+  // The error box the start-up shows on a failure is answered unshown.
+  if (!SetupDialogModel::StartWorker(starter, &queue)) return kDialogCancel;
   while (result < 0) queue.Pump(kPumpMs);
   return result;
 }

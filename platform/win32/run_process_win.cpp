@@ -8,6 +8,26 @@
 
 namespace platform {
 
+namespace {
+
+// Starts the command line's program; *error is the system's last error after
+// the attempt, which a started process keeps too.
+bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error) {
+  // CreateProcessW may write into the command line buffer.
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
+  const BOOL created =
+      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, info);
+  *error = ::GetLastError();
+  return created != FALSE;
+}
+
+}  // namespace
+
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
   std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
@@ -17,18 +37,9 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
     if (lastError) *lastError = ERROR_FILE_NOT_FOUND;
     return false;
   }
-  // CreateProcessW may write into the command line buffer.
-  std::vector<wchar_t> buffer(line.begin(), line.end());
-  buffer.push_back(L'\0');
-
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
   PROCESS_INFORMATION info = {};
-  const BOOL created =
-      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-  const DWORD error = ::GetLastError();
+  DWORD error = 0;
+  const bool created = CreateProcessOf(line, showWindow, &info, &error);
   if (lastError) *lastError = error;
   if (!created) return false;
 
@@ -57,16 +68,9 @@ StartedProcess::~StartedProcess() {
 
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   if (state_->process) return false;
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
   PROCESS_INFORMATION info = {};
-  const BOOL created =
-      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-  const DWORD error = ::GetLastError();
+  DWORD error = 0;
+  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error);
   if (lastError) *lastError = error;
   if (!created) return false;
   ::CloseHandle(info.hThread);

@@ -69,12 +69,7 @@ int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, co
   WriteAll(options.outputFd, plain ? "=== " + title + " ===\n" : "\x1b[2J\x1b[H\x1b[1m" + title + "\x1b[0m\n\n");
   show(L"インストーラーを起動しています...", true);
 
-  Log().Info(L"スレッドの起動処理を行います。");
-  Log().Info(L"ランチャー情報の取得処理を開始します。");
-  Log().Info(L"ワーカースレッドを実行します。");
-  if (!starter || !starter(&queue)) {
-    Log().Error(L"スレッドの起動に失敗しました。");
-    ShowErrorBox(nullptr, L"エラー", L"スレッドの起動に失敗しました。");
+  if (!SetupDialogModel::StartWorker(starter, &queue)) {
     // Without a worker nothing would ever end this dialog: it ends as cancelled.
     return kDialogCancel;
   }

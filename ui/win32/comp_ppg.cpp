@@ -1,7 +1,7 @@
-#include "ui/frame_texts.h"
 #include "ui/win32/comp_ppg.h"
 
 #include "base/debug_log.h"
+#include "ui/frame_texts.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"

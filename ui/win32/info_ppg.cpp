@@ -1,8 +1,8 @@
-#include "ui/frame_texts.h"
 #include "ui/win32/info_ppg.h"
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
+#include "ui/frame_texts.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"

@@ -1,4 +1,3 @@
-#include "ui/frame_texts.h"
 #include "ui/win32/setup_dlg.h"
 
 #include <vector>
@@ -6,6 +5,7 @@
 #include "base/debug_log.h"
 #include "base/error_box.h"
 #include "base/run_result.h"
+#include "ui/frame_texts.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/win32/control_styling.h"
@@ -72,14 +72,8 @@ BOOL CSetupDlg::OnInitDialog() {
     return TRUE;
   }
 
-  Log().Info(L"スレッドの起動処理を行います。");
-  Log().Info(L"ランチャー情報の取得処理を開始します。");
-  Log().Info(L"ワーカースレッドを実行します。");
-  workerRunning_ = starter_ && starter_(this);
-  if (!workerRunning_) {
-    Fail(L"スレッドの起動に失敗しました。");
-    return TRUE;
-  }
+  workerRunning_ = SetupDialogModel::StartWorker(starter_, this);
+  if (!workerRunning_) return TRUE;
 
   Log().Info(L"タイマーの起動処理を行います。");
   timer_ = ::SetTimer(Hwnd(), kDotTimer, 1000, nullptr);

@@ -1,4 +1,3 @@
-#include "ui/frame_texts.h"
 #include "ui/win32/status_ppg.h"
 
 #include <commctrl.h>
@@ -6,6 +5,7 @@
 #include "base/debug_log.h"
 #include "base/error_box.h"
 #include "base/window_messages.h"
+#include "ui/frame_texts.h"
 #include "ui/font_rule.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"

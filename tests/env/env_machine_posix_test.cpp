@@ -56,7 +56,9 @@ TEST(OsDetection, MachineFactsGiveCodeAndSupport) {
     EXPECT_EQ(r[10] == 1, IsSupportedOs()) << where;
     EXPECT_EQ(r[11] == 1, IsWindows64Bit()) << where;
     // The 2000 / XP / Server 2003 era has the older Japanese UI font, Storage Server 2003 included not.
-    if (r[9] >= 0) EXPECT_EQ(r[0] == 5 && r[5] != 0x2000 && r[9] > 0, UsesLegacyUiFont(GetOsCode())) << where;
+    if (r[9] >= 0) {
+      EXPECT_EQ(r[0] == 5 && r[5] != 0x2000 && r[9] > 0, UsesLegacyUiFont(GetOsCode())) << where;
+    }
   }
   // The older font is drawn smaller, in every slot, and is another face.
   const FontSpec legacy = UiFontFor(14), modern = UiFontFor(26);

@@ -4,7 +4,6 @@
 
 #include "base/debug_log.h"
 #include "base/paths.h"
-#include "base/text.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -35,16 +34,6 @@ const PackageEntry* PackageThatPlaced(const std::wstring& source, const WorkingP
   return placed;
 }
 
-std::wstring HexDigits(const uint8_t* bytes, size_t size) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text;
-  for (size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 0x0f]);
-  }
-  return text;
-}
-
 // Copies the library into a new file (which takes the permissions of the
 // folder it is made in) and gives the MD5 digest of what was copied. The
 // source is never read through a link.
@@ -64,15 +53,14 @@ bool CopyLibrary(const std::wstring& source, const std::wstring& target, std::ws
   }
   uint8_t bytes[platform::kMd5DigestSize];
   if (!out.Flush() || !out.Close() || !md5.Finish(bytes)) return false;
-  *digest = HexDigits(bytes, sizeof(bytes));
+  *digest = Md5Text(bytes);
   return true;
 }
 
 // The copy is what the package's check accepted: a file changed in the work
 // folder after its check is not taken. A hash of "0" asked for no check.
 bool MatchesPackage(const std::wstring& digest, const PackageEntry* package) {
-  if (!package || package->PackageHash == L"0") return true;
-  return ToLowerAscii(RemoveLineBreaks(package->PackageHash)) == digest;
+  return !package || DigestMatchesPackage(digest, package->PackageHash);
 }
 
 }  // namespace

@@ -109,13 +109,6 @@ void SetRateFloor(platform::HttpRequestOptions* options) {
 
 }  // namespace
 
-bool HttpDownloader::DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
-                                  DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage,
-                                  uint32_t expectedKB) {
-  DownloadRequest request{url, localPath, timeoutMs, notifyWindow, notifyMessage, expectedKB};
-  return Download(request);
-}
-
 bool HttpDownloader::Download(const DownloadRequest& request) {
   DownloadResume single;
   DownloadResume& state = request.resume ? *request.resume : single;

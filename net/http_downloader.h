@@ -31,17 +31,15 @@ class HttpDownloader : public Downloader {
   static constexpr uint32_t kFloorWindowMs = 60000;
   static constexpr uint32_t kFloorBytesPerSecond = 512;
 
-  // Downloads url into localPath (replacing an existing file). True when the
-  // server answered 200 to 299 and the whole body was written. The local file
-  // is not touched before the status is known, nor by a download that
-  // fails later; nor is a side file left behind. notifyWindow, when given,
-  // receives "<kb>KB/<expectedKB>KB" as notifyMessage every 100 counted blocks.
-  bool DownloadFile(uint32_t timeoutMs, const std::wstring& localPath, const std::wstring& url,
-                    DownloadNotifyTarget* notifyWindow, uint32_t notifyMessage, uint32_t expectedKB);
-  // As DownloadFile. With request.resume, an attempt after one that broke
-  // asks only for the rest (Range with If-Range and the first answer's
-  // validator) and appends it when the server answers 206 with that very
-  // range; any other answer starts the file from zero.
+  // Downloads request.url into request.localPath (replacing an existing
+  // file). True when the server answered 200 to 299 and the whole body was
+  // written. The local file is not touched before the status is known, nor by
+  // a download that fails later; nor is a side file left behind. The progress
+  // target, when given, receives "<kb>KB/<expectedKB>KB" as the progress
+  // message every 100 counted blocks. With request.resume, an attempt after
+  // one that broke asks only for the rest (Range with If-Range and the first
+  // answer's validator) and appends it when the server answers 206 with that
+  // very range; any other answer starts the file from zero.
   bool Download(const DownloadRequest& request) override;
   void GiveUp(const DownloadRequest& request) override;
 

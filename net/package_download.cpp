@@ -73,25 +73,24 @@ void ReplaceToken(std::wstring* text, const wchar_t* token, std::wstring (*value
   ReplaceAll(text, token, value());
 }
 
-// The configured text against a computed digest: case and line breaks do
-// not count. The XML parser hands a hash split over two lines back with a
-// bare line feed, so every line break is removed, not only CR LF pairs.
-bool SameDigest(const std::wstring& packageHash, const std::wstring& digest) {
-  return ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
-}
+}  // namespace
 
-std::wstring HexDigits(const uint8_t* bytes, size_t size) {
+std::wstring Md5Text(const uint8_t* digest) {
   static const wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring text;
-  text.reserve(size * 2);
-  for (size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 0x0f]);
+  text.reserve(platform::kMd5DigestSize * 2);
+  for (size_t i = 0; i < platform::kMd5DigestSize; ++i) {
+    text.push_back(kDigits[digest[i] >> 4]);
+    text.push_back(kDigits[digest[i] & 0x0f]);
   }
   return text;
 }
 
-}  // namespace
+bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packageHash) {
+  // The XML parser hands a hash split over two lines back with a bare line
+  // feed, so every line break is removed, not only CR LF pairs.
+  return packageHash == L"0" || ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
+}
 
 bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local) {
   HttpDownloader downloader;
@@ -223,7 +222,7 @@ bool ComputeFileMd5(platform::HeldFile& file, std::wstring* digest) {
   }
   uint8_t bytes[platform::kMd5DigestSize];
   if (!hash.Finish(bytes)) return false;
-  *digest = HexDigits(bytes, sizeof(bytes));
+  *digest = Md5Text(bytes);
   return true;
 }
 
@@ -246,10 +245,10 @@ bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash
   }
   LogInfos({L"ダウンロードしたファイルのハッシュ値", ToUpperAscii(digest), L"設定ファイルのハッシュ値",
             ToUpperAscii(packageHash)});
-  return SameDigest(packageHash, digest);
+  return DigestMatchesPackage(digest, packageHash);
 }
 
 bool PackageHashMatches(const std::wstring& path, const std::wstring& packageHash) {
   std::wstring digest;
-  return packageHash == L"0" || (ComputeFileMd5(path, &digest) && SameDigest(packageHash, digest));
+  return packageHash == L"0" || (ComputeFileMd5(path, &digest) && DigestMatchesPackage(digest, packageHash));
 }

@@ -54,6 +54,12 @@ bool VerifyPackageHash(platform::HeldFile& file, const std::wstring& packageHash
 // completed from pieces is whole.
 bool PackageHashMatches(const std::wstring& path, const std::wstring& packageHash);
 
+// An MD5 digest (platform::kMd5DigestSize bytes) as 32 lower-case hexadecimal digits.
+std::wstring Md5Text(const uint8_t* digest);
+// True when a computed digest is the package's (case and line breaks of the
+// configured text ignored), or when the package asks for no check ("0").
+bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packageHash);
+
 // The file's MD5 digest as 32 lower-case hexadecimal digits; false when the
 // file cannot be read or the cryptographic service fails.
 bool ComputeFileMd5(const std::wstring& path, std::wstring* digest);

@@ -54,7 +54,7 @@ class HttpDownloaderTest : public ::testing::Test {
   }
   bool Download(const std::string& path, DownloadNotifyTarget* target = nullptr, uint32_t expectedKB = 0,
                 uint32_t timeoutMs = 0) {
-    return HttpDownloader().DownloadFile(timeoutMs, local_, server_.Url(path), target, kMessage, expectedKB);
+    return HttpDownloader().Download({server_.Url(path), local_, timeoutMs, target, kMessage, expectedKB});
   }
   tavo_test::LoopbackServer server_;
   tavo_test::TempDir dir_;
@@ -109,10 +109,10 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
   const uint16_t port = tavo_test::UnusedLoopbackPort();
   ASSERT_NE(0, port);
   const std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(port) + L"/file.bin";
-  EXPECT_FALSE(HttpDownloader().DownloadFile(2000, local_, refused, nullptr, kMessage, 0));
-  EXPECT_FALSE(HttpDownloader().DownloadFile(0, local_, L"not a url", nullptr, kMessage, 0));
+  EXPECT_FALSE(HttpDownloader().Download({refused, local_, 2000}));
+  EXPECT_FALSE(HttpDownloader().Download({L"not a url", local_}));
   const std::wstring unplaceable = JoinPath(dir_.File(L"no-such-folder"), L"x.bin");
-  EXPECT_FALSE(HttpDownloader().DownloadFile(0, unplaceable, server_.Url("/file.bin"), nullptr, kMessage, 0));
+  EXPECT_FALSE(HttpDownloader().Download({server_.Url("/file.bin"), unplaceable}));
   EXPECT_FALSE(platform::FileExists(local_) || platform::FileExists(unplaceable));
   EXPECT_FALSE(HttpDownloader().CheckConnection(refused) || HttpDownloader().CheckConnection(L""));
   // Every request, and the probe, which counts any answer and does not wait for a body that takes minutes,

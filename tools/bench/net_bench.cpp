@@ -1,7 +1,7 @@
 // Measures the network side of the launcher against plain tools; driven by
 // scripts/bench-network.sh, which prints the ratios.
 //
-//   net_bench download URL OUT            HttpDownloader::DownloadFile
+//   net_bench download URL OUT            HttpDownloader::Download
 //   net_bench md5 FILE HASH               VerifyPackageHash
 //   net_bench fetch-verify URL OUT HASH   both, then the peak resident memory
 //   net_bench package URL OUT HASH        a package as the install worker gets
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "download" && argc == 4) {
     double start = Now();
-    bool ok = HttpDownloader().DownloadFile(0, W(argv[3]), W(argv[2]), nullptr, 0, 0);
+    bool ok = HttpDownloader().Download({W(argv[2]), W(argv[3])});
     std::printf("ok=%d seconds=%.6f\n", ok, Now() - start);
     return ok ? 0 : 1;
   }
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   }
   if (command == "fetch-verify" && argc == 5) {
     double start = Now();
-    bool ok = HttpDownloader().DownloadFile(0, W(argv[3]), W(argv[2]), nullptr, 0, 0) &&
+    bool ok = HttpDownloader().Download({W(argv[2]), W(argv[3])}) &&
               VerifyPackageHash(W(argv[3]), W(argv[4]));
     std::printf("ok=%d seconds=%.6f peak_rss_kib=%ld\n", ok, Now() - start, PeakRssKib());
     return ok ? 0 : 1;

@@ -24,10 +24,17 @@ def pytest_generate_tests(metafunc):
 
 def pytest_collection_modifyitems(items):
     # The Windows rows share one display and one prefix: with several workers
-    # (pytest -n 2 --dist loadgroup) they all go to the same one.
+    # (pytest -n 2 --dist loadgroup) they all go to the same one. A silent Linux
+    # row goes to the worker of its interactive twin, whose log it reuses.
+    from rows import SILENT
     for item in items:
-        if getattr(item, "callspec", None) and item.callspec.params.get("build") == "windows":
+        params = getattr(item, "callspec", None) and item.callspec.params
+        if not params or "row" not in params:
+            continue
+        if params.get("build") == "windows":
             item.add_marker(pytest.mark.xdist_group("wine"))
+        else:
+            item.add_marker(pytest.mark.xdist_group("row-" + params["row"].name.replace(SILENT, "")))
 
 
 @pytest.fixture(scope="session")

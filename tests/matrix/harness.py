@@ -37,6 +37,14 @@ class RunError(AssertionError):
     pass
 
 
+def run_bounded(command, what, bound=60, **kw):
+    """subprocess.run with an end: a command that hangs fails the run with its name."""
+    try:
+        return subprocess.run(command, timeout=bound, **kw)
+    except subprocess.TimeoutExpired:
+        raise RunError("%s hung: no end after %d s (%s)" % (what, bound, " ".join(map(str, command))[:200]))
+
+
 def wait_for(what, check, bound=BOUND, step=0.1):
     """Polls check() until it returns something true; fails after the bound."""
     end = time.monotonic() + bound
@@ -146,10 +154,11 @@ class Server:
         self.rules_file = work / "rules"
         self.rules_file.write_text("")
         self.log_file = work / "requests.log"
+        self.sent_file = work / "sent.log"
         port_file = work / "port"
         self.process = subprocess.Popen(
             [str(binary), "--root", str(self.root), "--port", "0", "--port-file", str(port_file),
-             "--log", str(self.log_file), "--rules", str(self.rules_file)],
+             "--log", str(self.log_file), "--sent-log", str(self.sent_file), "--rules", str(self.rules_file)],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for("the download server", lambda: port_file.exists() and port_file.read_text().strip(), 30)
         self.url = "http://127.0.0.1:%s/" % port_file.read_text().strip()
@@ -184,8 +193,8 @@ class Server:
             desc["notification_version"] = notices[0]
             desc["notices"] = notices[1]
         (desc_dir / "description.json").write_text(json.dumps(desc, ensure_ascii=False))
-        subprocess.run([sys.executable, str(PUBLISH), str(desc_dir / "description.json"), str(self.root),
-                        "--base-url", self.url], check=True, stdout=subprocess.DEVNULL)
+        run_bounded([sys.executable, str(PUBLISH), str(desc_dir / "description.json"), str(self.root),
+                     "--base-url", self.url], "publishing the server tree", check=True, stdout=subprocess.DEVNULL)
         if version_file is None:
             (self.root / "SetupLauncherVer.xml").unlink(missing_ok=True)
         if not packages:
@@ -194,6 +203,11 @@ class Server:
     def set_rules(self, rules):
         self.rules_file.write_text("".join("%s %s\n" % kv for kv in rules.items()))
 
+    def sent(self, path):
+        """The body bytes sent for the path, every answer added up."""
+        lines = self.sent_file.read_text().splitlines() if self.sent_file.exists() else []
+        return sum(int(line.split("\t")[1]) for line in lines if line.split("\t")[0] == path)
+
     def requests(self):
         if not self.log_file.exists():
             return []
@@ -201,13 +215,9 @@ class Server:
 
 
 def dead_server_url():
-    """A loopback address on which nothing listens."""
-    import socket
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return "http://127.0.0.1:%d/" % port
+    """A loopback address on which nothing listens: port 1 is below every range the system hands out, so
+    no server of another row can be given it between the row's arrangement and its run."""
+    return "http://127.0.0.1:1/"
 
 
 # --- the debug log ------------------------------------------------------------------
@@ -235,7 +245,7 @@ class DebugLog:
             return "the debug log must start with one byte-order mark and hold no other"
         if not self.raw.endswith(b"\r\x00\n\x00"):
             return "the debug log does not end with CR LF"
-        bad = [line for line, e in zip(self.lines, self.entries) if e is None]
+        bad = [line for line, e in zip(self.lines, self.entries) if e is None or "\r" in line or "\n" in line]
         return "lines that are no entries: %r" % bad[:3] if bad else None
 
     def texts(self):
@@ -316,6 +326,10 @@ class Machine:
     def debug_log_path(self):
         return self.temp / "TAVODebugLog.txt"
 
+    def log_places(self):
+        """Every debug log the machine holds, wherever the launcher may have put one."""
+        return list(self.temp.rglob("TAVODebugLog.txt")) if self.temp.is_dir() else []
+
 
 class LinuxMachine(Machine):
     build = "linux"
@@ -331,8 +345,8 @@ class LinuxMachine(Machine):
         (self.folder / "eventlog.tsv").write_text("")
         self.set_registry({})
         self.msiexec = build_dir / "bin" / "msiexec.exe"
-        subprocess.run([str(self.msiexec), "--install-machine", str(self.folder)],
-                       check=True, stdout=subprocess.DEVNULL)
+        run_bounded([str(self.msiexec), "--install-machine", str(self.folder)], "installing the simulated installer",
+                    check=True, stdout=subprocess.DEVNULL)
 
     def set_registry(self, keys):
         (self.folder / "registry.reg").write_text(registry_text(keys))
@@ -349,7 +363,8 @@ class LinuxMachine(Machine):
         """The edition's installer beside the launcher: the simulated installer under its name."""
         path = self.launcher / relative
         path.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run([str(self.msiexec), "--install-as", str(path)], check=True, stdout=subprocess.DEVNULL)
+        run_bounded([str(self.msiexec), "--install-as", str(path)], "placing a local installer", check=True,
+                    stdout=subprocess.DEVNULL)
         path.with_suffix(".pkg").write_text(package_text)
         for name in ("cfg.xml", "dpkg.xml"):
             (path.parent / name).write_text("<%s/>\n" % name[:-4])
@@ -360,9 +375,13 @@ class LinuxMachine(Machine):
         path.mkdir()
 
     def temp_folder_is_a_file(self):
-        (self.folder / "not-a-folder").write_text("a file, not a folder\n")
+        self.temp = self.folder / "not-a-folder"
+        self.temp.write_text("a file, not a folder\n")
         with open(self.folder / "machine.ini", "a") as f:
             f.write("[Folders]\nTemp=not-a-folder\n")
+
+    def log_places(self):
+        return list(self.folder.rglob("TAVODebugLog.txt"))
 
     def product_file(self, name):
         """A file of the installed product (the simulated installer's install folder)."""
@@ -450,35 +469,60 @@ class WineSession:
             making = prefix.with_name(prefix.name + ".new")
             shutil.rmtree(making, ignore_errors=True)
             env = dict(self.env, WINEPREFIX=str(making))
-            subprocess.run([self.loader, "wineboot", "-i"], env=env, check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=env, check=True)
+            run_bounded([self.loader, "wineboot", "-i"], "wineboot making the prefix", 300, env=env, check=True,
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            run_bounded(["wineserver", "-w"], "wineserver ending after wineboot", 120, env=env, check=True)
             (making / ".tavo-prefix-ready").touch()
             making.rename(prefix)
+        # One wineserver for the whole session: every reg, regedit and launcher start joins it at once.
+        run_bounded(["wineserver", "-p"], "wineserver -p", 30, env=self.env)  # fails when one runs already
         self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
+        self.keys = set()  # the rows' registry keys, removed again after each row
+        self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None}, work)  # an earlier session's product
 
-    def wine(self, *args, **kw):
-        return subprocess.run([self.loader, *args], env=self.env, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL, **kw)
+    def wine(self, *args, bound=60, **kw):
+        return run_bounded([self.loader, *args], "wine " + " ".join(map(str, args[:2])), bound, env=self.env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, **kw)
+
+    def xdotool(self, *args):
+        return run_bounded(["xdotool", *args], "xdotool " + args[0], 30, env=self.env, text=True,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        run_bounded(["wineserver", "-k"], "wineserver -k", 60, env=self.env, stderr=subprocess.DEVNULL)
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait(timeout=30)
         self.lock.close()
 
+    def seed_registry(self, keys, work):
+        """Puts the keys ({key: {name: value}}, None deletes the key) into the 64-bit view, where a
+        launcher under WoW64 reads them, and reads each one back before any run may rely on it."""
+        added = {k: v for k, v in keys.items() if v is not None}
+        if added:
+            path = work / "machine.reg"
+            path.write_text(registry_text(added), encoding="utf-16")
+            self.wine("reg", "import", str(path), "/reg:64", check=True)
+        for key, values in keys.items():
+            if key.startswith("HKEY_LOCAL_MACHINE"):
+                self.keys.add(key) if values is not None else self.keys.discard(key)
+            if values is None:  # Wine's reg import does not delete keys
+                self.wine("reg", "delete", key, "/reg:64", "/f")
+            got = self.wine("reg", "query", key, "/reg:64", text=True)
+            if values is None:
+                assert got.returncode != 0, "the key %s is still there after its removal" % key
+                continue
+            found = dict(re.findall(r"^\s{4}(.+?)\s{4}REG_SZ\s{4}(.*)$", got.stdout, re.M))
+            wrong = [n for n, v in values.items() if not n.startswith(";") and found.get(n) != v]
+            assert got.returncode == 0 and not wrong, "the key %s holds %r after its import" % (key, found)
+
     def windows(self, title):
-        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)],
-                           env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        return r.stdout.split()
+        return self.xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(title)).split()
 
     def key(self, title, key):
         for w in self.windows(title)[-1:]:
-            subprocess.run(["xdotool", "windowfocus", "--sync", w], env=self.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run(["xdotool", "key", key], env=self.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.xdotool("windowfocus", "--sync", w)
+            self.xdotool("key", key)
             return True
         return False
 
@@ -497,11 +541,12 @@ class WineSession:
 
     def drive(self, launcher, args, log_path, bound=BOUND, hang_shot=None, shots=None, env=None):
         """Starts Setup.exe in the folder and answers it as a user who accepts every page, until
-        every launcher of the prefix has ended. Gives the debug log and whether an error box came
-        (0: its number cannot be read here). With shots, each page is saved before it is answered."""
+        every launcher of the prefix has ended. Gives the debug log, whether an error box came
+        (0: its number cannot be read here) and the first launcher's exit code. With shots, each
+        page is saved before it is answered."""
         first = subprocess.Popen([self.loader, "Setup.exe", *args], cwd=launcher, env=dict(self.env, **(env or {})),
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        pressed, box, shot = 0.0, None, 0
+        pressed, box, shot, answered = 0.0, None, 0, None
         end = time.monotonic() + bound
 
         def log():
@@ -519,10 +564,13 @@ class WineSession:
                 if shots:
                     shot += 1
                     self.screenshot(shots / ("%02d-%s.png" % (shot, "box" if box == 0 else "page")))
+                if answered == (title, len(texts)):
+                    print("driver: Return again to %r: no click logged 3 s after the last one (%s)"
+                          % (title, due[:1] or "a box"), file=sys.stderr)
                 if self.key(title, "Return"):
-                    pressed = time.monotonic()
+                    pressed, answered = time.monotonic(), (title, len(texts))
             if first.poll() is not None and not self.launchers():
-                return log(), box
+                return log(), box, first.returncode
             if time.monotonic() > end:
                 if hang_shot:
                     self.screenshot(hang_shot)
@@ -531,30 +579,30 @@ class WineSession:
                 raise RunError("the launcher did not end; log:\n" + "\n".join(texts[-30:]))
             time.sleep(0.2)
 
-    def run_silent(self, launcher, args, log_path, bound=BOUND):
-        """Starts Setup.exe as a management tool does and answers nothing, until every launcher of the
-        prefix has ended. Gives the debug log, the exit code (cmd's start /wait keeps all 32 bits) and
-        the names of every window, shown or hidden, of a Setup.exe seen meanwhile."""
-        first = subprocess.Popen([self.loader, "cmd", "/v:on", "/c", "start /wait Setup.exe %s & echo exit:!errorlevel!"
+    def run_silent(self, launcher, args, log_path, bound=BOUND, script=None):
+        """Starts Setup.exe as a management tool's batch script does, `start /wait` and then
+        %ERRORLEVEL%, and answers nothing, until every launcher of the prefix has ended. Gives the
+        debug log, the exit code the script received (all 32 bits) and the names of every window,
+        shown or hidden, of a Setup.exe seen meanwhile."""
+        first = subprocess.Popen([self.loader, "cmd", "/v:on", "/c", script or "start /wait Setup.exe %s & echo exit:!errorlevel!"
                                   % " ".join(args)], cwd=launcher, env=self.env, stdout=subprocess.PIPE,
                                  stderr=subprocess.DEVNULL)
         windows, end = set(), time.monotonic() + bound
         while first.poll() is None or self.launchers():
-            found = subprocess.run(["xdotool", "search", "--classname", "^setup"], env=self.env, text=True,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split()
-            windows.update(subprocess.run(["xdotool", "getwindowname", w], env=self.env, text=True,
-                                          stdout=subprocess.PIPE).stdout.strip() or w for w in found)
+            for w in self.xdotool("search", "--classname", "^setup").split():
+                windows.add(self.xdotool("getwindowname", w).strip() or w)
             if time.monotonic() > end:
                 for pid in self.launchers():
                     os.kill(pid, signal.SIGKILL)
+                first.kill()
                 raise RunError("the silent launcher did not end; windows: %r" % windows)
             time.sleep(0.2)
         code = re.search(rb"exit:(-?\d+)", first.stdout.read())
         return DebugLog(log_path.read_bytes() if log_path.is_file() else b""), code and int(code.group(1)), windows
 
     def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", str(path)], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run_bounded(["import", "-window", "root", str(path)], "a screenshot", 30, env=self.env,
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 # Log lines after which the Windows driver answers as a user who accepts every
@@ -574,39 +622,36 @@ class WineMachine(Machine):
         super().__init__(work, session.build_dir / "Setup.exe", session.build_dir / "host" / "dlserver")
         self.session = session
         self.temp = session.temp
-        self.keys = {}
         for p in self.temp.iterdir():
             shutil.rmtree(p) if p.is_dir() else p.unlink()
-        app_defaults = r"HKCU\Software\Wine\AppDefaults\Setup.exe"
-        if version:
-            session.wine("reg", "add", app_defaults, "/v", "Version", "/d", version, "/f", check=True)
-        else:
-            session.wine("reg", "delete", app_defaults, "/f")
+        # The Windows version Wine reports to Setup.exe is the row's.
+        app_defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe"
+        session.seed_registry({app_defaults: {"Version": version} if version else None}, work)
 
     def set_registry(self, keys):
-        self.keys.update(keys)
-        path = self.work / "machine.reg"
-        path.write_text(registry_text(keys), encoding="utf-16")
-        self.session.wine("regedit", "/S", str(path), check=True)
+        self.session.seed_registry(keys, self.work)
 
     def stop(self):
-        # The row's own keys go, and the product's, for the next row.
-        self.set_registry({key: None for key in [*self.keys, r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO"]})
+        # The row's keys and the product's go, for the next row.
+        self.set_registry({key: None for key in [*self.session.keys, r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO"]})
         super().stop()
 
     def installed_product(self):
-        r = self.session.wine("reg", "query", INFO_KEY.replace("HKEY_LOCAL_MACHINE", "HKLM"), "/v",
-                              "ProductName", "/reg:64", text=True)
+        r = self.session.wine("reg", "query", INFO_KEY, "/v", "ProductName", "/reg:64", text=True)
         m = re.search(r"REG_SZ\s+(.*)", r.stdout)
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
-        if "/quiet" in args:
+        if is_silent(args):
             log, code, windows = self.session.run_silent(self.launcher, args, self.debug_log_path(), bound)
             return Outcome(log, self.server.requests(), exit_code=code, windows=windows)
-        log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",
-                                      env=self.env)
-        return Outcome(log, self.server.requests(), box=box)
+        log, box, code = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",
+                                            env=self.env)
+        return Outcome(log, self.server.requests(), box=box, exit_code=code)
 
     def program_that_ends_at_once(self):
         return (self.session.build_dir / "bin" / "exit_code_child.exe").read_bytes()
+
+
+def is_silent(args):
+    return "/quiet" in args

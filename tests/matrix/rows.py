@@ -577,12 +577,15 @@ def by_name(name):
     return next(r for r in ROWS if r.name == name)
 
 
+SILENT = "-silent"
+
+
 def silent(name, code, twin="row", wine=None, **changes):
     """A row run silently: no keys, no window, no screen, the exit code. Its log is that of the
     interactive run with the twin's keys (the row's own by default) apart from the screen lines."""
     row = by_name(name)
     return dataclasses.replace(row, **dict(dict(
-        name=name + "-silent", args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
+        name=name + SILENT, args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
         check=None, twin=row.keys if twin == "row" else twin, wine=dict(row.wine, **(wine or {}))), **changes))
 
 

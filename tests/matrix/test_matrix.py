@@ -9,8 +9,12 @@ from pathlib import Path
 
 import pytest
 
-from harness import (LinuxMachine, WineMachine, dead_server_url, notices_xml, settings_xml)
-from rows import OS, ROWS
+from harness import (LinuxMachine, WineMachine, dead_server_url, is_silent, notices_xml, settings_xml)
+from rows import OS, ROWS, SILENT
+
+# The normalised logs of this worker's interactive Linux runs, by row: a silent row compares
+# its log with its interactive twin's, which ran before it on the same worker.
+INTERACTIVE_LOGS = {}
 
 GOLDEN = Path(__file__).parent / "golden"
 SEED = "[2026/01/01 09:00:00.000] [情報] [前回の実行の記録です。]\r\n"
@@ -93,6 +97,8 @@ def test_row(build, row, work, request):
         before = m.launcher_files()
         o = m.run(row.args, row.keys)
         check(row, m, o, before)
+        if build == "linux" and not is_silent(row.args):
+            INTERACTIVE_LOGS[row.name] = (row.keys, normalised(o.log, m))
         if row.golden and build == "linux":
             compare_golden(row.golden, normalised(o.log, m), request.config.getoption("--update-golden"))
         if row.twin is not None and build == "linux":
@@ -117,6 +123,10 @@ def without_screen_lines(text):
 
 def compare_twin(row, text, work, request):
     """The silent run's log equals the interactive run's, with the twin's keys, apart from the screen lines."""
+    keys, interactive = INTERACTIVE_LOGS.get(row.name[:-len(SILENT)], (None, None))
+    if keys == row.twin:  # the twin's own row ran with these keys
+        compare_logs(without_screen_lines(interactive), without_screen_lines(text), "the interactive run of " + row.name)
+        return
     twin = dataclasses.replace(row, args=[a for a in row.args if a != "/quiet"], keys=row.twin)
     work.mkdir()
     t = make_machine("linux", twin, work, request)
@@ -131,24 +141,36 @@ def compare_twin(row, text, work, request):
 
 def check(row, m, o, before):
     name = row.name
-    if build_is_linux(m) or row.exit is not None:
-        want = row.exit if row.exit is not None else -9 if row.replaced else 0
-        assert o.exit_code == want, "%s: exit code %s\n%s" % (name, o.exit_code, o.screen[-2000:])
-    if "/quiet" in row.args:
+    # An interactive run exits with 0; a launcher ended by its successor is killed on Linux and ended
+    # with 0 on Windows.
+    want = row.exit if row.exit is not None else -9 if row.replaced and build_is_linux(m) else 0
+    assert o.exit_code == want, "%s: exit code %s\n%s" % (name, o.exit_code, o.screen[-2000:])
+    texts = o.log.texts()
+    if is_silent(row.args):
         assert not o.screen and not o.windows, "%s: a silent run showed %r" % (name, o.windows or o.screen[-2000:])
+        if row.log != "absent":
+            assert "サイレントモードで実行します。" in texts and "サイレントモードの終了コード：%d" % row.exit in texts, \
+                name + ": the silent run's own entries are missing"
+    else:
+        assert "サイレントモードで実行します。" not in texts, name + ": an interactive run logged a silent one's entry"
+    if not build_is_linux(m) and OS[row.os][0]["Architecture"] == 9:
+        # The 32-bit launcher under WoW64 must see the 64-bit machine it runs on.
+        assert all(t.endswith(" x64") for t in texts if t.startswith("オペレーティングシステム：Windows")), \
+            name + ": the launcher took the machine for a 32-bit one"
     if row.log in ("whole", "fresh"):
         why = o.log.whole()
         assert why is None, "%s: %s" % (name, why)
         assert row.log == "fresh" or o.log.texts()[0] == "前回の実行の記録です。", \
             name + ": the earlier run's log was not kept"
     else:
-        assert not m.debug_log_path().is_file(), name + ": no log can be written here"
+        assert not m.debug_log_path().is_file() and not any(p.is_file() for p in m.log_places()), \
+            name + ": no log can be written here"
     if row.page is not None:
         assert (o.page, o.result) == (row.page, row.result), "%s: ended on %s with result %s\n%s" % (
             name, o.page, o.result, "\n".join(o.log.texts()[-25:]) or o.screen[-2000:])
     if row.box is not None and build_is_linux(m):
         assert o.box == row.box, "%s: error box %s" % (name, o.box)
-    texts, at = o.log.texts(), 0
+    at = 0
     for anchor in row.anchors:
         found = [i for i in range(at, len(texts)) if texts[i] == anchor or
                  (anchor.endswith("…") and texts[i].startswith(anchor[:-1]))]
@@ -162,12 +184,15 @@ def check(row, m, o, before):
     if row.installed is not None:
         assert (m.installed_product() or "") == row.installed, "%s: installed %r" % (name, m.installed_product())
     assert m.launcher_files() == before, name + ": the launcher's own files were changed"
+    # A download's side file never outlives the run, whatever it ended with.
+    parts = [str(p) for p in (m.temp.rglob("*.part") if m.temp.is_dir() else [])]
+    assert not parts, "%s: side files left: %r" % (name, parts)
     expected = {n: d for n, d in row.temp_files.items()}
     expected.update(row.files)
     for file, want in expected.items():
         path = m.temp / file
         if want is None:
-            assert not path.exists() or path.stat().st_size == 0, "%s: %s is left" % (name, file)
+            assert not path.exists(), "%s: %s is left" % (name, file)
         elif isinstance(want, int):
             assert path.stat().st_size == want, "%s: %s has %d bytes" % (name, file, path.stat().st_size)
         else:

@@ -13,7 +13,8 @@
 #   older          TAVO Net Shield 9.0 is installed: the launcher upgrades it
 #   latest         the newest TAVO Net Shield is installed already (result 17)
 #   other-edition  TAVO Virus Guard is installed (result 16)
-#   unsupported    Windows Server 2016 (result 21)
+#   unsupported    Windows Server 2016 (result 21); with --windows Windows XP,
+#                  since Wine reports no Windows Server of that kind
 #   dead-server    the download server does not answer (result 3)
 # --windows runs the real Windows Setup.exe under Wine in a window instead
 # (under Xvfb when there is no display, driven by keys and saving screenshots

@@ -10,7 +10,7 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import WineSession, installed_product, registry_text  # noqa: E402
+from harness import WineSession, installed_product  # noqa: E402
 
 STATES = {
     "fresh": {}, "dead-server": {},
@@ -20,6 +20,7 @@ STATES = {
     "other-edition": installed_product("TAVO Virus Guard", "10.0.2032.10"),
     "unsupported": {},
 }
+APP_DEFAULTS = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe"
 # Japanese text in the dialogs' fonts and in the message boxes.
 FONTS = {r"HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements": {
     face: "Noto Sans CJK JP" for face in ("MS UI Gothic", "メイリオ", "MS Shell Dlg", "MS Shell Dlg 2", "Tahoma")}}
@@ -31,12 +32,9 @@ def main(demo, state, build):
     session = WineSession(build, demo, prefix=demo / "wineprefix",
                           display=os.environ["DISPLAY"] if interactive else None)
     try:
-        reg = demo / "state.reg"
-        reg.write_text(registry_text({**FONTS, **STATES[state]}), encoding="utf-16")
-        session.wine("regedit", "/S", str(reg), check=True)
-        if state == "unsupported":
-            session.wine("reg", "add", r"HKCU\Software\Wine\AppDefaults\Setup.exe", "/v", "Version", "/d",
-                         "win2008r2", "/f", check=True)
+        # Wine reports Windows Server 2008 R2 as Windows 7 x64; Windows XP it shows as itself.
+        version = {"Version": "winxp" if state == "unsupported" else "win10"}
+        session.seed_registry({**FONTS, **STATES[state], APP_DEFAULTS: version}, demo)
         log = session.temp / "TAVODebugLog.txt"
         if interactive:
             print("Starting Setup.exe under Wine on %s; it ends when you close it." % session.env["DISPLAY"])

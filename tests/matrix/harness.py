@@ -440,6 +440,10 @@ def wine_loader():
         return "/usr/lib/wine/wine64"
 
 
+def ascii_shown(text):
+    return text.encode("ascii", "replace").decode()
+
+
 class WineSession:
     """One virtual display and one Wine prefix for every Windows run of a test session."""
 
@@ -512,8 +516,10 @@ class WineSession:
             if values is None:
                 assert got.returncode != 0, "the key %s is still there after its removal" % key
                 continue
-            found = dict(re.findall(r"^\s{4}(.+?)\s{4}REG_SZ\s{4}(.*)$", got.stdout, re.M))
-            wrong = [n for n, v in values.items() if not n.startswith(";") and found.get(n) != v]
+            # reg shows what its console code page cannot as "?": so is the expected text compared.
+            found = {ascii_shown(n): ascii_shown(v) for n, v in
+                     re.findall(r"^\s{4}(.+?)\s{4}REG_SZ\s{4}(.*)$", got.stdout, re.M)}
+            wrong = [n for n, v in values.items() if not n.startswith(";") and found.get(ascii_shown(n)) != ascii_shown(v)]
             assert got.returncode == 0 and not wrong, "the key %s holds %r after its import" % (key, found)
 
     def windows(self, title):

@@ -1,11 +1,12 @@
 """What an attacker of the elevated launcher arranges on a Windows machine, for the rows of the outcome matrix."""
 import os
+import shutil
 import struct
 import subprocess
 import threading
 from pathlib import Path
 
-from harness import DebugLog, wait_for
+from harness import DebugLog, run_bounded, wait_for
 
 HERE = Path(__file__).parent
 
@@ -21,8 +22,8 @@ def plant_wininet(m):
     """A wininet.dll beside Setup.exe that marks its loading, and Wine told to prefer a DLL of the
     program's folder to its own, as Windows does for every DLL that is no KnownDLL."""
     gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
-    subprocess.run([gcc, "-shared", "-o", str(m.launcher / "wininet.dll"), str(HERE / "planted_wininet.c")],
-                   check=True)
+    run_bounded([gcc, "-shared", "-o", str(m.launcher / "wininet.dll"), str(HERE / "planted_wininet.c")], gcc, 120,
+                check=True)
     m.env["WINEDLLOVERRIDES"] = m.session.env["WINEDLLOVERRIDES"] + ";wininet=n,b"
 
 
@@ -30,10 +31,26 @@ def planted_dll_loaded(m):
     return list(m.launcher.glob("*.loaded"))
 
 
-def swap_after_check(name, data, checked="ハッシュ解析処理を完了しました。"):
+def plant_loads_without_defence(m):
+    """The same plant beside a program that takes no defence, under the same Wine settings, is loaded:
+    without this, a plant that never loads anywhere would pass the row."""
+    control = m.work / "control"
+    control.mkdir()
+    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
+    shutil.copy(m.launcher / "wininet.dll", control / "wininet.dll")
+    run_bounded([gcc, "-o", str(control / "naive.exe"), str(HERE / "naive_loader.c")], gcc, 120, check=True)
+    m.session.wine("naive.exe", cwd=control, env=dict(m.session.env, WINEDLLOVERRIDES=m.env["WINEDLLOVERRIDES"]))
+    return (control / "wininet.dll.loaded").exists()
+
+
+def swap_after_check(name, data, held, checked="ハッシュ解析処理を完了しました。"):
     """Puts another file in place of a downloaded one as soon as its check has passed, as any process of
-    the user can in the temporary folder, while the launcher goes on with the next download."""
+    the user can in the temporary folder, while the server holds the next download (the path held)
+    until the swap is done."""
     def arrange(m):
+        swapped = m.work / "swapped"
+        m.server.set_rules({held: "hold-until=%s" % swapped})
+
         def log():
             path = m.debug_log_path()
             return DebugLog(path.read_bytes() if path.is_file() else b"")
@@ -43,12 +60,14 @@ def swap_after_check(name, data, checked="ハッシュ解析処理を完了し�
             planted = m.temp / (name + ".planted")
             planted.write_bytes(data)
             os.replace(planted, m.temp / name)
+            swapped.touch()
         threading.Thread(target=attacker, daemon=True).start()
     return arrange
 
 
 def openssl(work, *args):
-    subprocess.run(["openssl", *args], cwd=work, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run_bounded(["openssl", *args], "openssl " + args[0], cwd=work, check=True, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
 
 
 def test_signers(work):
@@ -56,9 +75,10 @@ def test_signers(work):
     openssl(work, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "root.key", "-out", "root.pem",
             "-days", "30", "-subj", "/CN=TAVO test root", "-addext", "basicConstraints=critical,CA:TRUE",
             "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    for name in ("vendor", "other"):
+    # The impostor bears the vendor's name with a key of its own.
+    for name, subject in (("vendor", "vendor"), ("other", "other"), ("impostor", "vendor")):
         openssl(work, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
-                "-subj", "/CN=TAVO test " + name)
+                "-subj", "/CN=TAVO test " + subject)
         (work / (name + ".ext")).write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
                                             "extendedKeyUsage=codeSigning\n")
         openssl(work, "x509", "-req", "-in", name + ".csr", "-CA", "root.pem", "-CAkey", "root.key",
@@ -67,26 +87,34 @@ def test_signers(work):
 
 def sign(work, exe, signer):
     signed = exe.with_name(exe.name + ".signed")
-    subprocess.run(["osslsigncode", "sign", "-certs", str(work / (signer + ".pem")), "-key",
-                    str(work / (signer + ".key")), "-ac", str(work / "root.pem"), "-n", "TAVO", "-in", str(exe),
-                    "-out", str(signed)], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run_bounded(["osslsigncode", "sign", "-certs", str(work / (signer + ".pem")), "-key", str(work / (signer + ".key")),
+                 "-ac", str(work / "root.pem"), "-n", "TAVO", "-in", str(exe), "-out", str(signed)], "osslsigncode",
+                check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.replace(signed, exe)
 
 
-def self_update_signed(served):
-    """The running launcher signed by the vendor's test key; the newer launcher on the server signed by the
-    same key ("vendor"), by another one ("other"), signed and then changed by one byte ("changed"), or not at
-    all (None)."""
+def changed_after_signing(exe):
+    """One byte of the DOS stub's text changed: the program still runs, its signature no longer matches."""
+    data = exe.read_bytes()
+    at = data.index(b"This program")
+    exe.write_bytes(data[:at] + b"t" + data[at + 1:])
+
+
+def self_update_signed(served, own_changed=False):
+    """The running launcher signed by the vendor's test key (and changed after signing, with own_changed);
+    the newer launcher on the server signed by the same key ("vendor"), by another one ("other"), by another
+    key under the vendor's name ("impostor"), signed and then changed by one byte ("changed"), or not at all
+    (None)."""
     def arrange(m):
         # Wine 8's WinVerifyTrust does not ask for a trusted root, so the test root stays out of the prefix;
         # on Windows the vendor's certificate chains to one.
         test_signers(m.work)
         sign(m.work, m.launcher / "Setup.exe", "vendor")
+        if own_changed:
+            changed_after_signing(m.launcher / "Setup.exe")
         newer = m.server.root / "launcher" / "Setup.exe"
         if served:
-            sign(m.work, newer, "other" if served == "other" else "vendor")
+            sign(m.work, newer, "vendor" if served == "changed" else served)
         if served == "changed":
-            data = bytearray(newer.read_bytes())
-            data[len(data) // 2] ^= 0xFF
-            newer.write_bytes(bytes(data))
+            changed_after_signing(newer)
     return arrange

@@ -434,9 +434,10 @@ class LinuxMachine(Machine):
 def wine_loader():
     """Wine's loader; on a machine whose kernel runs no 32-bit programs, the 64-bit one."""
     try:
-        subprocess.run(["wine", "--version"], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        run_bounded(["wine", "--version"], "wine --version", check=True, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL)
         return "wine"
-    except (OSError, subprocess.CalledProcessError):
+    except (OSError, subprocess.CalledProcessError, RunError):
         return "/usr/lib/wine/wine64"
 
 
@@ -484,8 +485,8 @@ class WineSession:
         self.keys = set()  # the rows' registry keys, removed again after each row
         self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None}, work)  # an earlier session's product
 
-    def wine(self, *args, bound=60, **kw):
-        return run_bounded([self.loader, *args], "wine " + " ".join(map(str, args[:2])), bound, env=self.env,
+    def wine(self, *args, bound=60, env=None, **kw):
+        return run_bounded([self.loader, *args], "wine " + " ".join(map(str, args[:2])), bound, env=env or self.env,
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, **kw)
 
     def xdotool(self, *args):

@@ -15,7 +15,7 @@ import re
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
-from attacks import planted_dll_loaded, plant_wininet, self_update_signed, swap_after_check
+from attacks import planted_dll_loaded, plant_loads_without_defence, plant_wininet, self_update_signed, swap_after_check
 from harness import installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -162,6 +162,7 @@ SIGNED_UPDATE = dict(version_file={"last_version": 2000001, "setup_exe": "Setup.
                      server_settings={"settings_version": 2})
 UNSIGNED = "the Linux build carries no signatures and starts any newer launcher"
 SIGNATURE_REFUSED = "ダウンロードしたランチャーの署名を確認できないため、起動しません。"
+OTHER_SIGNER = "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。"
 
 
 def failed_package(text, **kw):
@@ -535,10 +536,12 @@ ROWS = [
         arrange=lambda m: m.run(), check=lambda m, o: o.log.count("プログラムを開始します。") == 2),
     # --- the elevated launcher: nothing it loads, verifies or runs can be replaced ---------------
     Row("planted-wininet-never-loads", arrange=plant_wininet, page="error", result=15,
-        check=lambda m, o: not planted_dll_loaded(m), windows_only="the Linux build loads no DLLs"),
+        check=lambda m, o: not planted_dll_loaded(m) and plant_loads_without_defence(m),
+        windows_only="the Linux build loads no DLLs"),
     Row("package-swapped-after-check", packages=[package(file="a.msi"), package(file="b.msi")],
-        rules={"/packages/b.msi": "delay-ms=3000"}, page="error", result=7, installed="",
-        arrange=swap_after_check("a.msi", sim_package("TAVO Virus Guard", "10.0.2032.10", "ExitCode=0").encode()),
+        page="error", result=7, installed="",
+        arrange=swap_after_check("a.msi", sim_package("TAVO Virus Guard", "10.0.2032.10", "ExitCode=0").encode(),
+                                 "/packages/b.msi"),
         anchors=["ハッシュ解析処理を完了しました。", "以下のパッケージは確認の後に変更されたため、実行しません。"]),
     Row("self-update-signed-by-the-same-key", **SIGNED_UPDATE, arrange=self_update_signed("vendor"),
         replaced=True, page="error", result=15, windows_only=UNSIGNED,
@@ -548,7 +551,8 @@ ROWS = [
           anchors=[refused, "最新のインストーラーの取得に失敗しました。"],
           check=lambda m, o, code=code: not code or any(e.endswith("(ERRORCODE %d)" % code) for e in o.log.errors()))
       for name, served, refused, code in [
-          ("signed-by-another-key", "other", "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", 0),
+          ("signed-by-another-key", "other", OTHER_SIGNER, 0),
+          ("signed-by-another-key-under-the-vendors-name", "impostor", OTHER_SIGNER, 0),
           ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
           ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
@@ -572,6 +576,46 @@ ROWS = [
     config_row("package-name-is-a-device", package_file_name(b"nul.msi")),
     Row("package-path-with-a-quote", packages=[package(save_file_path='*USERTEMP*tavo" EVIL="1 .msi')],
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG + "; and Windows names hold no quote"),
+]
+
+
+def deep(root, depth):
+    """The file with elements nested depth deep inside its root element."""
+    end = ("</%s>" % root).encode()
+    return lambda data: data.replace(end, b"<d>" * depth + b"</d>" * depth + end, 1)
+
+
+def sent_under(path, limit):
+    """The server sent less than the limit for the path: the launcher stopped receiving."""
+    return lambda m, o: m.server.sent(path) < limit
+
+
+HUGE = 64 << 20  # far past the XML cap, so that what the launcher stopped receiving shows in the bytes sent
+# Wine's WinINet reads the rest of an answer when its request is closed, so the server sends it all there.
+DRAINED = dict(check=None, why="Wine's WinINet reads the rest of an answer when its request handle is closed")
+ROWS += [
+    # The readers' caps: nesting, and downloads that stop receiving at the size cap.
+    config_row("config-nested-too-deep", deep("DownloadConfig", 300)),
+    Row("config-nested-within-the-cap", serve={CFG: deep("DownloadConfig", 200)}, anchors=["設定ファイルの解析に成功しました。"],
+        installed="TAVO Net Shield", wine=dict(WINE_15)),
+    config_row("config-download-stops-at-the-cap", grown("DownloadConfig", HUGE), check=sent_under(CFG, 32 << 20),
+               wine=DRAINED),
+    Row("version-file-download-stops-at-the-cap", serve={VER: grown("SetupLauncherVer", HUGE)},
+        anchors=[VERSION_UNREADABLE, "更新ダイアログ処理を完了しました。"], check=sent_under(VER, 32 << 20),
+        installed="TAVO Net Shield", wine=dict(WINE_15, **DRAINED)),
+    Row("notices-download-stops-at-the-cap", server_notices=(9, [notice("サーバーのお知らせ")]),
+        serve={"/SetupNotification.xml": grown("NotificationDataSet", HUGE)},
+        anchors=["通知ファイルを更新します。", NOTICES_FAILED], check=sent_under("/SetupNotification.xml", 32 << 20),
+        installed="TAVO Net Shield", wine=dict(WINE_15, **DRAINED)),
+    # A resumed download whose first answer had only a date for its validator.
+    Row("package-resume-by-date", packages=[package(content=padded(GOOD, 50000))],
+        rules={PKG: "close-after=20000 close-times=1 etag=none"}, anchors=["ハッシュ解析処理を完了しました。"],
+        requests={PKG: 2}, installed="TAVO Net Shield", wine=WINE_15,
+        check=lambda m, o: ranges_asked("", "bytes=20000-")(m, o) and o.requests[-1][6].endswith(" GMT")),
+    # A running launcher changed after it was signed cannot vouch for a newer one.
+    Row("self-update-own-signature-unreadable", **SIGNED_UPDATE, arrange=self_update_signed("vendor", own_changed=True),
+        page="error", result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
+        anchors=["このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", "最新のインストーラーの取得に失敗しました。"]),
 ]
 
 # --- fidelity mends, the self-update hand-over and silent runs --------------------
@@ -649,3 +693,5 @@ ROWS += [
            anchors=["ランチャーの再起動を行います。", "アップグレード元プロセスは本プロセスの終了を待ちます。",
                     "新しいインストーラーが終了しました。(終了コード：…"]),
 ]
+# A new launcher that ends before it took over: the silent run has failed.
+ROWS.append(silent("new-launcher-ends-at-once-6", 60000, twin=None))

@@ -39,6 +39,8 @@
 //                     short text (none for 204 and 304)
 //   location=URL      a Location header (use it with status=301/302/307)
 //   delay-ms=N        wait N ms before answering at all (before the headers)
+//   hold-until=FILE   wait until FILE exists (at most 60 s) before answering,
+//                     so that a test can order an answer after an event
 //   announce=N        announce a Content-Length of N bytes whatever the file
 //                     holds, written as given (leading zeros stay); when N
 //                     exceeds what is sent, the connection is closed after
@@ -93,6 +95,7 @@ struct Rule {
   int status = 0;
   std::string location;
   long long delayMs = 0;
+  std::string holdUntil;
   long long announce = -1;
   std::string announceText;
   long long closeAfter = -1;
@@ -148,8 +151,8 @@ bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::
     }
     std::string key = word.substr(0, eq);
     std::string value = word.substr(eq + 1);
-    if (key == "location") {
-      rule->location = value;
+    if (key == "location" || key == "hold-until") {
+      (key == "location" ? rule->location : rule->holdUntil) = value;
       continue;
     }
     if (key == "etag" || key == "if-range") {
@@ -331,6 +334,10 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   Rule rule;
   FindRule(options, req.path, &rule);
   SleepMs(rule.delayMs);
+  for (int waited = 0; !rule.holdUntil.empty() && ::access(rule.holdUntil.c_str(), F_OK) != 0 && waited < 60000;
+       waited += 20) {
+    SleepMs(20);
+  }
 
   std::shared_ptr<Body> body;
   int status = rule.status ? rule.status : 200;

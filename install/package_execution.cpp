@@ -127,7 +127,9 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
     }
     if (package.ExecType == kExecInstaller) {
       sink.SetInstallStartTime(platform::UnixTimeNow());
-      const std::wstring systemFolder = platform::GetSystemFolder();
+      // The Windows Installer of the system's own width: under WoW64 the
+      // system folder would give the 32-bit one.
+      const std::wstring systemFolder = platform::GetNativeSystemFolder();
       if (systemFolder.empty()) continue;
       const std::wstring command =
           IsMsiPackage(package.PackageFileName)
@@ -196,7 +198,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& d
   const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   const std::wstring command =
       IsMsiPackage(FileNameOf(installer))
-          ? LocalMsiCommand(platform::GetSystemFolder(), installer, configuration, installerLog, distribution)
+          ? LocalMsiCommand(platform::GetNativeSystemFolder(), installer, configuration, installerLog, distribution)
           : DirectCommand(installer);
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(command);

@@ -10,6 +10,11 @@ wchar_t PathSeparator();
 // error set) on failure.
 std::wstring GetTempFolder();
 std::wstring GetSystemFolder();
+// The folder of the system's own programs as a program of the system's own
+// width sees it: for a 32-bit process under WoW64 the native system folder,
+// reached through "Sysnative", which the file system redirection leaves
+// alone; otherwise the system folder.
+std::wstring GetNativeSystemFolder();
 std::wstring GetWindowsFolder();
 std::wstring GetDesktopFolder();
 // Full path of the running executable; empty on failure.

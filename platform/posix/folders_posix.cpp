@@ -14,6 +14,8 @@ wchar_t PathSeparator() { return L'/'; }
 
 std::wstring GetTempFolder() { return Utf8ToWide(posix::TempFolderPath()); }
 std::wstring GetSystemFolder() { return Utf8ToWide(posix::SystemFolderPath()); }
+// The simulated machine redirects no file paths.
+std::wstring GetNativeSystemFolder() { return GetSystemFolder(); }
 std::wstring GetWindowsFolder() { return Utf8ToWide(posix::WindowsFolderPath()); }
 std::wstring GetDesktopFolder() { return Utf8ToWide(posix::DesktopFolderPath()); }
 

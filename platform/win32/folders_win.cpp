@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "platform/error.h"
+#include "platform/sysinfo.h"
 
 namespace platform {
 
@@ -42,6 +43,19 @@ std::wstring GetTempFolder() {
 
 std::wstring GetSystemFolder() {
   return QueryFolder([](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
+}
+
+std::wstring GetNativeSystemFolder() {
+  // Systems before Vista know no "Sysnative": there the system folder is all there is.
+  if (IsWow64Process()) {
+    const std::wstring windows = GetWindowsFolder();
+    if (!windows.empty()) {
+      const std::wstring native = windows + L"Sysnative\\";
+      const DWORD attributes = ::GetFileAttributesW(native.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return native;
+    }
+  }
+  return GetSystemFolder();
 }
 
 std::wstring GetWindowsFolder() {

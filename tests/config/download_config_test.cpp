@@ -175,18 +175,24 @@ const Case kCases[] = {
     {99, 99, 1, Os::Any, 0, 99, 0, 0, 0},
 };
 
-// Every case on the machine the test runs on: the Windows the tests run under, or on Linux a simulated 64-bit
-// Windows 10 and a simulated 32-bit Windows 7.
+// Every case on each machine the row states: on Linux a simulated 64-bit Windows 10 and 32-bit Windows 7, under Wine
+// the 64-bit prefix the tests run in.
 TEST(PackageApplicability, DecisionTable) {
+  const struct {
+    const char* name;
+    bool windows64;
+  } machines[] = {
 #ifdef _WIN32
-  for (int machineRow = 0; machineRow < 1; ++machineRow) {
+      {"Wine prefix", true},
 #else
-  for (int machineRow = 0; machineRow < 2; ++machineRow) {
-    tavo_test::SimMachine machine;
-    machineRow == 0 ? machine.SetWindows(10, 0, 1, 9, 1) : machine.SetWindows(6, 1, 1, 0, 0);
-    ASSERT_EQ(machineRow == 0, IsWindows64Bit());
+      {"Windows 10 x64", true}, {"Windows 7 x86", false},
 #endif
-    const bool is64 = IsWindows64Bit();
+  };
+  for (const auto& m : machines) {
+#ifndef _WIN32
+    tavo_test::SimMachine machine;
+    m.windows64 ? machine.SetWindows(10, 0, 1, 9, 1) : machine.SetWindows(6, 1, 1, 0, 0);
+#endif
     const OsCode os = GetOsCode();
     ASSERT_NE(0, os);
     for (const Case& c : kCases) {
@@ -196,8 +202,7 @@ TEST(PackageApplicability, DecisionTable) {
       entry.ManualType = c.manualType, entry.LauncherVersion = c.launcherVersion;
       LaunchSettings settings;
       settings.ProductType = c.settingsProductType;
-      EXPECT_EQ(is64 ? c.on64 : c.on32, IsPackageApplicable(entry, settings)) << "machine " << machineRow << ", case "
-                                                                             << &c - kCases;
+      EXPECT_EQ(m.windows64 ? c.on64 : c.on32, IsPackageApplicable(entry, settings)) << m.name << ", case " << &c - kCases;
     }
   }
 }

@@ -85,6 +85,12 @@ TEST_F(XmlConfigReaderTest, BadHostileOrMissingFilesLeaveNoDocument) {
   EXPECT_EQ(9, unloaded.GetInt(L"a/", 9, &found));
   EXPECT_EQ(-1, found);
   EXPECT_FALSE(unloaded.Load(dir_.File(L"does-not-exist.xml")));
+  // Files are read up to 8 MiB: one of exactly that size is, one byte more is refused.
+  const std::string head = "<a><b>1</b>", tail = "</a>";
+  std::string capped = head + std::string((8u << 20) - head.size() - tail.size(), ' ') + tail;
+  EXPECT_TRUE(Load(capped));
+  EXPECT_EQ(L"1", reader_->GetString(L"a/b/", L"", &found));
+  EXPECT_FALSE(Load(capped.insert(head.size(), 1, ' ')));
   // A second load is refused and keeps the first document.
   ASSERT_TRUE(Load("<a><b>1</b></a>"));
   EXPECT_FALSE(reader_->Load(path_));

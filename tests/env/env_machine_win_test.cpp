@@ -8,8 +8,10 @@
 #include "app/launcher_context.h"
 #include "env/conflict_detection.h"
 #include "env/installed_edition.h"
+#include "env/os_detection.h"
 #include "env/security_center.h"
 #include "platform/sysinfo.h"
+#include "platform/utf.h"
 #include "tests/support/log_capture.h"
 
 namespace {
@@ -47,6 +49,20 @@ class EnvMachineWinTest : public ::testing::Test {
   const std::wstring unique_ = L"TavoEnvTest" + std::to_wstring(::GetCurrentProcessId());
   std::vector<std::pair<std::wstring, REGSAM>> created_;
 };
+
+// What the launcher learns of the prefix: the 32-bit build knows it runs under WoW64, the 64-bit test build that it
+// does not; both that the machine is 64-bit, and the system's name says so.
+TEST_F(EnvMachineWinTest, TheMachineIs64BitAndOnlyA32BitProgramRunsUnderWoW64) {
+  const bool build32 = sizeof(void*) == 4;
+  EXPECT_EQ(build32, platform::IsWow64Process());
+  EXPECT_EQ(build32 ? platform::kArchitectureX86 : platform::kArchitectureX64, platform::GetSystemArchitecture());
+  uint16_t native = 0;
+  ASSERT_TRUE(platform::GetNativeArchitecture(&native));
+  EXPECT_EQ(platform::kArchitectureX64, native);
+  EXPECT_TRUE(IsWindows64Bit());
+  const std::wstring name = GetOsName();
+  EXPECT_TRUE(name.size() > 4 && name.compare(name.size() - 4, 4, L" x64") == 0) << platform::WideToUtf8(name);
+}
 
 TEST_F(EnvMachineWinTest, ConflictsAreLookedUpInThe64BitViewAndWithoutASecurityCenter) {
   const std::wstring only64 = L"SOFTWARE\\" + unique_ + L"64", only32 = L"SOFTWARE\\" + unique_ + L"32";

@@ -1,20 +1,27 @@
-// The Windows pieces of the installation engine under Wine: starting a real child program, moving and securing a real
-// file, and the Application log.
+// The Windows pieces of the installation engine under Wine: starting a real child program and the Windows Installer,
+// moving and securing a real file, and the Application log.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "app/launcher_context.h"
 #include "base/paths.h"
+#include "config/download_config.h"
 #include "install/install_result.h"
 #include "install/install_run.h"
+#include "install/package_execution.h"
+#include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/held_file.h"
 #include "platform/run_process.h"
+#include "platform/utf.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -84,6 +91,42 @@ TEST(EventLogWin, NoInstallerRecordMeansNotExecuted) {
   EXPECT_EQ(-1, detail);
   EXPECT_TRUE(notExecuted);
   EXPECT_FALSE(logClass);
+}
+
+struct NoSteps : InstallStepSink {
+  void SendStep(int32_t) override {}
+  void SetInstallStartTime(int64_t time) override { start = time; }
+  int64_t InstallStartTime() const override { return start; }
+  int64_t start = 0;
+};
+
+// Under WoW64 the system folder is redirected to the 32-bit programs: the Windows Installer must be the system's own.
+// The command interpreter beside the msiexec.exe the launcher started, started the same way, tells which folder it is.
+TEST(PackageExecutionWin, TheWindowsInstallerIsTheNativeOne) {
+  TempDir work;
+  LauncherContext context;
+  context.WorkFolder = work.path();
+  PackageEntry package;
+  package.PackageFileName = L"p.msi";
+  package.ExecType = 1;
+  package.Verified = true;
+  ASSERT_TRUE(WriteBytes(work.File(L"p.msi"), "not a package"));
+  package.File = std::make_shared<platform::HeldFile>();
+  ASSERT_TRUE(package.File->Open(work.File(L"p.msi")));
+  tavo_test::LogCapture log;
+  NoSteps sink;
+  int32_t detail = 0;
+  bool logClass = false, notExecuted = false;
+  InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, detail, &logClass, &notExecuted);
+  const auto texts = log.Texts();
+  const int at = log.Find(L"以下のインストールコマンドを実行します。");
+  ASSERT_TRUE(at >= 0 && at + 1 < static_cast<int>(texts.size()));
+  const std::wstring program = platform::SplitWindowsCommandLine(texts[at + 1]).at(0);
+  EXPECT_EQ(0, _wcsicmp(L"msiexec.exe", FileNameOf(program).c_str()));
+  int32_t bits = 0;
+  ASSERT_TRUE(platform::RunProcess(nullptr, L"\"" + ParentFolder(program) + L"cmd.exe\" /c if defined PROCESSOR_ARCHITEW6432 "
+                                   L"(exit 32) else (exit 64)", L"", true, false, kBound, &bits));
+  EXPECT_EQ(64, bits) << platform::WideToUtf8(texts[at + 1]);
 }
 
 }  // namespace

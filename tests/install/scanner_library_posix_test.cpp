@@ -1,8 +1,12 @@
 // Replacing the product's scanner library after a successful installation, and the file moves and access grants it is
 // built on.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -17,6 +21,21 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_machine_posix.h"
 #include "tests/support/temp_dir.h"
+
+namespace {
+// A rename from this path fails as the system fails one it refuses; empty: none does.
+std::string g_refusedRenameFrom;
+}  // namespace
+
+// Every rename of this program passes here first, so that a test can make one move fail.
+extern "C" int rename(const char* from, const char* to) noexcept {
+  static const auto next = reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(RTLD_NEXT, "rename"));
+  if (!g_refusedRenameFrom.empty() && g_refusedRenameFrom == from) {
+    errno = EACCES;
+    return -1;
+  }
+  return next(from, to);
+}
 
 namespace {
 
@@ -111,6 +130,14 @@ TEST_F(ScannerLibraryTest, NothingIsLostWhenTheReplacementCannotBeDone) {
   EXPECT_FALSE(Replace({Placed()}));
   EXPECT_EQ("downloaded", ReadBytes(Downloaded()));
   EXPECT_FALSE(FileExists(installDir_ + L"tguiScanNewFile")) << "no copy is left behind";
+  // The new library cannot be moved in once the installed one is parked: the installed one goes back.
+  ASSERT_TRUE(WriteBytes(Target(), "installed"));
+  g_refusedRenameFrom = platform::WideToUtf8(installDir_ + L"tguiScanNewFile");
+  EXPECT_FALSE(Replace({Placed()}));
+  g_refusedRenameFrom.clear();
+  EXPECT_EQ("installed", ReadBytes(Target()));
+  EXPECT_FALSE(FileExists(Parked()));
+  EXPECT_FALSE(FileExists(installDir_ + L"tguiScanNewFile"));
 }
 
 }  // namespace

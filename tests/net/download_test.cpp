@@ -63,8 +63,8 @@ class HttpDownloaderTest : public ::testing::Test {
 
 // What an answer does to a good earlier copy of the file.
 TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
-  const std::string served = Pattern(10000, 1);
-  ASSERT_TRUE(server_.WriteFile("/file.bin", served));
+  const std::string served = Pattern(10000, 1), small = Pattern(2500, 2);
+  ASSERT_TRUE(server_.WriteFile("/file.bin", served) && server_.WriteFile("/small.bin", small));
   const struct {
     const char* path;
     const char* rule;    // for the path; empty: served as it is
@@ -95,6 +95,10 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
 #endif
       // A trickle below the rate floor ends as a stall does, within the floor's window (here the timeout).
       {"/file.bin", "drip-bytes=1 drip-ms=100", 1000, false, "earlier"},
+      // The floor is 512 bytes a second over the window (here 1 s): 400 a second end in the second window, 1000 a
+      // second bring the file.
+      {"/small.bin", "drip-bytes=40 drip-ms=100", 1000, false, "earlier"},
+      {"/small.bin", "drip-bytes=100 drip-ms=100", 1000, true, small},
   };
   for (const auto& row : rows) {
     ASSERT_TRUE(server_.ClearRules() && (*row.rule == '\0' || server_.SetRule(row.path, row.rule)));
@@ -127,6 +131,26 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
   EXPECT_EQ("GET", requests[0].method);
   for (const auto& request : requests) {
     EXPECT_EQ(platform::WideToUtf8(HttpDownloader::kUserAgent), request.userAgent) << request.path;
+  }
+}
+
+// After a broken attempt only a 206 answer that starts where the side file stopped is appended; one that starts
+// anywhere else makes the file start again from zero.
+TEST_F(HttpDownloaderTest, ARestIsAppendedOnlyFromWhereTheFileStopped) {
+  const std::string served = Pattern(10000, 3);
+  int n = 0;
+  for (const char* start : {"", "range-start=0", "range-start=3999", "range-start=4001"}) {
+    // A path of its own: the server cuts only the first answer of each path.
+    const std::string path = "/file" + std::to_string(++n) + ".bin";
+    ASSERT_TRUE(server_.WriteFile(path, served) && server_.SetRule(path, std::string("close-after=4000 close-times=1 ") + start));
+    DownloadResume resume;
+    DownloadRequest request{server_.Url(path), local_};
+    request.resume = &resume;
+    EXPECT_FALSE(HttpDownloader().Download(request)) << start;
+    EXPECT_EQ(4000u, resume.have) << start;
+    EXPECT_TRUE(HttpDownloader().Download(request)) << start;
+    EXPECT_EQ(*start == '\0', resume.resumed) << start;
+    EXPECT_TRUE(SameBytes(served, ReadBytes(local_))) << start;
   }
 }
 

@@ -42,7 +42,9 @@ TEST(RetryChain, ThreeAttemptsWithTheMarkerWaitOnlyBetweenThem) {
   };
   for (const auto& row : rows) {
     tavo_test::TempDir work;
-    if (row.marker) ASSERT_TRUE(tavo_test::WriteBytes(work.File(kRetryMarkerFileName), ""));
+    if (row.marker) {
+      ASSERT_TRUE(tavo_test::WriteBytes(work.File(kRetryMarkerFileName), ""));
+    }
     ScriptedDownloader fake(row.outcomes);
     RecordingClock clock;
     std::vector<int> failed;

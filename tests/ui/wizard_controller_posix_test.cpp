@@ -4,9 +4,11 @@
 
 #include <functional>
 #include <tuple>
+#include <utility>
 
 #include "app/launcher_context.h"
 #include "platform/message_box.h"
+#include "platform/utf.h"
 #include "tests/support/sim_machine_posix.h"
 #include "tests/support/temp_dir.h"
 #include "ui/wizard_controller.h"
@@ -231,6 +233,21 @@ TEST_F(WizardTest, NoticesAndTheirOpenLatch) {
   Wizard().ReleaseOpenLatch();
   Wizard().OpenSelectedNotice(7);
   EXPECT_EQ(1u, view_.boxes.size()) << "a row without a notice behind it";
+}
+
+// Only web addresses reach the shell, told by their whole scheme in any case.
+TEST_F(WizardTest, OnlyWebAddressesAreOpened) {
+  const std::pair<const wchar_t*, bool> urls[] = {
+      {L"http://a", true},    {L"https://a", true},  {L"HTTP://a", true},   {L"hTTpS://a", true},  {L"http:x", false},
+      {L"httpx://a", false},  {L"https:/x", false},  {L"http:/x", false},   {L"file://a", false},  {L"http", false},
+      {L" http://a", false},  {L"C:\\x.exe", false}, {L"\\\\host\\s", false}, {L"", false}};
+  std::string opened;
+  for (const auto& [url, web] : urls) {
+    EXPECT_EQ(web, OpenInBrowser(url, view_, BoxOwner::Frame)) << platform::WideToUtf8(url);
+    if (web) opened += platform::WideToUtf8(url) + "\n";
+  }
+  EXPECT_EQ(opened, machine_.ReadFile("shell.log"));
+  EXPECT_TRUE(view_.boxes.empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The Win32 windows of the wizard under Wine: the windows open, clicks, keys and the worker's messages reach the right
 // handlers, the timer ticks. Tests that open windows need a display (Xvfb); without one they are skipped, unless
-// TAVO_REQUIRE_DISPLAY is set (scripts/wine-smoke.sh sets it).
+// TAVO_REQUIRE_DISPLAY is set, as the test command sets it.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ bool DisplayRequired() {
 #define REQUIRE_DISPLAY()                                                                                   \
   if (!DisplayAvailable()) {                                                                                \
     if (DisplayRequired()) FAIL() << "no display";                                                          \
-    GTEST_SKIP() << "no display for windows (run under Xvfb: scripts/wine-smoke.sh)";                        \
+    GTEST_SKIP() << "no display for windows (run under Xvfb: xvfb-run -a)";                                 \
   }
 
 // Handles the queued messages until `done` (at most `milliseconds`), as the modal loop does.
@@ -119,11 +119,12 @@ TEST_F(WizardWindowsTest, StartupDialogFollowsItsWorkerAndItsTimer) {
     SCOPED_TRACE(row.step);
     LauncherContext ctx;
     ctx.ResultCode = 77;
-    std::wstring afterStep, afterTick;
+    std::wstring before, afterStep, afterTick;
     std::thread worker;
     const int result = RunStartupDialog(ctx, [&](MessageSink* sink) {
       worker = std::thread([&, sink] {
         auto* dialog = static_cast<CSetupDlg*>(sink);
+        before = dialog->StatusLine();
         sink->Send(WM_INIT_STEP, row.step, 0);
         afterStep = dialog->StatusLine();
         // Waits for the dot timer's first tick after the step, not for a time.
@@ -138,7 +139,7 @@ TEST_F(WizardWindowsTest, StartupDialogFollowsItsWorkerAndItsTimer) {
     EXPECT_EQ(row.result, result);
     EXPECT_EQ(row.resultCode, ctx.ResultCode);
     const std::wstring text = SetupDialogModel::StepText(row.step);
-    EXPECT_EQ(text.empty() ? afterStep : text, afterStep);
+    EXPECT_EQ(text.empty() ? before : text, afterStep);
     EXPECT_FALSE(afterStep.empty());
     // One tick adds a dot to the step's text; before any known step only dots show.
     EXPECT_EQ(text + L".", afterTick);
@@ -170,6 +171,28 @@ class MainDialogTest : public WizardWindowsTest {
     worker.detach();  // it returns when the window goes
     ADD_FAILURE() << "the window did not take the worker's message";
   }
+  enum Box { kNoBox, kInformed, kAsked };
+  // Does `action`, then answers the box it opened from inside the box's message loop: with `button` when the box has
+  // it, else as the wizard closes its boxes. Tells which box there was.
+  Box AnswerBoxOf(const std::function<void()>& action, int button) {
+    Box shown = kNoBox;
+    AfterTimer(300, [&] {
+      const std::wstring caption = dialog_->Controller().MessageCaption();
+      HWND box = ::FindWindowW(L"#32770", caption.c_str());
+      if (!box || box == Main()) return;
+      shown = ::GetDlgItem(box, IDNO) ? kAsked : kInformed;
+      if (!::GetDlgItem(box, button)) return static_cast<void>(CloseProcessWindowTitled(caption, Main()));
+      ::SendMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+    });
+    action();
+    g_timerAction = nullptr;
+    return shown;
+  }
+  void SystemClose() { ::SendMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0); }  // Alt+F4
+  void CloseButton() {
+    ::SendMessageW(Frame().Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_FRAME_CLOSE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Frame().CloseButton()));
+  }
   LauncherContext ctx_;
   std::unique_ptr<CMainDlg> dialog_;
   MessageSink* sink_ = nullptr;
@@ -194,6 +217,7 @@ TEST_F(MainDialogTest, OnTheErrorScreenOnlyTheExitButtonEndsTheWizard) {
   ::SendMessageW(Main(), WM_COMMAND, IDOK, 0);
   ::SetFocus(::GetDlgItem(ErrorPage(), IDC_COMP_BODY));
   EXPECT_TRUE(PressKey(Main(), VK_RETURN));
+  EXPECT_EQ(kAsked, AnswerBoxOf([&] { SystemClose(); }, IDNO)) << "Alt+F4 asks, and No keeps the wizard";
   ::SetFocus(finish);
   EXPECT_TRUE(PressKey(Main(), VK_SPACE));
   EXPECT_FALSE(dialog_->EndRequested());
@@ -217,6 +241,9 @@ TEST_F(MainDialogTest, NoticesInstallationAndFailureWalkThroughThePages) {
   EXPECT_EQ(::SendMessageW(notices->List().Hwnd(), LB_GETCOUNT, 0, 0), 2);
   EXPECT_EQ(notices->List().Payload(0), &dialog_->Controller().NoticeItems()[0]);
   EXPECT_EQ(::GetFocus(), notices->ConfirmButton());
+  EXPECT_EQ(kAsked, AnswerBoxOf([&] { CloseButton(); }, IDNO));
+  EXPECT_FALSE(dialog_->EndRequested());
+  EXPECT_TRUE(::IsWindowVisible(notices->Hwnd()));
   EXPECT_TRUE(PressKey(Main(), VK_ESCAPE));
   EXPECT_EQ(installStarts_, 0) << "Escape does nothing";
   EXPECT_TRUE(PressKey(Main(), VK_SPACE));  // Space on the confirm button confirms
@@ -234,66 +261,17 @@ TEST_F(MainDialogTest, NoticesInstallationAndFailureWalkThroughThePages) {
   const wchar_t progress[] = L"100KB/2000KB";
   SendFromWorker(WM_DOWNLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(progress));
   EXPECT_NE(std::wstring::npos, status->StatusLine().find(progress));
-  // A close during the installation only informs; the box is closed by the timer.
-  bool closed = false;
-  AfterTimer(300, [&] { closed = CloseProcessWindowTitled(dialog_->Controller().MessageCaption(), Main()); });
-  ::SendMessageW(Frame().Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_FRAME_CLOSE, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(Frame().CloseButton()));
-  EXPECT_TRUE(closed);
+  // A close during the installation only informs, by the close button as by Alt+F4.
+  EXPECT_EQ(kInformed, AnswerBoxOf([&] { CloseButton(); }, IDYES));
+  EXPECT_EQ(kInformed, AnswerBoxOf([&] { SystemClose(); }, IDYES));
   EXPECT_FALSE(dialog_->EndRequested());
   SendFromWorker(WM_INSTALL_DONE, 0, 3);
   EXPECT_FALSE(dialog_->Controller().InstallInProgress());
   EXPECT_EQ(ctx_.ResultCode, 3);
   EXPECT_EQ(dialog_->MainMode(), kModeError);
   EXPECT_TRUE(::IsWindowVisible(ErrorPage()));
-}
-
-// Not a test: shows one screen until it is closed, for scripts/screenshots.sh. TAVO_SHOWCASE_RESULT,
-// _DETAIL, _MESSAGE, _NAMES ("a|b|c"), _PRODUCT, _INSTALL (1: the result comes from a simulated
-// installation with its steps and progress); TAVO_SHOWCASE_STARTUP=1: the start-up dialog.
-std::wstring EnvText(const char* name) { return platform::Utf8ToWide(std::getenv(name) ? std::getenv(name) : ""); }
-int EnvNumber(const char* name, int otherwise = 0) { return EnvText(name).empty() ? otherwise : std::atoi(std::getenv(name)); }
-
-TEST_F(WizardWindowsTest, DISABLED_Showcase) {
-  REQUIRE_DISPLAY();
-  LauncherContext ctx;
-  std::thread worker;
-  const bool install = EnvText("TAVO_SHOWCASE_INSTALL") == L"1";
-  const int32_t result = EnvNumber("TAVO_SHOWCASE_RESULT");
-  ctx.ResultDetail = EnvNumber("TAVO_SHOWCASE_DETAIL");
-  ctx.InstallerMessage = EnvText("TAVO_SHOWCASE_MESSAGE");
-  ctx.Settings.ProductType = EnvNumber("TAVO_SHOWCASE_PRODUCT", 5);
-  ctx.Settings.PackageType = 1;
-  const std::wstring names = EnvText("TAVO_SHOWCASE_NAMES");
-  for (size_t start = 0, bar = 0; !names.empty() && bar != std::wstring::npos; start = bar + 1) {
-    bar = names.find(L'|', start);
-    ctx.DetectedConflictNames.push_back(names.substr(start, bar == std::wstring::npos ? bar : bar - start));
-  }
-  ctx.SkipNotices = true;
-  ctx.StartPage = install ? 1 : 2;
-  ctx.ResultCode = install ? 0 : result;
-  const auto starter = [&](MessageSink* sink) {
-    worker = std::thread([sink, result, detail = ctx.ResultDetail, startup = EnvText("TAVO_SHOWCASE_STARTUP") == L"1"] {
-      if (startup) {
-        sink->Send(WM_INIT_STEP, 1, 0);
-        ::Sleep(8000);
-        sink->Send(WM_INIT_DONE, 1, 0);
-        return;
-      }
-      for (int step = 1; step <= 7; ++step, ::Sleep(200)) sink->Send(WM_INSTALL_STEP, step, 0);
-      const wchar_t progress[] = L"1200KB/5300KB";
-      sink->Send(WM_DOWNLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(progress));
-      ::Sleep(6000);
-      sink->Send(WM_INSTALL_DONE, detail, result);
-    });
-    return true;
-  };
-  if (EnvText("TAVO_SHOWCASE_STARTUP") == L"1") {
-    RunStartupDialog(ctx, starter);
-  } else {
-    RunMainDialog(WizardRun{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage}, starter);
-  }
-  if (worker.joinable()) worker.join();
+  EXPECT_EQ(kAsked, AnswerBoxOf([&] { SystemClose(); }, IDYES));
+  EXPECT_TRUE(dialog_->EndRequested()) << "Alt+F4 answered Yes ends the wizard";
 }
 
 }  // namespace

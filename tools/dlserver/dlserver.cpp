@@ -54,6 +54,8 @@
 //   etag=changes      a new ETag for every answer, as if the file changed
 //   if-range=ignore   answer a Range with 206 whatever If-Range says
 //   corrupt-ranges=1  the bytes of 206 answers are inverted
+//   range-start=N     206 answers carry (and name) the part from byte N on,
+//                     wherever the Range asked to start
 //   stall-after=N     after N bytes of the body, stop sending for stall-ms
 //   stall-ms=N        (default 60000) length of that pause
 //   drip-bytes=N      send the body in pieces of N bytes ...
@@ -104,6 +106,7 @@ struct Rule {
   std::string etag;
   bool ifRangeIgnored = false;
   bool corruptRanges = false;
+  long long rangeStart = -1;
   long long stallAfter = -1;
   long long stallMs = 60000;
   long long dripBytes = 0;
@@ -173,6 +176,7 @@ bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::
     else if (key == "close-times") rule->closeTimes = number;
     else if (key == "ranges") rule->ranges = number != 0;
     else if (key == "corrupt-ranges") rule->corruptRanges = number != 0;
+    else if (key == "range-start") rule->rangeStart = number;
     else if (key == "stall-after") rule->stallAfter = number;
     else if (key == "stall-ms") rule->stallMs = number;
     else if (key == "drip-bytes") rule->dripBytes = number;
@@ -384,6 +388,7 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
         res.set_header("Content-Range", "bytes */" + std::to_string(body->size));
         return;
       }
+      if (rule.rangeStart >= 0 && rule.rangeStart < body->size) from = rule.rangeStart;
       ranged = true;
       res.status = 206;
       res.set_header("Content-Range",

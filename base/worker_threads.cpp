@@ -23,8 +23,13 @@ bool StartDetachedWorker(std::function<void()> work) {
     ++g_running;
   }
   try {
-    std::thread([work = std::move(work)] {
-      work();
+    std::thread([work = std::move(work)]() mutable {
+      {
+        // What the work holds is gone before it counts as finished: the
+        // process may end as soon as the last worker has.
+        auto job = std::move(work);
+        job();
+      }
       Finished();
     }).detach();
   } catch (const std::system_error&) {

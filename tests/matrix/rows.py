@@ -384,7 +384,7 @@ ROWS = [
         installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
     Row("close-error-screen-asks", servers=["dead"], keys="xy", page="error", result=3,
         anchors=["エラー番号:3", "閉じるボタンをクリックしました。", "インストールウィザード処理を完了しました。"],
-        linux_only="the Windows driver answers the pages' own buttons only"),
+        linux_only="the driver answers the pages' own buttons only; the window tests of tests_ui answer this box"),
     # --- the network ------------------------------------------------------------------
     Row("first-server-refuses", servers=["dead", "own"], anchors=["接続確認に失敗しました。", "接続を確認しました。",
                                                                  "インストール処理を完了しました。"],

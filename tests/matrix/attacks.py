@@ -30,9 +30,11 @@ def planted_dll_loaded(m):
     return list(m.launcher.glob("*.loaded"))
 
 
-def swap_after_check(name, data, checked="ハッシュ解析処理を完了しました。"):
-    """Puts another file in place of a downloaded one as soon as its check has passed, as any process of
-    the user can in the temporary folder, while the launcher goes on with the next download."""
+def swap_after_check(name, data, checked="ハッシュ解析処理を完了しました。", where="work"):
+    """Puts another file in place of a downloaded one as soon as its check has passed, while the launcher
+    goes on: in its working folder ("work", as only an administrator could) or where the launcher once
+    worked, the user's temporary folder ("temp", as any process of the user can). data may be a function
+    of the machine."""
     def arrange(m):
         def log():
             path = m.debug_log_path()
@@ -40,9 +42,10 @@ def swap_after_check(name, data, checked="ハッシュ解析処理を完了し�
 
         def attacker():
             wait_for("the check of " + name, lambda: log().has(checked), step=0.02)
-            planted = m.temp / (name + ".planted")
-            planted.write_bytes(data)
-            os.replace(planted, m.temp / name)
+            folder = m.work_folder() if where == "work" else m.temp
+            planted = folder / (name + ".planted")
+            planted.write_bytes(data(m) if callable(data) else data)
+            os.replace(planted, folder / name)
         threading.Thread(target=attacker, daemon=True).start()
     return arrange
 

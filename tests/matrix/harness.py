@@ -316,6 +316,14 @@ class Machine:
     def debug_log_path(self):
         return self.temp / "TAVODebugLog.txt"
 
+    def work_folders(self):
+        """The launcher's private working folders under the system's temporary folder."""
+        return sorted(self.system_temp.glob("TAVOSetup-*")) if self.system_temp.is_dir() else []
+
+    def work_folder(self):
+        found = self.work_folders()
+        return found[-1] if found else self.system_temp / "TAVOSetup-none"
+
 
 class LinuxMachine(Machine):
     build = "linux"
@@ -326,6 +334,7 @@ class LinuxMachine(Machine):
         self.folder.mkdir()
         self.temp = self.folder / "Temp"
         self.temp.mkdir()
+        self.system_temp = self.folder / "Windows" / "Temp"
         ini = "[Windows]\n" + "".join("%s=%s\n" % kv for kv in os_facts.items())
         (self.folder / "machine.ini").write_text(ini)
         (self.folder / "eventlog.tsv").write_text("")
@@ -389,7 +398,8 @@ class LinuxMachine(Machine):
         command = [str(self.launcher / "Setup.exe"), *args]
         if getattr(self, "bundle", None):
             command = [str(self.bundle), "-c", '"$0" "$@"; echo "bundle:$?"', *command]
-        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb", TAVO_EXIT_CODE_FD="3", **self.env)
+        env = {k: v for k, v in os.environ.items() if k not in ("TMP", "TEMP")}
+        env.update(SETUP_MACHINE=str(self.folder), TERM="dumb", TAVO_EXIT_CODE_FD="3", **self.env)
         process = subprocess.Popen(["/bin/bash", "-c", 'exec "$0" "$@" 3>&%d' % report, *command], cwd=self.launcher,
                                    env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                    start_new_session=True, pass_fds=(report,))
@@ -574,8 +584,9 @@ class WineMachine(Machine):
         super().__init__(work, session.build_dir / "Setup.exe", session.build_dir / "host" / "dlserver")
         self.session = session
         self.temp = session.temp
+        self.system_temp = session.temp.parents[2] / "windows" / "temp"
         self.keys = {}
-        for p in self.temp.iterdir():
+        for p in [*self.temp.iterdir(), *self.work_folders()]:
             shutil.rmtree(p) if p.is_dir() else p.unlink()
         app_defaults = r"HKCU\Software\Wine\AppDefaults\Setup.exe"
         if version:

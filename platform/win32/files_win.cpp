@@ -318,9 +318,11 @@ HeldFolder::~HeldFolder() {
 bool HeldFolder::Open(const std::wstring& folder) {
   std::wstring path = folder;
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  // Not shared for deleting: the folder cannot be renamed or removed, and
-  // Windows renames no folder above one that is open.
-  HANDLE handle = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  // Opened for listing, so that its sharing counts, and not shared for
+  // deleting: the folder cannot be renamed or removed, and Windows renames no
+  // folder above one that is open.
+  HANDLE handle = ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;

@@ -38,10 +38,11 @@ bool RunsAsSystem() {
   return system;
 }
 
-// The folder opened as itself (a junction or link is not followed), shared so
-// that nobody can rename or delete it while the handle lives.
+// The folder opened as itself (a junction or link is not followed), for
+// listing so that its sharing counts, and not shared for deleting, so that
+// nobody can rename or delete it while the handle lives.
 HANDLE OpenFolder(const std::wstring& folder) {
-  return ::CreateFileW(WithoutSeparator(folder).c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+  return ::CreateFileW(WithoutSeparator(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
@@ -77,16 +78,17 @@ bool SecurityIsPrivate(HANDLE handle) {
   return ok;
 }
 
-// Checks the folder; with keepOpen its handle stays open for the rest of the
-// process, so that nobody renames or removes it.
-bool CheckFolder(const std::wstring& folder, bool keepOpen) {
+// Checks the folder, its owner and access list too when asked; with keepOpen
+// its handle stays open for the rest of the process, so that nobody renames
+// or removes it.
+bool CheckFolder(const std::wstring& folder, bool security, bool keepOpen) {
   HANDLE handle = OpenFolder(folder);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
   const bool ok = ::GetFileInformationByHandle(handle, &info) &&
                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                   !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && FinalPathIs(handle, folder) &&
-                  SecurityIsPrivate(handle);
+                  (!security || SecurityIsPrivate(handle));
   if (!ok || !keepOpen) ::CloseHandle(handle);
   if (!ok) ::SetLastError(ERROR_ACCESS_DENIED);
   return ok;
@@ -166,7 +168,9 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
     ::SetLastError(error);
     return std::wstring();
   }
-  if (!CheckFolder(folder, true)) {
+  // Its access list is the one it was created with, in the same call; the
+  // folder is checked for links on its way.
+  if (!CheckFolder(folder, false, true)) {
     error = ::GetLastError();
     ::RemoveDirectoryW(WithoutSeparator(folder).c_str());
     ::SetLastError(error);
@@ -175,7 +179,7 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
   return folder;
 }
 
-bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) { return CheckFolder(folder, keepOpen); }
+bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) { return CheckFolder(folder, true, keepOpen); }
 
 bool RemoveFolderTree(const std::wstring& folder) {
   const std::wstring base = WithoutSeparator(folder) + L"\\";

@@ -600,9 +600,25 @@ class WineMachine(Machine):
         path.write_text(registry_text(keys), encoding="utf-16")
         self.session.wine("regedit", "/S", str(path), check=True)
 
+    def user_environment(self, values):
+        """Sets variables of HKCU\\Environment, which Wine, as Windows, gives every new process; stop puts
+        the earlier values back."""
+        for name, value in values.items():
+            r = self.session.wine("reg", "query", r"HKCU\Environment", "/v", name, text=True)
+            m = re.search(r"REG_\w+\s+(.*)", r.stdout)
+            self.environment_before = getattr(self, "environment_before", {})
+            self.environment_before.setdefault(name, m.group(1).strip() if m else None)
+            self.session.wine("reg", "add", r"HKCU\Environment", "/v", name, "/d", value, "/f", check=True)
+
     def stop(self):
         # The row's own keys go, and the product's, for the next row.
         self.set_registry({key: None for key in [*self.keys, r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO"]})
+        for name, value in getattr(self, "environment_before", {}).items():
+            if value is None:
+                self.session.wine("reg", "delete", r"HKCU\Environment", "/v", name, "/f")
+            else:
+                self.session.wine("reg", "add", r"HKCU\Environment", "/v", name, "/t", "REG_EXPAND_SZ", "/d", value,
+                                  "/f")
         super().stop()
 
     def installed_product(self):

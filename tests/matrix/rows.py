@@ -240,10 +240,14 @@ def evil_config(m):
 
 
 def temp_through_link(m):
-    """TMP names a link to a folder, as a process of the user can arrange in HKCU\\Environment."""
+    """TMP names a link to a folder, as a process of the user can arrange in HKCU\\Environment (a Linux
+    directory link stands in for a junction under Wine)."""
     (m.work / "linked-temp").mkdir()
     (m.work / "temp-link").symlink_to(m.work / "linked-temp")
-    m.env["TMP"] = str(m.work / "temp-link")
+    if m.build == "linux":
+        m.env["TMP"] = str(m.work / "temp-link")
+    else:
+        m.user_environment({"TMP": "Z:" + str(m.work / "temp-link").replace("/", "\\")})
 
 
 def runs_only_from_work_folder(m, o):
@@ -680,9 +684,11 @@ ROWS += [
     Row("download-config-swapped-in-user-temp", check=runs_only_from_work_folder, installed="TAVO Net Shield",
         arrange=swap_after_check("DownloadConfig.xml", evil_config, "設定ファイルの解析を行います。", where="temp"),
         requests={"/packages/evil.msi": 0, PKG: 1}, wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    # Silent, so that no page waits for an answer that the Windows driver would take from the log.
     Row("temp-points-at-a-folder-link", arrange=temp_through_link, log="absent", page=None, result=None,
+        args=["/quiet"], exit=3010,
         installed="TAVO Net Shield",
         check=lambda m, o: runs_only_from_work_folder(m, o) and log_given_up(m) and
-        not any((m.work / "linked-temp").iterdir()), linux_only=NO_EVENT_LOG),
+        not any((m.work / "linked-temp").iterdir()), wine=dict(installed="", exit=150000, why=NO_EVENT_LOG)),
 ]
 

@@ -69,9 +69,11 @@ bool RemoveTreeAt(int parent, const char* name) {
 
 std::wstring GetSystemTempFolder() {
   const std::string folder = posix::WindowsFolderPath() + "Temp/";
-  // Windows always has it; the simulated machine gets it on first use.
-  ::mkdir(posix::WindowsFolderPath().c_str(), 0755);
-  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return Fail(errno);
+  // Windows always has it; the simulated machine gets it, and the folders
+  // above it, on first use.
+  for (size_t at = folder.find('/', 1); at != std::string::npos; at = folder.find('/', at + 1)) {
+    if (::mkdir(folder.substr(0, at).c_str(), 0755) != 0 && errno != EEXIST) return Fail(errno);
+  }
   return Utf8ToWide(folder);
 }
 

@@ -257,7 +257,10 @@ def runs_only_from_work_folder(m, o):
     commands = [texts[i + 1] for i, t in enumerate(texts[:-1]) if t in ("以下のインストールコマンドを実行します。", "以下のコマンドを実行します。")]
     paths = [p.replace("\\", "/").lower() for c in commands for p in re.findall(r'"([^"]+)"', c)]
     private = m.work_folder()
-    return (commands and all(re.search(r"/windows/(system32|temp/tavosetup-[0-9a-f]{16})/", p) for p in paths)
+    # The settings file beside the first launcher, handed to a newer one, belongs to the launcher's own folder,
+    # which is dealt with on its own.
+    own = r"(/|z:)" + re.escape(str(m.launcher).lower().lstrip("/")) + "/setuplauncherv2.xml$"
+    return (commands and all(re.search(r"/windows/(system32|temp/tavosetup-[0-9a-f]{16})/|" + own, p) for p in paths)
             and (m.build != "linux" or private.stat().st_mode & 0o777 == 0o700)
             and not any(m.temp.glob("*.msi")) and not any(m.temp.glob("*.part")))
 
@@ -690,5 +693,10 @@ ROWS += [
         installed="TAVO Net Shield",
         check=lambda m, o: runs_only_from_work_folder(m, o) and log_given_up(m) and
         not any((m.work / "linked-temp").iterdir()), wine=dict(installed="", exit=150000, why=NO_EVENT_LOG)),
+    # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
+    # there it cannot tell the folder for its own and takes a new one).
+    dataclasses.replace(SELF_UPDATE, name="self-update-works-in-the-private-folder", check=lambda m, o: (
+        round_trip_check(m, o) and runs_only_from_work_folder(m, o) and
+        (m.build != "linux" or len(m.work_folders()) == 1))),
 ]
 

@@ -5,6 +5,7 @@
 
 #include "app/launcher_context.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/private_folder.h"
@@ -27,8 +28,9 @@ bool PrepareWorkFolder(LauncherContext* context) {
   // and works on in it.
   const std::wstring own = context->LauncherFolder;
   const std::wstring ownName = FileNameOf(own.substr(0, own.size() - 1));
-  const bool inherited = own == parent + ownName + platform::PathSeparator() && IsWorkFolderName(ownName) &&
-                         platform::IsPrivateFolder(own, true);
+  // Windows spells a folder's name in either case.
+  const bool inherited = ToLowerAscii(own) == ToLowerAscii(parent + ownName + platform::PathSeparator()) &&
+                         IsWorkFolderName(ownName) && platform::IsPrivateFolder(own, true);
   // Folders of earlier runs go; one that is not ours (a user may create
   // entries in the parent) is left alone.
   std::vector<std::wstring> names;

@@ -93,3 +93,24 @@ def self_update_signed(served):
             data[len(data) // 2] ^= 0xFF
             newer.write_bytes(bytes(data))
     return arrange
+
+
+def hold_log_lock(m):
+    """A process of the user that keeps a lock on the whole debug log for the length of the run."""
+    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
+    exe = m.work / "hold_lock.exe"
+    subprocess.run([gcc, "-municode", "-o", str(exe), str(HERE / "hold_lock.c")], check=True)
+    ready = m.work / "locked"
+    m.lock_holder = subprocess.Popen([m.session.loader, str(exe), windows_path(m.debug_log_path()), windows_path(ready)],
+                                     env=m.session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the lock on the debug log", ready.exists)
+
+
+def lock_released(m):
+    m.lock_holder.kill()
+    m.lock_holder.wait()
+    return True
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")

@@ -15,7 +15,8 @@ import re
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
-from attacks import planted_dll_loaded, plant_wininet, self_update_signed, swap_after_check
+from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_wininet, self_update_signed,
+                     swap_after_check)
 from harness import DebugLog, installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -693,6 +694,10 @@ ROWS += [
         installed="TAVO Net Shield",
         check=lambda m, o: runs_only_from_work_folder(m, o) and log_given_up(m) and
         not any((m.work / "linked-temp").iterdir()), wine=dict(installed="", exit=150000, why=NO_EVENT_LOG)),
+    # A lock on the debug log costs the launcher a second, once: the log goes on in the private folder.
+    Row("debug-log-locked-by-another-process", arrange=hold_log_lock, args=["/quiet"], exit=150000, page=None,
+        result=None, check=lambda m, o: lock_released(m) and log_given_up(m),
+        windows_only="the simulated machine knows no byte-range locks"),
     # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
     # there it cannot tell the folder for its own and takes a new one).
     dataclasses.replace(SELF_UPDATE, name="self-update-works-in-the-private-folder", check=lambda m, o: (

@@ -61,16 +61,15 @@ std::wstring GetLauncherFolder() {
 }
 
 bool LoadCommonData(LauncherContext* context) {
-  context->WorkFolder = GetTempFolder();
-  if (context->WorkFolder.empty()) return false;
-  context->WorkFolder = EnsureTrailingSeparator(context->WorkFolder);
-  context->DownloadConfigPath = context->WorkFolder + L"DownloadConfig.xml";
+  context->UserTempFolder = GetTempFolder();
+  if (context->UserTempFolder.empty()) return false;
+  context->UserTempFolder = EnsureTrailingSeparator(context->UserTempFolder);
   context->LauncherFolder = GetLauncherFolder();
   if (context->LauncherFolder.empty()) return false;
   context->LauncherFolder = EnsureTrailingSeparator(context->LauncherFolder);
   context->LaunchSettingsPath = context->LauncherFolder + L"SetupLauncherV2.xml";
   if (context->SourceSettingsPath.empty()) context->SourceSettingsPath = context->LaunchSettingsPath;
   context->NotificationPath = context->LauncherFolder + L"SetupNotification.xml";
-  context->DebugLogPath = context->WorkFolder + L"TAVODebugLog.txt";
+  context->DebugLogPath = context->UserTempFolder + L"TAVODebugLog.txt";
   return true;
 }

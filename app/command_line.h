@@ -10,8 +10,8 @@ void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* cont
 // Splits the process's own command line and applies the switches; false when
 // the command line cannot be split (no switch is then set).
 bool ParseArguments(LauncherContext* context);
-// Works out the working paths; false when the temporary folder or the
-// launcher's folder cannot be obtained.
+// Works out the paths of the user's temporary folder, the launcher's folder
+// and their files; false when either folder cannot be obtained.
 bool LoadCommonData(LauncherContext* context);
 std::wstring GetTempFolder();
 std::wstring GetLauncherFolder();

@@ -18,6 +18,11 @@ void DebugLog::SetPath(const std::wstring& path) {
   path_ = path;
 }
 
+void DebugLog::SetFallbackPath(const std::wstring& path) {
+  std::lock_guard<std::mutex> hold(lock_);
+  fallback_ = path;
+}
+
 void DebugLog::SetEnabled(bool enabled) {
   std::lock_guard<std::mutex> hold(lock_);
   enabled_ = enabled;
@@ -62,25 +67,42 @@ bool DebugLog::Write(Level level, const std::wstring& text) {
       std::wstring module = platform::GetModulePath();
       path_ = ParentFolder(module) + L"DebugLog.txt";
     }
-    try {
-      platform::File file;
-      if (file.Open(path_, platform::File::Mode::Append)) {
-        const platform::LocalTime t = platform::GetLocalTime();
-        std::wstring line = FormatText(L"[%04d/%02d/%02d %02d:%02d:%02d.%03d] [%ls] [%ls]\r\n", t.year, t.month,
-                                       t.day, t.hour, t.minute, t.second, t.millisecond, levelText,
-                                       entryText.c_str());
-        std::string bytes;
-        uint64_t size = 0;
-        // A new file starts with the byte-order mark; an existing one never gets a second.
-        if (file.Size(&size) && size == 0) bytes = "\xFF\xFE";
-        bytes += platform::WideToUtf16Le(line);
-        result = file.Write(bytes.data(), bytes.size());
-        if (!file.Close()) result = false;
-      }
-    } catch (...) {
-      result = false;
+    const platform::LocalTime t = platform::GetLocalTime();
+    auto format = [&](const wchar_t* levelName, const std::wstring& entry) {
+      return FormatText(L"[%04d/%02d/%02d %02d:%02d:%02d.%03d] [%ls] [%ls]\r\n", t.year, t.month, t.day, t.hour,
+                        t.minute, t.second, t.millisecond, levelName, entry.c_str());
+    };
+    const std::wstring line = format(levelText, entryText);
+    result = Append(path_, line);
+    if (!result && !fallback_.empty() && fallback_ != path_) {
+      const std::wstring givenUp = path_;
+      path_ = fallback_;
+      Append(path_, format(L"情報", FormatText(L"デバッグログ %ls に書き込めないため、このファイルに書き込みます。",
+                                               givenUp.c_str())));
+      result = Append(path_, line);
     }
   }
   platform::SetLastError(savedError);
   return result;
+}
+
+bool DebugLog::Append(const std::wstring& path, const std::wstring& line) {
+  try {
+    // Nothing is made or written through a link on the way: its folder is
+    // held as itself while the file is opened, and checked again by the file.
+    platform::HeldFolder folder;
+    platform::File file;
+    if (!folder.Open(ParentFolder(path)) || !file.Open(path, platform::File::Mode::Append) || !file.IsAt(path)) {
+      return false;
+    }
+    std::string bytes;
+    uint64_t size = 0;
+    // A new file starts with the byte-order mark; an existing one never gets a second.
+    if (file.Size(&size) && size == 0) bytes = "\xFF\xFE";
+    bytes += platform::WideToUtf16Le(line);
+    const bool written = file.Write(bytes.data(), bytes.size());
+    return file.Close() && written;
+  } catch (...) {
+    return false;
+  }
 }

@@ -10,6 +10,10 @@ class DebugLog {
   enum class Level { Error = 1, Information = 3 };
 
   void SetPath(const std::wstring& path);
+  // Where the log goes on once the file at the path cannot be written as
+  // itself: a link lies on its way, another process keeps it locked or open.
+  // The first entry there says so and names the path given up.
+  void SetFallbackPath(const std::wstring& path);
   void SetEnabled(bool enabled);
   bool Enabled() const;
   std::wstring Path() const;
@@ -23,7 +27,10 @@ class DebugLog {
 
  private:
   mutable std::mutex lock_;
+  bool Append(const std::wstring& path, const std::wstring& line);
+
   std::wstring path_;
+  std::wstring fallback_;
   bool enabled_ = false;
 };
 

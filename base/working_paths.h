@@ -4,7 +4,12 @@
 // Where the launcher works; set once at start-up, read by every step. Folders
 // end with a separator.
 struct WorkingPaths {
-  std::wstring WorkFolder;      // the temporary folder: downloads, side files, the debug log
+  // The private working folder of this run (a new launcher shares its
+  // predecessor's): everything downloaded, checked, parsed or run.
+  std::wstring WorkFolder;
+  // The user's temporary folder: only what people look for there, the debug
+  // log and a copy of the Windows Installer's log.
+  std::wstring UserTempFolder;
   std::wstring LauncherFolder;  // the folder of the running Setup.exe
   std::wstring DebugLogPath;
   std::wstring LaunchSettingsPath;

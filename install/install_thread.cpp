@@ -10,11 +10,20 @@
 #include "base/result_codes.h"
 #include "install/scanner_library.h"
 #include "net/package_download.h"
+#include "platform/error.h"
 
 namespace {
 
 // The pause before the configuration is fetched and before it is parsed.
 constexpr uint32_t kStepPauseMs = 1000;
+
+// Both entries of one failure carry the error that caused it.
+void LogErrorPair(const wchar_t* line, const std::wstring& value) {
+  const uint32_t error = platform::LastError();
+  Log().Error(line);
+  platform::SetLastError(error);
+  Log().Error(value);
+}
 
 }  // namespace
 
@@ -46,6 +55,8 @@ int32_t CInstallThread::Run() {
       Log().Info(L"tguiScan.dllを置き換えません。");
     }
   }
+  // Kept where people look for it; the installer wrote it where nobody else reaches.
+  CopyInstallerLogForUser(run_.Paths);
   if (notifyWindow_) {
     notifyWindow_->Send(WM_INSTALL_DONE, static_cast<uintptr_t>(static_cast<intptr_t>(detail)), result);
   }
@@ -65,7 +76,12 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルのダウンロードを行います。");
   SendStep(3);
   clock_.Wait(kStepPauseMs);
-  const bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, run_.Paths.DownloadConfigPath); }, false);
+  const std::wstring& configPath = run_.Paths.DownloadConfigPath;
+  bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, configPath); }, false);
+  if (fetched && !config_.Open(configPath)) {
+    LogErrorPair(L"ダウンロードしたファイルを開けません。", configPath);
+    fetched = false;
+  }
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
   SendStep(4);
   if (!fetched) return kResultConfigDownloadFailed;
@@ -73,7 +89,14 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = RunStep([&] { return ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_); }, false);
+  bool parsed = RunStep([&] { return ParseDownloadConfig(configPath, &packages_); }, false);
+  // Held since its download, it cannot change on Windows; the simulated
+  // machine knows no sharing modes, so a change is looked for here.
+  if (parsed && !config_.Unchanged()) {
+    LogErrorPair(L"以下のファイルは読み込みの間に変更されました。", configPath);
+    packages_.clear();
+    parsed = false;
+  }
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {

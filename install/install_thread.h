@@ -8,6 +8,7 @@
 #include "install/package_execution.h"
 #include "net/download_notify.h"
 #include "net/wait_clock.h"
+#include "platform/held_file.h"
 
 // The install worker: runs the network install (server check, download
 // configuration, packages, installers) or the local install (the edition's
@@ -53,6 +54,9 @@ class CInstallThread : private InstallStepSink {
   // The packages of the download configuration, in file order; the verified
   // ones stay held until the worker ends, through the scanner library step.
   std::vector<PackageEntry> packages_;
+  // The download configuration, held from its download until the worker
+  // ends: what was parsed is what names the packages and commands.
+  platform::HeldFile config_;
   int64_t installStartTime_ = 0;
 };
 

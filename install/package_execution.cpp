@@ -1,5 +1,7 @@
 #include "install/package_execution.h"
 
+#include <vector>
+
 #include "base/debug_log.h"
 #include "base/editions.h"
 #include "base/paths.h"
@@ -229,4 +231,25 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& d
   }
   sink.SendStep(10);
   return result;
+}
+
+bool CopyInstallerLogForUser(const WorkingPaths& paths) {
+  // Nothing is made through a link on the way to the user's folder.
+  platform::HeldFolder folder;
+  platform::File source;
+  platform::File copy;
+  const std::wstring target = JoinPath(paths.UserTempFolder, kInstallerVerboseLogName);
+  if (!source.Open(JoinPath(paths.WorkFolder, kInstallerVerboseLogName), platform::File::Mode::ReadOwnFile) ||
+      !folder.Open(paths.UserTempFolder) || !copy.Open(target, platform::File::Mode::CreateWrite) ||
+      !copy.IsAt(target)) {
+    return false;
+  }
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    size_t got = 0;
+    if (!source.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (got == 0) break;
+    if (!copy.Write(buffer.data(), got)) return false;
+  }
+  return copy.Close();
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 struct InstallRun;
+struct WorkingPaths;
 struct PackageEntry;
 
 // What running the installers reports to the install worker that runs them.
@@ -57,3 +58,8 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
 // and 15 (-1).
 int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail);
+
+// Copies the Windows Installer's log of this run from the working folder to
+// the user's temporary folder, where support staff ask people to look. False
+// when there is none or it cannot be copied.
+bool CopyInstallerLogForUser(const WorkingPaths& paths);

@@ -99,7 +99,9 @@ bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& p
   const std::wstring folder = EnsureTrailingSeparator(installDir);
   const std::wstring target = folder + kLibraryName;
   const std::wstring staged = folder + kStagedName;
-  const std::wstring parked = EnsureTrailingSeparator(paths.WorkFolder) + kParkedName;
+  // Parked beside it, where only administrators write, not where a user
+  // could swap it for the copy that goes back on failure.
+  const std::wstring parked = folder + kParkedName;
 
   // The copy is made and checked in the install folder before the installed
   // library is touched, so that a failure leaves the product as it was.

@@ -15,6 +15,7 @@ constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorWriteFault = 29;
 constexpr uint32_t kErrorReadFault = 30;
 constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorLockViolation = 33;
 constexpr uint32_t kErrorHandleEof = 38;
 constexpr uint32_t kErrorNotSupported = 50;
 constexpr uint32_t kErrorFileExists = 80;

@@ -31,11 +31,14 @@ class File {
     // anything else fails with access denied.
     ReadOwnFile,
     // A new, empty file: whatever holds the name (a file, a link) is removed
-    // first and the file is created new.
+    // first and the file is created new. Others may read it, never write it.
     CreateWrite,
     // Appends to the file of that name when it is a plain file of its own;
     // a link or any other thing in its place is removed and a new file made.
-    // A folder of that name is not touched: the open fails.
+    // A folder of that name is not touched: the open fails. Writers of
+    // several handles take turns on a lock that anyone who can open the file
+    // could hold too, so a write waits for it about a second at most and then
+    // fails (kErrorLockViolation).
     Append,
   };
   File();
@@ -54,11 +57,31 @@ class File {
   bool Flush();
   // Empties the file; writing goes on from its start.
   bool Truncate();
+  // True when the open file's final path is path: no link, junction or mount
+  // point lies anywhere on the way to it. Asked of the handle, so a name
+  // changed after the open does not fool it.
+  bool IsAt(const std::wstring& path) const;
   bool Close();
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+};
+
+// A folder held open as itself while a file is made or written in it: nobody
+// can rename or remove it meanwhile, nor on Windows any folder above it. The
+// open fails (access denied) when a link, junction or mount point lies
+// anywhere on its path.
+class HeldFolder {
+ public:
+  HeldFolder();
+  ~HeldFolder();
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+  bool Open(const std::wstring& folder);
+
+ private:
+  intptr_t handle_;
 };
 
 // Convenience for small files. A file of more than maxBytes is refused

@@ -78,8 +78,9 @@ bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner) {
     Log().ErrorPlain(url);
     return false;
   }
-  intptr_t result = platform::ShellOpen(url, std::wstring());
-  if (result == 5) result = platform::ShellOpen(L"IExplore", url);
+  // No second try through a browser by name: a name is looked up where the
+  // user may have put a program of that name.
+  const intptr_t result = platform::ShellOpen(url, std::wstring());
   if (result > 32) return true;
   const std::wstring text = FormatText(kBrowserFailed, url.c_str());
   Log().Error(text);

@@ -199,8 +199,8 @@ class WizardController {
   bool openLatch_ = false;
 };
 
-// Opens a vendor page or a notice in the browser: the shell's "open", and once
-// more through "IExplore" when the shell answers access denied. On failure the
+// Opens a vendor page or a notice in the browser: the shell's "open", in the
+// user's own context (platform::ShellOpen). On failure the
 // address is logged and shown to the user so that it can be typed in. Only
 // http:// and https:// addresses (the scheme in any case) go to the shell;
 // anything else is refused with a log entry.

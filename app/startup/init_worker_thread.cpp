@@ -1,5 +1,6 @@
 #include "app/startup/init_worker_thread.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "base/debug_log.h"
@@ -157,16 +158,28 @@ bool CInitWorkerThread::FetchVersionFile() {
         Log().Info(local);
         Log().Info(url);
       });
-  // A newer launcher reads it again; should it not be held, the read that
-  // follows fails on its own.
-  if (fetched) HoldForNewLauncher(ctx_, local);
+  // Held from here to the end of this launcher: what is read now, and again
+  // by a newer launcher, is what was downloaded.
+  if (fetched && !HoldForNewLauncher(ctx_, local)) {
+    LogError(L"ダウンロードしたファイルを開けません。", local);
+    return false;
+  }
   return fetched;
 }
 
 bool CInitWorkerThread::ReadVersionFile() {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  if (!reader.Load(ctx_.WorkFolder + kVersionFileName)) return false;
+  const std::wstring local = ctx_.WorkFolder + kVersionFileName;
+  if (!reader.Load(local)) return false;
+  // Held since its download, it cannot change on Windows; the simulated
+  // machine knows no sharing modes, so a change is looked for here.
+  const auto held = std::find_if(ctx_.HeldFiles.rbegin(), ctx_.HeldFiles.rend(),
+                                 [&](const platform::HeldFile& file) { return file.Path() == local; });
+  if (held == ctx_.HeldFiles.rend() || !held->Unchanged()) {
+    LogError(L"以下のファイルは読み込みの間に変更されました。", local);
+    return false;
+  }
   const std::wstring base = kVersionKeys;
   int32_t found = 0;
   // Each value is read in turn; an error keeps the values read before it.

@@ -11,6 +11,7 @@
 #include "env/environment_checks.h"
 #include "env/environment_survey.h"
 #include "app/startup/init_worker_thread.h"
+#include "app/startup/work_folder.h"
 #include "env/notice_conditions.h"
 #include "install/install_thread.h"
 #include "ui/front_end.h"
@@ -97,18 +98,30 @@ bool CSetupApp::InitInstance() {
   // Nothing of a silent run may wait for a person, not even an error box.
   if (ctx.Silent) SuppressMessageBoxes();
 
-  // 3. Working paths, then the log.
+  // 3. Working paths, then the log; it falls back to the private working
+  // folder when the user's temporary folder cannot hold it safely.
+  bool workFolderMissing = false;
+  uint32_t workFolderError = 0;
   if (!LoadCommonData(&ctx)) {
     pendingText = L"環境データの取得に失敗しました。";
     failed = true;
   } else {
+    workFolderMissing = !PrepareWorkFolder(&ctx);
+    workFolderError = platform::LastError();
     Log().SetPath(ctx.DebugLogPath);
+    if (!workFolderMissing) Log().SetFallbackPath(ctx.WorkFolder + L"TAVODebugLog.txt");
     Log().SetEnabled(true);
   }
 
   // 4.
   Log().Info(L"プログラムを開始します。");
   if (ctx.Silent) Log().Info(L"サイレントモードで実行します。");
+  if (workFolderMissing) {
+    platform::SetLastError(workFolderError);
+    Log().Error(L"作業フォルダーを作成できませんでした。");
+    pendingText = L"環境データの取得に失敗しました。";
+    failed = true;
+  }
 
   // 5. The launcher that replaced itself with this one ends here. In a silent
   // run it waits instead, to pass this one's exit code on to whoever started it.

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <string>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -215,11 +217,48 @@ bool File::Truncate() {
   return (::ftruncate(impl_->fd, 0) == 0 && ::lseek(impl_->fd, 0, SEEK_SET) == 0) || Fail();
 }
 
+bool File::IsAt(const std::wstring& path) const {
+  if (!IsOpen()) return false;
+  char final[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(impl_->fd);
+  const ssize_t n = ::readlink(link.c_str(), final, sizeof(final) - 1);
+  if (n <= 0) return false;
+  return std::string(final, static_cast<size_t>(n)) == Native(path);
+}
+
 bool File::Close() {
   if (!IsOpen()) return true;
   int fd = impl_->fd;
   impl_->fd = -1;
   return ::close(fd) == 0 || Fail();
+}
+
+HeldFolder::HeldFolder() : handle_(-1) {}
+
+HeldFolder::~HeldFolder() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool HeldFolder::Open(const std::wstring& folder) {
+  std::string path = Native(folder);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastError(errno == ELOOP || errno == ENOTDIR ? kErrorAccessDenied : ErrnoToWindows(errno));
+    return false;
+  }
+  // A link anywhere above makes the folder's own path another one.
+  char final[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), final, sizeof(final) - 1);
+  if (n <= 0 || std::string(final, static_cast<size_t>(n)) != path) {
+    ::close(fd);
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = fd;
+  return true;
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes) {

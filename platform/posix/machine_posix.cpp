@@ -25,6 +25,16 @@ std::string FolderSetting(const char* key, const std::string& fallback) {
   return WithSlash(MachineFolder() + value);
 }
 
+// As on Windows, TMP and then TEMP of the environment name the temporary
+// folder before the machine's own setting does.
+const char* SetTemp() {
+  for (const char* name : {"TMP", "TEMP"}) {
+    const char* value = std::getenv(name);
+    if (value && *value == '/') return value;
+  }
+  return nullptr;
+}
+
 std::string DefaultMachineRoot() {
   const char* tmp = std::getenv("TMPDIR");
   return WithSlash(tmp && *tmp ? tmp : "/tmp") + "tavo-default-machine/";
@@ -85,6 +95,8 @@ std::string TempFolderPath() {
   if (MachineFolder().empty()) {
     const char* tmp = std::getenv("TMPDIR");
     folder = WithSlash(tmp && *tmp ? tmp : "/tmp");
+  } else if (const char* variable = SetTemp()) {
+    folder = WithSlash(variable);
   } else {
     folder = FolderSetting("Temp", MachineFolder() + "Temp");
   }

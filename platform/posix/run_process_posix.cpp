@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,15 +48,29 @@ bool MarkExecutable(const std::string& path) {
   return ::chmod(path.c_str(), mode) == 0;
 }
 
-// The launcher's environment with the exit-code channel named.
-std::vector<std::string> ChildEnvironment() {
+std::mutex programTempLock;
+std::string programTemp;
+
+// The launcher's environment with the exit-code channel named, and the
+// programs' temporary folder when one is set.
+std::vector<std::string> ChildEnvironment(bool withTemp) {
   std::vector<std::string> env;
   const std::string prefix = std::string(posix::kExitCodeFdVariable) + "=";
+  std::string temp;
+  if (withTemp) {
+    std::lock_guard<std::mutex> hold(programTempLock);
+    temp = programTemp;
+  }
   for (char** e = environ; e && *e; ++e) {
     if (std::strncmp(*e, prefix.c_str(), prefix.size()) == 0) continue;
+    if (!temp.empty() && (std::strncmp(*e, "TEMP=", 5) == 0 || std::strncmp(*e, "TMP=", 4) == 0)) continue;
     env.emplace_back(*e);
   }
   env.push_back(prefix + std::to_string(posix::kExitCodeFd));
+  if (!temp.empty()) {
+    env.push_back("TEMP=" + temp);
+    env.push_back("TMP=" + temp);
+  }
   return env;
 }
 
@@ -122,7 +137,7 @@ namespace {
 
 // Starts the program of a Windows command line; *readFd receives the read end
 // of its exit-code channel.
-bool Spawn(uint32_t* lastError, const std::wstring& line, pid_t* pid, int* readFd) {
+bool Spawn(uint32_t* lastError, const std::wstring& line, bool withTemp, pid_t* pid, int* readFd) {
   std::vector<std::wstring> wideArgs = SplitWindowsCommandLine(line);
   auto fail = [&](uint32_t code) {
     SetLastError(code);
@@ -136,7 +151,7 @@ bool Spawn(uint32_t* lastError, const std::wstring& line, pid_t* pid, int* readF
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
-  std::vector<std::string> env = ChildEnvironment();
+  std::vector<std::string> env = ChildEnvironment(withTemp);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);
@@ -181,13 +196,18 @@ int32_t EndedChildCode(int status, int readFd) {
 
 }  // namespace
 
+void SetProgramTempFolder(const std::wstring& folder) {
+  std::lock_guard<std::mutex> hold(programTempLock);
+  programTemp = WideToUtf8(folder);
+}
+
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
   (void)showWindow;  // no windows on the simulated machine
   const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
   pid_t pid = 0;
   int readFd = -1;
-  if (!Spawn(lastError, line, &pid, &readFd)) return false;
+  if (!Spawn(lastError, line, true, &pid, &readFd)) return false;
 
   if (!wait) {
     ::close(readFd);
@@ -225,7 +245,7 @@ StartedProcess::~StartedProcess() {
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   (void)showWindow;
   if (state_->pid > 0) return false;
-  if (Spawn(lastError, commandLine, &state_->pid, &state_->readFd)) return true;
+  if (Spawn(lastError, commandLine, false, &state_->pid, &state_->readFd)) return true;
   state_->pid = 0;
   return false;
 }

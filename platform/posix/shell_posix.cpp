@@ -8,12 +8,11 @@
 namespace platform {
 
 // No browser is started on the simulated machine: the request is written to
-// shell.log. machine.ini [Shell] OpenResult and IExploreResult give the
-// shell's answer (default 42, success), so that refusals can be produced.
+// shell.log. machine.ini [Shell] OpenResult gives the shell's answer
+// (default 42, success), so that refusals can be produced.
 intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters) {
   posix::IniFile ini = posix::MachineIni();
-  const bool viaIExplore = file == L"IExplore";
-  intptr_t result = ini.GetInt("Shell", viaIExplore ? "IExploreResult" : "OpenResult", 42);
+  intptr_t result = ini.GetInt("Shell", "OpenResult", 42);
   std::string path = posix::MachineFile("shell.log");
   if (result > 32 && !path.empty()) {
     std::ofstream log(path, std::ios::app);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/win32/final_path_win.h"
 
 namespace platform {
 
@@ -99,6 +100,11 @@ namespace {
 // creation; that many rounds are given before the open fails.
 constexpr int kCreateAttempts = 3;
 
+// The turns of appending writers: a lock held longer than this by anyone
+// fails the write instead of holding the launcher.
+constexpr int kLockAttempts = 50;
+constexpr DWORD kLockRetryMs = 20;
+
 // What was opened is a plain file with no other name: no reparse point (a
 // link or junction opened as itself), no folder, no hard link.
 bool IsOwnFile(HANDLE handle) {
@@ -143,10 +149,11 @@ bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERRO
 
 bool File::Open(const std::wstring& path, Mode mode) {
   Close();
-  // Writers deny nobody, as the C runtime's fopen does: the old and the new
-  // launcher append to one debug log during a self-update, and a download may
-  // be watched while it grows. Only a process that locks a file keeps us out.
-  const DWORD writeShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  // Appending writers share writing: the old and the new launcher append to
+  // one debug log during a self-update. A new file is written by us alone;
+  // others may watch it grow.
+  const DWORD appendShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD createShare = FILE_SHARE_READ;
   // Readers let others go on writing or even delete the file (the debug log
   // is read while it grows).
   const DWORD readShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -162,13 +169,13 @@ bool File::Open(const std::wstring& path, Mode mode) {
     case Mode::CreateWrite:
       for (int attempt = 0; attempt < kCreateAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
         if (!RemoveName(path)) return false;
-        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, writeShare, CREATE_NEW));
+        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, createShare, CREATE_NEW));
         if (handle == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) return false;
       }
       break;
     case Mode::Append:
       for (int attempt = 0; attempt < kCreateAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        handle = OpenNoFollow(path, GENERIC_WRITE, writeShare, OPEN_EXISTING);
+        handle = OpenNoFollow(path, GENERIC_WRITE, appendShare, OPEN_EXISTING);
         if (handle != INVALID_HANDLE_VALUE) {
           if (IsOwnFile(handle)) break;
           ::CloseHandle(handle);
@@ -185,7 +192,7 @@ bool File::Open(const std::wstring& path, Mode mode) {
           }
           if (!RemoveName(path)) return false;
         }
-        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, writeShare, CREATE_NEW));
+        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, appendShare, CREATE_NEW));
         if (handle == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) return false;
       }
       break;
@@ -218,12 +225,23 @@ bool File::Write(const void* data, size_t size) {
   }
   // Appends of several handles (the old and the new launcher log together
   // during a self-update) take turns on a lock far past any real data, and
-  // each one seeks to the end it finds, so none writes over another.
+  // each one seeks to the end it finds, so none writes over another. Any
+  // process that can open the file can take that lock too, so it is asked
+  // for without waiting, again and again for about a second at most.
   OVERLAPPED turn = {};
   turn.Offset = 0xFFFFFFFEu;
   turn.OffsetHigh = 0x7FFFFFFFu;
   if (impl_->append) {
-    if (!::LockFileEx(impl_->handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) return false;
+    bool locked = false;
+    for (int attempt = 0; attempt < kLockAttempts && !locked; ++attempt) {
+      if (attempt > 0) ::Sleep(kLockRetryMs);
+      locked = ::LockFileEx(impl_->handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn);
+      if (!locked && ::GetLastError() != ERROR_LOCK_VIOLATION && ::GetLastError() != ERROR_IO_PENDING) return false;
+    }
+    if (!locked) {
+      ::SetLastError(ERROR_LOCK_VIOLATION);
+      return false;
+    }
     LARGE_INTEGER zero = {};
     if (!::SetFilePointerEx(impl_->handle, zero, nullptr, FILE_END)) {
       const DWORD error = ::GetLastError();
@@ -282,11 +300,41 @@ bool File::Truncate() {
   return ::SetFilePointerEx(impl_->handle, zero, nullptr, FILE_BEGIN) && ::SetEndOfFile(impl_->handle);
 }
 
+bool File::IsAt(const std::wstring& path) const { return IsOpen() && FinalPathIs(impl_->handle, path); }
+
 bool File::Close() {
   if (!IsOpen()) return true;
   HANDLE handle = impl_->handle;
   impl_->handle = INVALID_HANDLE_VALUE;
   return ::CloseHandle(handle) != FALSE;
+}
+
+HeldFolder::HeldFolder() : handle_(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {}
+
+HeldFolder::~HeldFolder() {
+  if (reinterpret_cast<HANDLE>(handle_) != INVALID_HANDLE_VALUE) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool HeldFolder::Open(const std::wstring& folder) {
+  std::wstring path = folder;
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  // Opened for listing, so that its sharing counts, and not shared for
+  // deleting: the folder cannot be renamed or removed, and Windows renames no
+  // folder above one that is open.
+  HANDLE handle = ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !FinalPathIs(handle, path)) {
+    ::CloseHandle(handle);
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (reinterpret_cast<HANDLE>(handle_) != INVALID_HANDLE_VALUE) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = reinterpret_cast<intptr_t>(handle);
+  return true;
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes) {

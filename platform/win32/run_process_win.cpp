@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <vector>
 
 #include "platform/error.h"
@@ -10,9 +11,44 @@ namespace platform {
 
 namespace {
 
+std::mutex programTempLock;
+std::wstring programTemp;
+
+bool NamesVariable(const wchar_t* entry, const wchar_t* name) {
+  const size_t n = wcslen(name);
+  return _wcsnicmp(entry, name, n) == 0 && entry[n] == L'=';
+}
+
+// The launcher's environment block with TEMP and TMP naming the programs'
+// temporary folder; empty when none is set.
+std::vector<wchar_t> ProgramEnvironment() {
+  std::wstring temp;
+  {
+    std::lock_guard<std::mutex> hold(programTempLock);
+    temp = programTemp;
+  }
+  std::vector<wchar_t> block;
+  if (temp.empty()) return block;
+  wchar_t* strings = ::GetEnvironmentStringsW();
+  for (const wchar_t* e = strings; e && *e; e += wcslen(e) + 1) {
+    if (NamesVariable(e, L"TEMP") || NamesVariable(e, L"TMP")) continue;
+    block.insert(block.end(), e, e + wcslen(e) + 1);
+  }
+  if (strings) ::FreeEnvironmentStringsW(strings);
+  for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
+    const std::wstring entry = name + temp;
+    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
 // Starts the command line's program; *error is the system's last error after
 // the attempt, which a started process keeps too.
-bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error) {
+bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error,
+                     bool withTemp = false) {
+  std::vector<wchar_t> environment;
+  if (withTemp) environment = ProgramEnvironment();
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
@@ -21,12 +57,20 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
   const BOOL created =
-      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, info);
+      ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                       environment.empty() ? nullptr : environment.data(), nullptr, &startup, info);
   *error = ::GetLastError();
   return created != FALSE;
 }
 
 }  // namespace
+
+void SetProgramTempFolder(const std::wstring& folder) {
+  std::lock_guard<std::mutex> hold(programTempLock);
+  // Programs take the folder without its trailing separator, as Windows sets it.
+  programTemp = folder;
+  while (programTemp.size() > 3 && programTemp.back() == L'\\') programTemp.pop_back();
+}
 
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode) {
@@ -39,7 +83,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   }
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(line, showWindow, &info, &error);
+  const bool created = CreateProcessOf(line, showWindow, &info, &error, true);
   if (lastError) *lastError = error;
   if (!created) return false;
 

@@ -61,6 +61,21 @@ TEST(RunProcessWin, ExitCodesAllThirtyTwoBitsAndFailures) {
   EXPECT_EQ(12345, exitCode);
 }
 
+// Installers get the private folder as TEMP and TMP; the launcher's own environment and the programs
+// started otherwise (a newer launcher) keep the user's.
+TEST(RunProcessWin, InstallersGetTheWorkingFolderAsTheirTemporaryFolder) {
+  TempDir dir;
+  const std::wstring check = L"cmd.exe /c if /i \"%TEMP%;%TMP%\"==\"" + dir.path().substr(0, dir.path().size() - 1) +
+                             L";" + dir.path().substr(0, dir.path().size() - 1) + L"\" (exit 7) else exit 3";
+  int32_t exitCode = 0;
+  platform::SetProgramTempFolder(dir.path());
+  EXPECT_TRUE(platform::RunProcess(nullptr, check, L"", true, false, kBound, &exitCode));
+  EXPECT_EQ(7, exitCode);
+  platform::SetProgramTempFolder(L"");
+  EXPECT_TRUE(platform::RunProcess(nullptr, check, L"", true, false, kBound, &exitCode));
+  EXPECT_EQ(3, exitCode);
+}
+
 TEST(FileSecurityWin, TheScannerLibraryIsReplacedAndOpenedToUsers) {
   TempDir dir;
   ASSERT_TRUE(WriteBytes(dir.File(L"new.dll"), "new"));

@@ -64,7 +64,7 @@ class ScannerLibraryTest : public ::testing::Test {
     machine_.SetRegistryString(kInfo, L"InstallDir", installDir_);
   }
   std::wstring Target() const { return installDir_ + L"tguiScan.dll"; }
-  std::wstring Parked() const { return context_.WorkFolder + L"tguiScanDeleteFile"; }
+  std::wstring Parked() const { return installDir_ + L"tguiScanDeleteFile"; }
   std::wstring Downloaded() const { return context_.WorkFolder + L"tguiScan.dll"; }
   // A package of this run that downloaded the library into the work folder.
   static PackageEntry Placed(const std::wstring& hash = L"0") {

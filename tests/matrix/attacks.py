@@ -43,10 +43,11 @@ def plant_loads_without_defence(m):
     return (control / "wininet.dll.loaded").exists()
 
 
-def swap_after_check(name, data, held, checked="ハッシュ解析処理を完了しました。"):
-    """Puts another file in place of a downloaded one as soon as its check has passed, as any process of
-    the user can in the temporary folder, while the server holds the next download (the path held)
-    until the swap is done."""
+def swap_after_check(name, data, held, checked="ハッシュ解析処理を完了しました。", where="work"):
+    """Puts another file in place of a downloaded one as soon as its check has passed, while the server
+    holds the next download (the path held) until the swap is done: in the launcher's working folder
+    ("work", as only an administrator could) or where the launcher once worked, the user's temporary
+    folder ("temp", as any process of the user can). data may be a function of the machine."""
     def arrange(m):
         swapped = m.work / "swapped"
         m.server.set_rules({held: "hold-until=%s" % swapped})
@@ -57,9 +58,10 @@ def swap_after_check(name, data, held, checked="ハッシュ解析処理を完�
 
         def attacker():
             wait_for("the check of " + name, lambda: log().has(checked), step=0.02)
-            planted = m.temp / (name + ".planted")
-            planted.write_bytes(data)
-            os.replace(planted, m.temp / name)
+            folder = m.work_folder() if where == "work" else m.temp
+            planted = folder / (name + ".planted")
+            planted.write_bytes(data(m) if callable(data) else data)
+            os.replace(planted, folder / name)
             swapped.touch()
         threading.Thread(target=attacker, daemon=True).start()
     return arrange
@@ -118,3 +120,24 @@ def self_update_signed(served, own_changed=False):
         if served == "changed":
             changed_after_signing(newer)
     return arrange
+
+
+def hold_log_lock(m):
+    """A process of the user that keeps a lock on the whole debug log for the length of the run."""
+    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
+    exe = m.work / "hold_lock.exe"
+    run_bounded([gcc, "-municode", "-o", str(exe), str(HERE / "hold_lock.c")], gcc, 120, check=True)
+    ready = m.work / "locked"
+    m.lock_holder = subprocess.Popen([m.session.loader, str(exe), windows_path(m.debug_log_path()), windows_path(ready)],
+                                     env=m.session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the lock on the debug log", ready.exists)
+
+
+def lock_released(m):
+    m.lock_holder.kill()
+    m.lock_holder.wait(timeout=30)
+    return True
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")

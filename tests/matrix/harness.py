@@ -330,6 +330,14 @@ class Machine:
         """Every debug log the machine holds, wherever the launcher may have put one."""
         return list(self.temp.rglob("TAVODebugLog.txt")) if self.temp.is_dir() else []
 
+    def work_folders(self):
+        """The launcher's private working folders under the system's temporary folder."""
+        return sorted(self.system_temp.glob("TAVOSetup-*")) if self.system_temp.is_dir() else []
+
+    def work_folder(self):
+        found = self.work_folders()
+        return found[-1] if found else self.system_temp / "TAVOSetup-none"
+
 
 class LinuxMachine(Machine):
     build = "linux"
@@ -340,6 +348,7 @@ class LinuxMachine(Machine):
         self.folder.mkdir()
         self.temp = self.folder / "Temp"
         self.temp.mkdir()
+        self.system_temp = self.folder / "Windows" / "Temp"
         ini = "[Windows]\n" + "".join("%s=%s\n" % kv for kv in os_facts.items())
         (self.folder / "machine.ini").write_text(ini)
         (self.folder / "eventlog.tsv").write_text("")
@@ -381,7 +390,8 @@ class LinuxMachine(Machine):
             f.write("[Folders]\nTemp=not-a-folder\n")
 
     def log_places(self):
-        return list(self.folder.rglob("TAVODebugLog.txt"))
+        """Debug logs anywhere on the machine but the launcher's own working folders."""
+        return [p for p in self.folder.rglob("TAVODebugLog.txt") if self.system_temp not in p.parents]
 
     def product_file(self, name):
         """A file of the installed product (the simulated installer's install folder)."""
@@ -408,7 +418,8 @@ class LinuxMachine(Machine):
         command = [str(self.launcher / "Setup.exe"), *args]
         if getattr(self, "bundle", None):
             command = [str(self.bundle), "-c", '"$0" "$@"; echo "bundle:$?"', *command]
-        env = dict(os.environ, SETUP_MACHINE=str(self.folder), TERM="dumb", TAVO_EXIT_CODE_FD="3", **self.env)
+        env = {k: v for k, v in os.environ.items() if k not in ("TMP", "TEMP")}
+        env.update(SETUP_MACHINE=str(self.folder), TERM="dumb", TAVO_EXIT_CODE_FD="3", **self.env)
         process = subprocess.Popen(["/bin/bash", "-c", 'exec "$0" "$@" 3>&%d' % report, *command], cwd=self.launcher,
                                    env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                    start_new_session=True, pass_fds=(report,))
@@ -629,7 +640,8 @@ class WineMachine(Machine):
         super().__init__(work, session.build_dir / "Setup.exe", session.build_dir / "host" / "dlserver")
         self.session = session
         self.temp = session.temp
-        for p in self.temp.iterdir():
+        self.system_temp = session.temp.parents[2] / "windows" / "temp"
+        for p in [*self.temp.iterdir(), *self.work_folders()]:
             shutil.rmtree(p) if p.is_dir() else p.unlink()
         # The Windows version Wine reports to Setup.exe is the row's.
         app_defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe"
@@ -638,9 +650,25 @@ class WineMachine(Machine):
     def set_registry(self, keys):
         self.session.seed_registry(keys, self.work)
 
+    def user_environment(self, values):
+        """Sets variables of HKCU\\Environment, which Wine, as Windows, gives every new process; stop puts
+        the earlier values back."""
+        for name, value in values.items():
+            r = self.session.wine("reg", "query", r"HKCU\Environment", "/v", name, text=True)
+            m = re.search(r"REG_\w+\s+(.*)", r.stdout)
+            self.environment_before = getattr(self, "environment_before", {})
+            self.environment_before.setdefault(name, m.group(1).strip() if m else None)
+            self.session.wine("reg", "add", r"HKCU\Environment", "/v", name, "/d", value, "/f", check=True)
+
     def stop(self):
         # The row's keys and the product's go, for the next row.
         self.set_registry({key: None for key in [*self.session.keys, r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO"]})
+        for name, value in getattr(self, "environment_before", {}).items():
+            if value is None:
+                self.session.wine("reg", "delete", r"HKCU\Environment", "/v", name, "/f")
+            else:
+                self.session.wine("reg", "add", r"HKCU\Environment", "/v", name, "/t", "REG_EXPAND_SZ", "/d", value,
+                                  "/f")
         super().stop()
 
     def installed_product(self):

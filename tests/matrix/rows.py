@@ -15,8 +15,9 @@ import re
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
-from attacks import planted_dll_loaded, plant_loads_without_defence, plant_wininet, self_update_signed, swap_after_check
-from harness import installed_product, notice, package, sim_package
+from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
+                     self_update_signed, swap_after_check)
+from harness import DebugLog, installed_product, notice, package, sim_package
 
 # Machine facts of the operating systems the rows use: machine.ini for the
 # simulated machine, the Windows version Wine reports to Setup.exe.
@@ -219,12 +220,54 @@ def links_not_followed(m, o):
     return (m.work / "victim").read_bytes() == VICTIM and not any(p.is_symlink() for p in m.temp.iterdir())
 
 
+def work_folder_log(m):
+    path = m.work_folder() / "TAVODebugLog.txt"
+    return DebugLog(path.read_bytes() if path.is_file() else b"")
+
+
+def log_given_up(m):
+    """The debug log went on in the working folder, saying which file it gave up."""
+    log = work_folder_log(m)
+    return log.whole() is None and log.texts()[0].startswith("デバッグログ ") and log.has("プログラムを終了します。")
+
+
 def outside(m):
     return m.temp.parent.parent / "outside"
 
 
 def package_file_name(name):
     return replace(b"<PackageFileName>tavo_tns.msi<", b"<PackageFileName>" + name + b"<")
+
+
+def evil_config(m):
+    """The served download configuration with a package of the attacker's."""
+    return (m.server.root / "DownloadConfig.xml").read_bytes().replace(b"tavo_tns.msi", b"evil.msi")
+
+
+def temp_through_link(m):
+    """TMP names a link to a folder, as a process of the user can arrange in HKCU\\Environment (a Linux
+    directory link stands in for a junction under Wine)."""
+    (m.work / "linked-temp").mkdir()
+    (m.work / "temp-link").symlink_to(m.work / "linked-temp")
+    if m.build == "linux":
+        m.env["TMP"] = str(m.work / "temp-link")
+    else:
+        m.user_environment({"TMP": "Z:" + str(m.work / "temp-link").replace("/", "\\")})
+
+
+def runs_only_from_work_folder(m, o):
+    """Every program run and every file named in a command lies in the system folder or the private working
+    folder, which only administrators can open, and nothing the launcher uses was left in the user's Temp."""
+    texts = o.log.texts() or work_folder_log(m).texts()
+    commands = [texts[i + 1] for i, t in enumerate(texts[:-1]) if t in ("以下のインストールコマンドを実行します。", "以下のコマンドを実行します。")]
+    paths = [p.replace("\\", "/").lower() for c in commands for p in re.findall(r'"([^"]+)"', c)]
+    private = m.work_folder()
+    # The settings file beside the first launcher, handed to a newer one, belongs to the launcher's own folder,
+    # which is dealt with on its own.
+    own = r"(/|z:)" + re.escape(str(m.launcher).lower().lstrip("/")) + "/setuplauncherv2.xml$"
+    return (commands and all(re.search(r"/windows/(system32|temp/tavosetup-[0-9a-f]{16})/|" + own, p) for p in paths)
+            and (m.build != "linux" or private.stat().st_mode & 0o777 == 0o700)
+            and not any(m.temp.glob("*.msi")) and not any(m.temp.glob("*.part")))
 
 
 ROWS = [
@@ -526,9 +569,8 @@ ROWS = [
                                              "AntiVirusProduct=1\nAntiSpywareProduct=1\nFirewallProduct=1\n"},
         anchors=["ウイルス対策製品の情報取得に失敗しました。", "ファイアウォール製品の情報取得に失敗しました。"],
         wine=dict(WINE_15, machine_files={}, why="Wine's WMI fails the Security Center's queries by itself")),
-    Row("temp-folder-unwritable", arrange=lambda m: m.temp_folder_is_a_file(), page=None, result=None, log="absent",
-        requests={CFG: 0}, screen=["ダウンロードサーバーとの接続に失敗しました。"],
-        linux_only=SIMULATED_ONLY % "a temporary folder that is a file"),
+    Row("temp-folder-unwritable", arrange=lambda m: m.temp_folder_is_a_file(), log="absent", page=None, result=None,
+        installed="TAVO Net Shield", check=lambda m, o: log_given_up(m), linux_only=NO_EVENT_LOG),
     Row("debug-log-locked", arrange=lambda m: m.debug_log_path().mkdir(), page=None, result=None, log="absent",
         installed="TAVO Net Shield", wine=dict(installed="", args=["/quiet"], exit=150000, why=NO_EVENT_LOG +
                                                "; and the driver answers pages by their log lines: run silently")),
@@ -558,10 +600,11 @@ ROWS = [
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
     Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
         servers=["dead"], page="error", result=3, linux_only=LINKS),
-    Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"), check=links_not_followed,
+    Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"),
+        check=lambda m, o: (m.work / "victim").read_bytes() == VICTIM,
         installed="TAVO Net Shield", linux_only=LINKS),
     Row("planted-scanner-library-left-alone", temp_files={"tguiScan.dll": b"planted\n"},
-        anchors=["このインストールでダウンロードしたファイルではないため、DLLファイルを使用しません。", "tguiScan.dllを置き換えません。"],
+        anchors=["DLLファイルが存在しないため、ファイルのコピーを実行しません。"],
         check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
     Row("notice-links-only-to-the-web", keys="\x1b[Z\rj\rj\rn", notices=[
         notice("プログラムへのリンク", url=r"C:\Windows\System32\cmd.exe"), notice("共有フォルダーへのリンク", url=r"\\host\share\x.exe"),
@@ -692,6 +735,25 @@ ROWS += [
     silent("self-update-round-trip", 3010, twin=None, replaced=False, wine=dict(exit=150000), check=round_trip_check,
            anchors=["ランチャーの再起動を行います。", "アップグレード元プロセスは本プロセスの終了を待ちます。",
                     "新しいインストーラーが終了しました。(終了コード：…"]),
+    # --- the private working folder: nothing planted or swapped in the user's Temp changes what runs ----
+    Row("download-config-swapped-in-user-temp", check=runs_only_from_work_folder, installed="TAVO Net Shield",
+        arrange=swap_after_check("DownloadConfig.xml", evil_config, "設定ファイルの解析を行います。", where="temp"),
+        requests={"/packages/evil.msi": 0, PKG: 1}, wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    # Silent, so that no page waits for an answer that the Windows driver would take from the log.
+    Row("temp-points-at-a-folder-link", arrange=temp_through_link, log="absent", page=None, result=None,
+        args=["/quiet"], exit=3010,
+        installed="TAVO Net Shield",
+        check=lambda m, o: runs_only_from_work_folder(m, o) and log_given_up(m) and
+        not any((m.work / "linked-temp").iterdir()), wine=dict(installed="", exit=150000, why=NO_EVENT_LOG)),
+    # A lock on the debug log costs the launcher a second, once: the log goes on in the private folder.
+    Row("debug-log-locked-by-another-process", arrange=hold_log_lock, args=["/quiet"], exit=150000, page=None,
+        result=None, check=lambda m, o: lock_released(m) and log_given_up(m),
+        windows_only="the simulated machine knows no byte-range locks"),
+    # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
+    # there it cannot tell the folder for its own and takes a new one).
+    dataclasses.replace(SELF_UPDATE, name="self-update-works-in-the-private-folder", check=lambda m, o: (
+        round_trip_check(m, o) and runs_only_from_work_folder(m, o) and
+        (m.build != "linux" or len(m.work_folders()) == 1))),
 ]
 # A new launcher that ends before it took over: the silent run has failed.
 ROWS.append(silent("new-launcher-ends-at-once-6", 60000, twin=None))

@@ -79,6 +79,7 @@ def normalised(log, m):
         line = re.sub(r"^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.\d{3}\]", "[TIME]", line)
         line = line.replace(str(m.work), "<WORK>").replace(m.server.url, "<SERVER>/")
         line = re.sub(r"127\.0\.0\.1:\d+", "127.0.0.1:<PORT>", line)
+        line = re.sub(r"TAVOSetup-[0-9a-f]{16}", "TAVOSetup-<ID>", line)
         out.append(line)
     return "\n".join(out) + "\n"
 
@@ -190,7 +191,8 @@ def check(row, m, o, before):
     expected = {n: d for n, d in row.temp_files.items()}
     expected.update(row.files)
     for file, want in expected.items():
-        path = m.temp / file
+        # What the launcher itself writes lies in its working folder.
+        path = m.temp / file if file in row.temp_files else m.work_folder() / file
         if want is None:
             assert not path.exists(), "%s: %s is left" % (name, file)
         elif isinstance(want, int):

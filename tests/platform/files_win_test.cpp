@@ -34,8 +34,12 @@ TEST(FilesWin, AppendAddsAtTheEndAndCreateWriteStartsAgain) {
 TEST(FilesWin, AFileBeingWrittenIsSharedButALockedOneIsNot) {
   TempDir dir;
   const std::wstring path = dir.File(L"TAVODebugLog.txt");
-  platform::File writer, reader, second;
-  ASSERT_TRUE(writer.Open(path, platform::File::Mode::CreateWrite));
+  platform::File writer, reader, second, download;
+  // A new file (a download's side file) takes no second writer; appenders share.
+  ASSERT_TRUE(download.Open(dir.File(L"x.part"), platform::File::Mode::CreateWrite));
+  EXPECT_FALSE(second.Open(dir.File(L"x.part"), platform::File::Mode::Append));
+  EXPECT_EQ(platform::kErrorSharingViolation, platform::LastError());
+  ASSERT_TRUE(writer.Open(path, platform::File::Mode::Append));
   ASSERT_TRUE(writer.Write("line\r\n", 6));
   ASSERT_TRUE(writer.Flush());
   ASSERT_TRUE(reader.Open(path, platform::File::Mode::Read));
@@ -56,6 +60,27 @@ TEST(FilesWin, AFileBeingWrittenIsSharedButALockedOneIsNot) {
   EXPECT_EQ(platform::kErrorSharingViolation, platform::LastError());
   ::CloseHandle(lock);
   EXPECT_TRUE(shut.Open(locked, platform::File::Mode::Append));
+}
+
+// Any process that can open the debug log can take the appenders' lock; it
+// costs a writer a bounded wait and a failed write, never a hang.
+TEST(FilesWin, ALockHeldByAnotherHandleFailsTheAppendInsteadOfHoldingIt) {
+  TempDir dir;
+  const std::wstring path = dir.File(L"TAVODebugLog.txt");
+  ASSERT_TRUE(platform::WriteWholeFile(path, "x"));
+  HANDLE other = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, other);
+  OVERLAPPED everything = {};
+  ASSERT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &everything));
+  platform::File log;
+  ASSERT_TRUE(log.Open(path, platform::File::Mode::Append));
+  EXPECT_FALSE(log.Write("y", 1));
+  EXPECT_EQ(platform::kErrorLockViolation, platform::LastError());
+  ::UnlockFileEx(other, 0, MAXDWORD, MAXDWORD, &everything);
+  ::CloseHandle(other);
+  EXPECT_TRUE(log.Write("y", 1));
+  EXPECT_EQ("xy", Read(path));
 }
 
 TEST(FilesWin, FailuresCarryTheSystemError) {

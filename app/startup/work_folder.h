@@ -1,0 +1,10 @@
+#pragma once
+
+struct LauncherContext;
+
+// Sets up the private working folder under the system's temporary folder: the
+// folder this launcher runs from when its predecessor started it from there,
+// else a new one; folders of earlier runs are removed. Programs started later
+// get it as their TEMP and TMP. False with the last error set when no such
+// folder can be had.
+bool PrepareWorkFolder(LauncherContext* context);

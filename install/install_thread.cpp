@@ -73,7 +73,9 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  const bool parsed = RunStep([&] { return ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_); }, false);
+  const auto applies = [&](const PackageEntry& package) { return IsPackageApplicable(package, run_.Settings); };
+  const bool parsed =
+      RunStep([&] { return ParseDownloadConfig(run_.Paths.DownloadConfigPath, &packages_, applies); }, false);
   if (parsed) {
     Log().Info(L"設定ファイルの解析に成功しました。");
   } else {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/debug_log.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/error.h"
@@ -60,11 +61,16 @@ void ForgetPart(DownloadResume* state, const std::wstring& partPath) {
 }
 
 // The validator that If-Range can carry: a strong ETag, else the date of the
-// last change; empty when the answer has neither.
-std::wstring ValidatorOf(const platform::HttpRequest& http) {
+// last change, but only while no answer of the download named an entity tag
+// (a weak one included): a date says less than the tag the server keeps.
+// Empty when there is none, and then the download cannot resume.
+std::wstring ValidatorOf(const platform::HttpRequest& http, DownloadResume* state) {
   std::wstring value;
-  if (http.Header(L"ETag", &value) && !value.empty() && value.compare(0, 2, L"W/") != 0) return value;
-  if (http.Header(L"Last-Modified", &value) && !value.empty()) return value;
+  if (http.Header(L"ETag", &value) && !value.empty()) {
+    state->sawEntityTag = true;
+    if (value.compare(0, 2, L"W/") != 0) return value;
+  }
+  if (!state->sawEntityTag && http.Header(L"Last-Modified", &value) && !value.empty()) return value;
   return std::wstring();
 }
 
@@ -82,21 +88,50 @@ bool ParseDecimal(const std::wstring& text, size_t* at, uint64_t* value) {
 }
 
 // True when a 206 answer carries exactly the rest of the file the side file
-// holds the start of: "bytes <have>-<length-1>/<length>", and the same
-// validator when it names one.
-bool ContinuesFile(const platform::HttpRequest& http, const DownloadResume& state) {
+// holds the start of: "bytes <have>-<length-1>/<length>" with the first
+// answer's total, that many bytes announced, and the same validator. A server
+// that leaves any of them out cannot show that the pieces make one file.
+bool ContinuesFile(const platform::HttpRequest& http, DownloadResume* state) {
   std::wstring range;
   if (!http.Header(L"Content-Range", &range) || range.compare(0, 6, L"bytes ") != 0) return false;
   size_t at = 6;
-  uint64_t first = 0, last = 0, total = 0;
+  uint64_t first = 0, last = 0, total = 0, announced = 0;
   if (!ParseDecimal(range, &at, &first) || at >= range.size() || range[at++] != L'-' ||
       !ParseDecimal(range, &at, &last) || at >= range.size() || range[at++] != L'/' ||
       !ParseDecimal(range, &at, &total) || at != range.size()) {
     return false;
   }
-  if (first != state.have || last + 1 != total || (state.length != 0 && total != state.length)) return false;
-  const std::wstring validator = ValidatorOf(http);
-  return validator.empty() || validator == state.validator;
+  if (first != state->have || last + 1 != total || total != state->length) return false;
+  if (!http.ContentLength(&announced) || announced != last - first + 1) return false;
+  const std::wstring expected = state->validator;
+  return ValidatorOf(http, state) == expected;
+}
+
+// True when a body that came without an announced length has the size the
+// configuration gives in KB, however that was rounded.
+bool HasExpectedSize(uint64_t size, uint32_t expectedKB) {
+  const uint64_t expected = uint64_t{expectedKB} * HttpDownloader::kBlockSize;
+  return size + HttpDownloader::kBlockSize > expected && size < expected + HttpDownloader::kBlockSize;
+}
+
+// The status of an answer that is no success goes into the log: the outcome
+// line of the caller says only that the download failed.
+void LogRefusal(uint32_t status) {
+  const uint32_t error = platform::LastError();
+  if (status == 407) {
+    Log().Info(L"サーバーの応答：HTTP 407（プロキシの認証が必要です）");
+  } else {
+    Log().Info(FormatText(L"サーバーの応答：HTTP %u", static_cast<unsigned>(status)));
+  }
+  platform::SetLastError(error);
+}
+
+// Fails the attempt with error, and what the side file held goes: the next
+// attempt starts from zero.
+bool Refuse(DownloadResume* state, const std::wstring& partPath, uint32_t error) {
+  platform::SetLastError(error);
+  ForgetPart(state, partPath);
+  return false;
 }
 
 // The rate floor over a window of the floor's length, or of the timeout
@@ -130,29 +165,33 @@ bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadRe
   options.userAgent = kUserAgent;
   options.timeoutMs = request.timeoutMs == 0 ? kDefaultTimeoutMs : request.timeoutMs;
   options.connectRetries = kConnectRetries;
-  options.dontCache = true;
   options.binaryTransfer = true;
   options.context = 1;
+  options.deadlineMs = request.deadlineMs;
   SetRateFloor(&options);
   if (from) {
     // The rest only if the file is still the one whose start is kept.
     options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
   }
   if (!http->Open(request.url, options) || !http->StatusCode(status)) return false;
+  if (*status >= 200 && *status <= 299) return true;
   // Any other answer leaves the files as they were.
-  return *status >= 200 && *status <= 299;
+  LogRefusal(*status);
+  return false;
 }
 
 bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state) {
   platform::HttpRequest http;
   uint32_t status = 0;
-  const bool resuming = state.part.IsOpen() && state.have > 0 && !state.validator.empty();
+  // Only the rest of a file whose length and validator are known can be
+  // asked for and checked.
+  const bool resuming = state.part.IsOpen() && state.have > 0 && state.have < state.length && !state.validator.empty();
   if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) return false;
-  bool append = false;
-  if (resuming && status == 206) {
-    append = ContinuesFile(http, state);
-    // Not the rest of the same file: the whole file is asked for again.
-    if (!append && !OpenAnswer(request, nullptr, &http, &status)) return false;
+  const bool append = status == 206;
+  // A part of a file that was not asked for, or not the rest of this one,
+  // is no file at all.
+  if (append && !(resuming && ContinuesFile(http, &state))) {
+    return Refuse(&state, partPath, platform::kErrorHttpInvalidServerResponse);
   }
   // A 204 answer has no body, whatever length it may announce.
   uint64_t announced = 0;
@@ -171,7 +210,7 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
                                            : state.part.Open(partPath, platform::File::Mode::CreateWrite);
     if (!ready) return false;
     state.have = 0;
-    state.validator = ValidatorOf(http);
+    state.validator = ValidatorOf(http, &state);
     state.length = hasAnnounced ? announced : 0;
   }
   state.resumed = append;
@@ -218,6 +257,8 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
                                           static_cast<unsigned long>(request.expectedKB)));
     }
     if (filled < kBlockSize) break;
+    // More than announced: the answer is not the file it claims to be.
+    if (hasAnnounced && received > announced) break;
     // Past the cap the rest is not wanted: the file is already too large.
     if (request.maxBytes != 0 && start + received > request.maxBytes) {
       cut = true;
@@ -232,13 +273,21 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
     platform::SetLastError(platform::kErrorInternetConnectionAborted);
     return false;
   }
+  if (hasAnnounced && received > announced) {
+    return Refuse(&state, partPath, platform::kErrorHttpInvalidServerResponse);
+  }
+  // The pieces together have the length the first answer gave; a body of
+  // unknown length has the size the caller expects.
+  if ((append && state.have != state.length) ||
+      (!hasAnnounced && !cut && request.expectedKB != 0 && !HasExpectedSize(state.have, request.expectedKB))) {
+    return Refuse(&state, partPath, platform::kErrorInternetConnectionAborted);
+  }
   if (!state.part.Close()) return false;
   if (state.resumed && state.resumedFileGood && !state.resumedFileGood(partPath)) {
-    // The pieces do not make the file: thrown away, so that the next
-    // attempt starts from zero.
-    platform::SetLastError(platform::kErrorInvalidData);
+    // The pieces do not make the file: thrown away and fetched once more
+    // whole, so that a bad file is judged by itself, not by its pieces.
     ForgetPart(&state, partPath);
-    return false;
+    return Attempt(request, partPath, state);
   }
   if (!platform::MoveFileReplacing(partPath, request.localPath)) return false;
   state.validator.clear();
@@ -246,9 +295,11 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
   return true;
 }
 
-DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs) {
+DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs,
+                               uint32_t deadlineMs) {
   DownloadRequest request{url, localPath, timeoutMs};
   request.maxBytes = kMaxXmlFileBytes;
+  request.deadlineMs = deadlineMs;
   return request;
 }
 
@@ -257,12 +308,14 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   options.userAgent = kUserAgent;
   options.timeoutMs = kDefaultTimeoutMs;
   options.connectRetries = kConnectRetries;
-  options.reload = true;
   options.context = 0;
+  options.deadlineMs = kXmlDeadlineMs;
   // An answer's head that trickles in holds the probe no longer than a body would.
   SetRateFloor(&options);
   platform::HttpRequest request;
   bool answered = request.Open(url, options);
+  uint32_t status = 0;
+  if (answered && request.StatusCode(&status) && (status < 200 || status > 299)) LogRefusal(status);
   request.Close();
   return answered;
 }

@@ -107,6 +107,8 @@ struct HttpRequest::Impl {
   uint32_t timeoutMs = 0;
   uint32_t floorWindowMs = 0;
   uint32_t floorBytes = 0;
+  // When the whole request ends as timed out (NowMs), 0: never.
+  uint64_t deadlineAt = 0;
 
   // Transfer state, reset for every connect attempt.
   bool attached = false;
@@ -263,11 +265,9 @@ struct HttpRequest::Impl {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
-    if (options.reload) {
-      // Fetch from the origin: ask caches on the way for a fresh answer.
-      headers = curl_slist_append(headers, "Cache-Control: no-cache");
-      headers = curl_slist_append(headers, "Pragma: no-cache");
-    }
+    // Fetch from the origin: caches on the way are asked for a fresh answer.
+    headers = curl_slist_append(headers, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
     const std::string extra = WideToUtf8(options.headers);
     for (size_t start = 0; start < extra.size();) {
       size_t end = extra.find("\r\n", start);
@@ -326,16 +326,18 @@ struct HttpRequest::Impl {
     uint64_t now = NowMs();
     uint64_t floorLeft = 0;
     if (!FloorKept(now, &floorLeft)) return TimedOut();
+    if (deadlineAt != 0 && now >= deadlineAt) return TimedOut();
     if (paused || bufferPos < buffer.size()) return true;
     // Once connected, the receive timeout applies to every wait for the
     // server; before that, the transport's connect timeout governs.
-    int waitMs = 1000;
+    uint64_t waitMs = 1000;
     if (connected) {
       uint64_t idle = now - lastActivity;
       if (idle >= timeoutMs) return TimedOut();
-      waitMs = static_cast<int>(std::min<uint64_t>({timeoutMs - idle, floorLeft, 1000}));
+      waitMs = std::min<uint64_t>({timeoutMs - idle, floorLeft, waitMs});
     }
-    if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
+    if (deadlineAt != 0) waitMs = std::min<uint64_t>(waitMs, deadlineAt - now);
+    if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMs), nullptr) != CURLM_OK) {
       SetLastError(kErrorInternetInternalError);
       return false;
     }
@@ -371,6 +373,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   impl->timeoutMs = options.timeoutMs;
   impl->floorWindowMs = options.floorWindowMs;
   impl->floorBytes = options.floorBytes;
+  if (options.deadlineMs != 0) impl->deadlineAt = NowMs() + options.deadlineMs;
   if (!impl->Setup(options)) return false;
 
   uint32_t attempts = std::max<uint32_t>(options.connectRetries, 1);
@@ -394,6 +397,17 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
       curl_easy_getinfo(impl->easy, CURLINFO_RESPONSE_CODE, &code);
       impl->status = static_cast<uint32_t>(code);
       impl->headersDone = true;
+      impl_ = std::move(impl);
+      return true;
+    }
+    long proxyCode = 0;
+    curl_easy_getinfo(impl->easy, CURLINFO_HTTP_CONNECTCODE, &proxyCode);
+    if (proxyCode >= 300) {
+      // The proxy refused the tunnel (407: it asks for a login): its answer
+      // is the answer, as the system's Internet layer reports it.
+      impl->status = static_cast<uint32_t>(proxyCode);
+      impl->headersDone = true;
+      impl->headerLines.clear();
       impl_ = std::move(impl);
       return true;
     }

@@ -172,17 +172,26 @@ struct HttpRequest::Impl {
   // After a failed call: when the watchdog closed the handles, the
   // failure is the deadline's, and the handles must not be touched again.
   bool Expired() {
-    if (!watchdog.Fired()) return false;
+    const DWORD error = ::GetLastError();  // the lock below may change it
+    if (!watchdog.Fired()) {
+      ::SetLastError(error);
+      return false;
+    }
     request = nullptr;
     ::SetLastError(ERROR_INTERNET_TIMEOUT);
     return true;
   }
 
+  // Keeps the caller's last error: a failed request is reported with the
+  // code that made it fail, after the request is gone.
   ~Impl() {
+    const DWORD error = ::GetLastError();
     watchdog.Stop();
-    if (watchdog.Fired()) return;  // closed already, with the session
-    CloseInternetHandle(&request);
-    CloseInternetHandle(&session);
+    if (!watchdog.Fired()) {  // else closed already, with the session
+      CloseInternetHandle(&request);
+      CloseInternetHandle(&session);
+    }
+    ::SetLastError(error);
   }
 };
 

@@ -186,7 +186,12 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
   // Only the rest of a file whose length and validator are known can be
   // asked for and checked.
   const bool resuming = state.part.IsOpen() && state.have > 0 && state.have < state.length && !state.validator.empty();
-  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) return false;
+  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) {
+    // The server cannot give the rest it is asked for: the next attempt
+    // asks for the whole file.
+    if (resuming && status == 416) ForgetPart(&state, partPath);
+    return false;
+  }
   const bool append = status == 206;
   // A part of a file that was not asked for, or not the rest of this one,
   // is no file at all.

@@ -699,6 +699,11 @@ ROWS += [
         anchors=["ハッシュ解析処理を完了しました。", "ハッシュ解析処理を完了しました。"], installed="TAVO Net Shield",
         files={"same.msi": (GOOD + "# the second\n").encode()},
         wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    dataclasses.replace(SELF_UPDATE, name="self-update-cut-fetched-whole", rules={"/launcher/Setup.exe":
+                                                                                 "close-after=4096 close-times=1"},
+                        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", "ランチャーの再起動を行います。", "アップグレード元プロセスを終了させました。"],
+                        check=lambda m, o: round_trip_check(m, o) and [
+                            r[5] for r in o.requests if r[1] == "/launcher/Setup.exe"] == ["", ""]),
     Row("package-503-status-in-log", rules={PKG: "status=503"}, page="error", result=6, installed="",
         anchors=["サーバーの応答：HTTP 503", DOWNLOAD_FAILED + "(リトライ:0)"]),
 ]

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "base/debug_log.h"
@@ -17,36 +18,10 @@ const wchar_t kDownloadPartSuffix[] = L".part";
 
 namespace {
 
-// Collects the 1 KB blocks into larger writes: a large package would
-// otherwise cost one system call per kilobyte. Whatever was received is on
-// disk once Flush returns, also when the download fails later.
-class BlockWriter {
- public:
-  explicit BlockWriter(platform::File* file) : file_(file) { buffer_.reserve(kCapacity); }
-
-  bool Write(const char* data, size_t size) {
-    if (buffer_.size() + size > kCapacity && !Flush()) return false;
-    buffer_.insert(buffer_.end(), data, data + size);
-    return true;
-  }
-
-  bool Flush() {
-    if (buffer_.empty()) return true;
-    bool ok = file_->Write(buffer_.data(), buffer_.size());
-    if (ok) written_ += buffer_.size();
-    buffer_.clear();
-    return ok;
-  }
-
-  // The bytes known to be on disk.
-  uint64_t written() const { return written_; }
-
- private:
-  static constexpr size_t kCapacity = 64 * 1024;
-  platform::File* file_;
-  std::vector<char> buffer_;
-  uint64_t written_ = 0;
-};
+// The body is received into pieces of this size and written piece by piece:
+// a large package would otherwise cost one system call per kilobyte, and a
+// copy of every byte more.
+constexpr size_t kPieceSize = 256 * 1024;
 
 // Forgets what a side file held, keeping the caller's last error.
 void ForgetPart(DownloadResume* state, const std::wstring& partPath) {
@@ -220,58 +195,71 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
   }
   state.resumed = append;
   const uint64_t start = state.have;
-  BlockWriter writer(&state.part);
-  // Keeps what arrived, for the next attempt, and the error that made this one fail.
-  auto fail = [&]() {
-    const uint32_t error = platform::LastError();
-    if (writer.Flush()) {
-      state.have = start + writer.written();
-    } else {
-      state.validator.clear();  // what the side file holds is unknown
-    }
-    platform::SetLastError(error);
-    return false;
-  };
-
-  // A network read may return fewer bytes than asked long before the body
-  // ends, so each block is filled until it is full or the transport reports
-  // the end; the last block is short, or empty when the body is an exact
-  // multiple of the block size. A resumed download counts on from the blocks
-  // it already has.
-  char block[kBlockSize];
+  // Counts the 1 KB blocks (kb never passes expectedKB) and sends the
+  // progress text at every hundredth; a resumed download counts on from the
+  // blocks it already has.
   uint32_t kb = static_cast<uint32_t>(std::min<uint64_t>(start / kBlockSize, request.expectedKB));
-  uint64_t received = 0;
-  bool cut = false;
-  for (;;) {
-    size_t filled = 0;
-    while (filled < kBlockSize) {
-      size_t read = 0;
-      if (!http.Read(block + filled, kBlockSize - filled, &read)) {
-        writer.Write(block, filled);
-        return fail();
-      }
-      if (read == 0) break;
-      filled += read;
-    }
+  auto countBlock = [&]() {
     if (kb < request.expectedKB) ++kb;
-    if (!writer.Write(block, filled)) return fail();
-    received += filled;
     if (kb % kProgressEvery == 0 && request.progress) {
       request.progress->Notify(request.progressMessage,
                                FormatText(L"%luKB/%luKB", static_cast<unsigned long>(kb),
                                           static_cast<unsigned long>(request.expectedKB)));
     }
-    if (filled < kBlockSize) break;
-    // More than announced: the answer is not the file it claims to be.
-    if (hasAnnounced && received > announced) break;
-    // Past the cap the rest is not wanted: the file is already too large.
-    if (request.maxBytes != 0 && start + received > request.maxBytes) {
-      cut = true;
-      break;
+  };
+  std::unique_ptr<char[]> piece(new char[kPieceSize]);
+  uint64_t received = 0;  // of this answer's body, on disk
+  // Writes what a piece holds; what arrived is on disk before the attempt
+  // ends, also when it fails, so that the next one can go on from there.
+  auto write = [&](size_t size) {
+    if (size == 0) return true;
+    if (!state.part.Write(piece.get(), size)) {
+      state.validator.clear();  // what the side file holds is unknown
+      return false;
     }
+    received += size;
+    state.have = start + received;
+    return true;
+  };
+  // Keeps the error that made the attempt fail.
+  auto fail = [&](size_t pending) {
+    const uint32_t error = platform::LastError();
+    write(pending);
+    platform::SetLastError(error);
+    return false;
+  };
+
+  // A network read may return fewer bytes than asked long before the body
+  // ends; only a read of nothing ends it. Every full block counts as it
+  // arrives, and the last one, short or empty, at the end.
+  bool cut = false;
+  bool ended = false;
+  while (!ended && !cut) {
+    size_t filled = 0;
+    while (filled < kPieceSize) {
+      size_t read = 0;
+      if (!http.Read(piece.get() + filled, kPieceSize - filled, &read)) return fail(filled);
+      if (read == 0) {
+        ended = true;
+        break;
+      }
+      for (uint64_t at = received + filled, end = at + read; at / kBlockSize < end / kBlockSize;
+           at = (at / kBlockSize + 1) * kBlockSize) {
+        countBlock();
+      }
+      filled += read;
+      const uint64_t total = received + filled;
+      // More than announced: the answer is not the file it claims to be.
+      // Past the cap the rest is not wanted: the file is already too large.
+      if ((hasAnnounced && total > announced) || (request.maxBytes != 0 && start + total > request.maxBytes)) {
+        cut = !(hasAnnounced && total > announced);
+        ended = !cut;
+        break;
+      }
+    }
+    if (!write(filled)) return fail(0);
   }
-  if (!writer.Flush()) return fail();
-  state.have = start + writer.written();
+  if (ended) countBlock();
   // A connection that ended before the announced length is a broken
   // download, not a short file.
   if (hasAnnounced && received < announced && !cut) {

@@ -23,7 +23,7 @@ namespace {
 
 // Enough to keep the socket busy while the reader drains in small pieces.
 constexpr size_t kBufferHighWater = 256 * 1024;
-constexpr long kTransportBuffer = 64 * 1024;
+constexpr long kTransportBuffer = 256 * 1024;
 constexpr long kMaxRedirects = 10;
 
 uint64_t NowMs() {
@@ -138,6 +138,11 @@ struct HttpRequest::Impl {
 
   std::string buffer;
   size_t bufferPos = 0;
+  // While a read waits with nothing buffered, the transport hands the body
+  // straight into the reader's memory: a large download is copied once less.
+  char* direct = nullptr;
+  size_t directRoom = 0;
+  size_t directGot = 0;
 
   ~Impl() { Release(); }
 
@@ -195,11 +200,26 @@ struct HttpRequest::Impl {
 
   static size_t OnBody(char* data, size_t size, size_t count, void* user) {
     Impl* self = static_cast<Impl*>(user);
-    size_t bytes = size * count;
+    const size_t total = size * count;
+    size_t bytes = total;
     self->headersDone = true;
     if (self->bufferPos == self->buffer.size()) {
       self->buffer.clear();
       self->bufferPos = 0;
+      if (self->direct) {
+        const size_t n = std::min(bytes, self->directRoom - self->directGot);
+        std::memcpy(self->direct + self->directGot, data, n);
+        self->directGot += n;
+        self->Arrived(n);
+        data += n;
+        bytes -= n;
+        // The rest goes into the empty buffer below, which never pauses:
+        // a pause would hand the bytes taken here over once more.
+        if (bytes == 0) return total;
+        self->buffer.append(data, bytes);
+        self->Arrived(bytes);
+        return total;
+      }
     }
     if (self->buffer.size() - self->bufferPos >= kBufferHighWater) {
       // The reader is behind; libcurl hands the same bytes again after the pause.
@@ -489,7 +509,17 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
       return true;
     }
     if (size == 0) return true;
-    if (!impl.Pump()) return false;
+    impl.direct = static_cast<char*>(buffer);
+    impl.directRoom = size;
+    impl.directGot = 0;
+    const bool pumped = impl.Pump();
+    impl.direct = nullptr;
+    if (impl.directGot > 0) {
+      // A failure that came with these bytes is met again by the next read.
+      *read = impl.directGot;
+      return true;
+    }
+    if (!pumped) return false;
   }
 }
 

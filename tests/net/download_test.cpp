@@ -167,6 +167,18 @@ TEST_F(HttpDownloaderTest, ResumesOnlyWithTheCheckedRestOfTheSameFile) {
   ASSERT_TRUE(server_.SetRule("/n.bin", "no-length=1"));
   EXPECT_TRUE(Download("/n.bin", nullptr, 10));
   EXPECT_TRUE(SameBytes(served, ReadBytes(local_)));
+  // A rest the server cannot give (416: the file shrank, and the server ignored If-Range) makes the next
+  // attempt ask for the whole file.
+  ASSERT_TRUE(server_.WriteFile("/s.bin", served) &&
+              server_.SetRule("/s.bin", "close-after=4000 close-times=1 if-range=ignore"));
+  DownloadResume state;
+  DownloadRequest request{server_.Url("/s.bin"), local_};
+  request.resume = &state;
+  EXPECT_FALSE(HttpDownloader().Download(request));
+  ASSERT_TRUE(server_.WriteFile("/s.bin", "tiny"));
+  EXPECT_FALSE(HttpDownloader().Download(request));
+  EXPECT_TRUE(HttpDownloader().Download(request));
+  EXPECT_EQ("tiny", ReadBytes(local_));
 }
 
 // A request with a deadline ends there as timed out, whatever pace keeps the floor, a trickled head included.

@@ -61,8 +61,9 @@ bool IsDeviceName(const std::wstring& name) {
 }  // namespace
 
 bool IsPlainFileName(const std::wstring& name) {
-  if (name.empty() || name.find(L"..") != std::wstring::npos) return false;
-  if (name.back() == L'.' || name.back() == L' ') return false;
+  // "." and ".." name folders; they end with a dot like every name Windows
+  // would shorten. Two dots inside a name are an ordinary part of it.
+  if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
   for (wchar_t c : name) {
     if (c < 0x20 || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) return false;
   }

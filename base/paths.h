@@ -12,7 +12,7 @@ std::wstring FileNameOf(const std::wstring& path);
 // Extension without the dot, as written ("a.MSI" -> "MSI"); empty when none.
 std::wstring ExtensionOf(const std::wstring& path);
 // A name that stands for one file in the folder it is joined to, and only
-// there: no separator, no drive, no "..", no character Windows refuses in a
+// there: not "." or "..", no separator, no drive, no character Windows refuses in a
 // name, no trailing dot or blank (Windows drops them), and no device name
 // such as CON, NUL, COM1 or LPT1 (with any extension, in any case).
 bool IsPlainFileName(const std::wstring& name);

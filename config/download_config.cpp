@@ -75,7 +75,8 @@ bool ReadPackage(const XmlConfigReader& reader, uint32_t index, PackageEntry* en
 
 }  // namespace
 
-bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages) {
+bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages,
+                         const std::function<bool(const PackageEntry&)>& applies) {
   platform::InitializeThreadComponents();
   Log().Info(L"設定ファイルの解析処理を実行します。");
   if (!platform::FileExists(path)) {
@@ -102,7 +103,7 @@ bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* pa
     if (!ReadPackage(reader, static_cast<uint32_t>(i), &entry)) return false;
     // The name is joined to the work folder and run from there: it must not
     // reach another folder or a device.
-    if (!IsPlainFileName(entry.PackageFileName)) {
+    if ((!applies || applies(entry)) && !IsPlainFileName(entry.PackageFileName)) {
       Log().ErrorPlain(L"パッケージのファイル名が正しくありません。");
       Log().ErrorPlain(entry.PackageFileName);
       return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,7 @@ struct PackageEntry {
 // its packages to *packages in file order. False when the file is missing or
 // malformed, its count or a package cannot be read, a required value is
 // empty, or a PackageFileName is not a plain file name; the packages read
-// before such a failure stay appended.
-bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages);
+// before such a failure stay appended. With applies, only the names of the
+// packages it accepts are checked: the others are never fetched.
+bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages,
+                         const std::function<bool(const PackageEntry&)>& applies = nullptr);

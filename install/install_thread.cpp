@@ -89,7 +89,8 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"設定ファイルの解析を行います。");
   SendStep(5);
   clock_.Wait(kStepPauseMs);
-  bool parsed = RunStep([&] { return ParseDownloadConfig(configPath, &packages_); }, false);
+  const auto applies = [&](const PackageEntry& package) { return IsPackageApplicable(package, run_.Settings); };
+  bool parsed = RunStep([&] { return ParseDownloadConfig(configPath, &packages_, applies); }, false);
   // Held since its download, it cannot change on Windows; the simulated
   // machine knows no sharing modes, so a change is looked for here.
   if (parsed && !config_.Unchanged()) {

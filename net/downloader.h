@@ -18,11 +18,15 @@ extern const wchar_t kDownloadPartSuffix[];
 struct DownloadResume {
   platform::File part;    // the side file, open while earlier bytes are kept
   std::wstring validator;  // the answer's ETag (strong) or Last-Modified; empty: cannot resume
-  uint64_t length = 0;     // the whole file's length as first announced; 0: unknown
+  uint64_t length = 0;     // the whole file's length as first announced; 0: unknown, cannot resume
   uint64_t have = 0;       // bytes of it in the side file
   bool resumed = false;    // the last attempt appended to earlier bytes
+  // Some answer of this download carried an entity tag: a date no longer
+  // tells whether the file is still the same one.
+  bool sawEntityTag = false;
   // Decides whether a file completed from pieces is good; a file it refuses
-  // is discarded and the next attempt starts from zero. Empty: every one is.
+  // is discarded and fetched once more whole in the same attempt. Empty:
+  // every one is.
   std::function<bool(const std::wstring& path)> resumedFileGood;
 };
 
@@ -33,13 +37,20 @@ struct DownloadRequest {
   uint32_t timeoutMs = 0;  // 0: the downloader's default
   DownloadNotifyTarget* progress = nullptr;
   uint32_t progressMessage = 0;
-  uint32_t expectedKB = 0;  // the size the progress counts up to; 0: unknown
+  // The size the progress counts up to; 0: unknown. A body that comes
+  // without an announced length must also have this size, give or take the
+  // rounding to KB: a connection that broke off would otherwise pass for
+  // the whole file.
+  uint32_t expectedKB = 0;
   // Not 0: a body longer than this is not received further. What arrived (a
   // little more than maxBytes) is kept as the file, whose reader then refuses
   // it as too large, as it would refuse a malformed file.
   uint64_t maxBytes = 0;
   // Null: a single download, which starts afresh and leaves no side file.
   DownloadResume* resume = nullptr;
+  // Not 0: each request of the download ends within this many ms, whatever
+  // the server sends (a slow or trickling answer included).
+  uint32_t deadlineMs = 0;
 };
 
 // What the download retries call for each attempt. HttpDownloader is the

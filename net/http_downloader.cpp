@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "base/debug_log.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/error.h"
@@ -16,36 +18,10 @@ const wchar_t kDownloadPartSuffix[] = L".part";
 
 namespace {
 
-// Collects the 1 KB blocks into larger writes: a large package would
-// otherwise cost one system call per kilobyte. Whatever was received is on
-// disk once Flush returns, also when the download fails later.
-class BlockWriter {
- public:
-  explicit BlockWriter(platform::File* file) : file_(file) { buffer_.reserve(kCapacity); }
-
-  bool Write(const char* data, size_t size) {
-    if (buffer_.size() + size > kCapacity && !Flush()) return false;
-    buffer_.insert(buffer_.end(), data, data + size);
-    return true;
-  }
-
-  bool Flush() {
-    if (buffer_.empty()) return true;
-    bool ok = file_->Write(buffer_.data(), buffer_.size());
-    if (ok) written_ += buffer_.size();
-    buffer_.clear();
-    return ok;
-  }
-
-  // The bytes known to be on disk.
-  uint64_t written() const { return written_; }
-
- private:
-  static constexpr size_t kCapacity = 64 * 1024;
-  platform::File* file_;
-  std::vector<char> buffer_;
-  uint64_t written_ = 0;
-};
+// The body is received into pieces of this size and written piece by piece:
+// a large package would otherwise cost one system call per kilobyte, and a
+// copy of every byte more.
+constexpr size_t kPieceSize = 256 * 1024;
 
 // Forgets what a side file held, keeping the caller's last error.
 void ForgetPart(DownloadResume* state, const std::wstring& partPath) {
@@ -60,11 +36,16 @@ void ForgetPart(DownloadResume* state, const std::wstring& partPath) {
 }
 
 // The validator that If-Range can carry: a strong ETag, else the date of the
-// last change; empty when the answer has neither.
-std::wstring ValidatorOf(const platform::HttpRequest& http) {
+// last change, but only while no answer of the download named an entity tag
+// (a weak one included): a date says less than the tag the server keeps.
+// Empty when there is none, and then the download cannot resume.
+std::wstring ValidatorOf(const platform::HttpRequest& http, DownloadResume* state) {
   std::wstring value;
-  if (http.Header(L"ETag", &value) && !value.empty() && value.compare(0, 2, L"W/") != 0) return value;
-  if (http.Header(L"Last-Modified", &value) && !value.empty()) return value;
+  if (http.Header(L"ETag", &value) && !value.empty()) {
+    state->sawEntityTag = true;
+    if (value.compare(0, 2, L"W/") != 0) return value;
+  }
+  if (!state->sawEntityTag && http.Header(L"Last-Modified", &value) && !value.empty()) return value;
   return std::wstring();
 }
 
@@ -82,21 +63,50 @@ bool ParseDecimal(const std::wstring& text, size_t* at, uint64_t* value) {
 }
 
 // True when a 206 answer carries exactly the rest of the file the side file
-// holds the start of: "bytes <have>-<length-1>/<length>", and the same
-// validator when it names one.
-bool ContinuesFile(const platform::HttpRequest& http, const DownloadResume& state) {
+// holds the start of: "bytes <have>-<length-1>/<length>" with the first
+// answer's total, that many bytes announced, and the same validator. A server
+// that leaves any of them out cannot show that the pieces make one file.
+bool ContinuesFile(const platform::HttpRequest& http, DownloadResume* state) {
   std::wstring range;
   if (!http.Header(L"Content-Range", &range) || range.compare(0, 6, L"bytes ") != 0) return false;
   size_t at = 6;
-  uint64_t first = 0, last = 0, total = 0;
+  uint64_t first = 0, last = 0, total = 0, announced = 0;
   if (!ParseDecimal(range, &at, &first) || at >= range.size() || range[at++] != L'-' ||
       !ParseDecimal(range, &at, &last) || at >= range.size() || range[at++] != L'/' ||
       !ParseDecimal(range, &at, &total) || at != range.size()) {
     return false;
   }
-  if (first != state.have || last + 1 != total || (state.length != 0 && total != state.length)) return false;
-  const std::wstring validator = ValidatorOf(http);
-  return validator.empty() || validator == state.validator;
+  if (first != state->have || last + 1 != total || total != state->length) return false;
+  if (!http.ContentLength(&announced) || announced != last - first + 1) return false;
+  const std::wstring expected = state->validator;
+  return ValidatorOf(http, state) == expected;
+}
+
+// True when a body that came without an announced length has the size the
+// configuration gives in KB, however that was rounded.
+bool HasExpectedSize(uint64_t size, uint32_t expectedKB) {
+  const uint64_t expected = uint64_t{expectedKB} * HttpDownloader::kBlockSize;
+  return size + HttpDownloader::kBlockSize > expected && size < expected + HttpDownloader::kBlockSize;
+}
+
+// The status of an answer that is no success goes into the log: the outcome
+// line of the caller says only that the download failed.
+void LogRefusal(uint32_t status) {
+  const uint32_t error = platform::LastError();
+  if (status == 407) {
+    Log().Info(L"サーバーの応答：HTTP 407（プロキシの認証が必要です）");
+  } else {
+    Log().Info(FormatText(L"サーバーの応答：HTTP %u", static_cast<unsigned>(status)));
+  }
+  platform::SetLastError(error);
+}
+
+// Fails the attempt with error, and what the side file held goes: the next
+// attempt starts from zero.
+bool Refuse(DownloadResume* state, const std::wstring& partPath, uint32_t error) {
+  platform::SetLastError(error);
+  ForgetPart(state, partPath);
+  return false;
 }
 
 // The rate floor over a window of the floor's length, or of the timeout
@@ -130,29 +140,38 @@ bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadRe
   options.userAgent = kUserAgent;
   options.timeoutMs = request.timeoutMs == 0 ? kDefaultTimeoutMs : request.timeoutMs;
   options.connectRetries = kConnectRetries;
-  options.dontCache = true;
   options.binaryTransfer = true;
   options.context = 1;
+  options.deadlineMs = request.deadlineMs;
   SetRateFloor(&options);
   if (from) {
     // The rest only if the file is still the one whose start is kept.
     options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
   }
   if (!http->Open(request.url, options) || !http->StatusCode(status)) return false;
+  if (*status >= 200 && *status <= 299) return true;
   // Any other answer leaves the files as they were.
-  return *status >= 200 && *status <= 299;
+  LogRefusal(*status);
+  return false;
 }
 
 bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state) {
   platform::HttpRequest http;
   uint32_t status = 0;
-  const bool resuming = state.part.IsOpen() && state.have > 0 && !state.validator.empty();
-  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) return false;
-  bool append = false;
-  if (resuming && status == 206) {
-    append = ContinuesFile(http, state);
-    // Not the rest of the same file: the whole file is asked for again.
-    if (!append && !OpenAnswer(request, nullptr, &http, &status)) return false;
+  // Only the rest of a file whose length and validator are known can be
+  // asked for and checked.
+  const bool resuming = state.part.IsOpen() && state.have > 0 && state.have < state.length && !state.validator.empty();
+  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) {
+    // The server cannot give the rest it is asked for: the next attempt
+    // asks for the whole file.
+    if (resuming && status == 416) ForgetPart(&state, partPath);
+    return false;
+  }
+  const bool append = status == 206;
+  // A part of a file that was not asked for, or not the rest of this one,
+  // is no file at all.
+  if (append && !(resuming && ContinuesFile(http, &state))) {
+    return Refuse(&state, partPath, platform::kErrorHttpInvalidServerResponse);
   }
   // A 204 answer has no body, whatever length it may announce.
   uint64_t announced = 0;
@@ -171,74 +190,97 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
                                            : state.part.Open(partPath, platform::File::Mode::CreateWrite);
     if (!ready) return false;
     state.have = 0;
-    state.validator = ValidatorOf(http);
+    state.validator = ValidatorOf(http, &state);
     state.length = hasAnnounced ? announced : 0;
   }
   state.resumed = append;
   const uint64_t start = state.have;
-  BlockWriter writer(&state.part);
-  // Keeps what arrived, for the next attempt, and the error that made this one fail.
-  auto fail = [&]() {
-    const uint32_t error = platform::LastError();
-    if (writer.Flush()) {
-      state.have = start + writer.written();
-    } else {
-      state.validator.clear();  // what the side file holds is unknown
-    }
-    platform::SetLastError(error);
-    return false;
-  };
-
-  // A network read may return fewer bytes than asked long before the body
-  // ends, so each block is filled until it is full or the transport reports
-  // the end; the last block is short, or empty when the body is an exact
-  // multiple of the block size. A resumed download counts on from the blocks
-  // it already has.
-  char block[kBlockSize];
+  // Counts the 1 KB blocks (kb never passes expectedKB) and sends the
+  // progress text at every hundredth; a resumed download counts on from the
+  // blocks it already has.
   uint32_t kb = static_cast<uint32_t>(std::min<uint64_t>(start / kBlockSize, request.expectedKB));
-  uint64_t received = 0;
-  bool cut = false;
-  for (;;) {
-    size_t filled = 0;
-    while (filled < kBlockSize) {
-      size_t read = 0;
-      if (!http.Read(block + filled, kBlockSize - filled, &read)) {
-        writer.Write(block, filled);
-        return fail();
-      }
-      if (read == 0) break;
-      filled += read;
-    }
+  auto countBlock = [&]() {
     if (kb < request.expectedKB) ++kb;
-    if (!writer.Write(block, filled)) return fail();
-    received += filled;
     if (kb % kProgressEvery == 0 && request.progress) {
       request.progress->Notify(request.progressMessage,
                                FormatText(L"%luKB/%luKB", static_cast<unsigned long>(kb),
                                           static_cast<unsigned long>(request.expectedKB)));
     }
-    if (filled < kBlockSize) break;
-    // Past the cap the rest is not wanted: the file is already too large.
-    if (request.maxBytes != 0 && start + received > request.maxBytes) {
-      cut = true;
-      break;
+  };
+  std::unique_ptr<char[]> piece(new char[kPieceSize]);
+  uint64_t received = 0;  // of this answer's body, on disk
+  // Writes what a piece holds; what arrived is on disk before the attempt
+  // ends, also when it fails, so that the next one can go on from there.
+  auto write = [&](size_t size) {
+    if (size == 0) return true;
+    if (!state.part.Write(piece.get(), size)) {
+      state.validator.clear();  // what the side file holds is unknown
+      return false;
     }
+    received += size;
+    state.have = start + received;
+    return true;
+  };
+  // Keeps the error that made the attempt fail.
+  auto fail = [&](size_t pending) {
+    const uint32_t error = platform::LastError();
+    write(pending);
+    platform::SetLastError(error);
+    return false;
+  };
+
+  // A network read may return fewer bytes than asked long before the body
+  // ends; only a read of nothing ends it. Every full block counts as it
+  // arrives, and the last one, short or empty, at the end.
+  bool cut = false;
+  bool ended = false;
+  while (!ended && !cut) {
+    size_t filled = 0;
+    while (filled < kPieceSize) {
+      size_t read = 0;
+      if (!http.Read(piece.get() + filled, kPieceSize - filled, &read)) return fail(filled);
+      if (read == 0) {
+        ended = true;
+        break;
+      }
+      for (uint64_t at = received + filled, end = at + read; at / kBlockSize < end / kBlockSize;
+           at = (at / kBlockSize + 1) * kBlockSize) {
+        countBlock();
+      }
+      filled += read;
+      const uint64_t total = received + filled;
+      // More than announced: the answer is not the file it claims to be.
+      // Past the cap the rest is not wanted: the file is already too large.
+      if ((hasAnnounced && total > announced) || (request.maxBytes != 0 && start + total > request.maxBytes)) {
+        cut = !(hasAnnounced && total > announced);
+        ended = !cut;
+        break;
+      }
+    }
+    if (!write(filled)) return fail(0);
   }
-  if (!writer.Flush()) return fail();
-  state.have = start + writer.written();
+  if (ended) countBlock();
   // A connection that ended before the announced length is a broken
   // download, not a short file.
   if (hasAnnounced && received < announced && !cut) {
     platform::SetLastError(platform::kErrorInternetConnectionAborted);
     return false;
   }
+  if (hasAnnounced && received > announced) {
+    return Refuse(&state, partPath, platform::kErrorHttpInvalidServerResponse);
+  }
+  // The pieces together have the length the first answer gave; a body of
+  // unknown length has the size the caller expects.
+  if ((append && state.have != state.length) ||
+      (!hasAnnounced && !cut && request.expectedKB != 0 && !HasExpectedSize(state.have, request.expectedKB))) {
+    return Refuse(&state, partPath, platform::kErrorInternetConnectionAborted);
+  }
   if (!state.part.Close()) return false;
   if (state.resumed && state.resumedFileGood && !state.resumedFileGood(partPath)) {
-    // The pieces do not make the file: thrown away, so that the next
-    // attempt starts from zero.
-    platform::SetLastError(platform::kErrorInvalidData);
+    // The pieces do not make the file: thrown away and fetched once more
+    // whole, so that a bad file is judged by itself, not by its pieces.
     ForgetPart(&state, partPath);
-    return false;
+    return Attempt(request, partPath, state);
   }
   if (!platform::MoveFileReplacing(partPath, request.localPath)) return false;
   state.validator.clear();
@@ -246,9 +288,11 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
   return true;
 }
 
-DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs) {
+DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs,
+                               uint32_t deadlineMs) {
   DownloadRequest request{url, localPath, timeoutMs};
   request.maxBytes = kMaxXmlFileBytes;
+  request.deadlineMs = deadlineMs;
   return request;
 }
 
@@ -257,12 +301,14 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   options.userAgent = kUserAgent;
   options.timeoutMs = kDefaultTimeoutMs;
   options.connectRetries = kConnectRetries;
-  options.reload = true;
   options.context = 0;
+  options.deadlineMs = kXmlDeadlineMs;
   // An answer's head that trickles in holds the probe no longer than a body would.
   SetRateFloor(&options);
   platform::HttpRequest request;
   bool answered = request.Open(url, options);
+  uint32_t status = 0;
+  if (answered && request.StatusCode(&status) && (status < 200 || status > 299)) LogRefusal(status);
   request.Close();
   return answered;
 }

@@ -11,8 +11,10 @@ class HttpRequest;
 }
 
 // The launcher's only HTTP client: fetches one file into a local file on the
-// calling worker thread, and probes whether a server answers. Nothing is
-// logged here; callers log in their own words and decide about retries.
+// calling worker thread, and probes whether a server answers. Only an
+// answer's status outside 200 to 299 is logged here, so that a refusal
+// (a proxy that asks for a login above all) can be diagnosed; callers log
+// the outcome in their own words and decide about retries.
 class HttpDownloader : public Downloader {
  public:
   static const wchar_t kUserAgent[];
@@ -30,6 +32,9 @@ class HttpDownloader : public Downloader {
   // 64 kbit/s line brings 16 times the floor.
   static constexpr uint32_t kFloorWindowMs = 60000;
   static constexpr uint32_t kFloorBytesPerSecond = 512;
+  // How long one request for one of the launcher's XML files, or one probe,
+  // may take in all, from the first connect to the last byte.
+  static constexpr uint32_t kXmlDeadlineMs = 300000;
 
   // Downloads request.url into request.localPath (replacing an existing
   // file). True when the server answered 200 to 299 and the whole body was
@@ -39,7 +44,9 @@ class HttpDownloader : public Downloader {
   // message every 100 counted blocks. With request.resume, an attempt after
   // one that broke asks only for the rest (Range with If-Range and the first
   // answer's validator) and appends it when the server answers 206 with that
-  // very range; any other answer starts the file from zero.
+  // very range, length, total and validator, and sends exactly that many
+  // bytes. A 200 starts the file from zero; any other 206 fails the attempt
+  // and the next one starts from zero.
   bool Download(const DownloadRequest& request) override;
   void GiveUp(const DownloadRequest& request) override;
 
@@ -54,5 +61,7 @@ class HttpDownloader : public Downloader {
 };
 
 // The download of one of the launcher's XML files: one larger than their
-// readers accept is not received further (and then refused as malformed).
-DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs = 0);
+// readers accept is not received further (and then refused as malformed),
+// and the request ends within deadlineMs.
+DownloadRequest XmlFileRequest(const std::wstring& url, const std::wstring& localPath, uint32_t timeoutMs = 0,
+                               uint32_t deadlineMs = HttpDownloader::kXmlDeadlineMs);

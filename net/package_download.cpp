@@ -159,6 +159,17 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     const std::wstring localPath = PackageDownloadPath(workFolder, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
+    // An earlier package saved to the same path lets go of it, so that this
+    // one can replace the file; once this one is checked, they share its hold
+    // and run the file that now lies there, as the configuration asks.
+    std::vector<PackageEntry*> samePath;
+    for (PackageEntry& earlier : *packages) {
+      if (&earlier == &package) break;
+      if (earlier.File && ToUpperAscii(earlier.File->Path()) == ToUpperAscii(localPath)) {
+        earlier.File.reset();
+        samePath.push_back(&earlier);
+      }
+    }
 
     const DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
     const bool downloaded = DownloadWithRetries(
@@ -186,6 +197,7 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");
     package.Verified = true;
+    for (PackageEntry* earlier : samePath) earlier->File = file;
     package.File = std::move(file);
   }
   return outcome;

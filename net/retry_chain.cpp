@@ -26,17 +26,17 @@ bool TryEachServer(const std::vector<std::wstring>& servers, const std::wstring&
 
 bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
                          WaitClock& clock, const std::function<void(int attempt)>& failed,
-                         const std::function<bool(const std::wstring& path)>& resumedFileGood) {
+                         const std::function<bool(const std::wstring& path)>& resumedFileGood, bool waitAfterLast) {
   const std::wstring marker = JoinPath(workFolder, kRetryMarkerFileName);
   DownloadResume resume;
   resume.resumedFileGood = resumedFileGood;
   DownloadRequest each = request;
-  each.resume = &resume;
+  if (resumedFileGood) each.resume = &resume;
   for (int attempt = 0; attempt < kDownloadAttempts; ++attempt) {
     if (downloader.Download(each)) return true;
     // Logged before anything else runs, so the entries carry the download's error.
     failed(attempt);
-    if (attempt + 1 < kDownloadAttempts && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
+    if ((waitAfterLast || attempt + 1 < kDownloadAttempts) && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
   }
   downloader.GiveUp(each);
   return false;

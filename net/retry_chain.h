@@ -29,12 +29,14 @@ constexpr int kDownloadAttempts = 3;
 
 // Runs request through downloader in up to kDownloadAttempts attempts and
 // stops at the first success. After each failed attempt failed(attempt)
-// logs it (attempts count from 0); then, unless it was the last one, the
-// chain waits kRetryWaitMs on clock while the marker lies in workFolder.
-// An attempt after one that broke off goes on where it stopped; a file so
-// completed counts only when resumedFileGood (if given) accepts it, else the
-// attempt failed and the next starts from zero. When the download is given
-// up, nothing of it stays behind.
+// logs it (attempts count from 0); then, unless it was the last one (or
+// waitAfterLast asks for that wait too), the chain waits kRetryWaitMs on
+// clock while the marker lies in workFolder. With resumedFileGood, an
+// attempt after one that broke off goes on where it stopped, and a file so
+// completed counts only when resumedFileGood accepts it; without it, every
+// attempt starts from zero, for a file nothing could check whole. When the
+// download is given up, nothing of it stays behind.
 bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
                          WaitClock& clock, const std::function<void(int attempt)>& failed,
-                         const std::function<bool(const std::wstring& path)>& resumedFileGood = nullptr);
+                         const std::function<bool(const std::wstring& path)>& resumedFileGood = nullptr,
+                         bool waitAfterLast = false);

@@ -22,7 +22,9 @@ constexpr uint32_t kErrorHttpRedirectFailed = 12156;
 constexpr uint32_t kErrorInternetSecureFailure = 12175;
 
 // How one request is made. The system's pre-configured Internet settings
-// (proxy included) always apply; no explicit proxy is ever set.
+// (proxy included) always apply; no explicit proxy is ever set. Every request
+// goes to the origin and stays out of the Internet cache: an entry another
+// process put there is never served, and nothing is written to it.
 struct HttpRequestOptions {
   std::wstring userAgent;
   // Connect timeout and receive timeout (also the wait for the answer and
@@ -30,10 +32,6 @@ struct HttpRequestOptions {
   uint32_t timeoutMs = 0;
   // Connect attempts before the request fails.
   uint32_t connectRetries = 0;
-  // Keep the response out of the Internet cache.
-  bool dontCache = false;
-  // Fetch from the origin, bypassing any cached copy.
-  bool reload = false;
   // Binary transfer (no text conversion of the body).
   bool binaryTransfer = false;
   // Request context value handed to the system.
@@ -44,6 +42,10 @@ struct HttpRequestOptions {
   // 0: no floor.
   uint32_t floorWindowMs = 0;
   uint32_t floorBytes = 0;
+  // Not 0: the whole request, from the first connect to the body's last
+  // byte, ends by then (ms after Open begins) as timed out, whatever the
+  // server sends; a blocking wait for the answer's head included.
+  uint32_t deadlineMs = 0;
   // Further request headers, each line ending in CR LF.
   std::wstring headers;
 };

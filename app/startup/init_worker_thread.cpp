@@ -11,11 +11,13 @@
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "platform/clock.h"
 #include "platform/cmdline_split.h"
 #include "platform/code_signature.h"
 #include "platform/com.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
+#include "platform/http.h"
 #include "platform/process.h"
 #include "platform/run_process.h"
 
@@ -146,9 +148,20 @@ int32_t CInitWorkerThread::Run() {
 bool CInitWorkerThread::FetchVersionFile() {
   const std::wstring local = ctx_.WorkFolder + kVersionFileName;
   HttpDownloader downloader;
+  // The start-up dialog waits for this: over all servers together it ends
+  // within the deadline, whatever they send.
+  const uint64_t start = platform::TickCountMs();
+  auto fetch = [&](const std::wstring& url) {
+    const uint64_t spent = platform::TickCountMs() - start;
+    if (spent >= kVersionFileDeadlineMs) {
+      platform::SetLastError(platform::kErrorInternetTimeout);
+      return false;
+    }
+    const auto left = static_cast<uint32_t>(kVersionFileDeadlineMs - spent);
+    return downloader.Download(XmlFileRequest(url, local, kVersionFileTimeoutMs, left));
+  };
   const bool fetched = TryEachServer(
-      ctx_.Settings.DownloadServers, kVersionFileName,
-      [&](const std::wstring& url) { return downloader.Download(XmlFileRequest(url, local, kVersionFileTimeoutMs)); },
+      ctx_.Settings.DownloadServers, kVersionFileName, fetch,
       [&](const std::wstring& url, bool succeeded) {
         if (succeeded) {
           Log().Info(kDownloadOk);
@@ -215,7 +228,12 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
       Log().Info(local);
       Log().Info(SetupExe);
     };
-    if (!DownloadWithRetries(downloader, {SetupExe, local}, ctx_.WorkFolder, clock_, logFailure)) return false;
+    // Every attempt fetches the whole file: nothing but its signature, which
+    // an unsigned build has not, could tell that resumed pieces make it. The
+    // marker's wait follows the last failure too.
+    if (!DownloadWithRetries(downloader, {SetupExe, local}, ctx_.WorkFolder, clock_, logFailure, nullptr, true)) {
+      return false;
+    }
     Log().Info(kDownloadOk);
     Log().Info(local);
     Log().Info(SetupExe);

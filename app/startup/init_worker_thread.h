@@ -43,6 +43,7 @@ class CInitWorkerThread {
 
   // Timeout of the version file download.
   static constexpr uint32_t kVersionFileTimeoutMs = 10000;
+  static constexpr uint32_t kVersionFileDeadlineMs = 30000;
 
  private:
   void Send(uint32_t message, uintptr_t wParam, intptr_t lParam);

@@ -23,7 +23,7 @@ namespace {
 
 // Enough to keep the socket busy while the reader drains in small pieces.
 constexpr size_t kBufferHighWater = 256 * 1024;
-constexpr long kTransportBuffer = 64 * 1024;
+constexpr long kTransportBuffer = 256 * 1024;
 constexpr long kMaxRedirects = 10;
 
 uint64_t NowMs() {
@@ -107,6 +107,8 @@ struct HttpRequest::Impl {
   uint32_t timeoutMs = 0;
   uint32_t floorWindowMs = 0;
   uint32_t floorBytes = 0;
+  // When the whole request ends as timed out (NowMs), 0: never.
+  uint64_t deadlineAt = 0;
 
   // Transfer state, reset for every connect attempt.
   bool attached = false;
@@ -136,6 +138,11 @@ struct HttpRequest::Impl {
 
   std::string buffer;
   size_t bufferPos = 0;
+  // While a read waits with nothing buffered, the transport hands the body
+  // straight into the reader's memory: a large download is copied once less.
+  char* direct = nullptr;
+  size_t directRoom = 0;
+  size_t directGot = 0;
 
   ~Impl() { Release(); }
 
@@ -193,11 +200,26 @@ struct HttpRequest::Impl {
 
   static size_t OnBody(char* data, size_t size, size_t count, void* user) {
     Impl* self = static_cast<Impl*>(user);
-    size_t bytes = size * count;
+    const size_t total = size * count;
+    size_t bytes = total;
     self->headersDone = true;
     if (self->bufferPos == self->buffer.size()) {
       self->buffer.clear();
       self->bufferPos = 0;
+      if (self->direct) {
+        const size_t n = std::min(bytes, self->directRoom - self->directGot);
+        std::memcpy(self->direct + self->directGot, data, n);
+        self->directGot += n;
+        self->Arrived(n);
+        data += n;
+        bytes -= n;
+        // The rest goes into the empty buffer below, which never pauses:
+        // a pause would hand the bytes taken here over once more.
+        if (bytes == 0) return total;
+        self->buffer.append(data, bytes);
+        self->Arrived(bytes);
+        return total;
+      }
     }
     if (self->buffer.size() - self->bufferPos >= kBufferHighWater) {
       // The reader is behind; libcurl hands the same bytes again after the pause.
@@ -263,11 +285,9 @@ struct HttpRequest::Impl {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Impl::OnConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
-    if (options.reload) {
-      // Fetch from the origin: ask caches on the way for a fresh answer.
-      headers = curl_slist_append(headers, "Cache-Control: no-cache");
-      headers = curl_slist_append(headers, "Pragma: no-cache");
-    }
+    // Fetch from the origin: caches on the way are asked for a fresh answer.
+    headers = curl_slist_append(headers, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
     const std::string extra = WideToUtf8(options.headers);
     for (size_t start = 0; start < extra.size();) {
       size_t end = extra.find("\r\n", start);
@@ -326,16 +346,18 @@ struct HttpRequest::Impl {
     uint64_t now = NowMs();
     uint64_t floorLeft = 0;
     if (!FloorKept(now, &floorLeft)) return TimedOut();
+    if (deadlineAt != 0 && now >= deadlineAt) return TimedOut();
     if (paused || bufferPos < buffer.size()) return true;
     // Once connected, the receive timeout applies to every wait for the
     // server; before that, the transport's connect timeout governs.
-    int waitMs = 1000;
+    uint64_t waitMs = 1000;
     if (connected) {
       uint64_t idle = now - lastActivity;
       if (idle >= timeoutMs) return TimedOut();
-      waitMs = static_cast<int>(std::min<uint64_t>({timeoutMs - idle, floorLeft, 1000}));
+      waitMs = std::min<uint64_t>({timeoutMs - idle, floorLeft, waitMs});
     }
-    if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
+    if (deadlineAt != 0) waitMs = std::min<uint64_t>(waitMs, deadlineAt - now);
+    if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMs), nullptr) != CURLM_OK) {
       SetLastError(kErrorInternetInternalError);
       return false;
     }
@@ -371,6 +393,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   impl->timeoutMs = options.timeoutMs;
   impl->floorWindowMs = options.floorWindowMs;
   impl->floorBytes = options.floorBytes;
+  if (options.deadlineMs != 0) impl->deadlineAt = NowMs() + options.deadlineMs;
   if (!impl->Setup(options)) return false;
 
   uint32_t attempts = std::max<uint32_t>(options.connectRetries, 1);
@@ -394,6 +417,17 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
       curl_easy_getinfo(impl->easy, CURLINFO_RESPONSE_CODE, &code);
       impl->status = static_cast<uint32_t>(code);
       impl->headersDone = true;
+      impl_ = std::move(impl);
+      return true;
+    }
+    long proxyCode = 0;
+    curl_easy_getinfo(impl->easy, CURLINFO_HTTP_CONNECTCODE, &proxyCode);
+    if (proxyCode >= 300) {
+      // The proxy refused the tunnel (407: it asks for a login): its answer
+      // is the answer, as the system's Internet layer reports it.
+      impl->status = static_cast<uint32_t>(proxyCode);
+      impl->headersDone = true;
+      impl->headerLines.clear();
       impl_ = std::move(impl);
       return true;
     }
@@ -475,7 +509,17 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
       return true;
     }
     if (size == 0) return true;
-    if (!impl.Pump()) return false;
+    impl.direct = static_cast<char*>(buffer);
+    impl.directRoom = size;
+    impl.directGot = 0;
+    const bool pumped = impl.Pump();
+    impl.direct = nullptr;
+    if (impl.directGot > 0) {
+      // A failure that came with these bytes is met again by the next read.
+      *read = impl.directGot;
+      return true;
+    }
+    if (!pumped) return false;
   }
 }
 

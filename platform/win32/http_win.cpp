@@ -6,6 +6,10 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -70,9 +74,76 @@ uint64_t NowMs() { return ::GetTickCount64(); }
 
 }  // namespace
 
+// Closes the session when a request's time is up. WinINet's own timeouts
+// bound each wait for a piece of the answer, not the whole: a server that
+// trickles the answer's head a byte at a time holds InternetOpenUrlW for as
+// long as it likes. Closing the session from this thread ends that call, and
+// any other blocking call on the request, with an error.
+class Watchdog {
+ public:
+  explicit Watchdog(HINTERNET* session) : session_(session) {}
+  ~Watchdog() { Stop(); }
+
+  // (Re)arms the watchdog to fire ms from now; 0 disarms it.
+  void Arm(uint64_t ms) {
+    std::unique_lock<std::mutex> hold(lock_);
+    if (ms == 0) {
+      due_ = Clock::time_point::max();
+    } else {
+      due_ = Clock::now() + std::chrono::milliseconds(ms);
+      if (!thread_.joinable()) thread_ = std::thread([this] { Watch(); });
+    }
+    changed_.notify_all();
+  }
+
+  // True once the watchdog has closed the session: the handles are gone.
+  bool Fired() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return fired_;
+  }
+
+  // Ends the watch; afterwards the session is the caller's alone.
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stopped_ = true;
+      changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Watch() {
+    std::unique_lock<std::mutex> hold(lock_);
+    while (!stopped_) {
+      if (Clock::now() >= due_) {
+        fired_ = true;
+        CloseInternetHandle(session_);  // also ends the request opened in it
+        return;
+      }
+      if (due_ == Clock::time_point::max()) {
+        changed_.wait(hold);
+      } else {
+        changed_.wait_until(hold, due_);
+      }
+    }
+  }
+
+  HINTERNET* session_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  Clock::time_point due_ = Clock::time_point::max();
+  bool fired_ = false;
+  bool stopped_ = false;
+  std::thread thread_;
+};
+
 struct HttpRequest::Impl {
   HINTERNET session = nullptr;
   HINTERNET request = nullptr;
+  Watchdog watchdog{&session};
   uint32_t timeoutMs = 0;
   // The transfer-rate floor (see HttpRequestOptions): the current window's
   // start and the bytes that arrived in it. The answer's head has arrived
@@ -98,9 +169,29 @@ struct HttpRequest::Impl {
     return true;
   }
 
+  // After a failed call: when the watchdog closed the handles, the
+  // failure is the deadline's, and the handles must not be touched again.
+  bool Expired() {
+    const DWORD error = ::GetLastError();  // the lock below may change it
+    if (!watchdog.Fired()) {
+      ::SetLastError(error);
+      return false;
+    }
+    request = nullptr;
+    ::SetLastError(ERROR_INTERNET_TIMEOUT);
+    return true;
+  }
+
+  // Keeps the caller's last error: a failed request is reported with the
+  // code that made it fail, after the request is gone.
   ~Impl() {
-    CloseInternetHandle(&request);
-    CloseInternetHandle(&session);
+    const DWORD error = ::GetLastError();
+    watchdog.Stop();
+    if (!watchdog.Fired()) {  // else closed already, with the session
+      CloseInternetHandle(&request);
+      CloseInternetHandle(&session);
+    }
+    ::SetLastError(error);
   }
 };
 
@@ -111,7 +202,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   Close();
   auto impl = std::make_unique<Impl>();
   impl->session = ::InternetOpenW(options.userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                  options.dontCache ? INTERNET_FLAG_DONT_CACHE : 0);
+                                  INTERNET_FLAG_DONT_CACHE);
   if (!impl->session) return false;
   if (!SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_TIMEOUT, options.timeoutMs) ||
       !SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_RETRIES, options.connectRetries) ||
@@ -120,13 +211,27 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
       !SetNumberOption(impl->session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, options.timeoutMs)) {
     return false;
   }
-  DWORD flags = 0;
+  // From the origin, never from the user's cache, which any process of
+  // the user can write to, and nothing written there.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
-  if (options.reload) flags |= INTERNET_FLAG_RELOAD;
+  // Without a deadline, the answer's head still has to come within the
+  // connect attempts and one window of the rate floor: it is far smaller
+  // than what the floor asks for in a window.
+  uint64_t openLimit = options.deadlineMs;
+  if (openLimit == 0 && options.floorWindowMs != 0) {
+    openLimit = uint64_t{options.timeoutMs} * std::max<uint32_t>(options.connectRetries, 1) + options.floorWindowMs;
+  }
+  impl->watchdog.Arm(openLimit);
   const wchar_t* headers = options.headers.empty() ? nullptr : options.headers.c_str();
   impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), headers, static_cast<DWORD>(options.headers.size()),
                                      flags, options.context);
-  if (!impl->request) return false;
+  if (!impl->request) {
+    impl->Expired();
+    return false;
+  }
+  // A request without a deadline keeps only the floor once the head is in.
+  if (options.deadlineMs == 0) impl->watchdog.Arm(0);
   impl->timeoutMs = options.timeoutMs;
   impl->floorWindowMs = options.floorWindowMs;
   impl->floorBytes = options.floorBytes;
@@ -140,6 +245,7 @@ bool HttpRequest::StatusCode(uint32_t* status) const {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
+  if (impl_->Expired()) return false;
   std::wstring text;
   uint64_t value = 0;
   if (!QueryText(impl_->request, HTTP_QUERY_STATUS_CODE, &text)) return false;
@@ -156,6 +262,7 @@ bool HttpRequest::ContentLength(uint64_t* length) const {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
+  if (impl_->Expired()) return false;
   std::wstring text;
   if (!QueryText(impl_->request, HTTP_QUERY_CONTENT_LENGTH, &text)) {
     if (::GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND) ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
@@ -173,6 +280,7 @@ bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
+  if (impl_->Expired()) return false;
   *value = name;
   if (QueryText(impl_->request, HTTP_QUERY_CUSTOM, value)) return true;
   value->clear();
@@ -186,6 +294,7 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
     return false;
   }
   Impl& impl = *impl_;
+  if (impl.Expired()) return false;
   DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
   uint64_t left = 0;
   if (!impl.FloorKept(&left)) {
@@ -204,11 +313,17 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
       ::SetLastError(ERROR_INTERNET_TIMEOUT);
       return false;
     }
-    if (!answered) return false;
+    if (!answered) {
+      impl.Expired();
+      return false;
+    }
     if (available > 0) want = std::min(want, available);
   }
   DWORD got = 0;
-  if (!::InternetReadFile(impl.request, buffer, want, &got)) return false;
+  if (!::InternetReadFile(impl.request, buffer, want, &got)) {
+    impl.Expired();
+    return false;
+  }
   impl.windowBytes += got;
   *read = got;
   return true;

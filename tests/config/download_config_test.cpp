@@ -141,14 +141,21 @@ TEST_F(DownloadConfigTest, APackageFileNameMustBeAPlainName) {
                        "</PackageHash><PackageFileName>" + name + "</PackageFileName></Package00>");
   };
   for (const char* name : {"tavo.msi", "TAVO Net Shield 10.0.exe", "a.b.c", ".msi", "conf.msi", "com10.exe", "lpt.dat",
-                           "\xE3\x83\x84\xE3\x83\xBC\xE3\x83\xAB.exe"}) {
+                           "tavo..x64.msi", "..msi", "\xE3\x83\x84\xE3\x83\xBC\xE3\x83\xAB.exe"}) {
     EXPECT_TRUE(Parse(named(name))) << name;
   }
-  for (const char* name : {"../../outside/evil.exe", "..", "a..b.msi", "sub/a.msi", "sub\\a.msi", "C:a.msi", "a.msi:ads",
+  for (const char* name : {"../../outside/evil.exe", "..", ".", "a/../b.msi", "sub/a.msi", "sub\\a.msi", "C:a.msi", "a.msi:ads",
                            "tavo\" EVIL=\"1.msi", "a|b.msi", "a*.msi", "a?.msi", "a&lt;b&gt;.msi", "tavo.msi.", "tavo.msi ",
                            "CON", "nul.msi", "Com1.exe", "LPT9", "lpt1 .txt", "AUX.tar.gz", "conin$", "COM\xC2\xB9.msi"}) {
     EXPECT_FALSE(Parse(named(name))) << name;
   }
+  // Only the packages that apply to this machine are held to it.
+  const std::string odd = named("sub/a.msi");
+  std::vector<PackageEntry> packages;
+  tavo_test::TempDir dir;
+  ASSERT_TRUE(tavo_test::WriteBytes(dir.File(L"c.xml"), odd));
+  EXPECT_TRUE(ParseDownloadConfig(dir.File(L"c.xml"), &packages, [](const PackageEntry&) { return false; }));
+  EXPECT_FALSE(ParseDownloadConfig(dir.File(L"c.xml"), &packages, [](const PackageEntry&) { return true; }));
 }
 
 enum class Os { Any, ThisOne, Another };

@@ -467,12 +467,13 @@ ROWS = [
         wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
     Row("package-resume-file-changed", packages=[package(content=padded(GOOD, 50000))],
         rules={PKG: "close-after=20000 close-times=1 etag=changes if-range=ignore"},
-        anchors=["ハッシュ解析処理を完了しました。"], absent=[DOWNLOAD_FAILED + "(リトライ:1)"], requests={PKG: 3},
+        anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュ解析処理を完了しました。"], requests={PKG: 3},
         installed="TAVO Net Shield", check=ranges_asked("", "bytes=20000-", ""),
         wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
     Row("package-resumed-digest-wrong", packages=[package(content=padded(GOOD, 50000))],
-        rules={PKG: "close-after=20000 close-times=1 corrupt-ranges=1"},
-        anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュ解析処理を完了しました。"], requests={PKG: 3},
+        rules={PKG: "close-after=20000 close-times=1 corrupt-ranges=1"},  # fetched whole in the same attempt
+        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", "ハッシュ解析処理を完了しました。"], absent=[DOWNLOAD_FAILED + "(リトライ:1)"],
+        requests={PKG: 3},
         installed="TAVO Net Shield", check=ranges_asked("", "bytes=20000-", ""),
         wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
     Row("package-slow-drip", packages=[package(content=padded(GOOD, 200 * 1024))],
@@ -757,3 +758,67 @@ ROWS += [
 ]
 # A new launcher that ends before it took over: the silent run has failed.
 ROWS.append(silent("new-launcher-ends-at-once-6", 60000, twin=None))
+
+# --- downloads against hostile answers: every byte accounted for, every wait bounded ----------
+BIG = padded(GOOD, 50000)
+VERSION_FAILED = "インストールランチャーバージョンファイルの取得に失敗しました。"
+
+
+def hostile(name, rule, ranges, **kw):
+    """A package without a digest ("0"), cut once at 20000 bytes; the answer to its resumption is hostile,
+    so the attempt fails and the next one fetches the served file whole."""
+    return Row(name, packages=[package(content=BIG, hash="0")], rules={PKG: "close-after=20000 close-times=1 " + rule},
+               anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュを確認しません。"], requests={PKG: len(ranges)},
+               files={"tavo_tns.msi": BIG.encode()}, check=ranges_asked(*ranges), installed="TAVO Net Shield",
+               wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG), **kw)
+
+
+def timed_out(o):
+    return "%s (ERRORCODE 12002)" % DOWNLOAD_FAILED in o.log.errors()
+
+
+ROWS += [
+    Row("package-206-to-a-plain-request", packages=[package(content=BIG, hash="0")], rules={PKG: "always-206=100"},
+        page="error", result=6, requests={PKG: 3}, installed="", files={"tavo_tns.msi.part": None}),
+    hostile("package-206-shorter-than-its-range", "short-206=10", ["", "bytes=20000-", ""]),
+    hostile("package-206-without-validator", "bare-206=1 corrupt-ranges=1", ["", "bytes=20000-", ""]),
+    hostile("package-206-longer-than-its-range", "long-206=13", ["", "bytes=20000-", ""]),
+    Row("package-weak-etag-never-resumed-by-date", packages=[package(content=BIG, hash="0")],
+        rules={PKG: "close-after=20000 close-times=1 etag=weak"}, requests={PKG: 2}, check=ranges_asked("", ""),
+        files={"tavo_tns.msi": BIG.encode()}, installed="TAVO Net Shield",
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    Row("package-without-length-cut", packages=[package(content=BIG, hash="0")],
+        rules={PKG: "no-length=1 close-after=20000"}, page="error", result=6, requests={PKG: 3}, installed="",
+        files={"tavo_tns.msi.part": None}),
+    Row("package-resumed-then-whole-digest-wrong-9", packages=[package(content=BIG, hash="0123456789abcdef0123456789abcdef")],
+        rules={PKG: "close-after=20000 close-times=2"}, page="error", result=9, requests={PKG: 4}, installed="",
+        anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ダウンロードしたファイルのハッシュ値", "ハッシュデータに誤りがあります。"],
+        check=ranges_asked("", "bytes=20000-", "bytes=40000-", "")),
+    Row("every-request-from-the-origin", installed="TAVO Net Shield",
+        check=lambda m, o: all(r[4] == "no-cache" for r in o.requests),  # Pragma
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    Row("version-file-slow-body-ends-at-deadline", serve={VER: grown("SetupLauncherVer", 40000)},
+        rules={VER: "drip-bytes=70 drip-ms=100"}, temp_files={"SetupLauncherVer.xml": EARLIER}, page="error",
+        result=3, anchors=[DOWNLOAD_FAILED, VERSION_FAILED], check=lambda m, o: timed_out(o)),
+    Row("version-file-head-trickled-ends", rules={VER: "head-drip-ms=500"}, temp_files={"SetupLauncherVer.xml": EARLIER},
+        page="error", result=3, anchors=[DOWNLOAD_FAILED, VERSION_FAILED], check=lambda m, o: timed_out(o)),
+    Row("config-407-named-as-proxy-login", rules={CFG: "status=407"}, page="error", result=4,
+        anchors=["サーバーの応答：HTTP 407（プロキシの認証が必要です）", "設定ファイルのダウンロードに失敗しました。"]),
+    Row("package-names-checked-only-where-they-apply", packages=[
+        package(file="tavo..x64.msi"), package(file="other.msi.", name="other", product_type=2)],
+        anchors=["ハッシュ解析処理を完了しました。", "以下のパッケージは、条件に一致しないためダウンロードされません。"],
+        installed="TAVO Net Shield", wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    Row("two-packages-saved-to-one-path", packages=[
+        package(file="a.msi", save_file_path="*USERTEMP*same.msi"),
+        package(file="b.msi", save_file_path="*USERTEMP*same.msi", exec_type=3, content=GOOD + "# the second\n")],
+        anchors=["ハッシュ解析処理を完了しました。", "ハッシュ解析処理を完了しました。"], installed="TAVO Net Shield",
+        files={"same.msi": (GOOD + "# the second\n").encode()},
+        wine=dict(page="error", result=15, installed="", why=NO_EVENT_LOG)),
+    dataclasses.replace(SELF_UPDATE, name="self-update-cut-fetched-whole", rules={"/launcher/Setup.exe":
+                                                                                 "close-after=4096 close-times=1"},
+                        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", "ランチャーの再起動を行います。", "アップグレード元プロセスを終了させました。"],
+                        check=lambda m, o: round_trip_check(m, o) and [
+                            r[5] for r in o.requests if r[1] == "/launcher/Setup.exe"] == ["", ""]),
+    Row("package-503-status-in-log", rules={PKG: "status=503"}, page="error", result=6, installed="",
+        anchors=["サーバーの応答：HTTP 503", DOWNLOAD_FAILED + "(リトライ:0)"]),
+]

@@ -8,6 +8,8 @@
 //                                         it: three attempts, each going on
 //                                         where the last broke off, and the digest
 //   net_bench fetch-config URL OUT        DownloadConfig.xml fetched and parsed
+//   net_bench xml URL OUT TIMEOUT DEADLINE  one XML file with that timeout and
+//                                         deadline (ms), as the version file is
 //   net_bench config FILE ROUNDS          ParseDownloadConfig (parse and all reads)
 //   net_bench xmlparse FILE ROUNDS        the bare libxml2 parse of the same file
 //   net_bench settings FILE               LoadLaunchSettings (the complete read)
@@ -59,7 +61,7 @@ struct NoWaits : WaitClock {
 
 int Usage() {
   std::fprintf(stderr, "usage: net_bench download URL OUT | md5 FILE HASH | fetch-verify URL OUT HASH |\n"
-                       "                 package URL OUT HASH | fetch-config URL OUT |\n"
+                       "                 package URL OUT HASH | fetch-config URL OUT | xml URL OUT TIMEOUT DEADLINE |\n"
                "                 config FILE ROUNDS | xmlparse FILE ROUNDS | settings FILE | notices FILE\n");
   return 2;
 }
@@ -72,6 +74,14 @@ int main(int argc, char** argv) {
   if (command == "download" && argc == 4) {
     double start = Now();
     bool ok = HttpDownloader().Download({W(argv[2]), W(argv[3])});
+    std::printf("ok=%d seconds=%.6f\n", ok, Now() - start);
+    return ok ? 0 : 1;
+  }
+  if (command == "xml" && argc == 6) {
+    double start = Now();
+    const auto timeout = static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10));
+    const auto deadline = static_cast<uint32_t>(std::strtoul(argv[5], nullptr, 10));
+    bool ok = HttpDownloader().Download(XmlFileRequest(W(argv[2]), W(argv[3]), timeout, deadline));
     std::printf("ok=%d seconds=%.6f\n", ok, Now() - start);
     return ok ? 0 : 1;
   }

@@ -61,6 +61,19 @@
 //   drip-bytes=N      send the body in pieces of N bytes ...
 //   drip-ms=N         ... with N ms between two pieces (default 10)
 //
+// Hostile answers, as a broken or malicious server or proxy gives them:
+//   etag=weak         the ETag is a weak one (W/"...")
+//   always-206=N      every answer is a 206 of at most N bytes from where the
+//                     Range asked (from 0 without one), with its Content-Range
+//   short-206=N       a 206 announces and sends only N bytes, its
+//                     Content-Range still naming the whole rest
+//   long-206=N        a 206 has no Content-Length and sends N bytes past its
+//                     range before it closes the connection
+//   bare-206=1        a 206 carries neither ETag nor Last-Modified
+//   no-length=1       no Content-Length: the body ends where the connection
+//                     closes (close-after then cuts it without a trace)
+//   head-drip-ms=N    the answer's head goes out one byte every N ms
+//
 // Example rules file:
 //   /missing.bin   status=404
 //   /old.bin       status=301 location=/good.bin
@@ -69,7 +82,10 @@
 //   /slow.bin      drip-bytes=100 drip-ms=20
 //
 // The server runs until it is killed (SIGTERM or SIGINT end it cleanly).
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +127,12 @@ struct Rule {
   long long stallMs = 60000;
   long long dripBytes = 0;
   long long dripMs = 10;
+  long long always206 = -1;
+  long long short206 = -1;
+  long long long206 = -1;
+  bool bare206 = false;
+  bool noLength = false;
+  long long headDripMs = 0;
 };
 
 struct Options {
@@ -181,6 +203,12 @@ bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::
     else if (key == "stall-ms") rule->stallMs = number;
     else if (key == "drip-bytes") rule->dripBytes = number;
     else if (key == "drip-ms") rule->dripMs = number;
+    else if (key == "always-206") rule->always206 = number;
+    else if (key == "short-206") rule->short206 = number;
+    else if (key == "long-206") rule->long206 = number;
+    else if (key == "bare-206") rule->bare206 = number != 0;
+    else if (key == "no-length") rule->noLength = number != 0;
+    else if (key == "head-drip-ms") rule->headDripMs = number;
     else {
       *error = "unknown option: " + key;
       return false;
@@ -326,6 +354,42 @@ bool ParseRange(const std::string& header, long long size, long long* first, lon
   return true;
 }
 
+// The socket of the connection a request came on: the server library hides
+// it, so it is found by the client's port.
+int ClientSocket(int remotePort) {
+  for (int fd = 3; fd < 4096; ++fd) {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) == 0 && peer.sin_family == AF_INET &&
+        ntohs(peer.sin_port) == remotePort) {
+      return fd;
+    }
+  }
+  return -1;
+}
+
+// Writes the whole answer itself, its head a byte at a time, then shuts the
+// connection, so that the library's own answer goes nowhere.
+void DripHead(const Rule& rule, int remotePort, Body& body) {
+  const int fd = ClientSocket(remotePort);
+  if (fd < 0) return;
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                     std::to_string(body.size) + "\r\nConnection: close\r\n\r\n";
+  bool open = true;
+  for (size_t i = 0; open && i < head.size(); ++i) {
+    open = ::send(fd, &head[i], 1, MSG_NOSIGNAL) == 1;
+    SleepMs(rule.headDripMs);
+  }
+  std::vector<char> buffer(64 * 1024);
+  for (long long at = 0; open && at < body.size;) {
+    size_t got = 0;
+    if (!body.Read(at, buffer.data(), buffer.size(), &got) || got == 0) break;
+    open = ::send(fd, buffer.data(), got, MSG_NOSIGNAL) == static_cast<ssize_t>(got);
+    at += static_cast<long long>(got);
+  }
+  ::shutdown(fd, SHUT_RDWR);
+}
+
 std::shared_ptr<Body> TextBody(const std::string& text) {
   auto body = std::make_shared<Body>();
   body->text = text;
@@ -378,6 +442,7 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
     std::string etag = "\"" + std::to_string(body->size) + "-" + std::to_string(body->mtime) + "\"";
     if (rule.etag == "changes") etag = "\"" + std::to_string(answer) + "-" + etag.substr(1);
     const std::string modified = HttpDate(body->mtime);
+    if (rule.etag == "weak") etag = "W/" + etag;
     if (rule.etag != "none") res.set_header("ETag", etag);
     res.set_header("Last-Modified", modified);
     const std::string ifRange = req.get_header_value("If-Range");
@@ -390,10 +455,25 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
       }
       if (rule.rangeStart >= 0 && rule.rangeStart < body->size) from = rule.rangeStart;
       ranged = true;
+    }
+    if (rule.always206 >= 0 && status == 200) {
+      ranged = true;
+      to = std::min(from + rule.always206, body->size) - 1;
+    }
+    if (ranged) {
       res.status = 206;
       res.set_header("Content-Range",
                      "bytes " + std::to_string(from) + "-" + std::to_string(to) + "/" + std::to_string(body->size));
+      if (rule.bare206) {
+        res.headers.erase("ETag");
+        res.headers.erase("Last-Modified");
+      }
+      if (rule.short206 >= 0) rule.announce = rule.short206, rule.announceText = std::to_string(rule.short206);
     }
+  }
+  if (rule.headDripMs > 0 && body->fd >= 0) {
+    DripHead(rule, req.remote_port, *body);
+    return;
   }
   // The server slices nothing itself: the Range was answered above.
   const_cast<httplib::Request&>(req).ranges.clear();
@@ -401,6 +481,8 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   const long long length = to - from + 1;
   long long announced = rule.announce >= 0 ? rule.announce : length;
   long long limit = std::min(announced, length);
+  const bool closeDelimited = rule.noLength || (ranged && rule.long206 >= 0);
+  if (ranged && rule.long206 >= 0) limit = length + rule.long206;
   if (rule.closeAfter >= 0 && (rule.closeTimes < 0 || count <= rule.closeTimes)) {
     limit = std::min(limit, rule.closeAfter);
   }
@@ -423,7 +505,12 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
     if (rule.dripBytes > 0) want = std::min(want, rule.dripBytes);
     std::vector<char> buffer(static_cast<size_t>(want));
     size_t got = 0;
-    if (!body->Read(from + at, buffer.data(), buffer.size(), &got) || got == 0) return false;
+    if (from + at >= body->size) {
+      std::fill(buffer.begin(), buffer.end(), 'x');  // past the file: bytes of no file at all
+      got = buffer.size();
+    } else if (!body->Read(from + at, buffer.data(), buffer.size(), &got) || got == 0) {
+      return false;
+    }
     if (corrupt) {
       for (char& c : buffer) c = static_cast<char>(~c);
     }
@@ -432,6 +519,16 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
     if (rule.dripBytes > 0) SleepMs(rule.dripMs);
     return true;
   };
+  if (closeDelimited) {
+    res.set_content_provider("application/octet-stream", [provide, limit](size_t offset, httplib::DataSink& sink) {
+      if (static_cast<long long>(offset) >= limit) {
+        sink.done();
+        return true;
+      }
+      return provide(offset, static_cast<size_t>(limit) - offset, sink);
+    });
+    return;
+  }
   if (rule.announceText.empty()) {
     res.set_content_provider(static_cast<size_t>(announced), "application/octet-stream", provide);
     return;

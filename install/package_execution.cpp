@@ -4,6 +4,7 @@
 #include "base/editions.h"
 #include "base/paths.h"
 #include "base/result_codes.h"
+#include "base/run_result.h"
 #include "base/text.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
@@ -12,12 +13,14 @@
 #include "install/install_result.h"
 #include "install/install_run.h"
 #include "net/package_download.h"
+#include "net/wait_clock.h"
 #include "platform/clock.h"
 #include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
+#include "platform/named_objects.h"
 #include "platform/run_process.h"
 
 const wchar_t kInstallerVerboseLogName[] = L"TAVOInstallLog.txt";
@@ -27,6 +30,7 @@ namespace {
 
 constexpr int32_t kExecInstaller = 1;
 constexpr int32_t kExecCommand = 2;
+const wchar_t kInstallerMutexName[] = L"_MSIExecute";
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }
 
@@ -64,6 +68,14 @@ bool SkipFailedPackage(const PackageEntry& package) {
     return true;
   }
   Log().Info(L"スキップモードを実行しません。");
+  return false;
+}
+
+// In a silent run, before an installer: false, with the Windows Installer's
+// own code for a busy installer as the detail, when it stayed busy.
+bool InstallerMayStart(const InstallRun& run, WaitClock& clock, int32_t& detail) {
+  if (!run.WaitForBusyInstaller || WaitForIdleWindowsInstaller(clock)) return true;
+  detail = kInstallerBusyCode;
   return false;
 }
 
@@ -108,11 +120,28 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
 
 std::wstring DirectCommand(const std::wstring& filePath) { return platform::QuoteWindowsProgram(filePath); }
 
+bool WaitForIdleWindowsInstaller(WaitClock& clock) {
+  if (!platform::IsMutexOwned(kInstallerMutexName)) return true;
+  Log().Info(L"Windowsインストーラーが他のインストールを実行中です。終了を待ちます。");
+  for (uint32_t waited = 0; waited < kBusyInstallerWaitMs;) {
+    clock.Wait(kBusyInstallerStepMs);
+    waited += kBusyInstallerStepMs;
+    if (!platform::IsMutexOwned(kInstallerMutexName)) {
+      Log().Info(FormatText(L"Windowsインストーラーの他のインストールが終了しました。(待ち時間：%u秒)", waited / 1000));
+      return true;
+    }
+  }
+  Log().ErrorPlain(FormatText(L"Windowsインストーラーの他のインストールが%u分以内に終了しないため、インストールを実行しません。",
+                              kBusyInstallerWaitMs / 60000));
+  return false;
+}
+
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
-                     int32_t& detail, bool* logClass, bool* notExecuted) {
+                     WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
   bool overall = true;
-  const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
+  int32_t installed = 0;
+  const std::wstring& installerLog = run.Paths.InstallerLogPath;
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
     detail = 0;
@@ -126,6 +155,10 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
+      if (!InstallerMayStart(run, clock, detail)) {
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       sink.SetInstallStartTime(platform::UnixTimeNow());
       const std::wstring systemFolder = platform::GetSystemFolder();
       if (systemFolder.empty()) continue;
@@ -145,6 +178,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
         case InstallOutcome::Success:
           Log().Info(L"インストールの実行処理（成功）");
           overall = true;
+          ++installed;
           continue;
         case InstallOutcome::NotExecuted:
           overall = false;
@@ -173,6 +207,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       if (detail == package.ExecSuccessCode) {
         Log().Info(L"インストールの実行処理（成功）");
         overall = true;
+        ++installed;
         continue;
       }
       Log().Error(L"プログラムの実行に失敗しました（エラー値）。");
@@ -181,10 +216,14 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
     }
     // Any other ExecType is only downloaded.
   }
+  if (overall && installed == 0) {
+    Log().Info(L"このコンピューターに適用するパッケージがないため、何もインストールしませんでした。");
+    run.Result.NothingInstalled = true;
+  }
   return overall;
 }
 
-int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail) {
+int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail) {
   Log().Info(L"ローカルインストールを行います。");
   sink.SendStep(9);
   int32_t result = kResultInstallerFailed;
@@ -193,15 +232,15 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& d
   const std::wstring installer = BesideLauncher(run.Paths, files.installer);
   const std::wstring configuration = BesideLauncher(run.Paths, files.configuration);
   const std::wstring distribution = BesideLauncher(run.Paths, files.distribution);
-  const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   const std::wstring command =
       IsMsiPackage(FileNameOf(installer))
-          ? LocalMsiCommand(platform::GetSystemFolder(), installer, configuration, installerLog, distribution)
+          ? LocalMsiCommand(platform::GetSystemFolder(), installer, configuration, run.Paths.InstallerLogPath,
+                            distribution)
           : DirectCommand(installer);
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(command);
 
-  if (platform::FileExists(installer)) {
+  if (platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
     sink.SetInstallStartTime(platform::UnixTimeNow());
     if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
       LogErrorPair(L"プログラムの実行に失敗しました。", command);

@@ -21,8 +21,14 @@ constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
 constexpr uint32_t kErrorHttpRedirectFailed = 12156;
 constexpr uint32_t kErrorInternetSecureFailure = 12175;
 
+// The proxy of every request of this run, as an administrator names it
+// ("host:port" or "http://host:port"); empty (the default): the system's own
+// Internet settings decide, proxy included.
+void SetHttpProxy(const std::wstring& address);
+std::wstring HttpProxy();
+
 // How one request is made. The system's pre-configured Internet settings
-// (proxy included) always apply; no explicit proxy is ever set.
+// apply, apart from the proxy of the run, when one is set.
 struct HttpRequestOptions {
   std::wstring userAgent;
   // Connect timeout and receive timeout (also the wait for the answer and

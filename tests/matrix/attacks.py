@@ -5,7 +5,7 @@ import subprocess
 import threading
 from pathlib import Path
 
-from harness import DebugLog, wait_for
+from harness import wait_for
 
 HERE = Path(__file__).parent
 
@@ -34,12 +34,8 @@ def swap_after_check(name, data, checked="ハッシュ解析処理を完了し�
     """Puts another file in place of a downloaded one as soon as its check has passed, as any process of
     the user can in the temporary folder, while the launcher goes on with the next download."""
     def arrange(m):
-        def log():
-            path = m.debug_log_path()
-            return DebugLog(path.read_bytes() if path.is_file() else b"")
-
         def attacker():
-            wait_for("the check of " + name, lambda: log().has(checked), step=0.02)
+            wait_for("the check of " + name, lambda: m.log().has(checked), step=0.02)
             planted = m.temp / (name + ".planted")
             planted.write_bytes(data)
             os.replace(planted, m.temp / name)

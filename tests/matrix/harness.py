@@ -37,6 +37,11 @@ class RunError(AssertionError):
     pass
 
 
+def is_silent(args):
+    """The command line of a silent run: /quiet or another spelling of it."""
+    return any(a.lower()[1:] in ("quiet", "q", "qn", "silent", "verysilent", "s") and a[:1] in "/-" for a in args)
+
+
 def wait_for(what, check, bound=BOUND, step=0.1):
     """Polls check() until it returns something true; fails after the bound."""
     end = time.monotonic() + bound
@@ -314,7 +319,20 @@ class Machine:
                 for p in sorted(self.launcher.rglob("*")) if p.is_file()}
 
     def debug_log_path(self):
-        return self.temp / "TAVODebugLog.txt"
+        """The debug log; a row that names its own with /log sets log_file."""
+        return getattr(self, "log_file", None) or self.temp / "TAVODebugLog.txt"
+
+    def log(self):
+        path = self.debug_log_path()
+        return DebugLog(path.read_bytes() if path.is_file() else b"")
+
+    def native(self, path):
+        return str(path)
+
+    def expand(self, args):
+        """The row's arguments with {work} (the run's folder, as the build names it) and {server} (host:port)."""
+        server = self.server.url[len("http://"):].rstrip("/")
+        return [a.replace("{work}", self.native(self.work)).replace("{server}", server) for a in args]
 
 
 class LinuxMachine(Machine):
@@ -374,7 +392,22 @@ class LinuxMachine(Machine):
         return path.read_text().splitlines() if path.exists() else []
 
     def program_that_ends_at_once(self):
-        return b"#!/bin/sh\nexit 3\n"
+        return b"#!/bin/sh\nexit 0\n"
+
+    def hold_object(self, name, owner="S-1-5-32-544", owned=False):
+        """A named object of the machine, held by this process until the row ends (owned: a mutex that is
+        owned); gives its release."""
+        (self.folder / "Objects").mkdir(exist_ok=True)
+        f = open(self.folder / "Objects" / name, "w+")
+        f.write("owner=%s\n" % owner)
+        f.flush()
+        fcntl.lockf(f, fcntl.LOCK_EX if owned else fcntl.LOCK_SH)
+        self.held = getattr(self, "held", []) + [f]
+        return f.close
+
+    def busy_installer(self):
+        """Another installation holds the Windows Installer; gives the end of it."""
+        return self.hold_object("_MSIExecute", owned=True)
 
     def use_bundle(self):
         """Starts the launcher from a program that is also named Setup.exe (the system shell under that
@@ -458,8 +491,10 @@ class WineSession:
         self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
 
     def wine(self, *args, **kw):
-        return subprocess.run([self.loader, *args], env=self.env, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL, **kw)
+        """A tool of the prefix (regedit, reg), as the 64-bit program it is on a 64-bit Windows: the 32-bit
+        one would write the registry's 32-bit view."""
+        loader = "/usr/lib/wine/wine64" if Path("/usr/lib/wine/wine64").exists() else self.loader
+        return subprocess.run([loader, *args], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, **kw)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
@@ -535,9 +570,11 @@ class WineSession:
         """Starts Setup.exe as a management tool does and answers nothing, until every launcher of the
         prefix has ended. Gives the debug log, the exit code (cmd's start /wait keeps all 32 bits) and
         the names of every window, shown or hidden, of a Setup.exe seen meanwhile."""
-        first = subprocess.Popen([self.loader, "cmd", "/v:on", "/c", "start /wait Setup.exe %s & echo exit:!errorlevel!"
-                                  % " ".join(args)], cwd=launcher, env=self.env, stdout=subprocess.PIPE,
-                                 stderr=subprocess.DEVNULL)
+        # A management tool's script: start /wait, then %ERRORLEVEL% on a line of its own.
+        script = self.work / "deploy.bat"
+        script.write_text("@echo off\r\nstart /wait Setup.exe %*\r\necho exit:%ERRORLEVEL%\r\n")
+        first = subprocess.Popen([self.loader, "cmd", "/c", "Z:" + str(script).replace("/", "\\"), *args],
+                                 cwd=launcher, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         windows, end = set(), time.monotonic() + bound
         while first.poll() is None or self.launchers():
             found = subprocess.run(["xdotool", "search", "--classname", "^setup"], env=self.env, text=True,
@@ -601,7 +638,7 @@ class WineMachine(Machine):
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
-        if "/quiet" in args:
+        if is_silent(args):
             log, code, windows = self.session.run_silent(self.launcher, args, self.debug_log_path(), bound)
             return Outcome(log, self.server.requests(), exit_code=code, windows=windows)
         log, box = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",
@@ -610,3 +647,14 @@ class WineMachine(Machine):
 
     def program_that_ends_at_once(self):
         return (self.session.build_dir / "bin" / "exit_code_child.exe").read_bytes()
+
+    def native(self, path):
+        return "Z:" + str(path).replace("/", "\\")
+
+    def busy_installer(self):
+        """Another installation holds the Windows Installer's mutex; gives the end of it."""
+        holder = subprocess.Popen([self.session.loader, str(self.session.build_dir / "bin" / "exit_code_child.exe"),
+                                   "0", "600000", "Global\\_MSIExecute"], env=self.session.env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        holder.stdout.readline()  # "held"
+        return lambda: (holder.kill(), holder.wait())

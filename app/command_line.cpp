@@ -36,6 +36,23 @@ bool IsSwitch(const std::wstring& lower, std::initializer_list<const wchar_t*> n
   return false;
 }
 
+// "/name <value>", or "/name=<value>" and "/name:<value>" as other installers
+// write it (the name in lower case). *i moves to the last argument taken.
+bool TakeValue(const std::vector<std::wstring>& args, size_t* i, const wchar_t* name, std::wstring* value) {
+  const std::wstring lower = ToLowerAscii(args[*i]);
+  if (IsSwitch(lower, {name})) {
+    if (*i + 1 >= args.size()) return false;
+    *value = args[++*i];
+    return true;
+  }
+  const size_t end = std::wcslen(name) + 1;
+  if (lower.size() <= end + 1 || !IsSwitch(lower.substr(0, end), {name}) || (lower[end] != L'=' && lower[end] != L':')) {
+    return false;
+  }
+  *value = args[*i].substr(end + 1);
+  return true;
+}
+
 }  // namespace
 
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context) {
@@ -66,12 +83,10 @@ void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* cont
       // Accepted as tools append it: the launcher never restarts the machine.
     } else if (IsSwitch(lower, {L"noupdate"})) {
       context->SkipSelfUpdate = true;
-    } else if (IsSwitch(lower, {L"?"})) {
+    } else if (IsSwitch(lower, {L"?", L"h", L"help"})) {
       context->ShowUsage = true;
-    } else if (IsSwitch(lower, {L"log"}) && hasValue) {
-      context->LogPath = args[++i];
-    } else if (IsSwitch(lower, {L"proxy"}) && hasValue) {
-      context->Proxy = args[++i];
+    } else if (TakeValue(args, &i, L"log", &context->LogPath) || TakeValue(args, &i, L"proxy", &context->Proxy)) {
+      // The value is taken.
     } else if (lower.compare(0, std::wcslen(kHandedPidSwitch), kHandedPidSwitch) == 0 &&
                ParseProcessId(arg.substr(std::wcslen(kHandedPidSwitch)), &pid)) {
       handedPid = pid;

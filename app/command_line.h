@@ -9,7 +9,8 @@ struct LauncherContext;
 //   them; "/O:<id> <path>" of earlier launchers; "/SourcePid:<id>";
 //   and those of administrators, with "/" or "-", in any case: "/quiet" (also
 //   "/q", "/qn", "/silent", "/verysilent", "/s"), "/norestart", "/noupdate",
-//   "/log <path>", "/proxy <address>", "/?".
+//   "/log <path>", "/proxy <address>" (also "/log=<path>" or "/log:<path>"),
+//   "/?" (also "/h", "/help").
 // Any other argument is kept as unknown.
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context);
 // Splits the process's own command line and applies the switches; false when

@@ -51,6 +51,7 @@ TEST(CommandLine, AdministratorsSwitchesAndUnknownArguments) {
       {L"x /qn /NORESTART -Silent /VerySilent /s", true, false, false, L"", L"", L""},
       {L"x -noupdate /LOG \"C:\\a b\\t.log\" -proxy /x", false, true, false, L"C:\\a b\\t.log", L"/x", L""},
       {L"x /quiet /S: --quiet /n N /O /v", true, false, false, L"", L"", L"/S: --quiet /n N"},
+      {L"x /LOG=\"C:\\a b.log\" -proxy:h:80 /log= /help", false, false, true, L"C:\\a b.log", L"h:80", L"/log="},
       {L"x /? /log", false, false, true, L"", L"", L"/log"}, {L"/bogus -?", false, false, true, L"", L"", L""}};
   for (const auto& row : rows) {
     LauncherContext context;

@@ -1,48 +1,101 @@
 #include "app/command_line.h"
 
+#include <cwchar>
+#include <initializer_list>
+
 #include "app/launcher_context.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "install/package_execution.h"
 #include "platform/folders.h"
 #include "platform/process.h"
 
 namespace {
 
-// "/O:<id>": the "/O" of a launcher that hands over its own process id, a
-// decimal number from 1 to 4294967295.
-bool ParseSourceSwitch(const std::wstring& arg, uint32_t* pid) {
-  if (arg.size() < 4 || arg.size() > 13 || arg.compare(0, 3, L"/O:") != 0) return false;
+const wchar_t kHandedPidSwitch[] = L"/sourcepid:";
+
+// A process id handed over: a decimal number from 1 to 4294967295.
+bool ParseProcessId(const std::wstring& text, uint32_t* pid) {
+  if (text.empty() || text.size() > 10) return false;
   uint64_t value = 0;
-  for (size_t i = 3; i < arg.size(); ++i) {
-    if (arg[i] < L'0' || arg[i] > L'9') return false;
-    value = value * 10 + static_cast<uint64_t>(arg[i] - L'0');
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - L'0');
   }
   if (value == 0 || value > 0xFFFFFFFFull) return false;
   *pid = static_cast<uint32_t>(value);
   return true;
 }
 
+// A switch as deployment tools spell it: "/" or "-", then one of the names (lower case).
+bool IsSwitch(const std::wstring& lower, std::initializer_list<const wchar_t*> names) {
+  if (lower.size() < 2 || (lower[0] != L'/' && lower[0] != L'-')) return false;
+  for (const wchar_t* name : names) {
+    if (lower.compare(1, std::wstring::npos, name) == 0) return true;
+  }
+  return false;
+}
+
+// "/name <value>", or "/name=<value>" and "/name:<value>" as other installers
+// write it (the name in lower case). *i moves to the last argument taken.
+bool TakeValue(const std::vector<std::wstring>& args, size_t* i, const wchar_t* name, std::wstring* value) {
+  const std::wstring lower = ToLowerAscii(args[*i]);
+  if (IsSwitch(lower, {name})) {
+    if (*i + 1 >= args.size()) return false;
+    *value = args[++*i];
+    return true;
+  }
+  const size_t end = std::wcslen(name) + 1;
+  if (lower.size() <= end + 1 || !IsSwitch(lower.substr(0, end), {name}) || (lower[end] != L'=' && lower[end] != L':')) {
+    return false;
+  }
+  *value = args[*i].substr(end + 1);
+  return true;
+}
+
 }  // namespace
 
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context) {
-  for (const auto& arg : args) {
-    if (arg == L"/N") context->NoUpdate = true;
-    // Deployment tools spell it either way.
-    const std::wstring lower = ToLowerAscii(arg);
-    if (lower == L"/quiet" || lower == L"/q") context->Silent = true;
-  }
-  // "/O <path>", or "/O:<id> <path>" from a launcher that hands over its process
-  // id; the last one with a value counts.
   context->SourceSettingsPath.clear();
   context->StartedBySourceLauncher = false;
-  context->SourceProcessId = 0;
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
+  context->UnknownArguments.clear();
+  uint32_t sourcePid = 0, handedPid = 0;
+  size_t sourceValue = 0;  // the argument that is the value of the last "/O"
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    const std::wstring lower = ToLowerAscii(arg);
+    const bool hasValue = i + 1 < args.size();
     uint32_t pid = 0;
-    if (args[i] != L"/O" && !ParseSourceSwitch(args[i], &pid)) continue;
-    context->SourceSettingsPath = args[i + 1];
-    context->StartedBySourceLauncher = true;
-    context->SourceProcessId = pid;
+    if (arg == L"/N") {
+      context->NoUpdate = true;
+    } else if (arg == L"/O" || (arg.compare(0, 3, L"/O:") == 0 && ParseProcessId(arg.substr(3), &pid))) {
+      // The last "/O" with a value counts. Its value is looked at as a
+      // switch too, as launchers have always done.
+      if (hasValue) {
+        context->SourceSettingsPath = args[i + 1];
+        context->StartedBySourceLauncher = true;
+        sourcePid = pid;
+        sourceValue = i + 1;
+      }
+    } else if (IsSwitch(lower, {L"quiet", L"q", L"qn", L"silent", L"verysilent", L"s"})) {
+      context->Silent = true;
+    } else if (IsSwitch(lower, {L"norestart"})) {
+      // Accepted as tools append it: the launcher never restarts the machine.
+    } else if (IsSwitch(lower, {L"noupdate"})) {
+      context->SkipSelfUpdate = true;
+    } else if (IsSwitch(lower, {L"?", L"h", L"help"})) {
+      context->ShowUsage = true;
+    } else if (TakeValue(args, &i, L"log", &context->LogPath) || TakeValue(args, &i, L"proxy", &context->Proxy)) {
+      // The value is taken.
+    } else if (lower.compare(0, std::wcslen(kHandedPidSwitch), kHandedPidSwitch) == 0 &&
+               ParseProcessId(arg.substr(std::wcslen(kHandedPidSwitch)), &pid)) {
+      handedPid = pid;
+    } else if (i > 0 && i != sourceValue) {
+      context->UnknownArguments.push_back(arg);
+    }
   }
+  // Launchers that hand their id over separately leave "/O" as it always was.
+  context->SourceProcessId = handedPid != 0 ? handedPid : sourcePid;
 }
 
 bool ParseArguments(LauncherContext* context) {
@@ -60,6 +113,14 @@ std::wstring GetLauncherFolder() {
   return ParentFolder(module);
 }
 
+void SetLogPaths(LauncherContext* context, const std::wstring& debugLogPath) {
+  context->DebugLogPath = debugLogPath;
+  context->InstallerLogPath = JoinPath(ParentFolder(debugLogPath), kInstallerVerboseLogName);
+}
+
+// Support staff ask people for the log in their temporary folder.
+std::wstring DefaultDebugLogPath(const LauncherContext& context) { return context.UserTempFolder + L"TAVODebugLog.txt"; }
+
 bool LoadCommonData(LauncherContext* context) {
   context->UserTempFolder = GetTempFolder();
   if (context->UserTempFolder.empty()) return false;
@@ -70,6 +131,13 @@ bool LoadCommonData(LauncherContext* context) {
   context->LaunchSettingsPath = context->LauncherFolder + L"SetupLauncherV2.xml";
   if (context->SourceSettingsPath.empty()) context->SourceSettingsPath = context->LaunchSettingsPath;
   context->NotificationPath = context->LauncherFolder + L"SetupNotification.xml";
-  context->DebugLogPath = context->UserTempFolder + L"TAVODebugLog.txt";
+  // A log named on the command line is taken as a full path, so that the
+  // installer's log beside it means the same to every program it is handed to.
+  std::wstring debugLog = DefaultDebugLogPath(*context);
+  if (!context->LogPath.empty()) {
+    debugLog = platform::GetFullPath(context->LogPath);
+    if (debugLog.empty()) debugLog = context->LogPath;
+  }
+  SetLogPaths(context, debugLog);
   return true;
 }

@@ -4,8 +4,14 @@
 
 struct LauncherContext;
 
-// Applies "/N", "/quiet" (or "/q", either case), and "/O <path>" or
-// "/O:<process id> <path>" from the given argument list.
+// Applies the switches of the argument list (the program path first):
+//   "/N" and "/O <path>" (exact), as launchers that replace themselves pass
+//   them; "/O:<id> <path>" of earlier launchers; "/SourcePid:<id>";
+//   and those of administrators, with "/" or "-", in any case: "/quiet" (also
+//   "/q", "/qn", "/silent", "/verysilent", "/s"), "/norestart", "/noupdate",
+//   "/log <path>", "/proxy <address>" (also "/log=<path>" or "/log:<path>"),
+//   "/?" (also "/h", "/help").
+// Any other argument is kept as unknown.
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context);
 // Splits the process's own command line and applies the switches; false when
 // the command line cannot be split (no switch is then set).
@@ -13,5 +19,9 @@ bool ParseArguments(LauncherContext* context);
 // Works out the paths of the user's temporary folder, the launcher's folder
 // and their files; false when either folder cannot be obtained.
 bool LoadCommonData(LauncherContext* context);
+// The debug log's file, and the Windows Installer's verbose log beside it.
+void SetLogPaths(LauncherContext* context, const std::wstring& debugLogPath);
+// The debug log's file in the temporary folder.
+std::wstring DefaultDebugLogPath(const LauncherContext& context);
 std::wstring GetTempFolder();
 std::wstring GetLauncherFolder();

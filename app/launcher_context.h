@@ -7,6 +7,7 @@
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
 #include "platform/held_file.h"
+#include "platform/named_objects.h"
 #include "platform/run_process.h"
 
 // The run state of the launcher: created once when the process starts, filled
@@ -21,13 +22,23 @@ struct LauncherContext : WorkingPaths, RunResult {
   int32_t NotificationVersion = 0;
   int32_t NotificationCount = 0;
   bool NoUpdate = false;
-  // "/quiet" or "/q": the whole run without a window, a box or a screen; its
-  // outcome is the process exit code.
+  // "/quiet" and its other spellings: the whole run without a window, a box
+  // or a screen; its outcome is the process exit code.
   bool Silent = false;
+  // "/noupdate": no self-update, and nothing else skipped.
+  bool SkipSelfUpdate = false;
+  // "/?": the usage is shown, and nothing done.
+  bool ShowUsage = false;
+  // "/log <path>": the debug log's file, in place of the temporary folder's.
+  std::wstring LogPath;
+  // "/proxy <address>": the proxy of this run.
+  std::wstring Proxy;
+  // The arguments the launcher does not know, in order.
+  std::vector<std::wstring> UnknownArguments;
   // "/O" with its path was given: started by a launcher that replaced itself.
   bool StartedBySourceLauncher = false;
-  // The process id that launcher handed over ("/O:<id>"); 0 from launchers
-  // that hand over none.
+  // The process id that launcher handed over ("/SourcePid:<id>", or
+  // "/O:<id>" of earlier launchers); 0 from launchers that hand over none.
   uint32_t SourceProcessId = 0;
   bool SkipNotices = false;
   int32_t StartPage = 0;
@@ -42,6 +53,8 @@ struct LauncherContext : WorkingPaths, RunResult {
   // newer launcher holds them in turn before it ends this one.
   std::vector<platform::HeldFile> HeldFiles;
   std::shared_ptr<platform::StartedProcess> NewLauncher;
+  // In a silent run: the event the newer launcher sets once it has taken over.
+  std::shared_ptr<platform::AdminEvent> HandOver;
   // The process exit code: 0 unless the run is silent.
   int32_t ExitCode = 0;
 };

@@ -1,5 +1,6 @@
 #include "base/paths.h"
 
+#include "platform/files.h"
 #include "platform/folders.h"
 
 namespace {
@@ -28,6 +29,15 @@ std::wstring ParentFolder(const std::wstring& path) {
     return std::wstring();
   }
   return path.substr(0, pos + 1);
+}
+
+bool CreateFolderTree(const std::wstring& folder) {
+  std::wstring path = folder;
+  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
+  if (path.empty() || platform::FolderExists(path)) return true;
+  const std::wstring parent = ParentFolder(path);
+  if (!parent.empty() && parent != path && !CreateFolderTree(parent)) return false;
+  return platform::CreateFolder(path) || platform::FolderExists(path);
 }
 
 std::wstring FileNameOf(const std::wstring& path) {

@@ -19,3 +19,8 @@ constexpr int32_t kResultNotExecuted = 15;           // the installer left no ev
 constexpr int32_t kResultOtherEdition = 16;
 constexpr int32_t kResultLatestInstalled = 17;
 constexpr int32_t kResultUnsupportedOs = 21;
+
+// The Windows Installer's code for "another installation is in progress", and
+// the class of the product installer's log that says so (the detail of 8).
+constexpr int32_t kInstallerBusyCode = 1618;
+constexpr int32_t kInstallerBusyLogClass = 7;

@@ -12,4 +12,9 @@ struct RunResult {
   std::wstring InstallerMessage;
   std::vector<std::wstring> DetectedConflictNames;
   bool SecurityCenterConflict = false;  // a conflict found only as a Security Center leftover
+  // An installer ended with 3010: a restart completes its installation.
+  bool RestartRequested = false;
+  // The network install ran nothing: no package of the configuration applies
+  // to this machine.
+  bool NothingInstalled = false;
 };

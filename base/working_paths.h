@@ -12,6 +12,7 @@ struct WorkingPaths {
   std::wstring UserTempFolder;
   std::wstring LauncherFolder;  // the folder of the running Setup.exe
   std::wstring DebugLogPath;
+  std::wstring InstallerLogPath;  // the Windows Installer's verbose log, beside the debug log
   std::wstring LaunchSettingsPath;
   std::wstring SourceSettingsPath;
   std::wstring NotificationPath;

@@ -232,6 +232,10 @@ InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime,
     if (logClassValue == kLogClass1601) *detail = kExitInstallServiceFailure;
     run.Result.InstallerMessage = ExtractInstallerErrorNumbers(path, *detail);
   }
+  if (*detail == kExitRebootRequired) {
+    Log().Info(L"インストーラーが再起動を求めています。(終了コード：3010)");
+    run.Result.RestartRequested = true;
+  }
   if (*detail == kExitSuccess || *detail == kExitRebootRequired) return InstallOutcome::Success;
   if (*notExecuted) {
     // An earlier package of this run was not executed: that stays the verdict.

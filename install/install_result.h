@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result_codes.h"
+
 struct LaunchSettings;
 struct InstallRun;
 
@@ -14,7 +16,7 @@ constexpr int32_t kLogClass1601 = 1;            // Windows Installer service fai
 constexpr int32_t kLogClass1603 = 2;            // 1603 without a known cause
 constexpr int32_t kLogClassServiceStop = 4;     // 1603: the TAVO service could not be stopped
 constexpr int32_t kLogClassServiceDelete = 5;   // 1603: the TAVO service could not be deleted
-constexpr int32_t kLogClass1618 = 7;            // another installation was running
+constexpr int32_t kLogClass1618 = kInstallerBusyLogClass;  // another installation was running
 constexpr int32_t kLogClassUnknown = 99;        // none of the known lines
 
 // The outcome of one installer run.

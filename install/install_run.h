@@ -11,4 +11,7 @@ struct InstallRun {
   const LaunchSettings& Settings;
   const WorkingPaths& Paths;
   RunResult& Result;
+  // A silent run: before each installer it waits, for a bounded time, while
+  // another installation keeps the Windows Installer busy.
+  bool WaitForBusyInstaller = false;
 };

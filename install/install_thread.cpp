@@ -45,7 +45,7 @@ int32_t CInstallThread::Run() {
   int32_t detail = 0;
   const int32_t result =
       run_.Settings.InstallType != 0
-          ? RunStep([&] { return RunLocalInstall(run_, *this, detail); }, int32_t{kResultInstallerFailed})
+          ? RunStep([&] { return RunLocalInstall(run_, *this, clock_, detail); }, int32_t{kResultInstallerFailed})
           : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
@@ -125,7 +125,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (RunStep([&] { return InstallPackages(run_, packages_, *this, detail, &logClass, &notExecuted); }, false)) {
+  if (RunStep([&] { return InstallPackages(run_, packages_, *this, clock_, detail, &logClass, &notExecuted); }, false)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {

@@ -6,6 +6,7 @@
 #include "base/editions.h"
 #include "base/paths.h"
 #include "base/result_codes.h"
+#include "base/run_result.h"
 #include "base/text.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
@@ -14,12 +15,14 @@
 #include "install/install_result.h"
 #include "install/install_run.h"
 #include "net/package_download.h"
+#include "net/wait_clock.h"
 #include "platform/clock.h"
 #include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
+#include "platform/named_objects.h"
 #include "platform/run_process.h"
 
 const wchar_t kInstallerVerboseLogName[] = L"TAVOInstallLog.txt";
@@ -29,6 +32,7 @@ namespace {
 
 constexpr int32_t kExecInstaller = 1;
 constexpr int32_t kExecCommand = 2;
+const wchar_t kInstallerMutexName[] = L"_MSIExecute";
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }
 
@@ -66,6 +70,14 @@ bool SkipFailedPackage(const PackageEntry& package) {
     return true;
   }
   Log().Info(L"スキップモードを実行しません。");
+  return false;
+}
+
+// In a silent run, before an installer: false, with the Windows Installer's
+// own code for a busy installer as the detail, when it stayed busy.
+bool InstallerMayStart(const InstallRun& run, WaitClock& clock, int32_t& detail) {
+  if (!run.WaitForBusyInstaller || WaitForIdleWindowsInstaller(clock)) return true;
+  detail = kInstallerBusyCode;
   return false;
 }
 
@@ -110,10 +122,28 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
 
 std::wstring DirectCommand(const std::wstring& filePath) { return platform::QuoteWindowsProgram(filePath); }
 
+bool WaitForIdleWindowsInstaller(WaitClock& clock) {
+  if (!platform::IsMutexOwned(kInstallerMutexName)) return true;
+  Log().Info(L"Windowsインストーラーが他のインストールを実行中です。終了を待ちます。");
+  for (uint32_t waited = 0; waited < kBusyInstallerWaitMs;) {
+    clock.Wait(kBusyInstallerStepMs);
+    waited += kBusyInstallerStepMs;
+    if (!platform::IsMutexOwned(kInstallerMutexName)) {
+      Log().Info(FormatText(L"Windowsインストーラーの他のインストールが終了しました。(待ち時間：%u秒)", waited / 1000));
+      return true;
+    }
+  }
+  Log().ErrorPlain(FormatText(L"Windowsインストーラーの他のインストールが%u分以内に終了しないため、インストールを実行しません。",
+                              kBusyInstallerWaitMs / 60000));
+  return false;
+}
+
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
-                     int32_t& detail, bool* logClass, bool* notExecuted) {
+                     WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
   bool overall = true;
+  int32_t installed = 0;
+  // Written where no process of the user reaches; a copy goes beside the debug log at the end.
   const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
@@ -128,6 +158,10 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
+      if (!InstallerMayStart(run, clock, detail)) {
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       sink.SetInstallStartTime(platform::UnixTimeNow());
       // The Windows Installer of the system's own width: under WoW64 the
       // system folder would give the 32-bit one.
@@ -149,6 +183,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
         case InstallOutcome::Success:
           Log().Info(L"インストールの実行処理（成功）");
           overall = true;
+          ++installed;
           continue;
         case InstallOutcome::NotExecuted:
           overall = false;
@@ -177,6 +212,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       if (detail == package.ExecSuccessCode) {
         Log().Info(L"インストールの実行処理（成功）");
         overall = true;
+        ++installed;
         continue;
       }
       Log().Error(L"プログラムの実行に失敗しました（エラー値）。");
@@ -185,10 +221,14 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
     }
     // Any other ExecType is only downloaded.
   }
+  if (overall && installed == 0) {
+    Log().Info(L"このコンピューターに適用するパッケージがないため、何もインストールしませんでした。");
+    run.Result.NothingInstalled = true;
+  }
   return overall;
 }
 
-int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail) {
+int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail) {
   Log().Info(L"ローカルインストールを行います。");
   sink.SendStep(9);
   int32_t result = kResultInstallerFailed;
@@ -205,7 +245,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& d
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(command);
 
-  if (platform::FileExists(installer)) {
+  if (platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
     sink.SetInstallStartTime(platform::UnixTimeNow());
     if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
       LogErrorPair(L"プログラムの実行に失敗しました。", command);
@@ -234,13 +274,13 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& d
 }
 
 bool CopyInstallerLogForUser(const WorkingPaths& paths) {
-  // Nothing is made through a link on the way to the user's folder.
+  // Nothing is made through a link on the way to the folder of the debug log.
   platform::HeldFolder folder;
   platform::File source;
   platform::File copy;
-  const std::wstring target = JoinPath(paths.UserTempFolder, kInstallerVerboseLogName);
+  const std::wstring& target = paths.InstallerLogPath;
   if (!source.Open(JoinPath(paths.WorkFolder, kInstallerVerboseLogName), platform::File::Mode::ReadOwnFile) ||
-      !folder.Open(paths.UserTempFolder) || !copy.Open(target, platform::File::Mode::CreateWrite) ||
+      !folder.Open(ParentFolder(target)) || !copy.Open(target, platform::File::Mode::CreateWrite) ||
       !copy.IsAt(target)) {
     return false;
   }

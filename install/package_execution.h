@@ -6,6 +6,7 @@
 struct InstallRun;
 struct WorkingPaths;
 struct PackageEntry;
+class WaitClock;
 
 // What running the installers reports to the install worker that runs them.
 class InstallStepSink {
@@ -19,8 +20,12 @@ class InstallStepSink {
   virtual int64_t InstallStartTime() const = 0;
 };
 
-// The Windows Installer's verbose log in the work folder, named on its command line.
+// The Windows Installer's verbose log beside the debug log, named on its command line.
 extern const wchar_t kInstallerVerboseLogName[];
+// How long a silent run waits for the Windows Installer to be free before an
+// installer, and how often it looks.
+constexpr uint32_t kBusyInstallerWaitMs = 10 * 60 * 1000;
+constexpr uint32_t kBusyInstallerStepMs = 1000;
 // The product's distribution file beside an installer.
 extern const wchar_t kDistributionFileName[];
 
@@ -47,19 +52,27 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
                              const std::wstring& distributionPath);
 std::wstring DirectCommand(const std::wstring& filePath);
 
+// The Windows Installer runs one installation at a time, and holds its mutex
+// "_MSIExecute" meanwhile. True at once when it is free; else waits, with log
+// lines, until it is, or false after kBusyInstallerWaitMs.
+bool WaitForIdleWindowsInstaller(WaitClock& clock);
+
 // Runs every verified package of the list in order (network install). True
 // when the installation as a whole succeeded; otherwise *logClass (the detail
 // is a log class) and *notExecuted (an installer left no trace) tell the
-// install worker which result to report.
+// install worker which result to report. An installer not started because
+// the Windows Installer stayed busy fails with the detail 1618, as it would
+// have ended itself.
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
-                     int32_t& detail, bool* logClass, bool* notExecuted);
+                     WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted);
 
 // Runs the edition's installer beside the launcher; sends steps 9 and 10.
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
 // and 15 (-1).
-int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, int32_t& detail);
+int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail);
 
 // Copies the Windows Installer's log of this run from the working folder to
-// the user's temporary folder, where support staff ask people to look. False
-// when there is none or it cannot be copied.
+// the folder of the debug log (the user's temporary folder, or the one "/log"
+// names), where support staff and administrators look. False when there is
+// none or it cannot be copied.
 bool CopyInstallerLogForUser(const WorkingPaths& paths);

@@ -19,5 +19,8 @@ std::wstring GetWindowsFolder();
 std::wstring GetDesktopFolder();
 // Full path of the running executable; empty on failure.
 std::wstring GetModulePath();
+// The full path of a path given relative to the current folder (a full one
+// stays as it is); empty on failure.
+std::wstring GetFullPath(const std::wstring& path);
 
 }  // namespace platform

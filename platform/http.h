@@ -21,10 +21,16 @@ constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
 constexpr uint32_t kErrorHttpRedirectFailed = 12156;
 constexpr uint32_t kErrorInternetSecureFailure = 12175;
 
+// The proxy of every request of this run, as an administrator names it
+// ("host:port" or "http://host:port"); empty (the default): the system's own
+// Internet settings decide, proxy included.
+void SetHttpProxy(const std::wstring& address);
+std::wstring HttpProxy();
+
 // How one request is made. The system's pre-configured Internet settings
-// (proxy included) always apply; no explicit proxy is ever set. Every request
-// goes to the origin and stays out of the Internet cache: an entry another
-// process put there is never served, and nothing is written to it.
+// apply, apart from the proxy of the run, when one is set. Every request goes
+// to the origin and stays out of the Internet cache: an entry another process
+// put there is never served, and nothing is written to it.
 struct HttpRequestOptions {
   std::wstring userAgent;
   // Connect timeout and receive timeout (also the wait for the answer and

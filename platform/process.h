@@ -14,8 +14,14 @@ struct ProcessEntry {
 uint32_t CurrentProcessId();
 // A snapshot of all processes; false when it cannot be taken.
 bool SnapshotProcesses(std::vector<ProcessEntry>* processes);
-// Opens the process with all access rights and terminates it.
-bool TerminateProcessById(uint32_t pid, uint32_t exitCode);
+// When the process was created, in units that order the processes of the
+// machine by their creation, as finely as the system's clock ticks: a child
+// started at once may share its parent's time. False when it cannot be read.
+bool ProcessCreationTime(uint32_t pid, uint64_t* time);
+// Opens the process with all access rights and terminates it, but only when
+// it was created no later than `latest` (a ProcessCreationTime): a process id
+// that a later process has taken over meanwhile ends nothing.
+bool TerminateProcessCreatedBy(uint32_t pid, uint64_t latest, uint32_t exitCode);
 
 // The process's own arguments, the program path first, as the system splits
 // its command line. False when the command line cannot be split.

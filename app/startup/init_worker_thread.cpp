@@ -18,6 +18,7 @@
 #include "platform/error.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
+#include "platform/named_objects.h"
 #include "platform/process.h"
 #include "platform/run_process.h"
 
@@ -113,7 +114,11 @@ int32_t CInitWorkerThread::Run() {
     Send(WM_INIT_STEP, 4, 0);
   }
 
-  if (!failed) {
+  if (!failed && ctx_.SkipSelfUpdate) {
+    // "/noupdate": the version file is still read, as it names the newest
+    // version of each edition; nothing it announces is fetched.
+    Log().Info(L"コマンドラインの指定により、ランチャーのバージョンアップは行いません。");
+  } else if (!failed) {
     Log().Info(L"最新のインストールランチャーの取得を行います。");
     Send(WM_INIT_STEP, 5, 0);
     if (!RunStep([this] { return UpdateLauncherFiles(); }, false)) {
@@ -285,12 +290,27 @@ bool CInitWorkerThread::StartNewLauncher() {
     }
   }
   // Both paths quoted: a temporary folder with a blank must not start a
-  // program planted at the part before the blank. The new launcher is handed
-  // this process's id, so that it ends this launcher and nothing else, and a
-  // silent run stays silent.
-  const std::wstring commandLine = platform::QuoteWindowsProgram(ctx_.WorkFolder + L"Setup.exe") + L" /N " +
-                                   FormatText(L"/O:%u ", platform::CurrentProcessId()) +
-                                   platform::QuoteWindowsArgument(ctx_.SourceSettingsPath) + (ctx_.Silent ? L" /quiet" : L"");
+  // program planted at the part before the blank. "/O" and its path stand as
+  // every launcher has read them; this process's id follows on its own, so
+  // that the new launcher ends this launcher and nothing else. A silent run
+  // stays silent, with its log and proxy.
+  using platform::QuoteWindowsArgument;
+  std::wstring commandLine = platform::QuoteWindowsProgram(ctx_.WorkFolder + L"Setup.exe") + L" /N /O " +
+                             QuoteWindowsArgument(ctx_.SourceSettingsPath) +
+                             FormatText(L" /SourcePid:%u", platform::CurrentProcessId());
+  if (ctx_.Silent) commandLine += L" /quiet";
+  if (!ctx_.LogPath.empty()) commandLine += L" /log " + QuoteWindowsArgument(ctx_.DebugLogPath);
+  if (!ctx_.Proxy.empty()) commandLine += L" /proxy " + QuoteWindowsArgument(ctx_.Proxy);
+  // A silent run waits for the new launcher and passes its exit code on, but
+  // only once the new launcher has said that it took over.
+  if (ctx_.Silent) {
+    auto handOver = std::make_shared<platform::AdminEvent>();
+    if (handOver->Open(HandOverEventName(platform::CurrentProcessId())) == platform::AdminEvent::Opened::kCreated) {
+      ctx_.HandOver = handOver;
+    } else {
+      Log().Error(L"引き継ぎを確認するオブジェクトを作成できませんでした。");
+    }
+  }
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(commandLine);
   auto process = std::make_shared<platform::StartedProcess>();
@@ -300,6 +320,8 @@ bool CInitWorkerThread::StartNewLauncher() {
   ctx_.NewLauncherStarted = true;
   return true;
 }
+
+std::wstring HandOverEventName(uint32_t sourcePid) { return FormatText(L"TAVOSetupHandOver.%u", sourcePid); }
 
 bool StartInitWorkerThread(LauncherContext& context, MessageSink* notifyWindow) {
   LauncherContext* run = &context;

@@ -54,3 +54,7 @@ class CInitWorkerThread {
 // Starts a worker for the start-up dialog on a thread of its own; the object
 // deletes itself when its work is done. False when it could not be started.
 bool StartInitWorkerThread(LauncherContext& context, MessageSink* notifyWindow);
+
+// The event a silent launcher makes before it starts its newer launcher, which
+// sets it once it has taken over; named after the first launcher's process id.
+std::wstring HandOverEventName(uint32_t sourcePid);

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "base/debug_log.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "base/worker_threads.h"
 #include "config/launch_settings.h"
@@ -19,14 +20,18 @@
 #include "base/exit_codes.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
+#include "platform/http.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/ui.h"
 #include "base/result_codes.h"
+#include "ui/start_boxes.h"
 
 namespace {
 
 const wchar_t kErrorCaption[] = L"エラー";
+// The object a running launcher holds, one for the whole machine.
+const wchar_t kLauncherObjectName[] = L"TAVOSetupLauncher";
 
 bool LoadLauncherInfo(LauncherContext* context) {
   if (!LoadLaunchSettings(&context->Settings, context->LaunchSettingsPath, true)) return false;
@@ -43,6 +48,29 @@ void TakeOverHeldFiles(LauncherContext* context) {
     platform::HeldFile file;
     if (file.Open(path)) context->HeldFiles.push_back(std::move(file));
   }
+}
+
+// The debug log, begun with its first entry. A "/log" file that cannot be
+// written leaves the log in the temporary folder, which names that file; a
+// log that cannot be written safely there goes on in the working folder.
+void StartDebugLog(LauncherContext* context, bool workFolderReady) {
+  if (!context->LogPath.empty()) CreateFolderTree(ParentFolder(context->DebugLogPath));
+  Log().SetPath(context->DebugLogPath);
+  if (workFolderReady) Log().SetFallbackPath(context->WorkFolder + L"TAVODebugLog.txt");
+  Log().SetEnabled(true);
+  if (Log().Info(L"プログラムを開始します。") || context->LogPath.empty()) return;
+  const std::wstring named = context->DebugLogPath;
+  SetLogPaths(context, DefaultDebugLogPath(*context));
+  Log().SetPath(context->DebugLogPath);
+  Log().Info(L"プログラムを開始します。");
+  Log().ErrorPlain(L"以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。");
+  Log().ErrorPlain(named);
+}
+
+// The proxy as the log shows it: without a user name or password.
+std::wstring ProxyForLog(const std::wstring& proxy) {
+  const size_t at = proxy.rfind(L'@');
+  return at == std::wstring::npos ? proxy : proxy.substr(at + 1);
 }
 
 }  // namespace
@@ -71,11 +99,16 @@ bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t
     // A launcher that handed over its process id is that process, and only
     // while it is our parent. Earlier launchers hand over none: theirs is the
     // parent running an executable of exactly the same name.
-    if (handedPid != 0 ? p.pid == handedPid : p.exeName == ownName) {
-      *pid = parent;
-      return true;
+    if (handedPid != 0 ? p.pid != handedPid : p.exeName != ownName) return false;
+    // A process id is given anew once its process has ended: only a process
+    // created no later than this one can be the launcher that started it.
+    uint64_t parentCreated = 0, selfCreated = 0;
+    if (!platform::ProcessCreationTime(parent, &parentCreated) || !platform::ProcessCreationTime(self, &selfCreated) ||
+        parentCreated > selfCreated) {
+      return false;
     }
-    return false;
+    *pid = parent;
+    return true;
   }
   return false;
 }
@@ -97,8 +130,9 @@ bool CSetupApp::InitInstance() {
   ParseArguments(&ctx);
   // Nothing of a silent run may wait for a person, not even an error box.
   if (ctx.Silent) SuppressMessageBoxes();
+  platform::SetHttpProxy(ctx.Proxy);
 
-  // 3. Working paths, then the log; it falls back to the private working
+  // 3, 4. Working paths, then the log; it falls back to the private working
   // folder when the user's temporary folder cannot hold it safely.
   bool workFolderMissing = false;
   uint32_t workFolderError = 0;
@@ -108,14 +142,13 @@ bool CSetupApp::InitInstance() {
   } else {
     workFolderMissing = !PrepareWorkFolder(&ctx);
     workFolderError = platform::LastError();
-    Log().SetPath(ctx.DebugLogPath);
-    if (!workFolderMissing) Log().SetFallbackPath(ctx.WorkFolder + L"TAVODebugLog.txt");
-    Log().SetEnabled(true);
+    StartDebugLog(&ctx, !workFolderMissing);
   }
-
-  // 4.
-  Log().Info(L"プログラムを開始します。");
   if (ctx.Silent) Log().Info(L"サイレントモードで実行します。");
+  if (!ctx.Proxy.empty()) {
+    Log().Info(L"以下のプロキシサーバーを使用します。");
+    Log().Info(ProxyForLog(ctx.Proxy));
+  }
   if (workFolderMissing) {
     platform::SetLastError(workFolderError);
     Log().Error(L"作業フォルダーを作成できませんでした。");
@@ -123,20 +156,12 @@ bool CSetupApp::InitInstance() {
     failed = true;
   }
 
-  // 5. The launcher that replaced itself with this one ends here. In a silent
-  // run it waits instead, to pass this one's exit code on to whoever started it.
-  uint32_t sourcePid = 0;
-  if (FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid)) {
-    TakeOverHeldFiles(&ctx);
-    if (ctx.Silent && ctx.SourceProcessId != 0) {
-      Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
-    } else if (platform::TerminateProcessById(sourcePid, 0)) {
-      Log().Info(L"アップグレード元プロセスを終了させました。");
-    }
-  }
+  // What the command line asks besides a run; then 5., and this launcher
+  // the only one of the machine.
+  const bool ended = !AcceptCommandLine() || !ClaimTheRun();
 
   // 6. Settings and the notices header.
-  if (!failed) {
+  if (!failed && !ended) {
     if (!LoadLauncherInfo(&ctx)) {
       fail(L"設定ファイルの読み込みに失敗しました。");
     } else {
@@ -152,11 +177,11 @@ bool CSetupApp::InitInstance() {
 
   // 7 to 11.
   bool handedOver = false;
-  if (!failed) {
+  if (!failed && !ended) {
     RunStartupSteps(&failed, &handedOver, &pendingText);
   }
   // 12 to 16.
-  if (!failed && !handedOver) {
+  if (!failed && !ended && !handedOver) {
     RunWizardSteps(&failed, &pendingText);
   }
 
@@ -165,16 +190,86 @@ bool CSetupApp::InitInstance() {
     ShowErrorBox(nullptr, kErrorCaption, pendingText);
     Log().Info(pendingText);
   }
-  if (ctx.Silent && !handedOver) {
+  if (ctx.Silent && !handedOver && !ended) {
     // The completion page of a success asks for a restart; without it
     // (PackageType other than 1) the launcher just ends.
-    const bool restartAsked = ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
-    ctx.ExitCode = failed ? kExitStartupFailed : SilentExitCode(ctx.ResultCode, ctx.ResultDetail, restartAsked);
-    Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
+    const bool pageAsksRestart = ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
+    ctx.ExitCode = failed ? kExitStartupFailed : SilentExitCode(ctx, pageAsksRestart);
+    if (!failed && ctx.ResultCode == kResultLatestInstalled) {
+      Log().Info(L"最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）");
+    }
   }
+  if (ctx.Silent && !handedOver) Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
 
   // 18.
   Log().Info(L"プログラムを終了します。");
+  return false;
+}
+
+// Unknown arguments are logged; a silent run then ends at once with 1639, as
+// the Windows Installer does, and an interactive one goes on as it always did.
+// "/?" shows the usage and ends; a silent run cannot show it and ends with 1639.
+bool CSetupApp::AcceptCommandLine() {
+  LauncherContext& ctx = context_;
+  for (const std::wstring& arg : ctx.UnknownArguments) {
+    Log().ErrorPlain(L"以下のコマンドライン引数は不明です。");
+    Log().ErrorPlain(arg);
+  }
+  if (!ctx.Silent) {
+    if (ctx.ShowUsage) {
+      ShowUsage();
+      Log().Info(L"コマンドラインの使い方を表示しました。");
+      return false;
+    }
+    if (!ctx.UnknownArguments.empty()) Log().Info(L"不明なコマンドライン引数を無視して続行します。");
+    return true;
+  }
+  if (!ctx.ShowUsage && ctx.UnknownArguments.empty()) return true;
+  Log().Info(L"コマンドラインが不正なため、何もせずに終了します。（サイレントモード）");
+  ctx.ExitCode = kExitInvalidCommandLine;
+  return false;
+}
+
+// 5. The launcher that replaced itself with this one ends here; in a silent
+// run it waits instead, to pass this one's exit code on, and learns that this
+// one took over. This one holds the machine's launcher object with it. Any
+// other launcher makes that object, and ends when another launcher holds it.
+bool CSetupApp::ClaimTheRun() {
+  LauncherContext& ctx = context_;
+  using Opened = platform::AdminEvent::Opened;
+  uint32_t sourcePid = 0;
+  if (FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid)) {
+    launcherObject_.Open(kLauncherObjectName);
+    TakeOverHeldFiles(&ctx);
+    uint64_t created = 0;
+    if (ctx.Silent && ctx.SourceProcessId != 0) {
+      platform::AdminEvent handOver;
+      if (handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting) handOver.Signal();
+      Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
+    } else if (platform::ProcessCreationTime(platform::CurrentProcessId(), &created) &&
+               platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {
+      Log().Info(L"アップグレード元プロセスを終了させました。");
+    }
+    return true;
+  }
+  switch (launcherObject_.Open(kLauncherObjectName)) {
+    case Opened::kCreated:
+      return true;
+    case Opened::kForeign:
+      Log().ErrorPlain(L"ランチャーの実行中を示すオブジェクトの所有者が管理者ではないため、実行中のランチャーとはみなしません。");
+      return true;
+    case Opened::kFailed:
+      Log().Error(L"ランチャーの実行中を示すオブジェクトを作成できませんでした。");
+      return true;
+    case Opened::kExisting:
+      break;
+  }
+  Log().Info(L"他のセットアップが実行中のため、終了します。");
+  if (ctx.Silent) {
+    ctx.ExitCode = kExitInstallerBusy;
+  } else {
+    ShowSetupAlreadyRunning();
+  }
   return false;
 }
 
@@ -190,7 +285,8 @@ bool CSetupApp::WaitForNewLauncher() {
   int32_t code = -1;
   const bool ended = !ctx.NewLauncher || ctx.NewLauncher->Wait(ctx.Silent ? platform::kInfiniteWait : kHandOverWaitMs, &code);
   if (!ended && !ctx.Silent) return true;
-  if (ctx.Silent && ended && IsSilentExitCode(code)) {
+  const bool tookOver = ctx.HandOver && ctx.HandOver->IsSignalled();
+  if (ctx.Silent && ended && tookOver && IsSilentExitCode(code)) {
     Log().Info(FormatText(L"新しいインストーラーが終了しました。(終了コード：%d)", code));
     ctx.ExitCode = code;
     return true;
@@ -293,7 +389,9 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
 
   // 16.
   Log().Info(L"インストールウィザードを表示します。");
-  auto startWorker = [&ctx](MessageSink* target) { return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx}, target); };
+  auto startWorker = [&ctx](MessageSink* target) {
+    return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx, ctx.Silent}, target);
+  };
   const WizardRun run{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage};
   const int dialogResult = ctx.Silent ? RunSilentWizard(run, startWorker) : RunMainDialog(run, startWorker);
   // A worker that reported its result finishes its last log lines before the process ends.

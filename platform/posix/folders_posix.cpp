@@ -30,4 +30,14 @@ std::wstring GetModulePath() {
   return Utf8ToWide(buffer);
 }
 
+std::wstring GetFullPath(const std::wstring& path) {
+  if (!path.empty() && path[0] == L'/') return path;
+  char buffer[PATH_MAX + 1];
+  if (!::getcwd(buffer, sizeof(buffer))) {
+    SetLastError(ErrnoToWindows(errno));
+    return std::wstring();
+  }
+  return Utf8ToWide(buffer) + L"/" + path;
+}
+
 }  // namespace platform

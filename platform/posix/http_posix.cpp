@@ -277,6 +277,9 @@ struct HttpRequest::Impl {
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // The run's proxy replaces the one the environment names.
+    const std::string proxy = WideToUtf8(HttpProxy());
+    if (!proxy.empty()) curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kTransportBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);

@@ -28,6 +28,9 @@ std::string TempFolderPath();
 std::string WindowsFolderPath();
 std::string SystemFolderPath();
 std::string DesktopFolderPath();
+// The folder of the machine's named objects (platform/named_objects.h), made
+// on first use.
+std::string ObjectsFolderPath();
 
 // The process's own argument vector, handed over by main().
 void SetProcessArguments(int argc, char** argv);

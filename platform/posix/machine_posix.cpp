@@ -121,5 +121,13 @@ std::string DesktopFolderPath() {
   return FolderSetting("Desktop", root + "Desktop");
 }
 
+std::string ObjectsFolderPath() {
+  std::string root = MachineFolder().empty() ? DefaultMachineRoot() : MachineFolder();
+  ::mkdir(root.c_str(), 0755);
+  const std::string folder = root + "Objects/";
+  ::mkdir(folder.c_str(), 0755);
+  return folder;
+}
+
 }  // namespace posix
 }  // namespace platform

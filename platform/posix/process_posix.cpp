@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,17 +22,26 @@ std::mutex g_argsLock;
 std::vector<std::wstring> g_args;
 bool g_argsSet = false;
 
+// The status line of /proc/<pid>/stat: "pid (comm) state ppid ...", where
+// comm may hold blanks and parentheses. *name is comm, *rest what follows it.
+bool ReadStatus(uint32_t pid, std::string* name, std::istringstream* rest) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string content;
+  if (!std::getline(stat, content)) return false;
+  size_t close = content.rfind(')');
+  size_t open = content.find('(');
+  if (close == std::string::npos || open == std::string::npos || close < open) return false;
+  *name = content.substr(open + 1, close - open - 1);
+  rest->str(content.substr(close + 1));
+  return true;
+}
+
 // The executable's file name: from /proc/<pid>/exe, else the kernel's short name.
 bool ReadProcess(uint32_t pid, ProcessEntry* entry) {
   std::string base = "/proc/" + std::to_string(pid);
-  std::ifstream stat(base + "/stat");
-  std::string content;
-  if (!std::getline(stat, content)) return false;
-  // "pid (comm) state ppid ..." where comm may hold blanks and parentheses.
-  size_t close = content.rfind(')');
-  size_t open = content.find('(');
-  if (close == std::string::npos || open == std::string::npos) return false;
-  std::istringstream rest(content.substr(close + 2));
+  std::string comm;
+  std::istringstream rest;
+  if (!ReadStatus(pid, &comm, &rest)) return false;
   std::string state;
   unsigned long ppid = 0;
   rest >> state >> ppid;
@@ -49,7 +59,7 @@ bool ReadProcess(uint32_t pid, ProcessEntry* entry) {
     size_t slash = name.rfind('/');
     if (slash != std::string::npos) name = name.substr(slash + 1);
   } else {
-    name = content.substr(open + 1, close - open - 1);
+    name = comm;
   }
   entry->exeName = Utf8ToWide(name);
   return true;
@@ -95,13 +105,42 @@ bool SnapshotProcesses(std::vector<ProcessEntry>* processes) {
   return true;
 }
 
-bool TerminateProcessById(uint32_t pid, uint32_t exitCode) {
+bool ProcessCreationTime(uint32_t pid, uint64_t* time) {
+  // The 22nd field of the status: the start, in clock ticks since boot.
+  std::string comm, field;
+  std::istringstream rest;
+  unsigned long long start = 0;
+  bool read = ReadStatus(pid, &comm, &rest);
+  for (int i = 3; read && i < 22; ++i) read = static_cast<bool>(rest >> field);
+  if (!read || !(rest >> start)) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  *time = start;
+  return true;
+}
+
+bool TerminateProcessCreatedBy(uint32_t pid, uint64_t latest, uint32_t exitCode) {
   (void)exitCode;  // a killed process has no exit code of its own choosing here
-  if (::kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
+  // The descriptor holds on to the process: a signal through it never reaches
+  // another one that took over the id after the time was read.
+  const int process = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+  if (process < 0) {
     SetLastError(ErrnoToWindows(errno));
     return false;
   }
-  return true;
+  uint64_t created = 0;
+  bool ok = ProcessCreationTime(pid, &created);
+  if (ok && created > latest) {
+    SetLastError(kErrorInvalidParameter);
+    ok = false;
+  }
+  if (ok && ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0) != 0) {
+    SetLastError(ErrnoToWindows(errno));
+    ok = false;
+  }
+  ::close(process);
+  return ok;
 }
 
 }  // namespace platform

@@ -201,8 +201,11 @@ HttpRequest::~HttpRequest() { Close(); }
 bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& options) {
   Close();
   auto impl = std::make_unique<Impl>();
-  impl->session = ::InternetOpenW(options.userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
-                                  INTERNET_FLAG_DONT_CACHE);
+  // A proxy named for the run is used in place of the system's proxy settings.
+  const std::wstring proxy = HttpProxy();
+  impl->session = ::InternetOpenW(options.userAgent.c_str(),
+                                  proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                                  proxy.empty() ? nullptr : proxy.c_str(), nullptr, INTERNET_FLAG_DONT_CACHE);
   if (!impl->session) return false;
   if (!SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_TIMEOUT, options.timeoutMs) ||
       !SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_RETRIES, options.connectRetries) ||

@@ -34,10 +34,41 @@ bool SnapshotProcesses(std::vector<ProcessEntry>* processes) {
   return true;
 }
 
-bool TerminateProcessById(uint32_t pid, uint32_t exitCode) {
+namespace {
+
+bool CreationTimeOf(HANDLE process, uint64_t* time) {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return false;
+  *time = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+  return true;
+}
+
+}  // namespace
+
+bool ProcessCreationTime(uint32_t pid, uint64_t* time) {
+  if (pid == ::GetCurrentProcessId()) return CreationTimeOf(::GetCurrentProcess(), time);
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return false;
+  const bool ok = CreationTimeOf(process, time);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(process);
+  ::SetLastError(error);
+  return ok;
+}
+
+bool TerminateProcessCreatedBy(uint32_t pid, uint64_t latest, uint32_t exitCode) {
+  // The handle holds on to the process: the time checked is the time of the process ended.
   HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
   if (!process) return false;
-  const BOOL ok = ::TerminateProcess(process, exitCode);
+  uint64_t created = 0;
+  BOOL ok = FALSE;
+  if (CreationTimeOf(process, &created)) {
+    if (created <= latest) {
+      ok = ::TerminateProcess(process, exitCode);
+    } else {
+      ::SetLastError(ERROR_INVALID_PARAMETER);
+    }
+  }
   const DWORD error = ::GetLastError();
   ::CloseHandle(process);
   if (!ok) ::SetLastError(error);

@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/launcher_context.h"
 #include "base/exit_codes.h"
+#include "base/run_result.h"
 #include "base/text.h"
 #include "platform/cmdline_split.h"
 
@@ -31,15 +32,36 @@ TEST(CommandLine, SwitchesAreExactAndTheLastValueWins) {
   }
   // Silent in either case; the process id of the launcher that replaced itself.
   const struct { const wchar_t* line; bool silent, bySource; uint32_t pid; } more[] = {
-      {L"x /quiet", true, false, 0}, {L"x /Q /N", true, false, 0}, {L"x /quieter -q", false, false, 0},
+      {L"x /quiet", true, false, 0}, {L"x /Q /N", true, false, 0}, {L"x /quieter -q", true, false, 0},
       {L"x /N /O:42 \"a b.xml\" /QUIET", true, true, 42}, {L"x /O:42", false, false, 0}, {L"x /O:0 a", false, false, 0},
       {L"x /O:4294967296 a", false, false, 0}, {L"x /O:1x a /o:1 a", false, false, 0}, {L"x /O:7 a /O b", false, true, 0},
-      {L"x /O a /O:4294967295 b", false, true, 4294967295u}};
+      {L"x /O a /O:4294967295 b", false, true, 4294967295u}, {L"x /SourcePid:9 /O a", false, true, 9},
+      {L"x /O:7 a /sourcepid:8", false, true, 8}, {L"x /SourcePid:0 /O a", false, true, 0}};
   for (const auto& row : more) {
     LauncherContext context;
     ApplyArguments(platform::SplitWindowsCommandLine(row.line), &context);
     EXPECT_EQ(std::make_tuple(row.silent, row.bySource, row.pid),
               std::make_tuple(context.Silent, context.StartedBySourceLauncher, context.SourceProcessId)) << row.line;
+  }
+}
+
+// The switches of deployment tools: "/" or "-", in any case; values taken whole; everything else kept as unknown.
+TEST(CommandLine, AdministratorsSwitchesAndUnknownArguments) {
+  const struct { const wchar_t* line; bool silent, skipUpdate, usage; const wchar_t *log, *proxy, *unknown; } rows[] = {
+      {L"x /qn /NORESTART -Silent /VerySilent /s", true, false, false, L"", L"", L""},
+      {L"x -noupdate /LOG \"C:\\a b\\t.log\" -proxy /x", false, true, false, L"C:\\a b\\t.log", L"/x", L""},
+      {L"x /quiet /S: --quiet /n N /O /v", true, false, false, L"", L"", L"/S: --quiet /n N"},
+      {L"x /LOG=\"C:\\a b.log\" -proxy:h:80 /log= /help", false, false, true, L"C:\\a b.log", L"h:80", L"/log="},
+      {L"x /? /log", false, false, true, L"", L"", L"/log"}, {L"/bogus -?", false, false, true, L"", L"", L""}};
+  for (const auto& row : rows) {
+    LauncherContext context;
+    ApplyArguments(platform::SplitWindowsCommandLine(row.line), &context);
+    std::wstring unknown;
+    for (const auto& arg : context.UnknownArguments) unknown += (unknown.empty() ? L"" : L" ") + arg;
+    EXPECT_EQ(std::make_tuple(row.silent, row.skipUpdate, row.usage, std::wstring(row.log), std::wstring(row.proxy),
+                              std::wstring(row.unknown)),
+              std::make_tuple(context.Silent, context.SkipSelfUpdate, context.ShowUsage, context.LogPath, context.Proxy,
+                              unknown)) << row.line;
   }
 }
 
@@ -55,10 +77,14 @@ TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
 // Beyond the codes the silent runs of the outcome matrix show: installer codes
 // that do not fit, and codes that no silent run gives (a crash, a kill).
 TEST(SilentExitCodes, InstallerCodesThatDoNotFitAndCodesOfNoRun) {
-  EXPECT_EQ(79999, SilentExitCode(7, 9999, false));
-  for (int32_t detail : {-1, 10000}) EXPECT_EQ(70000, SilentExitCode(7, detail, false));
-  for (int32_t code : {0, 3010, 10000, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
-  for (int32_t code : {-1, 1, 259, 10001, 30001, static_cast<int32_t>(0xC0000005u)}) EXPECT_FALSE(IsSilentExitCode(code));
+  RunResult result;
+  result.ResultCode = 7;
+  for (int32_t detail : {-1, 9999, 10000}) {
+    result.ResultDetail = detail;
+    EXPECT_EQ(detail == 9999 ? 79999 : 70000, SilentExitCode(result, false));
+  }
+  for (int32_t code : {0, 3010, 1618, 1639, 10000, 10001, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
+  for (int32_t code : {-1, 1, 259, 10002, 30001, static_cast<int32_t>(0xC0000005u)}) EXPECT_FALSE(IsSilentExitCode(code));
 }
 
 }  // namespace

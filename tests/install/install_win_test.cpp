@@ -13,6 +13,7 @@
 #include "install/install_result.h"
 #include "install/install_run.h"
 #include "install/package_execution.h"
+#include "net/wait_clock.h"
 #include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
@@ -132,7 +133,8 @@ TEST(PackageExecutionWin, TheWindowsInstallerIsTheNativeOne) {
   NoSteps sink;
   int32_t detail = 0;
   bool logClass = false, notExecuted = false;
-  InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, detail, &logClass, &notExecuted);
+  InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, SystemWaitClock(), detail, &logClass,
+                  &notExecuted);
   const auto texts = log.Texts();
   const int at = log.Find(L"以下のインストールコマンドを実行します。");
   ASSERT_TRUE(at >= 0 && at + 1 < static_cast<int>(texts.size()));

@@ -6,7 +6,7 @@ import subprocess
 import threading
 from pathlib import Path
 
-from harness import DebugLog, run_bounded, wait_for
+from harness import run_bounded, wait_for
 
 HERE = Path(__file__).parent
 
@@ -52,12 +52,8 @@ def swap_after_check(name, data, held, checked="ハッシュ解析処理を完�
         swapped = m.work / "swapped"
         m.server.set_rules({held: "hold-until=%s" % swapped})
 
-        def log():
-            path = m.debug_log_path()
-            return DebugLog(path.read_bytes() if path.is_file() else b"")
-
         def attacker():
-            wait_for("the check of " + name, lambda: log().has(checked), step=0.02)
+            wait_for("the check of " + name, lambda: m.log().has(checked), step=0.02)
             folder = m.work_folder() if where == "work" else m.temp
             planted = folder / (name + ".planted")
             planted.write_bytes(data(m) if callable(data) else data)

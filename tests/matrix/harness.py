@@ -45,6 +45,11 @@ def run_bounded(command, what, bound=60, **kw):
         raise RunError("%s hung: no end after %d s (%s)" % (what, bound, " ".join(map(str, command))[:200]))
 
 
+def is_silent(args):
+    """The command line of a silent run: /quiet or another spelling of it."""
+    return any(a.lower()[1:] in ("quiet", "q", "qn", "silent", "verysilent", "s") and a[:1] in "/-" for a in args)
+
+
 def wait_for(what, check, bound=BOUND, step=0.1):
     """Polls check() until it returns something true; fails after the bound."""
     end = time.monotonic() + bound
@@ -324,7 +329,20 @@ class Machine:
                 for p in sorted(self.launcher.rglob("*")) if p.is_file()}
 
     def debug_log_path(self):
-        return self.temp / "TAVODebugLog.txt"
+        """The debug log; a row that names its own with /log sets log_file."""
+        return getattr(self, "log_file", None) or self.temp / "TAVODebugLog.txt"
+
+    def log(self):
+        path = self.debug_log_path()
+        return DebugLog(path.read_bytes() if path.is_file() else b"")
+
+    def native(self, path):
+        return str(path)
+
+    def expand(self, args):
+        """The row's arguments with {work} (the run's folder, as the build names it) and {server} (host:port)."""
+        server = self.server.url[len("http://"):].rstrip("/")
+        return [a.replace("{work}", self.native(self.work)).replace("{server}", server) for a in args]
 
     def log_places(self):
         """Every debug log the machine holds, wherever the launcher may have put one."""
@@ -403,7 +421,22 @@ class LinuxMachine(Machine):
         return path.read_text().splitlines() if path.exists() else []
 
     def program_that_ends_at_once(self):
-        return b"#!/bin/sh\nexit 3\n"
+        return b"#!/bin/sh\nexit 0\n"
+
+    def hold_object(self, name, owner="S-1-5-32-544", owned=False):
+        """A named object of the machine, held by this process until the row ends (owned: a mutex that is
+        owned); gives its release."""
+        (self.folder / "Objects").mkdir(exist_ok=True)
+        f = open(self.folder / "Objects" / name, "w+")
+        f.write("owner=%s\n" % owner)
+        f.flush()
+        fcntl.lockf(f, fcntl.LOCK_EX if owned else fcntl.LOCK_SH)
+        self.held = getattr(self, "held", []) + [f]
+        return f.close
+
+    def busy_installer(self):
+        """Another installation holds the Windows Installer; gives the end of it."""
+        return self.hold_object("_MSIExecute", owned=True)
 
     def use_bundle(self):
         """Starts the launcher from a program that is also named Setup.exe (the system shell under that
@@ -576,7 +609,8 @@ class WineSession:
             # log a while later: a window that was not ready lost it.
             ready = time.monotonic() - pressed > 3
             due = [seen for seen, click in WINE_ANSWERS if texts.count(click) < texts.count(seen)]
-            title = "エラー" if self.windows("エラー") else "Setup" if due else None
+            # Boxes that only inform are acknowledged as soon as they show.
+            title = next((t for t in ("エラー", "使い方") if self.windows(t)), "Setup" if due else None)
             if ready and title and self.windows(title):  # shown, not only logged
                 box = 0 if title == "エラー" else box
                 if shots:
@@ -597,14 +631,15 @@ class WineSession:
                 raise RunError("the launcher did not end; log:\n" + "\n".join(texts[-30:]))
             time.sleep(0.2)
 
-    def run_silent(self, launcher, args, log_path, bound=BOUND, script=None):
-        """Starts Setup.exe as a management tool's batch script does, `start /wait` and then
-        %ERRORLEVEL%, and answers nothing, until every launcher of the prefix has ended. Gives the
-        debug log, the exit code the script received (all 32 bits) and the names of every window,
-        shown or hidden, of a Setup.exe seen meanwhile."""
-        first = subprocess.Popen([self.loader, "cmd", "/v:on", "/c", script or "start /wait Setup.exe %s & echo exit:!errorlevel!"
-                                  % " ".join(args)], cwd=launcher, env=self.env, stdout=subprocess.PIPE,
-                                 stderr=subprocess.DEVNULL)
+    def run_silent(self, launcher, args, log_path, bound=BOUND):
+        """Starts Setup.exe as a management tool does and answers nothing, until every launcher of the
+        prefix has ended. Gives the debug log, the exit code (cmd's start /wait keeps all 32 bits) and
+        the names of every window, shown or hidden, of a Setup.exe seen meanwhile."""
+        # A management tool's script: start /wait, then %ERRORLEVEL% on a line of its own.
+        script = self.work / "deploy.bat"
+        script.write_text("@echo off\r\nstart /wait Setup.exe %*\r\necho exit:%ERRORLEVEL%\r\n")
+        first = subprocess.Popen([self.loader, "cmd", "/c", "Z:" + str(script).replace("/", "\\"), *args],
+                                 cwd=launcher, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         windows, end = set(), time.monotonic() + bound
         while first.poll() is None or self.launchers():
             for w in self.xdotool("search", "--classname", "^setup").split():
@@ -687,6 +722,15 @@ class WineMachine(Machine):
     def program_that_ends_at_once(self):
         return (self.session.build_dir / "bin" / "exit_code_child.exe").read_bytes()
 
+    def native(self, path):
+        return "Z:" + str(path).replace("/", "\\")
 
-def is_silent(args):
-    return "/quiet" in args
+    def busy_installer(self):
+        """Another installation holds the Windows Installer's mutex; gives the end of it."""
+        holder = subprocess.Popen([self.session.loader, str(self.session.build_dir / "bin" / "exit_code_child.exe"),
+                                   "0", "600000", "Global\\_MSIExecute"], env=self.session.env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        if not select.select([holder.stdout], [], [], 30)[0] or not holder.stdout.readline():  # "held"
+            holder.kill()
+            raise RunError("the busy installer's mutex was not taken within 30 s")
+        return lambda: (holder.kill(), holder.wait())

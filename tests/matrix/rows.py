@@ -12,12 +12,14 @@ Rows run on both builds unless `linux_only` says why Wine cannot show them.
 """
 import dataclasses
 import re
+import threading
+import time
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
-from harness import DebugLog, installed_product, notice, package, sim_package
+from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
 # Machine facts of the operating systems the rows use: machine.ini for the
 # simulated machine, the Windows version Wine reports to Setup.exe.
@@ -255,6 +257,12 @@ def temp_through_link(m):
         m.user_environment({"TMP": "Z:" + str(m.work / "temp-link").replace("/", "\\")})
 
 
+def temp_is_a_file(m):
+    """TMP and TEMP name a file, as a process of the user can arrange in HKCU\\Environment."""
+    (m.work / "not-a-folder").write_text("a file, not a folder\n")
+    m.user_environment({name: "Z:" + str(m.work / "not-a-folder").replace("/", "\\") for name in ("TMP", "TEMP")})
+
+
 def runs_only_from_work_folder(m, o):
     """Every program run and every file named in a command lies in the system folder or the private working
     folder, which only administrators can open, and nothing the launcher uses was left in the user's Temp."""
@@ -265,7 +273,7 @@ def runs_only_from_work_folder(m, o):
     # The settings file beside the first launcher, handed to a newer one, belongs to the launcher's own folder,
     # which is dealt with on its own.
     own = r"(/|z:)" + re.escape(str(m.launcher).lower().lstrip("/")) + "/setuplauncherv2.xml$"
-    return (commands and all(re.search(r"/windows/(system32|temp/tavosetup-[0-9a-f]{16})/|" + own, p) for p in paths)
+    return (commands and all(re.search(r"/windows/(system32|sysnative|temp/tavosetup-[0-9a-f]{16})/|" + own, p) for p in paths)
             and (m.build != "linux" or private.stat().st_mode & 0o777 == 0o700)
             and not any(m.temp.glob("*.msi")) and not any(m.temp.glob("*.part")))
 
@@ -571,7 +579,9 @@ ROWS = [
         anchors=["ウイルス対策製品の情報取得に失敗しました。", "ファイアウォール製品の情報取得に失敗しました。"],
         wine=dict(WINE_15, machine_files={}, why="Wine's WMI fails the Security Center's queries by itself")),
     Row("temp-folder-unwritable", arrange=lambda m: m.temp_folder_is_a_file(), log="absent", page=None, result=None,
-        installed="TAVO Net Shield", check=lambda m, o: log_given_up(m), linux_only=NO_EVENT_LOG),
+        installed="TAVO Net Shield", check=lambda m, o: log_given_up(m),
+        wine=dict(arrange=temp_is_a_file, args=["/quiet"], exit=150000, installed="",
+                  why=NO_EVENT_LOG + "; silent, since the driver answers pages by the log lines in the user's Temp")),
     Row("debug-log-locked", arrange=lambda m: m.debug_log_path().mkdir(), page=None, result=None, log="absent",
         installed="TAVO Net Shield", wine=dict(installed="", args=["/quiet"], exit=150000, why=NO_EVENT_LOG +
                                                "; and the driver answers pages by their log lines: run silently")),
@@ -672,12 +682,12 @@ def by_name(name):
 SILENT = "-silent"
 
 
-def silent(name, code, twin="row", wine=None, **changes):
+def silent(base, code, twin="row", wine=None, **changes):
     """A row run silently: no keys, no window, no screen, the exit code. Its log is that of the
     interactive run with the twin's keys (the row's own by default) apart from the screen lines."""
-    row = by_name(name)
+    row = by_name(base)
     return dataclasses.replace(row, **dict(dict(
-        name=name + SILENT, args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
+        name=base + SILENT, args=[*row.args, "/quiet"], keys="", exit=code, screen=[], golden="", box=None,
         check=None, twin=row.keys if twin == "row" else twin, wine=dict(row.wine, **(wine or {}))), **changes))
 
 
@@ -723,9 +733,9 @@ ROWS += [
         ("success", 3010), ("success-package-type-0", 0), ("dead-server", 30000), ("dead-server-without-start-up", 30000),
         ("config-404", 40000), ("config-malformed", 50000), ("package-404", 60000), ("newer-launcher-404", 60000),
         ("installer-fails-7", 71603), ("installer-return-0-8-0", 80000), ("installer-1601-8-1", 80001),
-        ("service-not-stopped-8", 80004), ("service-not-deleted-8-5", 80005), ("another-install-running-8", 80007),
+        ("service-not-stopped-8", 80004), ("service-not-deleted-8-5", 80005), ("another-install-running-8", 1618),
         ("wrong-digest-9", 90000), ("conflict-registry-12", 120000), ("no-event-log-record-15", 150000),
-        ("other-edition-16", 160000), ("latest-installed-17", 170000), ("unsupported-vista-21", 210000)]],
+        ("other-edition-16", 160000), ("unsupported-vista-21", 210000)]],
     silent("notices-confirmed", 3010, anchors=["以下の通知情報を追加しました。", "お知らせを表示せずに確認済みとします。（サイレントモード）",
                                                "インストール処理を完了しました。"],
            wine=dict(exit=150000, anchors=["以下の通知情報を追加しました。", "プログラムの実行をキャンセルしました。"])),
@@ -756,8 +766,6 @@ ROWS += [
         round_trip_check(m, o) and runs_only_from_work_folder(m, o) and
         (m.build != "linux" or len(m.work_folders()) == 1))),
 ]
-# A new launcher that ends before it took over: the silent run has failed.
-ROWS.append(silent("new-launcher-ends-at-once-6", 60000, twin=None))
 
 # --- downloads against hostile answers: every byte accounted for, every wait bounded ----------
 BIG = padded(GOOD, 50000)
@@ -821,4 +829,109 @@ ROWS += [
                             r[5] for r in o.requests if r[1] == "/launcher/Setup.exe"] == ["", ""]),
     Row("package-503-status-in-log", rules={PKG: "status=503"}, page="error", result=6, installed="",
         anchors=["サーバーの応答：HTTP 503", DOWNLOAD_FAILED + "(リトライ:0)"]),
+]
+
+# --- administrators' deployments: the codes their tools act on, their switches, their logs ----------
+
+BUSY_WAIT = "Windowsインストーラーが他のインストールを実行中です。終了を待ちます。"
+UNKNOWN = "以下のコマンドライン引数は不明です。"
+RUNNING = "他のセットアップが実行中のため、終了します。"
+
+
+def command_package(command):
+    """A package whose command runs after its download (ExecType 2)."""
+    return package(file="tool.dat", name="tool", exec_type=2, exec_command=command, content="a tool\n")
+
+
+def second_launcher(args):
+    """A second launcher started 0.3 s after the first has begun, as a tool that deploys twice; its
+    outcome is m.second."""
+    def arrange(m):
+        def second():
+            wait_for("the first launcher", lambda: m.log().has("プログラムを開始します。"), step=0.02)
+            time.sleep(0.3)
+            m.second = m.run(m.expand(args))
+        m.second_run = threading.Thread(target=second, daemon=True)
+        m.second_run.start()
+    return arrange
+
+
+def second_ended_at_once(m, o):
+    m.second_run.join(BOUND)
+    return m.second.exit_code == 1618 and m.log().count(RUNNING) == 1 and m.log().count("プログラムを開始します。") == 2
+
+
+def installer_busy_until(line):
+    """Another installation keeps the Windows Installer busy from the start until 1.5 s after the log shows the line."""
+    def arrange(m):
+        end = m.busy_installer()
+
+        def installation():
+            wait_for(line, lambda: m.log().has(line), step=0.05)
+            time.sleep(1.5)
+            end()
+        threading.Thread(target=installation, daemon=True).start()
+    return arrange
+
+
+def named_log(m):
+    m.log_file = m.work / "logs" / "sub dir" / "tavo.log"
+
+
+NOT_INSTALLED = dict(page="error", result=15, exit=150000, installed="", why=NO_EVENT_LOG)
+
+ROWS += [
+    silent("restart-asked-3010", 3010, twin=None, name="restart-asked-3010-package-type-0-silent",
+           settings={"package_type": 0}, page="closed", anchors=["インストーラーが再起動を求めています。(終了コード：3010)"]),
+    silent("success", 3010, twin=None, name="command-package-3010-silent", packages=[command_package("/bin/true")],
+           linux_only="", wine=dict(packages=[command_package("cmd /c exit 0")]), installed="",
+           anchors=["以下のコマンドを実行します。", "インストール処理を完了しました。"], requests={"/packages/tool.dat": 1}),
+    Row("installer-1618-silent", **failed_package(tns("ExitCode=1618", "LiveLog=0"), result=7), args=["/quiet"],
+        exit=1618, wine=dict(packages=[command_package("cmd /c exit 1618")])),
+    silent("latest-installed-17", 0, anchors=["既にTAVO製品がインストールされていますが、アップグレード不要です。",
+                                              "最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）"]),
+    Row("no-package-applies-silent", packages=[package(product_type=2)], args=["/quiet"], exit=10001, requests={PKG: 0},
+        anchors=["このコンピューターに適用するパッケージがないため、何もインストールしませんでした。"], installed=""),
+    *[silent("dead-server", 30000, twin=None, name="dead-server-silent-as-" + switch.strip("/-").lower(),
+             args=[switch, "/norestart"]) for switch in ("/qn", "/silent", "-quiet", "/S")],
+    Row("unknown-switch-logged", servers=["dead"], args=["/bogus"], page="error", result=3,
+        anchors=[UNKNOWN, "/bogus", "不明なコマンドライン引数を無視して続行します。"]),
+    Row("unknown-switch-silent-1639", args=["/quiet", "/bogus"], page=None, result=None, exit=1639, requests={VER: 0},
+        anchors=[UNKNOWN, "/bogus", "コマンドラインが不正なため、何もせずに終了します。（サイレントモード）"]),
+    Row("usage", args=["/?"], page=None, result=None, requests={VER: 0}, anchors=["コマンドラインの使い方を表示しました。"],
+        screen=["[使い方] Setup.exe [/quiet]", "/noupdate\tインストーラー自身の更新を行いません。"]),
+    Row("usage-silent-1639", args=["/quiet", "/?"], page=None, result=None, exit=1639, requests={VER: 0}),
+    # One launcher at a time.
+    Row("second-silent-launcher-1618", args=["/quiet"], rules={VER: "delay-ms=3000"}, arrange=second_launcher(["/quiet"]),
+        exit=3010, installed="TAVO Net Shield", check=second_ended_at_once, wine=NOT_INSTALLED),
+    Row("launcher-already-running", arrange=lambda m: m.hold_object("TAVOSetupLauncher"), page=None, result=None,
+        requests={VER: 0}, anchors=[RUNNING], screen=["セットアップは既に実行中です。"],
+        linux_only=SIMULATED_ONLY % "a launcher object held beside the run"),
+    Row("launcher-object-of-another-owner", servers=["dead"], page="error", result=3,
+        arrange=lambda m: m.hold_object("TAVOSetupLauncher", owner="S-1-5-21-1-2-3-1001"),
+        anchors=["ランチャーの実行中を示すオブジェクトの所有者が管理者ではないため、実行中のランチャーとはみなしません。"],
+        linux_only=SIMULATED_ONLY % "an object of another owner"),
+    # The Windows Installer busy with another installation.
+    Row("windows-installer-busy-waited-for", args=["/quiet"], arrange=installer_busy_until(BUSY_WAIT), exit=3010,
+        installed="TAVO Net Shield", anchors=[BUSY_WAIT, "Windowsインストーラーの他のインストールが終了しました。…",
+                                              "インストール処理を完了しました。"],
+        wine=dict(NOT_INSTALLED, anchors=[BUSY_WAIT, "Windowsインストーラーの他のインストールが終了しました。…"])),
+    # The self-update of a silent run.
+    silent("new-launcher-ends-at-once-6", 60000, twin=None),
+    Row("no-update-keeps-the-edition", **SIGNED_UPDATE, settings={"product_type": 1}, args=["/quiet", "/noupdate"],
+        packages=[package(name="TAVO Total Shield", product_type=1, content=sim_package("TAVO Total Shield"))],
+        exit=3010, installed="TAVO Total Shield", requests={VER: 1, "/launcher/Setup.exe": 0},
+        anchors=["コマンドラインの指定により、ランチャーのバージョンアップは行いません。"], wine=NOT_INSTALLED),
+    Row("plain-o-ends-the-parent-of-the-same-name", servers=["dead"], args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
+        arrange=lambda m: m.use_bundle(), replaced=True, page="error", result=3,
+        anchors=["アップグレード元プロセスを終了させました。"], linux_only="the older launcher here is the system shell"),
+    # Where the logs go, and the proxy.
+    Row("log-named-by-the-administrator", args=["/quiet", "/log", "{work}/logs/sub dir/tavo.log"], log="fresh",
+        arrange=named_log, exit=3010, installed="TAVO Net Shield",
+        check=lambda m, o: not (m.temp / "TAVODebugLog.txt").exists() and (m.log_file.parent / "TAVOInstallLog.txt").is_file(),
+        wine=dict(NOT_INSTALLED, check=lambda m, o: not (m.temp / "TAVODebugLog.txt").exists())),
+    Row("proxy-named-by-the-administrator", servers=["http://tavo-download.invalid/"], args=["/quiet", "/proxy", "{server}"],
+        page="error", result=3, exit=30000, anchors=["以下のプロキシサーバーを使用します。"],
+        check=lambda m, o: any(re.fullmatch(r"http://tavo-download\.invalid(:80)?/SetupLauncherVer\.xml", p)
+                               for p in o.paths())),  # WinINet names the port
 ]

@@ -1,4 +1,5 @@
-// The Toolhelp snapshot the launcher uses to find the launcher that started it, and terminating that one.
+// The Toolhelp snapshot the launcher uses to find the launcher that started it, and terminating that one
+// only while its id names a process created before the launcher.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -36,7 +37,14 @@ TEST(ProcessWin, TheSnapshotNamesAChildAndItsParentAndTerminateEndsIt) {
   EXPECT_EQ(0, _wcsicmp(name.c_str(), self->exeName.c_str()));
   EXPECT_EQ(0, _wcsicmp(name.c_str(), entry->exeName.c_str()));
   EXPECT_EQ(platform::CurrentProcessId(), entry->parentPid);
-  EXPECT_TRUE(platform::TerminateProcessById(child.dwProcessId, 77));
+  uint64_t self_created = 0, child_created = 0;
+  ASSERT_TRUE(platform::ProcessCreationTime(platform::CurrentProcessId(), &self_created));
+  ASSERT_TRUE(platform::ProcessCreationTime(child.dwProcessId, &child_created));
+  EXPECT_LE(self_created, child_created);
+  // As if its id had been given anew to a process created later: not ended.
+  EXPECT_FALSE(platform::TerminateProcessCreatedBy(child.dwProcessId, child_created - 1, 77));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(child.hProcess, 0));
+  EXPECT_TRUE(platform::TerminateProcessCreatedBy(child.dwProcessId, child_created, 77));
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(child.hProcess, 30000));
   DWORD code = 0;
   EXPECT_TRUE(::GetExitCodeProcess(child.hProcess, &code));
@@ -44,7 +52,7 @@ TEST(ProcessWin, TheSnapshotNamesAChildAndItsParentAndTerminateEndsIt) {
   ::TerminateProcess(child.hProcess, 1);
   ::CloseHandle(child.hThread);
   ::CloseHandle(child.hProcess);
-  EXPECT_FALSE(platform::TerminateProcessById(0xFFFFFFF3u, 1));  // ids are multiples of four
+  EXPECT_FALSE(platform::TerminateProcessCreatedBy(0xFFFFFFF3u, UINT64_MAX, 1));  // ids are multiples of four
 }
 
 }  // namespace

@@ -83,6 +83,9 @@ TEST(SilentExitCodes, InstallerCodesThatDoNotFitAndCodesOfNoRun) {
     result.ResultDetail = detail;
     EXPECT_EQ(detail == 9999 ? 79999 : 70000, SilentExitCode(result, false));
   }
+  result = RunResult{};
+  result.ResultCode = 2;  // a package download that failed in no known way
+  EXPECT_EQ(20000, SilentExitCode(result, false));
   for (int32_t code : {0, 3010, 1618, 1639, 10000, 10001, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
   for (int32_t code : {-1, 1, 259, 10002, 30001, static_cast<int32_t>(0xC0000005u)}) EXPECT_FALSE(IsSilentExitCode(code));
 }

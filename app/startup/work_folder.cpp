@@ -31,19 +31,24 @@ bool PrepareWorkFolder(LauncherContext* context) {
   // Windows spells a folder's name in either case.
   const bool inherited = ToLowerAscii(own) == ToLowerAscii(parent + ownName + platform::PathSeparator()) &&
                          IsWorkFolderName(ownName) && platform::IsPrivateFolder(own, true);
-  // Folders of earlier runs go; one that is not ours (a user may create
-  // entries in the parent) is left alone.
-  std::vector<std::wstring> names;
-  if (platform::ListFolder(parent, &names)) {
-    for (const std::wstring& name : names) {
-      const std::wstring folder = parent + name + platform::PathSeparator();
-      if (!IsWorkFolderName(name) || folder == own) continue;
-      if (platform::IsPrivateFolder(folder, false)) platform::RemoveFolderTree(folder);
-    }
-  }
   context->WorkFolder = inherited ? own : platform::CreatePrivateFolder(parent, kWorkFolderPrefix);
   if (context->WorkFolder.empty()) return false;
   context->DownloadConfigPath = context->WorkFolder + L"DownloadConfig.xml";
   platform::SetProgramTempFolder(context->WorkFolder);
   return true;
+}
+
+void RemoveStaleWorkFolders(const LauncherContext& context) {
+  const std::wstring parent = platform::GetSystemTempFolder();
+  if (parent.empty()) return;
+  // Folders of earlier runs go; one that is not ours (a user may create
+  // entries in the parent) is left alone, and so is the folder this launcher
+  // works in or was started from.
+  std::vector<std::wstring> names;
+  if (!platform::ListFolder(parent, &names)) return;
+  for (const std::wstring& name : names) {
+    const std::wstring folder = parent + name + platform::PathSeparator();
+    if (!IsWorkFolderName(name) || folder == context.WorkFolder || folder == context.LauncherFolder) continue;
+    if (platform::IsPrivateFolder(folder, false)) platform::RemoveFolderTree(folder);
+  }
 }

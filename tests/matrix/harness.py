@@ -319,6 +319,9 @@ class Machine:
     def stop(self):
         self.server.stop()
 
+    def server_paths(self):
+        return [r[1] for r in self.server.requests() if len(r) > 1]
+
     def write_launcher_file(self, name, data):
         path = self.launcher / name
         path.parent.mkdir(parents=True, exist_ok=True)

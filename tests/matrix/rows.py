@@ -844,12 +844,19 @@ def command_package(command):
 
 
 def second_launcher(args):
-    """A second launcher started 0.3 s after the first has begun, as a tool that deploys twice; its
-    outcome is m.second."""
+    """A second launcher started while the first runs, as a tool that deploys twice: the server holds the
+    first one's version file until the second has ended. Its outcome is m.second."""
     def arrange(m):
+        done = m.work / "second-done"
+        m.server.set_rules({VER: "hold-until=%s" % done})
+
+        def release():  # when the second has given up (the Windows run waits for every launcher to end)
+            wait_for("the second launcher", lambda: m.log().has(RUNNING), step=0.02)
+            done.touch()
+
         def second():
-            wait_for("the first launcher", lambda: m.log().has("プログラムを開始します。"), step=0.02)
-            time.sleep(0.3)
+            wait_for("the first launcher's request", lambda: VER in m.server_paths(), step=0.02)
+            threading.Thread(target=release, daemon=True).start()
             m.second = m.run(m.expand(args))
         m.second_run = threading.Thread(target=second, daemon=True)
         m.second_run.start()
@@ -902,7 +909,7 @@ ROWS += [
         screen=["[使い方] Setup.exe [/quiet]", "/noupdate\tインストーラー自身の更新を行いません。"]),
     Row("usage-silent-1639", args=["/quiet", "/?"], page=None, result=None, exit=1639, requests={VER: 0}),
     # One launcher at a time.
-    Row("second-silent-launcher-1618", args=["/quiet"], rules={VER: "delay-ms=3000"}, arrange=second_launcher(["/quiet"]),
+    Row("second-silent-launcher-1618", args=["/quiet"], arrange=second_launcher(["/quiet"]),
         exit=3010, installed="TAVO Net Shield", check=second_ended_at_once, wine=NOT_INSTALLED),
     Row("launcher-already-running", arrange=lambda m: m.hold_object("TAVOSetupLauncher"), page=None, result=None,
         requests={VER: 0}, anchors=[RUNNING], screen=["セットアップは既に実行中です。"],

@@ -22,19 +22,15 @@ def pytest_generate_tests(metafunc):
         metafunc.parametrize("build", builds, scope="session")
 
 
+@pytest.hookimpl(tryfirst=True)
 def pytest_collection_modifyitems(items):
-    # The Windows rows share one display and one prefix: with several workers
-    # (pytest -n 2 --dist loadgroup) they all go to the same one. A silent Linux
-    # row goes to the worker of its interactive twin, whose log it reuses.
-    from rows import SILENT
+    # The Windows rows share one display and one prefix, and take the longest: with two workers
+    # (pytest -n 2 --dist loadgroup) they go to one, and the Linux rows to the other, in order, so
+    # that a silent Linux row finds the log of its interactive twin, which ran before it.
     for item in items:
         params = getattr(item, "callspec", None) and item.callspec.params
-        if not params or "row" not in params:
-            continue
-        if params.get("build") == "windows":
-            item.add_marker(pytest.mark.xdist_group("wine"))
-        else:
-            item.add_marker(pytest.mark.xdist_group("row-" + params["row"].name.replace(SILENT, "")))
+        if params and "row" in params:
+            item.add_marker(pytest.mark.xdist_group("wine" if params.get("build") == "windows" else "linux"))
 
 
 @pytest.fixture(scope="session")

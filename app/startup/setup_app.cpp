@@ -159,7 +159,7 @@ bool CSetupApp::InitInstance() {
   // What the command line asks besides a run; then 5., and this launcher
   // the only one of the machine.
   const bool ended = !AcceptCommandLine() || !ClaimTheRun();
-  if (!ended && !workFolderMissing && !ctx.WorkFolder.empty()) RemoveStaleWorkFolders(ctx);
+  if (!ended && !failed) RemoveStaleWorkFolders(ctx);
 
   // 6. Settings and the notices header.
   if (!failed && !ended) {

@@ -39,8 +39,11 @@ bool PrepareWorkFolder(LauncherContext* context) {
 }
 
 void RemoveStaleWorkFolders(const LauncherContext& context) {
-  const std::wstring parent = platform::GetSystemTempFolder();
-  if (parent.empty()) return;
+  // The working folder lies in the system's temporary folder, and so do the
+  // folders of earlier runs.
+  const std::wstring& own = context.WorkFolder;
+  if (own.empty()) return;
+  const std::wstring parent = ParentFolder(own.substr(0, own.size() - 1));
   // Folders of earlier runs go; one that is not ours (a user may create
   // entries in the parent) is left alone, and so is the folder this launcher
   // works in or was started from.

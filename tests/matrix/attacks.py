@@ -124,7 +124,7 @@ def hold_log_lock(m):
     exe = m.work / "hold_lock.exe"
     run_bounded([gcc, "-municode", "-o", str(exe), str(HERE / "hold_lock.c")], gcc, 120, check=True)
     ready = m.work / "locked"
-    m.lock_holder = subprocess.Popen([m.session.loader, str(exe), windows_path(m.debug_log_path()), windows_path(ready)],
+    m.lock_holder = subprocess.Popen([m.session.loader, str(exe), m.native(m.debug_log_path()), m.native(ready)],
                                      env=m.session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for("the lock on the debug log", ready.exists)
 
@@ -133,7 +133,3 @@ def lock_released(m):
     m.lock_holder.kill()
     m.lock_holder.wait(timeout=30)
     return True
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")

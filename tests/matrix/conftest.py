@@ -22,22 +22,36 @@ def pytest_generate_tests(metafunc):
         metafunc.parametrize("build", builds, scope="session")
 
 
+# Windows rows spend most of their time waiting on Wine and on the launcher's own pauses, so they
+# are spread over several prefixes, each on a worker of its own (pytest -n WINE_PREFIXES+1
+# --dist loadgroup); the Linux rows, which are quick, run in order on one more worker.
+WINE_PREFIXES = int(os.environ.get("TAVO_WINE_PREFIXES", "2"))
+
+
 @pytest.hookimpl(tryfirst=True)
 def pytest_collection_modifyitems(items):
-    # The Windows rows share one display and one prefix, and take the longest: with two workers
-    # (pytest -n 2 --dist loadgroup) they go to one, and the Linux rows to the other, in order, so
-    # that a silent Linux row finds the log of its interactive twin, which ran before it.
+    # A silent row runs on the worker of its interactive twin, after it, and finds its log there.
+    from rows import SILENT
+    wine_groups = {}
     for item in items:
         params = getattr(item, "callspec", None) and item.callspec.params
-        if params and "row" in params:
-            item.add_marker(pytest.mark.xdist_group("wine" if params.get("build") == "windows" else "linux"))
+        if not params or "row" not in params:
+            continue
+        if params.get("build") != "windows":
+            item.add_marker(pytest.mark.xdist_group("linux"))
+            continue
+        twin = params["row"].name.removesuffix(SILENT)
+        group = wine_groups.setdefault(twin, "wine-%d" % (len(wine_groups) % WINE_PREFIXES))
+        item.add_marker(pytest.mark.xdist_group(group))
 
 
 @pytest.fixture(scope="session")
 def wine_session(request):
-    """The display and prefix that every Windows row shares; made on the first Windows row."""
+    """The display and prefix that the Windows rows of this worker share; made on its first Windows row."""
     work = Path(tempfile.mkdtemp(prefix="tavo-wine-"))
-    session = WineSession(Path(request.config.getoption("--windows-build")).resolve(), work)
+    build = Path(request.config.getoption("--windows-build")).resolve()
+    worker = getattr(request.config, "workerinput", {}).get("workerid", "main")
+    session = WineSession(build, work, prefix=build / ("wineprefix-matrix-" + worker))
     yield session
     session.close()
 

@@ -488,6 +488,11 @@ def wine_loader():
         return "/usr/lib/wine/wine64"
 
 
+def wine_path(path):
+    """The Windows name of a Linux path, as Wine's drive Z: shows it."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 def ascii_shown(text):
     return text.encode("ascii", "replace").decode()
 
@@ -515,22 +520,36 @@ class WineSession:
         self.env = dict(os.environ, DISPLAY=display, WINEPREFIX=str(prefix),
                         WINEARCH="win64", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
         if not (prefix / ".tavo-prefix-ready").exists():
-            # Made aside and moved into place whole: a prefix that a failed
-            # start left half made lacks registrations (the DOM, CryptoAPI).
-            shutil.rmtree(prefix, ignore_errors=True)
-            making = prefix.with_name(prefix.name + ".new")
-            shutil.rmtree(making, ignore_errors=True)
-            env = dict(self.env, WINEPREFIX=str(making))
-            run_bounded([self.loader, "wineboot", "-i"], "wineboot making the prefix", 300, env=env, check=True,
-                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            run_bounded(["wineserver", "-w"], "wineserver ending after wineboot", 120, env=env, check=True)
-            (making / ".tavo-prefix-ready").touch()
-            making.rename(prefix)
+            # Every worker's prefix is a copy of one made by wineboot, which takes far longer than a copy.
+            template = build_dir / "wineprefix-template"
+
+            def wineboot(making):
+                env = dict(self.env, WINEPREFIX=str(making))
+                run_bounded([self.loader, "wineboot", "-i"], "wineboot making the prefix", 300, env=env, check=True,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                run_bounded(["wineserver", "-w"], "wineserver ending after wineboot", 120, env=env, check=True)
+            with open(str(template) + ".lock", "w") as lock:
+                fcntl.flock(lock, fcntl.LOCK_EX)
+                self.make_prefix(template, wineboot)
+            self.make_prefix(prefix, lambda making: shutil.copytree(template, making, symlinks=True))
         # One wineserver for the whole session: every reg, regedit and launcher start joins it at once.
         run_bounded(["wineserver", "-p"], "wineserver -p", 30, env=self.env)  # fails when one runs already
         self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
         self.keys = set()  # the rows' registry keys, removed again after each row
         self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None}, work)  # an earlier session's product
+
+    @staticmethod
+    def make_prefix(prefix, make):
+        """Made aside and moved into place whole: a prefix that a failed start left half made lacks
+        registrations (the DOM, CryptoAPI)."""
+        if (prefix / ".tavo-prefix-ready").exists():
+            return
+        shutil.rmtree(prefix, ignore_errors=True)
+        making = prefix.with_name(prefix.name + ".new")
+        shutil.rmtree(making, ignore_errors=True)
+        make(making)
+        (making / ".tavo-prefix-ready").touch()
+        making.rename(prefix)
 
     def wine(self, *args, bound=60, env=None, **kw):
         return run_bounded([self.loader, *args], "wine " + " ".join(map(str, args[:2])), bound, env=env or self.env,
@@ -641,7 +660,7 @@ class WineSession:
         # A management tool's script: start /wait, then %ERRORLEVEL% on a line of its own.
         script = self.work / "deploy.bat"
         script.write_text("@echo off\r\nstart /wait Setup.exe %*\r\necho exit:%ERRORLEVEL%\r\n")
-        first = subprocess.Popen([self.loader, "cmd", "/c", "Z:" + str(script).replace("/", "\\"), *args],
+        first = subprocess.Popen([self.loader, "cmd", "/c", wine_path(script), *args],
                                  cwd=launcher, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         windows, end = set(), time.monotonic() + bound
         while first.poll() is None or self.launchers():
@@ -726,7 +745,7 @@ class WineMachine(Machine):
         return (self.session.build_dir / "bin" / "exit_code_child.exe").read_bytes()
 
     def native(self, path):
-        return "Z:" + str(path).replace("/", "\\")
+        return wine_path(path)
 
     def busy_installer(self):
         """Another installation holds the Windows Installer's mutex; gives the end of it."""

@@ -254,13 +254,13 @@ def temp_through_link(m):
     if m.build == "linux":
         m.env["TMP"] = str(m.work / "temp-link")
     else:
-        m.user_environment({"TMP": "Z:" + str(m.work / "temp-link").replace("/", "\\")})
+        m.user_environment({"TMP": m.native(m.work / "temp-link")})
 
 
 def temp_is_a_file(m):
     """TMP and TEMP name a file, as a process of the user can arrange in HKCU\\Environment."""
     (m.work / "not-a-folder").write_text("a file, not a folder\n")
-    m.user_environment({name: "Z:" + str(m.work / "not-a-folder").replace("/", "\\") for name in ("TMP", "TEMP")})
+    m.user_environment({name: m.native(m.work / "not-a-folder") for name in ("TMP", "TEMP")})
 
 
 def runs_only_from_work_folder(m, o):

@@ -7,13 +7,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/windows-tests.sh
 
+# Each stage says when it starts, in seconds since the start.
+stage() { echo "== $* ($((SECONDS))s)"; }
+
 scripts/install-deps.sh
-echo "== layers"
+stage "layers"
 python3 tests/check_layers.py
 scripts/build.sh all
 wintests=$(windows_test_build)
 
-echo "== Windows executable"
+stage "Windows executable"
 desc=$(file -b build/windows/Setup.exe)
 echo "build/windows/Setup.exe: $desc"
 case "$desc" in
@@ -24,31 +27,44 @@ esac
 # for beside Setup.exe first, in a folder every user can write.
 python3 tests/check_imports.py build/windows/Setup.exe $([ "$wintests" = build/windows64 ] && echo build/windows64/Setup.exe)
 
-echo "== Linux unit tests"
+stage "Linux unit tests"
 (cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error)
 
-echo "== Windows unit tests under Wine ($wintests)"
+stage "Windows unit tests under Wine ($wintests)"
 # The window tests must run here: without a display they fail instead of skipping.
 (cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest --output-on-failure --timeout 900 --no-tests=error)
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
 
-echo "== the outcome matrix: whole runs on both builds"
-# Two workers: the Linux rows spread over both, the Windows rows share one.
+# The sanitizer and fuzz stages build and run only Linux programs. They run
+# beside the matrix, whose Windows rows mostly wait on Wine and on the
+# launcher's own pauses; their output is shown when the matrix has ended.
+side_log=build/side-stages.log
+(
+  stage "sanitizers"
+  tests/sanitize.sh all
+  stage "fuzzing (short)"
+  tests/fuzz.sh "${TAVO_FUZZ_SECONDS:-20}"
+) >"$side_log" 2>&1 &
+side=$!
+
+stage "the outcome matrix: whole runs on both builds"
+# The Windows rows are spread over Wine prefixes, a worker each; the Linux rows run on one more.
 # Every command of a row is bounded; the stage as a whole is bounded too.
 bound=${TAVO_MATRIX_STAGE_SECONDS:-1800}
+export TAVO_WINE_PREFIXES=${TAVO_WINE_PREFIXES:-2}
 status=0
-timeout --kill-after=60 "$bound" /usr/bin/python3 -m pytest -q -p no:cacheprovider -n 2 --dist loadgroup \
+timeout --kill-after=60 "$bound" /usr/bin/python3 -m pytest -q -p no:cacheprovider -n $((TAVO_WINE_PREFIXES + 1)) \
+  --dist loadgroup --durations=5 \
   tests/matrix --builds linux,windows --windows-build "$wintests" || status=$?
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "the outcome matrix hung: it did not end within $bound s" >&2
 fi
+
+side_status=0
+wait "$side" || side_status=$?
+cat "$side_log"
 [ "$status" -eq 0 ] || exit "$status"
+[ "$side_status" -eq 0 ] || { echo "the sanitizer or fuzz stage failed" >&2; exit "$side_status"; }
 
-echo "== sanitizers"
-tests/sanitize.sh all
-
-echo "== fuzzing (short)"
-tests/fuzz.sh "${TAVO_FUZZ_SECONDS:-20}"
-
-echo "== all tests passed"
+stage "all tests passed"

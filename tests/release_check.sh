@@ -72,6 +72,7 @@ step "Setup.exe: $size bytes (limit $limit)"
 [ "$size" -le "$limit" ] || fail "Setup.exe is $size bytes, more than $limit"
 i686-w64-mingw32-objdump -h out-a/Setup.exe | grep -q '\.debug' && fail "Setup.exe carries debug sections"
 grep -qa "$work" out-a/Setup.exe && fail "Setup.exe holds its build path"
+python3 "$root/tests/check_imports.py" out-a/Setup.exe || fail "the release Setup.exe imports more than KnownDLLs"
 
 osslsigncode verify -CAfile ca.pem -in out-a/Setup.exe >verify.log 2>&1 ||
   { cat verify.log >&2; fail "the signed Setup.exe does not verify against the test CA"; }

@@ -1,6 +1,10 @@
 #include "ui/win32/win_util.h"
 
+#include <cstdint>
+#include <cstring>
 #include <vector>
+
+#include "ui/packed_image.h"
 
 namespace {
 HINSTANCE g_resources = nullptr;
@@ -11,7 +15,29 @@ HINSTANCE ResourceInstance() { return g_resources ? g_resources : ::GetModuleHan
 void SetResourceInstance(HINSTANCE instance) { g_resources = instance; }
 
 HBITMAP LoadResourceBitmap(int id) {
-  return static_cast<HBITMAP>(::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+  // The bitmaps are stored packed (ui/packed_image.h); unpacked, each is the
+  // drawn bitmap file, made into a bitmap for the screen as LoadImageW would.
+  HINSTANCE module = ResourceInstance();
+  HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
+  HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+  const void* data = loaded ? ::LockResource(loaded) : nullptr;
+  if (!data) return nullptr;
+  std::vector<uint8_t> file;
+  BitmapFileParts parts;
+  if (!UnpackImage(static_cast<const uint8_t*>(data), ::SizeofResource(module, found), &file) ||
+      !ParseBitmapFile(file, &parts)) {
+    return nullptr;
+  }
+  // The header starts at an odd place in the file; a copy of it is aligned.
+  std::vector<uint32_t> header((parts.bits_offset - parts.info_offset + 3) / 4);
+  std::memcpy(header.data(), file.data() + parts.info_offset, parts.bits_offset - parts.info_offset);
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(header.data());
+  HDC screen = ::GetDC(nullptr);
+  if (!screen) return nullptr;
+  HBITMAP bitmap = ::CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, file.data() + parts.bits_offset, info,
+                                    DIB_RGB_COLORS);
+  ::ReleaseDC(nullptr, screen);
+  return bitmap;
 }
 
 bool MoveControl(HWND control, int x, int y) {

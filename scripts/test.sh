@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, checks that no file includes
-# a higher layer, builds both builds, and runs the Linux unit tests, the Windows unit tests under Wine, the outcome matrix
-# of whole runs of the real launcher on both builds, the unit tests again
-# under the sanitizers, and a short fuzz.
+# a higher layer, builds both builds, and runs the Linux unit tests, the
+# Windows unit tests under Wine, the outcome matrix of whole runs of the real
+# launcher on both builds and, beside it, the release build's check, the unit
+# tests again under the sanitizers, and a short fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/windows-tests.sh
@@ -36,11 +37,13 @@ stage "Windows unit tests under Wine ($wintests)"
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
 
-# The sanitizer and fuzz stages build and run only Linux programs. They run
+# The release, sanitizer and fuzz stages build programs of their own. They run
 # beside the matrix, whose Windows rows mostly wait on Wine and on the
 # launcher's own pauses; their output is shown when the matrix has ended.
 side_log=build/side-stages.log
 (
+  stage "the release build: alike twice, within 1.5 MB, signed, SHA-256 list, publish signing"
+  timeout 1800 tests/release_check.sh
   stage "sanitizers"
   tests/sanitize.sh all
   stage "fuzzing (short)"

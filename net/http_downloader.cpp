@@ -110,6 +110,9 @@ void LogSecureFailure() {
     case platform::kErrorInternetInvalidCa: why = L"サーバー証明書が信頼されていないため、通信を中止しました。"; break;
     case platform::kErrorInternetSecCertCnInvalid: why = L"サーバー証明書の名前が接続先と一致しないため、通信を中止しました。"; break;
     case platform::kErrorInternetSecCertDateInvalid: why = L"サーバー証明書の有効期間外のため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecCertRevFailed:  // also a chain whose issuer is nowhere to be found
+    case platform::kErrorInternetSecInvalidCert: why = L"サーバー証明書が無効なため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecurityChannelError:
     case platform::kErrorInternetSecureFailure: why = L"サーバーとの暗号化通信を確立できませんでした。"; break;
     case platform::kErrorInternetHttpsToHttpOnRedir: why = L"httpsからhttpへの転送を拒否しました。"; break;
     default: return;

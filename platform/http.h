@@ -20,9 +20,12 @@ constexpr uint32_t kErrorInternetSecCertDateInvalid = 12037;
 constexpr uint32_t kErrorInternetSecCertCnInvalid = 12038;
 constexpr uint32_t kErrorInternetHttpsToHttpOnRedir = 12040;
 constexpr uint32_t kErrorInternetInvalidCa = 12045;
+constexpr uint32_t kErrorInternetSecCertRevFailed = 12057;
 constexpr uint32_t kErrorHttpHeaderNotFound = 12150;
 constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
 constexpr uint32_t kErrorHttpRedirectFailed = 12156;
+constexpr uint32_t kErrorInternetSecurityChannelError = 12157;
+constexpr uint32_t kErrorInternetSecInvalidCert = 12169;
 constexpr uint32_t kErrorInternetSecureFailure = 12175;
 
 // The proxy of every request of this run, as an administrator names it

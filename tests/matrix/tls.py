@@ -1,6 +1,8 @@
 """HTTPS for the rows: a test CA made with openssl, and a TLS front on 127.0.0.1 that hands every
 connection, once its handshake is done, to the plain loopback download server."""
+import atexit
 import select
+import shutil
 import socket
 import ssl
 import subprocess
@@ -36,7 +38,9 @@ class TestCa:
     @classmethod
     def get(cls):
         if cls._made is None:
-            cls._made = cls(Path(tempfile.mkdtemp(prefix="tavo-tls-")))
+            folder = Path(tempfile.mkdtemp(prefix="tavo-tls-"))
+            atexit.register(shutil.rmtree, folder, True)  # the keys go with the session
+            cls._made = cls(folder)
         return cls._made
 
     def __init__(self, folder):

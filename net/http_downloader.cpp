@@ -101,6 +101,26 @@ void LogRefusal(uint32_t status) {
   platform::SetLastError(error);
 }
 
+// Why a request to an https:// server was refused goes into the log in
+// words: the outcome line of the caller carries only the code.
+void LogSecureFailure() {
+  const uint32_t error = platform::LastError();
+  const wchar_t* why = nullptr;
+  switch (error) {
+    case platform::kErrorInternetInvalidCa: why = L"サーバー証明書が信頼されていないため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecCertCnInvalid: why = L"サーバー証明書の名前が接続先と一致しないため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecCertDateInvalid: why = L"サーバー証明書の有効期間外のため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecCertRevFailed:  // also a chain whose issuer is nowhere to be found
+    case platform::kErrorInternetSecInvalidCert: why = L"サーバー証明書が無効なため、通信を中止しました。"; break;
+    case platform::kErrorInternetSecurityChannelError:
+    case platform::kErrorInternetSecureFailure: why = L"サーバーとの暗号化通信を確立できませんでした。"; break;
+    case platform::kErrorInternetHttpsToHttpOnRedir: why = L"httpsからhttpへの転送を拒否しました。"; break;
+    default: return;
+  }
+  Log().Error(why);
+  platform::SetLastError(error);
+}
+
 // Fails the attempt with error, and what the side file held goes: the next
 // attempt starts from zero.
 bool Refuse(DownloadResume* state, const std::wstring& partPath, uint32_t error) {
@@ -148,7 +168,11 @@ bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadRe
     // The rest only if the file is still the one whose start is kept.
     options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
   }
-  if (!http->Open(request.url, options) || !http->StatusCode(status)) return false;
+  if (!http->Open(request.url, options)) {
+    LogSecureFailure();
+    return false;
+  }
+  if (!http->StatusCode(status)) return false;
   if (*status >= 200 && *status <= 299) return true;
   // Any other answer leaves the files as they were.
   LogRefusal(*status);
@@ -307,6 +331,7 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   SetRateFloor(&options);
   platform::HttpRequest request;
   bool answered = request.Open(url, options);
+  if (!answered) LogSecureFailure();
   uint32_t status = 0;
   if (answered && request.StatusCode(&status) && (status < 200 || status > 299)) LogRefusal(status);
   request.Close();

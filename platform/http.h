@@ -16,9 +16,16 @@ constexpr uint32_t kErrorInternetNameNotResolved = 12007;
 constexpr uint32_t kErrorInternetCannotConnect = 12029;
 constexpr uint32_t kErrorInternetConnectionAborted = 12030;
 constexpr uint32_t kErrorInternetConnectionReset = 12031;
+constexpr uint32_t kErrorInternetSecCertDateInvalid = 12037;
+constexpr uint32_t kErrorInternetSecCertCnInvalid = 12038;
+constexpr uint32_t kErrorInternetHttpsToHttpOnRedir = 12040;
+constexpr uint32_t kErrorInternetInvalidCa = 12045;
+constexpr uint32_t kErrorInternetSecCertRevFailed = 12057;
 constexpr uint32_t kErrorHttpHeaderNotFound = 12150;
 constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
 constexpr uint32_t kErrorHttpRedirectFailed = 12156;
+constexpr uint32_t kErrorInternetSecurityChannelError = 12157;
+constexpr uint32_t kErrorInternetSecInvalidCert = 12169;
 constexpr uint32_t kErrorInternetSecureFailure = 12175;
 
 // The proxy of every request of this run, as an administrator names it
@@ -58,7 +65,17 @@ struct HttpRequestOptions {
 
 // One HTTP(S) GET through the system's Internet layer (WinINet on Windows,
 // libcurl on Linux): session and request live exactly as long as this object.
-// Redirects are followed by the transport. All failures set the last error.
+// All failures set the last error.
+//
+// An https:// address is verified against the machine's trusted roots and
+// the server's name. A certificate the machine does not trust fails the
+// request at once, with no prompt and nothing to override it
+// (kErrorInternetInvalidCa, kErrorInternetSecCertCnInvalid,
+// kErrorInternetSecCertDateInvalid or kErrorInternetSecureFailure).
+// Redirects (301, 302, 303, 307, 308) are followed, at most ten; one that
+// leaves https:// for http:// fails the request before anything is asked of
+// the plain address (kErrorInternetHttpsToHttpOnRedir): what was protected
+// stays protected to the end.
 class HttpRequest {
  public:
   HttpRequest();

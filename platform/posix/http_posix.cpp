@@ -3,7 +3,10 @@
 // driven only while the reader wants bytes, and is paused while a small
 // buffer is full. libcurl honours http_proxy, https_proxy and no_proxy: the
 // Linux counterpart of the system's pre-configured Internet settings.
+// Certificates are checked against the simulated machine's trusted roots
+// (roots.pem in the machine folder), or the host's when it has none.
 #include <curl/curl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +18,7 @@
 
 #include "platform/error.h"
 #include "platform/http.h"
+#include "platform/posix/machine.h"
 #include "platform/utf.h"
 
 namespace platform {
@@ -92,6 +96,28 @@ bool ParseLength(const std::string& text, uint64_t* value) {
   return true;
 }
 
+// The certificate error the way WinINet names it. libcurl reports every
+// refused certificate alike; OpenSSL's verdict on the chain tells which check
+// failed. libcurl checks the name itself, after a chain OpenSSL accepted, and
+// then leaves the verdict at 0 or 1 (unspecified), which no chain check gives.
+uint32_t CertificateError(CURL* easy) {
+  long verdict = 0;
+  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verdict);
+  switch (verdict) {
+    case 0:
+    case 1:
+    case 62:  // X509_V_ERR_HOSTNAME_MISMATCH
+    case 64: return kErrorInternetSecCertCnInvalid;  // X509_V_ERR_IP_ADDRESS_MISMATCH
+    case 9:
+    case 10: return kErrorInternetSecCertDateInvalid;  // not yet valid, expired
+    default: return kErrorInternetInvalidCa;
+  }
+}
+
+bool HasScheme(const std::string& url, const char* scheme) {
+  return url.find(':') == std::strlen(scheme) && StartsWithNoCase(url.data(), url.size(), scheme);
+}
+
 bool IsFollowedRedirect(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -125,6 +151,9 @@ struct HttpRequest::Impl {
 
   // The response head being read, and the final one.
   bool blockHasLocation = false;
+  std::string blockLocation;
+  // A redirect from https:// to http:// was refused.
+  bool downgradeRefused = false;
   bool blockHasLength = false;
   bool blockBadLength = false;
   bool blockChunked = false;
@@ -163,6 +192,7 @@ struct HttpRequest::Impl {
     self->Arrived(bytes);
     if (StartsWithNoCase(data, bytes, "http/")) {
       self->blockHasLocation = false;
+      self->blockLocation.clear();
       self->blockHasLength = false;
       self->blockBadLength = false;
       self->blockChunked = false;
@@ -173,6 +203,9 @@ struct HttpRequest::Impl {
     if (bytes > 2) self->blockHeaders.emplace_back(data, bytes);
     if (StartsWithNoCase(data, bytes, "location:")) {
       self->blockHasLocation = true;
+      std::string value(data + 9, bytes - 9);
+      const size_t start = value.find_first_not_of(" \t");
+      self->blockLocation = start == std::string::npos ? std::string() : value.substr(start);
     } else if (StartsWithNoCase(data, bytes, "content-length:")) {
       self->blockHasLength = ParseLength(std::string(data + 15, bytes - 15), &self->blockLength);
       self->blockBadLength = !self->blockHasLength;
@@ -186,7 +219,17 @@ struct HttpRequest::Impl {
       long code = 0;
       curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &code);
       if (code >= 100 && code < 200) return bytes;
-      if (IsFollowedRedirect(code) && self->blockHasLocation) return bytes;
+      if (IsFollowedRedirect(code) && self->blockHasLocation) {
+        // Refused before the transport follows it: nothing is asked of the
+        // plain address. A relative address keeps the https:// of its base.
+        char* current = nullptr;
+        curl_easy_getinfo(self->easy, CURLINFO_EFFECTIVE_URL, &current);
+        if (current && HasScheme(current, "https") && HasScheme(self->blockLocation, "http")) {
+          self->downgradeRefused = true;
+          return 0;
+        }
+        return bytes;
+      }
       self->headersDone = true;
       self->status = static_cast<uint32_t>(code);
       self->hasLength = self->blockHasLength && !self->blockChunked;
@@ -273,7 +316,16 @@ struct HttpRequest::Impl {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // Once on https://, the transport itself follows no redirect elsewhere.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, HasScheme(url, "https") ? "https" : "http,https");
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    const std::string roots = posix::MachineFile("roots.pem");
+    if (!roots.empty() && access(roots.c_str(), F_OK) == 0) {
+      // The machine's roots and no others: not the host's folder as well.
+      curl_easy_setopt(easy, CURLOPT_CAINFO, roots.c_str());
+      curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+    }
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
@@ -435,6 +487,17 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
       return true;
     }
     CURLcode result = impl->result;
+    if (impl->downgradeRefused) {
+      impl->Detach();
+      SetLastError(kErrorInternetHttpsToHttpOnRedir);
+      return false;
+    }
+    if (result == CURLE_PEER_FAILED_VERIFICATION) {
+      const uint32_t error = CertificateError(impl->easy);
+      impl->Detach();
+      SetLastError(error);
+      return false;
+    }
     bool connectFailed = !impl->connected &&
                          (result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT);
     impl->Detach();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cwchar>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -71,6 +72,37 @@ bool ParseNumber(const std::wstring& text, uint64_t* value) {
 }
 
 uint64_t NowMs() { return ::GetTickCount64(); }
+
+constexpr int kMaxRedirects = 10;
+
+bool HasScheme(const std::wstring& url, const wchar_t* scheme) {
+  const size_t length = wcslen(scheme);
+  return url.size() > length && url[length] == L':' && _wcsnicmp(url.c_str(), scheme, length) == 0;
+}
+
+// Where a redirect answer sends the request, as an absolute address; false
+// when the answer is no redirect to follow (then it is the final answer).
+bool RedirectTarget(HINTERNET request, const std::wstring& base, std::wstring* target) {
+  std::wstring text;
+  uint64_t status = 0;
+  if (!QueryText(request, HTTP_QUERY_STATUS_CODE, &text) || !ParseNumber(text, &status)) return false;
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return false;
+  std::wstring location;
+  if (!QueryText(request, HTTP_QUERY_LOCATION, &location)) return false;
+  std::vector<wchar_t> buffer(base.size() + location.size() + 64, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    if (::InternetCombineUrlW(base.c_str(), location.c_str(), buffer.data(), &size, 0)) {
+      target->assign(buffer.data(), size);
+      return true;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buffer.assign(size + 1, L'\0');
+  }
+  // An address that cannot be made whole is followed nowhere.
+  target->clear();
+  return true;
+}
 
 }  // namespace
 
@@ -217,6 +249,14 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   // From the origin, never from the user's cache, which any process of
   // the user can write to, and nothing written there.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+  // Nothing asks the user: a certificate error fails the request. No
+  // SECURITY_FLAG_IGNORE_* is ever set.
+  flags |= INTERNET_FLAG_NO_UI;
+  // Redirects are followed here rather than by WinINet, so that one from
+  // https:// to http:// is refused before the plain address is asked
+  // anything, whatever the system's Internet settings and dialogs would do
+  // (Wine 8's WinINet follows such a redirect without a word).
+  flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
   // Without a deadline, the answer's head still has to come within the
   // connect attempts and one window of the rate floor: it is far smaller
@@ -227,11 +267,28 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   }
   impl->watchdog.Arm(openLimit);
   const wchar_t* headers = options.headers.empty() ? nullptr : options.headers.c_str();
-  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), headers, static_cast<DWORD>(options.headers.size()),
-                                     flags, options.context);
-  if (!impl->request) {
-    impl->Expired();
-    return false;
+  std::wstring address = url;
+  for (int redirects = 0;; ++redirects) {
+    const DWORD secure = HasScheme(address, L"https") ? INTERNET_FLAG_SECURE : 0;
+    impl->request = ::InternetOpenUrlW(impl->session, address.c_str(), headers,
+                                       static_cast<DWORD>(options.headers.size()), flags | secure, options.context);
+    if (!impl->request) {
+      impl->Expired();
+      return false;
+    }
+    std::wstring next;
+    if (!RedirectTarget(impl->request, address, &next)) break;
+    if (impl->Expired()) return false;
+    if (secure && HasScheme(next, L"http")) {
+      ::SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
+      return false;
+    }
+    if (redirects == kMaxRedirects || !(HasScheme(next, L"http") || HasScheme(next, L"https"))) {
+      ::SetLastError(ERROR_HTTP_REDIRECT_FAILED);
+      return false;
+    }
+    CloseInternetHandle(&impl->request);
+    address = next;
   }
   // A request without a deadline keeps only the floor once the head is in.
   if (options.deadlineMs == 0) impl->watchdog.Arm(0);

@@ -20,11 +20,14 @@ import re
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
+
+from tls import TestCa, TlsFront
 
 ROOT = Path(__file__).resolve().parents[2]
 PUBLISH = ROOT / "tools" / "publish" / "publish.py"
@@ -317,7 +320,17 @@ class Machine:
         self.env = {}  # the row's additions to the launcher's environment
 
     def stop(self):
+        if getattr(self, "front", None):
+            self.front.stop()
         self.server.stop()
+
+    def serve_tls(self, kind):
+        """Puts a TLS front showing the certificate of that kind (tls.CERTIFICATES) before the server, whose
+        address becomes the front's; the machine trusts the test root. The plain address stays plain_url."""
+        ca = TestCa.get()
+        self.trust_root(ca)
+        self.front = TlsFront(ca, kind, self.server.url.rstrip("/").rsplit(":", 1)[1])
+        self.server.plain_url, self.server.url = self.server.url, self.front.url
 
     def server_paths(self):
         return [r[1] for r in self.server.requests() if len(r) > 1]
@@ -344,7 +357,7 @@ class Machine:
 
     def expand(self, args):
         """The row's arguments with {work} (the run's folder, as the build names it) and {server} (host:port)."""
-        server = self.server.url[len("http://"):].rstrip("/")
+        server = self.server.url.split("://", 1)[1].rstrip("/")
         return [a.replace("{work}", self.native(self.work)).replace("{server}", server) for a in args]
 
     def log_places(self):
@@ -380,6 +393,9 @@ class LinuxMachine(Machine):
 
     def set_registry(self, keys):
         (self.folder / "registry.reg").write_text(registry_text(keys))
+
+    def trust_root(self, ca):
+        (self.folder / "roots.pem").write_bytes(ca.root.read_bytes())
 
     def write_machine_file(self, name, text):
         (self.folder / name).write_text(text)
@@ -559,7 +575,27 @@ class WineSession:
         return run_bounded(["xdotool", *args], "xdotool " + args[0], 30, env=self.env, text=True,
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
 
+    def trust_root(self, ca):
+        """Puts the test root into the prefix's machine Root store, as crypt32 keeps it in the registry:
+        one key per certificate, named by its SHA-1, whose Blob is the certificate as a serialized store
+        element (property 32, the encoded certificate). Both registry views; close takes it out again."""
+        if getattr(self, "root_keys", None):
+            return
+        der = ca.root_der()
+        blob = struct.pack("<III", 32, 1, len(der)) + der
+        key = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\SystemCertificates\Root\Certificates\%s" % \
+            hashlib.sha1(der).hexdigest().upper()
+        path = self.work / "root.reg"
+        path.write_text("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n\"Blob\"=hex:%s\r\n" % (
+            key, ",".join("%02x" % b for b in blob)), encoding="utf-16")
+        self.root_keys = [key]
+        for view in ("/reg:64", "/reg:32"):
+            self.wine("reg", "import", str(path), view, check=True)
+
     def close(self):
+        for key in getattr(self, "root_keys", []):
+            for view in ("/reg:64", "/reg:32"):
+                self.wine("reg", "delete", key, view, "/f")
         run_bounded(["wineserver", "-k"], "wineserver -k", 60, env=self.env, stderr=subprocess.DEVNULL)
         if self.xvfb:
             self.xvfb.terminate()
@@ -706,6 +742,9 @@ class WineMachine(Machine):
 
     def set_registry(self, keys):
         self.session.seed_registry(keys, self.work)
+
+    def trust_root(self, ca):
+        self.session.trust_root(ca)
 
     def user_environment(self, values):
         """Sets variables of HKCU\\Environment, which Wine, as Windows, gives every new process; stop puts

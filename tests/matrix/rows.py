@@ -57,6 +57,7 @@ class Row:
     serve: dict = field(default_factory=dict)  # server path -> bytes -> bytes (None: no file)
     rules: dict = field(default_factory=dict)  # server path -> dlserver options
     servers: list = field(default_factory=lambda: ["own"])  # "own", "dead" or an address
+    tls: str = ""  # a certificate of tls.CERTIFICATES: "own" is https:// behind a TLS front showing it
     settings: dict = field(default_factory=dict)
     settings_edit: Optional[Callable] = None  # bytes -> bytes (None: no file)
     notices: Optional[list] = None  # SetupNotification.xml beside the launcher
@@ -131,6 +132,17 @@ def grown(root, size):
     return lambda data: data.replace(end, b"<!--" + b"x" * size + b"-->" + end, 1)
 
 
+def plain_redirect(m):
+    """The package's https:// address sends the launcher to the same file on the plain server."""
+    (m.server.root / "plain").mkdir()
+    (m.server.root / PLAIN_PKG.lstrip("/")).write_bytes((m.server.root / PKG.lstrip("/")).read_bytes())
+    m.server.set_rules({PKG: "status=302 location=" + m.server.plain_url.rstrip("/") + PLAIN_PKG})
+
+
+def refused_with(text, code):
+    return lambda m, o: "%s (ERRORCODE %d)" % (text, code) in o.log.errors()
+
+
 def ranges_asked(*expected):
     """The package's requests asked for these ranges ("" for none), each but the first with If-Range."""
     def check(m, o):
@@ -151,6 +163,7 @@ FAILING_ACTION = ["LiveLogLine=Action start 10:00:00: InstallServices.",
 PKG = "/packages/tavo_tns.msi"
 VER = "/SetupLauncherVer.xml"
 CFG = "/DownloadConfig.xml"
+PLAIN_PKG = "/plain/tavo_tns.msi"
 NOTICE = notice("すべてのお客様へのお知らせ")
 
 SETTINGS_FAILED = "設定ファイルの読み込みに失敗しました。"
@@ -158,6 +171,9 @@ NOTICES_FAILED = "通知データファイルの読み込みに失敗しまし�
 VERSION_UNREADABLE = "インストールランチャーのバージョン取得に失敗しました。"
 CONFIG_BROKEN = "設定ファイルの解析に失敗しました。"
 DOWNLOAD_FAILED = "以下のプログラムのダウンロードに失敗しました。"
+CERT_UNTRUSTED = "サーバー証明書が信頼されていないため、通信を中止しました。"
+CERT_WRONG_NAME = "サーバー証明書の名前が接続先と一致しないため、通信を中止しました。"
+TO_HTTP_REFUSED = "httpsからhttpへの転送を拒否しました。"
 
 
 # A newer launcher and its settings on the server.
@@ -463,6 +479,19 @@ ROWS = [
         temp_files={"SetupLauncherVer.xml": EARLIER}, page="error", result=3,
         anchors=[DOWNLOAD_FAILED, "インストールランチャーバージョンファイルの取得に失敗しました。"],
         check=lambda m, o: "%s (ERRORCODE 12002)" % DOWNLOAD_FAILED in o.log.errors()),  # as a timeout
+    # --- HTTPS: the test root is trusted by the machine; anything else fails before a request is made -------
+    Row("https-install", tls="good", requests={VER: 1, CFG: 2, PKG: 1}, installed="TAVO Net Shield",
+        anchors=["接続を確認しました。", "インストール処理を完了しました。"],
+        wine=dict(WINE_15, anchors=["接続を確認しました。", "インストール処理を行います。"])),
+    Row("https-untrusted-certificate", tls="untrusted", temp_files={"SetupLauncherVer.xml": EARLIER}, page="error",
+        result=3, requests={VER: 0}, anchors=[CERT_UNTRUSTED, "インストールランチャーバージョンファイルの取得に失敗しました。"],
+        check=refused_with(CERT_UNTRUSTED, 12045)),
+    Row("https-wrong-host-name", tls="wrong-host", temp_files={"SetupLauncherVer.xml": EARLIER}, page="error",
+        result=3, requests={VER: 0}, anchors=[CERT_WRONG_NAME, "インストールランチャーバージョンファイルの取得に失敗しました。"],
+        check=refused_with(CERT_WRONG_NAME, 12038)),
+    Row("https-redirect-to-http-refused", tls="good", arrange=plain_redirect, page="error", result=6,
+        requests={PLAIN_PKG: 0}, installed="", anchors=[TO_HTTP_REFUSED, DOWNLOAD_FAILED + "(リトライ:2)"],
+        check=refused_with(TO_HTTP_REFUSED, 12040)),
     # --- resuming a broken package download ---------------------------------------------
     Row("package-cut-every-time-resumes", packages=[package(content=padded(GOOD, 50000))],
         rules={PKG: "close-after=20000"}, anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュ解析処理を完了しました。"],

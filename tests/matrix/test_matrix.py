@@ -32,6 +32,8 @@ def arrange(row, m):
     work = m.work
     source = work / "source"
     source.mkdir(exist_ok=True)
+    if row.tls:
+        m.serve_tls(row.tls)
     version_file = row.version_file
     if version_file and "setup_exe" in version_file:
         (source / "Setup.exe").write_bytes((m.launcher / "Setup.exe").read_bytes())

@@ -77,6 +77,8 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
       {"/file.bin", "", 0, true, served},           {"/file.bin", "status=201", 0, true, served},
       {"/file.bin", "status=299", 0, true, served}, {"/file.bin", "status=204", 0, true, ""},
       {"/old.bin", "status=301 location=/file.bin", 0, true, served},
+      {"/old.bin", "status=308 location=/fil%65.bin", 0, true, served},  // an escape kept as the server sent it
+      {"/old.bin", "status=302 location=/old.bin", 0, false, "earlier"},  // a redirect loop ends
       {"/file.bin", "status=300", 0, false, "earlier"}, {"/file.bin", "status=304", 0, false, "earlier"},
       {"/file.bin", "status=404", 0, false, "earlier"}, {"/file.bin", "status=500", 0, false, "earlier"},
       {"/file.bin", "status=503", 0, false, "earlier"}, {"/none.bin", "", 0, false, "earlier"},

@@ -77,11 +77,8 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   SendStep(3);
   clock_.Wait(kStepPauseMs);
   const std::wstring& configPath = run_.Paths.DownloadConfigPath;
-  bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, configPath); }, false);
-  if (fetched && !config_.Open(configPath)) {
-    LogErrorPair(L"ダウンロードしたファイルを開けません。", configPath);
-    fetched = false;
-  }
+  // Held from its arrival until this worker ends.
+  const bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, configPath, &config_); }, false);
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
   SendStep(4);
   if (!fetched) return kResultConfigDownloadFailed;

@@ -5,6 +5,7 @@
 
 #include "net/download_notify.h"
 #include "platform/files.h"
+#include "platform/held_file.h"
 
 // Every downloader receives a body into localPath + this suffix and moves it
 // into place only when whole, so that a broken download never destroys a good
@@ -51,6 +52,10 @@ struct DownloadRequest {
   // Not 0: each request of the download ends within this many ms, whatever
   // the server sends (a slow or trickling answer included).
   uint32_t deadlineMs = 0;
+  // Not null: the finished file is held through this from the moment it is
+  // in place, taken over from the handle that wrote it, so that no other
+  // file can come between the download and its hold.
+  platform::HeldFile* hold = nullptr;
 };
 
 // What the download retries call for each attempt. HttpDownloader is the

@@ -299,6 +299,12 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
       (!hasAnnounced && !cut && request.expectedKB != 0 && !HasExpectedSize(state.have, request.expectedKB))) {
     return Refuse(&state, partPath, platform::kErrorInternetConnectionAborted);
   }
+  if (request.hold && !state.resumed) {
+    if (!request.hold->HoldWritten(&state.part, partPath, request.localPath)) return false;
+    state.validator.clear();
+    state.have = 0;
+    return true;
+  }
   if (!state.part.Close()) return false;
   if (state.resumed && state.resumedFileGood && !state.resumedFileGood(partPath)) {
     // The pieces do not make the file: thrown away and fetched once more
@@ -307,6 +313,9 @@ bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring&
     return Attempt(request, partPath, state);
   }
   if (!platform::MoveFileReplacing(partPath, request.localPath)) return false;
+  // Pieces are checked by name before they replace an earlier copy, so this
+  // hold is taken by name; what the caller checks, it reads through it.
+  if (request.hold && !request.hold->Open(request.localPath)) return false;
   state.validator.clear();
   state.have = 0;
   return true;

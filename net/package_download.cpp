@@ -92,11 +92,15 @@ bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packag
   return packageHash == L"0" || ToUpperAscii(RemoveLineBreaks(packageHash)) == ToUpperAscii(digest);
 }
 
-bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local) {
+bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local, platform::HeldFile* hold) {
   HttpDownloader downloader;
   return TryEachServer(
       settings.DownloadServers, kDownloadConfigFileName,
-      [&](const std::wstring& url) { return downloader.Download(XmlFileRequest(url, local)); },
+      [&](const std::wstring& url) {
+        DownloadRequest request = XmlFileRequest(url, local);
+        request.hold = hold;
+        return downloader.Download(request);
+      },
       [&](const std::wstring& url, bool succeeded) {
         if (succeeded) {
           LogInfos({L"設定ファイル(DLConfig)のダウンロードに成功しました。", url, local});
@@ -171,7 +175,11 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
       }
     }
 
-    const DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
+    // Held from its arrival until its installer has ended, and hashed
+    // through that hold: the file that runs is the file that was checked.
+    auto file = std::make_shared<platform::HeldFile>();
+    DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
+    request.hold = file.get();
     const bool downloaded = DownloadWithRetries(
         downloader, request, workFolder, clock,
         [&](int attempt) {
@@ -186,10 +194,6 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     // After a failed package nothing is installed, so later files are only
     // fetched, not checked.
     if (!outcome) continue;
-    // Held from before the check until its installer has ended, and hashed
-    // through that hold: the file that runs is the file that was checked.
-    auto file = std::make_shared<platform::HeldFile>();
-    file->Open(localPath);
     if (!VerifyPackageHash(*file, package.PackageHash)) {
       LogErrors({L"ハッシュデータに誤りがあります。", package.PackageHash});
       *errorCode = kResultHashMismatch;

@@ -13,8 +13,9 @@ class HeldFile;
 }
 
 // Downloads DownloadConfig.xml from the first download server that delivers
-// it into localPath. False when no server did.
-bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& localPath);
+// it into localPath, held through hold from its arrival. False when no
+// server did.
+bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& localPath, platform::HeldFile* hold);
 
 // True when the package is meant for this machine and this edition: its
 // architecture and edition, operating system, manual flag and launcher

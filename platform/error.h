@@ -24,6 +24,7 @@ constexpr uint32_t kErrorDiskFull = 112;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFileTooLarge = 223;
+constexpr uint32_t kErrorFileInvalid = 1006;
 constexpr uint32_t kErrorMoreData = 234;
 constexpr uint32_t kErrorNoMoreItems = 259;
 constexpr uint32_t kErrorTimeout = 1460;

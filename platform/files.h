@@ -32,6 +32,7 @@ class File {
     ReadOwnFile,
     // A new, empty file: whatever holds the name (a file, a link) is removed
     // first and the file is created new. Others may read it, never write it.
+    // Its writer may move it (HeldFile::HoldWritten).
     CreateWrite,
     // Appends to the file of that name when it is a plain file of its own;
     // a link or any other thing in its place is removed and a new file made.
@@ -61,6 +62,8 @@ class File {
   // point lies anywhere on the way to it. Asked of the handle, so a name
   // changed after the open does not fool it.
   bool IsAt(const std::wstring& path) const;
+  // The system's handle: a HANDLE on Windows, a descriptor on Linux.
+  intptr_t NativeHandle() const;
   bool Close();
 
  private:

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+class File;
+
 // A file held open for reading from before the launcher checks it until its
 // use has ended, so that what was checked is what is used. On Windows nobody
 // can write, replace, rename or delete it while it is held: it is shared for
@@ -24,6 +26,14 @@ class HeldFile {
   // Opens an existing regular file. A link, junction or reparse point is not
   // followed: opening one fails. Failures set the last error.
   bool Open(const std::wstring& path);
+  // Takes over a file this process has just written (File::Mode::CreateWrite)
+  // at writtenPath: moves it to path, replacing what lies there, and holds it
+  // there; the writer is closed. The file held is the file written, whatever
+  // another process did to either name meanwhile: on Windows the move goes
+  // through the writer's own handle, and the hold must find the same file
+  // the writer had; on the simulated machine a file put at either name fails
+  // the hold (kErrorFileInvalid).
+  bool HoldWritten(File* written, const std::wstring& writtenPath, const std::wstring& path);
   bool IsOpen() const;
   const std::wstring& Path() const;
   // Reads from where the last read ended; Rewind starts at the beginning again.

@@ -29,11 +29,13 @@ const wchar_t kVersionKeys[] = L"SetupLauncherVer/SetupLauncherVerData/";
 const wchar_t kDownloadOk[] = L"以下のプログラムのダウンロードに成功しました。";
 const wchar_t kDownloadFailed[] = L"以下のプログラムのダウンロードに失敗しました。";
 
-// Holds a downloaded file until this launcher ends, so that nobody can change
-// it before the newer launcher has taken the hold over.
-bool HoldForNewLauncher(LauncherContext& ctx, const std::wstring& path) {
+// Downloads a file and holds it from its arrival until this launcher ends,
+// so that nobody can change it before the newer launcher has taken the hold
+// over.
+bool DownloadAndHold(LauncherContext& ctx, Downloader& downloader, DownloadRequest request) {
   platform::HeldFile file;
-  if (!file.Open(path)) return false;
+  request.hold = &file;
+  if (!downloader.Download(request)) return false;
   ctx.HeldFiles.push_back(std::move(file));
   return true;
 }
@@ -163,7 +165,9 @@ bool CInitWorkerThread::FetchVersionFile() {
       return false;
     }
     const auto left = static_cast<uint32_t>(kVersionFileDeadlineMs - spent);
-    return downloader.Download(XmlFileRequest(url, local, kVersionFileTimeoutMs, left));
+    // Held from its arrival to the end of this launcher: what is read now,
+    // and again by a newer launcher, is what was downloaded.
+    return DownloadAndHold(ctx_, downloader, XmlFileRequest(url, local, kVersionFileTimeoutMs, left));
   };
   const bool fetched = TryEachServer(
       ctx_.Settings.DownloadServers, kVersionFileName, fetch,
@@ -176,12 +180,6 @@ bool CInitWorkerThread::FetchVersionFile() {
         Log().Info(local);
         Log().Info(url);
       });
-  // Held from here to the end of this launcher: what is read now, and again
-  // by a newer launcher, is what was downloaded.
-  if (fetched && !HoldForNewLauncher(ctx_, local)) {
-    LogError(L"ダウンロードしたファイルを開けません。", local);
-    return false;
-  }
   return fetched;
 }
 
@@ -236,17 +234,18 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
     // Every attempt fetches the whole file: nothing but its signature, which
     // an unsigned build has not, could tell that resumed pieces make it. The
     // marker's wait follows the last failure too.
-    if (!DownloadWithRetries(downloader, {SetupExe, local}, ctx_.WorkFolder, clock_, logFailure, nullptr, true)) {
+    // Held from its arrival, before its signature is checked: the file
+    // started is the file checked.
+    platform::HeldFile launcher;
+    DownloadRequest request{SetupExe, local};
+    request.hold = &launcher;
+    if (!DownloadWithRetries(downloader, request, ctx_.WorkFolder, clock_, logFailure, nullptr, true)) {
       return false;
     }
     Log().Info(kDownloadOk);
     Log().Info(local);
     Log().Info(SetupExe);
-    // Held before its signature is checked: the file started is the file checked.
-    if (!HoldForNewLauncher(ctx_, local)) {
-      LogError(L"ダウンロードしたランチャーを開けないため、起動しません。", local);
-      return false;
-    }
+    ctx_.HeldFiles.push_back(std::move(launcher));
     if (!NewLauncherAccepted(ctx_.HeldFiles.back())) return false;
     RestartRequired = 1;
   }
@@ -254,7 +253,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupLauncherXMLVersion > static_cast<uint32_t>(settings.SetupLauncherXMLVersion) || RestartRequired) {
     Log().Info(L"ランチャーファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupLauncherV2.xml";
-    if (!downloader.Download(XmlFileRequest(SetupLauncherURL, local)) || !HoldForNewLauncher(ctx_, local)) {
+    if (!DownloadAndHold(ctx_, downloader, XmlFileRequest(SetupLauncherURL, local))) {
       Log().Error(kDownloadFailed);
       Log().Info(SetupLauncherURL);
       return false;
@@ -268,7 +267,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupNotificationVersion > static_cast<uint32_t>(ctx_.NotificationVersion) || RestartRequired) {
     Log().Info(L"通知ファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupNotification.xml";
-    if (downloader.Download(XmlFileRequest(SetupNotificationURL, local)) && HoldForNewLauncher(ctx_, local)) {
+    if (DownloadAndHold(ctx_, downloader, XmlFileRequest(SetupNotificationURL, local))) {
       ctx_.NotificationPath = local;
       Log().Info(kDownloadOk);
     } else {

@@ -226,6 +226,8 @@ bool File::IsAt(const std::wstring& path) const {
   return std::string(final, static_cast<size_t>(n)) == Native(path);
 }
 
+intptr_t File::NativeHandle() const { return IsOpen() ? impl_->fd : -1; }
+
 bool File::Close() {
   if (!IsOpen()) return true;
   int fd = impl_->fd;

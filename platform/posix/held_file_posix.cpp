@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/held_file.h"
 #include "platform/utf.h"
 
@@ -45,6 +47,32 @@ bool HeldFile::Open(const std::wstring& path) {
   impl_->fd = fd;
   impl_->opened = st;
   path_ = path;
+  return true;
+}
+
+bool HeldFile::HoldWritten(File* written, const std::wstring& writtenPath, const std::wstring& path) {
+  Close();
+  const int writer = static_cast<int>(written->NativeHandle());
+  struct stat was {};
+  if (writer < 0 || ::fstat(writer, &was) != 0) {
+    written->Close();
+    return Fail(writer < 0 ? EBADF : errno);
+  }
+  // No rename through a descriptor here: the file renamed, and the file the
+  // name then leads to, must both be the one written.
+  if (::rename(WideToUtf8(writtenPath).c_str(), WideToUtf8(path).c_str()) != 0) {
+    const int err = errno;
+    written->Close();
+    return Fail(err);
+  }
+  written->Close();
+  if (!Open(path)) return false;
+  if (impl_->opened.st_dev != was.st_dev || impl_->opened.st_ino != was.st_ino ||
+      impl_->opened.st_size != was.st_size) {
+    Close();
+    SetLastError(kErrorFileInvalid);
+    return false;
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
 
 namespace platform {
@@ -58,7 +59,8 @@ bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names) {
 bool DeleteFileAt(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
 bool CreateFolder(const std::wstring& path) {
-  if (::CreateDirectoryW(path.c_str(), nullptr)) return true;
+  CreationSecurity security(path, true);
+  if (::CreateDirectoryW(path.c_str(), security.Attributes())) return true;
   // A folder that is already there is what the caller wanted; a file of that name is not.
   if (::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(path)) return true;
   return false;
@@ -130,9 +132,12 @@ bool RemoveName(const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+// A file made new in the working folder gets its protected access list in
+// the call that makes it.
 HANDLE OpenNoFollow(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
-  return ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  CreationSecurity security(path, false);
+  return ::CreateFileW(path.c_str(), access, share, disposition == CREATE_NEW ? security.Attributes() : nullptr,
+                       disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 // A handle that passed IsOwnFile, or INVALID_HANDLE_VALUE with access denied.
@@ -169,7 +174,8 @@ bool File::Open(const std::wstring& path, Mode mode) {
     case Mode::CreateWrite:
       for (int attempt = 0; attempt < kCreateAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
         if (!RemoveName(path)) return false;
-        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE, createShare, CREATE_NEW));
+        // DELETE lets its writer move it into place through this handle.
+        handle = KeepOwnFile(OpenNoFollow(path, GENERIC_WRITE | DELETE, createShare, CREATE_NEW));
         if (handle == INVALID_HANDLE_VALUE && !NameTaken(::GetLastError())) return false;
       }
       break;
@@ -301,6 +307,10 @@ bool File::Truncate() {
 }
 
 bool File::IsAt(const std::wstring& path) const { return IsOpen() && FinalPathIs(impl_->handle, path); }
+
+intptr_t File::NativeHandle() const {
+  return reinterpret_cast<intptr_t>(IsOpen() ? impl_->handle : INVALID_HANDLE_VALUE);
+}
 
 bool File::Close() {
   if (!IsOpen()) return true;

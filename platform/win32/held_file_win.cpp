@@ -1,7 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/held_file.h"
 
 namespace platform {
@@ -16,6 +18,28 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
 bool SameContent(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
   return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
          ::CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+// Moves the open file to path, replacing a file there, through its own
+// handle (opened with DELETE access): the name it was written under plays
+// no part. The system takes the new name in its native form.
+bool RenameByHandle(HANDLE handle, const std::wstring& path) {
+  std::wstring target = path;
+  if (path.size() > 2 && path[1] == L':') {
+    target = L"\\??\\" + path;
+  } else if (path.compare(0, 4, L"\\\\?\\") == 0) {
+    target = L"\\??\\" + path.substr(4);
+  } else if (path.compare(0, 2, L"\\\\") == 0) {
+    target = L"\\??\\UNC\\" + path.substr(2);
+  }
+  const size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::copy(target.begin(), target.end(), info->FileName);
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 }  // namespace
@@ -49,6 +73,35 @@ bool HeldFile::Open(const std::wstring& path) {
   impl_->handle = handle;
   impl_->opened = info;
   path_ = path;
+  return true;
+}
+
+bool HeldFile::HoldWritten(File* written, const std::wstring& writtenPath, const std::wstring& path) {
+  (void)writtenPath;
+  Close();
+  const HANDLE writer = reinterpret_cast<HANDLE>(written->NativeHandle());
+  BY_HANDLE_FILE_INFORMATION was;
+  if (writer == INVALID_HANDLE_VALUE) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!RenameByHandle(writer, path) || !::GetFileInformationByHandle(writer, &was)) {
+    const DWORD error = ::GetLastError();
+    written->Close();
+    ::SetLastError(error);
+    return false;
+  }
+  // A reader cannot open a file while it is open for writing without leaving
+  // it open to writers for good, so the writer lets go first; the file then
+  // held must be the very file it wrote. Only administrators reach the
+  // working folder in between.
+  if (!written->Close() || !Open(path)) return false;
+  if (!SameFile(was, impl_->opened) || was.nFileSizeHigh != impl_->opened.nFileSizeHigh ||
+      was.nFileSizeLow != impl_->opened.nFileSizeLow) {
+    Close();
+    ::SetLastError(ERROR_FILE_INVALID);
+    return false;
+  }
   return true;
 }
 

@@ -4,9 +4,11 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <mutex>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
 
 extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);  // RtlGenRandom
@@ -19,6 +21,29 @@ namespace {
 // access, inherited by every file and folder made inside; nothing inherited
 // from the parent, where users may create entries.
 const wchar_t kPrivateDescriptor[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The same for a file made inside, which passes nothing on.
+const wchar_t kPrivateFileDescriptor[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+// The private folders this process made or took over, with trailing separators.
+std::mutex gFoldersLock;
+std::vector<std::wstring> gFolders;
+
+void RememberPrivateFolder(const std::wstring& folder) {
+  std::lock_guard<std::mutex> lock(gFoldersLock);
+  gFolders.push_back(folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\");
+}
+
+bool InPrivateFolder(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(gFoldersLock);
+  for (const std::wstring& folder : gFolders) {
+    if (path.size() > folder.size() &&
+        ::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
+      return true;
+    }
+  }
+  return false;
+}
 
 std::wstring WithoutSeparator(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -176,10 +201,34 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
     ::SetLastError(error);
     return std::wstring();
   }
+  RememberPrivateFolder(folder);
   return folder;
 }
 
-bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) { return CheckFolder(folder, true, keepOpen); }
+bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) {
+  if (!CheckFolder(folder, true, keepOpen)) return false;
+  if (keepOpen) RememberPrivateFolder(folder);
+  return true;
+}
+
+CreationSecurity::CreationSecurity(const std::wstring& path, bool folder) {
+  if (!InPrivateFolder(path)) return;
+  const DWORD error = ::GetLastError();
+  if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(folder ? kPrivateDescriptor : kPrivateFileDescriptor,
+                                                             SDDL_REVISION_1, &descriptor_, nullptr)) {
+    attributes_ = {sizeof(attributes_), descriptor_, FALSE};
+  } else {
+    descriptor_ = nullptr;
+  }
+  ::SetLastError(error);
+}
+
+CreationSecurity::~CreationSecurity() {
+  if (!descriptor_) return;
+  const DWORD error = ::GetLastError();
+  ::LocalFree(descriptor_);
+  ::SetLastError(error);
+}
 
 bool RemoveFolderTree(const std::wstring& folder) {
   const std::wstring base = WithoutSeparator(folder) + L"\\";

@@ -7,6 +7,7 @@
 
 #include "platform/shell.h"
 #include "platform/win32/com_ptr_win.h"
+#include "platform/win32/shell_win.h"
 
 namespace platform {
 
@@ -24,6 +25,8 @@ bool RunsElevated() {
   ::CloseHandle(token);
   return !read || elevation.TokenIsElevated != 0;
 }
+
+}  // namespace
 
 // The shell of the user's desktop, which runs in the user's own,
 // non-elevated context: what it opens runs there too.
@@ -67,23 +70,32 @@ HRESULT OpenThroughDesktop(const std::wstring& file, const std::wstring& paramet
   return shell->ShellExecute(name.get(), arguments, folder, operation, show);
 }
 
-}  // namespace
-
-intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters) {
-  if (!RunsElevated()) {
-    HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(),
-                                     parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
-    return reinterpret_cast<intptr_t>(result);
-  }
-  // An elevated launcher never opens an address itself: the handler of a
-  // scheme is the user's to choose, and it would run with our rights.
-  const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const HRESULT hr = OpenThroughDesktop(file, parameters);
-  if (SUCCEEDED(init)) ::CoUninitialize();
+intptr_t OpenByRoute(const ShellRoutes& routes) {
+  if (!routes.elevated) return routes.direct();
+  // No second way: when the desktop's shell cannot be reached (no desktop,
+  // another session, a shell that is not Explorer) nothing is opened.
+  const HRESULT hr = routes.throughDesktop();
   if (SUCCEEDED(hr)) return 42;
   const DWORD error = HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_NO_ASSOCIATION;
   ::SetLastError(error);
-  return error > 32 ? SE_ERR_NOASSOC : static_cast<intptr_t>(error);
+  return error > 32 || error == 0 ? SE_ERR_NOASSOC : static_cast<intptr_t>(error);
+}
+
+intptr_t ShellOpen(const std::wstring& file, const std::wstring& parameters) {
+  ShellRoutes routes;
+  routes.elevated = RunsElevated();
+  routes.direct = [&] {
+    HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(),
+                                     parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<intptr_t>(result);
+  };
+  routes.throughDesktop = [&] {
+    const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT hr = OpenThroughDesktop(file, parameters);
+    if (SUCCEEDED(init)) ::CoUninitialize();
+    return hr;
+  };
+  return OpenByRoute(routes);
 }
 
 }  // namespace platform

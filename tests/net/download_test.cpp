@@ -8,9 +8,11 @@
 #include "net/http_downloader.h"
 #include "net/package_download.h"
 #include "platform/error.h"
+#include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/http.h"
 #include "platform/folders.h"
+#include "platform/held_file.h"
 #include "platform/utf.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
@@ -223,6 +225,46 @@ TEST_F(HttpDownloaderTest, ProgressCountsBlocksUpToTheExpectedSize) {
     EXPECT_TRUE(SameBytes(served, ReadBytes(local_))) << row.bytes;
     EXPECT_EQ(row.texts, target.texts) << row.bytes << " bytes, " << row.expectedKB << " KB";
   }
+}
+
+// Whatever another process puts at the side file's name while the file arrives, the file held at the end is the
+// file downloaded: Windows lets nobody replace the open side file, and the move into place goes through the
+// writer's handle; on Linux a file put there fails the hold instead of being held.
+TEST_F(HttpDownloaderTest, TheFileHeldIsTheFileDownloadedWhateverLiesAtItsNames) {
+  const std::string served = Pattern(200 * 1024, 3);
+  ASSERT_TRUE(server_.WriteFile("/held.xml", served));
+  struct Planter : DownloadNotifyTarget {
+    void Notify(uint32_t, const std::wstring&) override {
+      if (tries++ == 0) {
+        WriteBytes(planted, "<planted/>");
+        swapped = platform::MoveFileReplacing(planted, part);
+      }
+    }
+    std::wstring planted, part;
+    int tries = 0;
+    bool swapped = false;
+  } planter;
+  planter.planted = dir_.File(L"planted.xml");
+  planter.part = local_ + kDownloadPartSuffix;
+  platform::HeldFile held;
+  DownloadRequest request{server_.Url("/held.xml"), local_, 0, &planter, kMessage};
+  request.hold = &held;
+  const bool downloaded = HttpDownloader().Download(request);
+  ASSERT_GT(planter.tries, 0);
+#ifdef _WIN32
+  EXPECT_FALSE(planter.swapped);
+  EXPECT_TRUE(downloaded);
+#else
+  EXPECT_TRUE(planter.swapped);
+#endif
+  EXPECT_EQ(downloaded, held.IsOpen());
+  if (!held.IsOpen()) return;
+  std::string bytes(served.size() + 1, '\0');
+  size_t got = 0, total = 0;
+  while (held.Read(&bytes[total], bytes.size() - total, &got) && got > 0) total += got;
+  bytes.resize(total);
+  EXPECT_TRUE(SameBytes(served, bytes));
+  EXPECT_TRUE(held.Unchanged());
 }
 
 TEST(VerifyPackageHash, Md5OfTheFileAgainstTheConfiguredText) {

@@ -42,4 +42,32 @@ TEST(HeldFileWin, NobodyWritesRenamesOrDeletesAHeldFileButReadersOpenIt) {
   EXPECT_EQ(DWORD{ERROR_SUCCESS}, OpenError(path, GENERIC_WRITE | DELETE, 0));
 }
 
+// A written file is moved into place through its writer's handle, over an earlier file, and held there; a name
+// held by someone else is not replaced, and nothing is held then.
+TEST(HeldFileWin, AWrittenFileIsMovedIntoPlaceThroughItsOwnHandleAndHeld) {
+  tavo_test::TempDir dir;
+  const std::wstring part = dir.File(L"DownloadConfig.xml.part"), path = dir.File(L"DownloadConfig.xml");
+  ASSERT_TRUE(platform::WriteWholeFile(path, "earlier"));
+  platform::File written;
+  ASSERT_TRUE(written.Open(part, platform::File::Mode::CreateWrite) && written.Write("<written/>", 10));
+  platform::HeldFile held;
+  ASSERT_TRUE(held.HoldWritten(&written, part, path)) << ::GetLastError();
+  EXPECT_FALSE(written.IsOpen());
+  EXPECT_FALSE(platform::FileExists(part));
+  EXPECT_EQ(DWORD{ERROR_SHARING_VIOLATION}, OpenError(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+  char buffer[16];
+  size_t got = 0;
+  ASSERT_TRUE(held.Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ("<written/>", std::string(buffer, got));
+  EXPECT_TRUE(held.Unchanged());
+
+  platform::File second;
+  ASSERT_TRUE(second.Open(part, platform::File::Mode::CreateWrite) && second.Write("x", 1));
+  platform::HeldFile other;
+  EXPECT_FALSE(other.HoldWritten(&second, part, path));
+  EXPECT_FALSE(other.IsOpen() || second.IsOpen());
+  ASSERT_TRUE(held.Rewind() && held.Read(buffer, sizeof(buffer), &got));
+  EXPECT_EQ("<written/>", std::string(buffer, got));
+}
+
 }  // namespace

@@ -1,0 +1,28 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+// The security a file or folder is created with. Inside a private working
+// folder of this process it is a protected access list of its own, for
+// SYSTEM and the Administrators only, owned by the Administrators, given in
+// the same call that creates it rather than left to inheritance; elsewhere
+// (the user's Temp, the install folder) nothing is given and the folder's
+// inheritance applies.
+class CreationSecurity {
+ public:
+  CreationSecurity(const std::wstring& path, bool folder);
+  ~CreationSecurity();
+  CreationSecurity(const CreationSecurity&) = delete;
+  CreationSecurity& operator=(const CreationSecurity&) = delete;
+  // Null where nothing is given.
+  SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
+
+}  // namespace platform

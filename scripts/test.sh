@@ -33,7 +33,7 @@ stage "Linux unit tests"
 
 stage "Windows unit tests under Wine ($wintests)"
 # The window tests must run here: without a display they fail instead of skipping.
-(cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest --output-on-failure --timeout 900 --no-tests=error)
+(cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest -j "$(nproc)" --output-on-failure --timeout 900 --no-tests=error)
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
 

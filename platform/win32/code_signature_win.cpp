@@ -70,7 +70,11 @@ LONG VerifySigner(HANDLE file, const wchar_t* path, DWORD revocation, std::strin
   const auto verify = TrustFunction<decltype(&::WinVerifyTrust)>("WinVerifyTrust");
   const auto providerData = TrustFunction<decltype(&::WTHelperProvDataFromStateData)>("WTHelperProvDataFromStateData");
   const auto signerOf = TrustFunction<decltype(&::WTHelperGetProvSignerFromChain)>("WTHelperGetProvSignerFromChain");
-  if (!verify || !providerData || !signerOf) return static_cast<LONG>(::GetLastError());
+  if (!verify || !providerData || !signerOf) {
+    // Never a success: without the system's check nothing counts as signed.
+    const DWORD error = ::GetLastError();
+    return static_cast<LONG>(error != ERROR_SUCCESS ? error : static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN));
+  }
   WINTRUST_FILE_INFO fileInfo = {};
   fileInfo.cbStruct = sizeof(fileInfo);
   fileInfo.pcwszFilePath = path;

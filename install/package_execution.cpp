@@ -149,6 +149,16 @@ const PackageEntry* PackageStartedBy(const std::wstring& command, const std::vec
   return nullptr;
 }
 
+namespace {
+
+// A release build starts a checked program by a path that cannot be led to
+// another file: no junction or link on it, while the program is held.
+bool StartedByItsOwnPath(const platform::HeldFile& file) {
+  if (platform::PinnedSignerKeys().empty() || platform::NamedWithoutLinks(file)) return true;
+  LogErrorPair(L"以下のプログラムへのパスにリンクが含まれるため、実行しません。", file.Path());
+  return false;
+}
+
 // A release build runs a command only when it starts a program of this run
 // that a vendor key signed: the configuration that names it is unsigned.
 bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>& packages,
@@ -164,8 +174,10 @@ bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>&
     LogErrorPair(L"以下のパッケージは確認の後に変更されたため、実行しません。", started->File->Path());
     return false;
   }
-  return VendorSignatureAccepted(*started->File);
+  return VendorSignatureAccepted(*started->File) && StartedByItsOwnPath(*started->File);
 }
+
+}  // namespace
 
 bool WaitForIdleWindowsInstaller(WaitClock& clock) {
   if (!platform::IsMutexOwned(kInstallerMutexName)) return true;
@@ -203,6 +215,10 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
+      if (!StartedByItsOwnPath(*package.File)) {
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       if (!InstallerMayStart(run, clock, detail)) {
         if (SkipFailedPackage(package)) continue;
         return false;
@@ -303,7 +319,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
       LogErrorPair(L"以下のプログラムを開けないため、実行しません。", installer);
       trusted = false;
     } else {
-      trusted = VendorSignatureAccepted(held);
+      trusted = VendorSignatureAccepted(held) && StartedByItsOwnPath(held);
     }
     if (!trusted) result = kResultHashMismatch;
   }

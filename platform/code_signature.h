@@ -44,6 +44,12 @@ struct SignatureFacts {
 // every file is kNotTrusted there.
 SignatureFacts ReadSignature(const HeldFile& file);
 
+// True when the held file's path reaches it through no junction, link or
+// mount point: while it is held, Windows renames none of the folders on that
+// path, so a program started by the path is the held, checked file. False,
+// with the last error set, otherwise.
+bool NamedWithoutLinks(const HeldFile& file);
+
 // The version of a program file (its VS_FIXEDFILEINFO: the file version's
 // high and low words), read through the hold; false when the file carries
 // none or is no program.

@@ -13,6 +13,7 @@
 
 #include "platform/code_signature.h"
 #include "platform/held_file.h"
+#include "platform/win32/final_path_win.h"
 #include "platform/win32/system_library_win.h"
 
 namespace platform {
@@ -163,6 +164,12 @@ SignerCheck CheckSameSigner(const HeldFile& file) {
     return SignerCheck::kOwnUnknown;
   }
   return candidateKey == ownKey ? SignerCheck::kSameSigner : SignerCheck::kOtherSigner;
+}
+
+bool NamedWithoutLinks(const HeldFile& file) {
+  if (FinalPathIs(reinterpret_cast<HANDLE>(file.NativeHandle()), file.Path())) return true;
+  ::SetLastError(ERROR_CANT_ACCESS_FILE);
+  return false;
 }
 
 SignatureFacts ReadSignature(const HeldFile& file) {

@@ -44,6 +44,7 @@ TEST(CodeSignatureWin, TheSignerKeyDigestIsReadThroughTheHold) {
     ASSERT_TRUE(file.Open(Signed(c.file)));
     const platform::SignatureFacts facts = platform::ReadSignature(file);
     const std::string name(c.file, c.file + wcslen(c.file));
+    EXPECT_TRUE(platform::NamedWithoutLinks(file)) << name;
     if (c.accepted) {
       // No revocation information for a test root: offline on Windows, not looked for by Wine.
       EXPECT_TRUE(facts.status == SignatureStatus::kValid || facts.status == SignatureStatus::kRevocationUnknown) << name;

@@ -90,16 +90,23 @@ def serve_program(m, keys, program, path, signer):
     return target
 
 
-def pinned(packages=(), launcher=None):
+def pinned(packages=(), launcher=None, local=None):
     """The row runs the pinned build's Setup.exe, unsigned itself. packages: (server path, signer) of programs
     (a small test program of the Windows build); launcher: (signer, major version) of the newer launcher
-    the server offers, made from the pinned Setup.exe."""
+    the server offers, made from the pinned Setup.exe; local: (path beside the launcher, signer) of a local
+    installer."""
     def arrange(m):
         build, keys = pinned_build(m.session.build_dir)
         shutil.copy(build / "Setup.exe", m.launcher / "Setup.exe")
         program = m.session.build_dir / "bin" / "exit_code_child.exe"
         for path, signer in packages:
             serve_program(m, keys, program, path, signer)
+        if local:
+            target = m.launcher / local[0]
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(program, target)
+            if local[1]:
+                sign(keys, target, local[1])
         if launcher:
             signer, major = launcher
             newer = m.server.root / "launcher" / "Setup.exe"

@@ -641,6 +641,9 @@ ROWS = [
           ("signed-then-changed", "changed", PROGRAM_UNSIGNED, -2146869232),  # TRUST_E_BAD_DIGEST
           # The settings beside the launcher name the server: whatever server they name, nothing unsigned runs.
           ("unsigned-from-the-server-named-beside-the-launcher", None, PROGRAM_UNSIGNED, -2146762496)]],
+    Row("pinned-local-installer-unsigned-refused", settings={"install_type": 1}, servers=["dead"], packages=[],
+        arrange=pinned(local=("TNS/tns_nt64_jpn.exe", None)), page="error", result=9, windows_only=PINNED,
+        anchors=["ローカルインストールを行います。", PROGRAM_UNSIGNED], absent=["プログラムの実行に成功しました。"]),
     Row("pinned-command-starting-a-system-program-refused",
         packages=[signed_package("a.exe", exec_type=2, exec_command=r'"C:\windows\system32\cmd.exe" /c exit 0')],
         arrange=pinned(packages=[(PINNED_PKG, "vendor")]), page="error", result=7, windows_only=PINNED,

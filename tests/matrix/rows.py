@@ -644,11 +644,18 @@ ROWS = [
     Row("pinned-local-installer-unsigned-refused", settings={"install_type": 1}, servers=["dead"], packages=[],
         arrange=pinned(local=("TNS/tns_nt64_jpn.exe", None)), page="error", result=9, windows_only=PINNED,
         anchors=["ローカルインストールを行います。", PROGRAM_UNSIGNED], absent=["プログラムの実行に成功しました。"]),
+    # A command may start a signed package of the run, by its full path, and nothing else.
     Row("pinned-command-starting-a-system-program-refused",
-        packages=[signed_package("a.exe", exec_type=2, exec_command=r'"C:\windows\system32\cmd.exe" /c exit 0')],
-        arrange=pinned(packages=[(PINNED_PKG, "vendor")]), page="error", result=7, windows_only=PINNED,
-        anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。"],
-        absent=["インストールの実行処理（成功）"]),
+        packages=[signed_package("a.exe", exec_type=2, error_skip=1,
+                                 exec_command=r'"C:\windows\system32\cmd.exe" /c exit 0'),
+                  # It runs: its exit code, 0, is not the one of success here, 3 (Wine's driver ends on
+                  # error pages without a detail).
+                  signed_package("b.exe", exec_type=2, save_file_path="*USERTEMP*b.exe", exec_success_code=3,
+                                 exec_command='"*USERTEMP*b.exe" 0')],
+        arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/packages/b.exe", "next")]), windows_only=PINNED,
+        page="error", result=7,
+        anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。",
+                 "以下のプログラムの署名を確認しました。", "プログラムの実行に失敗しました（エラー値）。"]),
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
     Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
         servers=["dead"], page="error", result=3, linux_only=LINKS),

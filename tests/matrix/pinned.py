@@ -77,12 +77,21 @@ def with_version(exe, major):
     exe.write_bytes(bytes(data))
 
 
+def windowless(exe):
+    """The program marked as one of the Windows subsystem: Wine opens no console window for it, whose title,
+    the program's path in the launcher's working folder, the driver would take for the launcher's."""
+    data = bytearray(exe.read_bytes())
+    struct.pack_into("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 24 + 68, 2)
+    exe.write_bytes(bytes(data))
+
+
 def serve_program(m, keys, program, path, signer):
     """A copy of the program at the server path, signed by the signer ("changed": by the vendor, then one byte
     changed; None: unsigned)."""
     target = m.server.root / path.lstrip("/")
     target.parent.mkdir(parents=True, exist_ok=True)
     shutil.copy(program, target)
+    windowless(target)
     if signer:
         sign(keys, target, "vendor" if signer == "changed" else signer)
     if signer == "changed":

@@ -8,6 +8,7 @@
 #include "base/result_codes.h"
 #include "base/run_result.h"
 #include "base/text.h"
+#include "base/vendor_signature.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -18,6 +19,7 @@
 #include "net/wait_clock.h"
 #include "platform/clock.h"
 #include "platform/cmdline_split.h"
+#include "platform/code_signature.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -122,6 +124,61 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
 
 std::wstring DirectCommand(const std::wstring& filePath) { return platform::QuoteWindowsProgram(filePath); }
 
+namespace {
+
+bool IsFullPath(const std::wstring& path) {
+  const bool drive = path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+  const bool share = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+  const bool root = !path.empty() && path[0] == L'/' && platform::PathSeparator() == L'/';
+  return drive || share || root;
+}
+
+}  // namespace
+
+const PackageEntry* PackageStartedBy(const std::wstring& command, const std::vector<PackageEntry>& packages,
+                                     const std::wstring& workFolder) {
+  const std::vector<std::wstring> words = platform::SplitWindowsCommandLine(command);
+  const std::wstring program = words.empty() ? std::wstring() : words[0];
+  if (!IsFullPath(program) || ExtensionOf(FileNameOf(program)).empty()) return nullptr;
+  for (const PackageEntry& package : packages) {
+    if (package.Verified && package.File &&
+        ToLowerAscii(PackageDownloadPath(workFolder, package)) == ToLowerAscii(program)) {
+      return &package;
+    }
+  }
+  return nullptr;
+}
+
+namespace {
+
+// A release build starts a checked program by a path that cannot be led to
+// another file: no junction or link on it, while the program is held.
+bool StartedByItsOwnPath(const platform::HeldFile& file) {
+  if (platform::PinnedSignerKeys().empty() || platform::NamedWithoutLinks(file)) return true;
+  LogErrorPair(L"以下のプログラムへのパスにリンクが含まれるため、実行しません。", file.Path());
+  return false;
+}
+
+// A release build runs a command only when it starts a program of this run
+// that a vendor key signed: the configuration that names it is unsigned.
+bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>& packages,
+                   const std::wstring& workFolder) {
+  if (platform::PinnedSignerKeys().empty()) return true;
+  const PackageEntry* started = PackageStartedBy(command, packages, workFolder);
+  if (!started) {
+    Log().ErrorPlain(L"以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。");
+    Log().ErrorPlain(command);
+    return false;
+  }
+  if (!started->File->Unchanged()) {
+    LogErrorPair(L"以下のパッケージは確認の後に変更されたため、実行しません。", started->File->Path());
+    return false;
+  }
+  return VendorSignatureAccepted(*started->File) && StartedByItsOwnPath(*started->File);
+}
+
+}  // namespace
+
 bool WaitForIdleWindowsInstaller(WaitClock& clock) {
   if (!platform::IsMutexOwned(kInstallerMutexName)) return true;
   Log().Info(L"Windowsインストーラーが他のインストールを実行中です。終了を待ちます。");
@@ -158,6 +215,10 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
+      if (!StartedByItsOwnPath(*package.File)) {
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       if (!InstallerMayStart(run, clock, detail)) {
         if (SkipFailedPackage(package)) continue;
         return false;
@@ -204,6 +265,10 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       }
       Log().Info(L"以下のコマンドを実行します。");
       Log().Info(command);
+      if (!CommandMayRun(command, packages, run.Paths.WorkFolder)) {
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
         Log().Error(L"プログラムの実行に失敗しました。");
         if (SkipFailedPackage(package)) continue;
@@ -245,7 +310,20 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(command);
 
-  if (platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
+  // A release build installs only what the vendor signed, held from its check
+  // to the installer's end: the launcher's folder is open to the user's processes.
+  platform::HeldFile held;
+  bool trusted = true;
+  if (!platform::PinnedSignerKeys().empty() && platform::FileExists(installer)) {
+    if (!held.Open(installer)) {
+      LogErrorPair(L"以下のプログラムを開けないため、実行しません。", installer);
+      trusted = false;
+    } else {
+      trusted = VendorSignatureAccepted(held) && StartedByItsOwnPath(held);
+    }
+    if (!trusted) result = kResultHashMismatch;
+  }
+  if (trusted && platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
     sink.SetInstallStartTime(platform::UnixTimeNow());
     if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
       LogErrorPair(L"プログラムの実行に失敗しました。", command);

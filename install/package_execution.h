@@ -52,6 +52,13 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
                              const std::wstring& distributionPath);
 std::wstring DirectCommand(const std::wstring& filePath);
 
+// The verified package of this run whose file an ExecType 2 command starts:
+// its program, as the system reads it from the command line, is that file's
+// full path, with an extension, so that no search and no guessed name can
+// start another program. Null when the command starts anything else.
+const PackageEntry* PackageStartedBy(const std::wstring& command, const std::vector<PackageEntry>& packages,
+                                     const std::wstring& workFolder);
+
 // The Windows Installer runs one installation at a time, and holds its mutex
 // "_MSIExecute" meanwhile. True at once when it is free; else waits, with log
 // lines, until it is, or false after kBusyInstallerWaitMs.
@@ -68,7 +75,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
 
 // Runs the edition's installer beside the launcher; sends steps 9 and 10.
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
-// and 15 (-1).
+// and 15 (-1); 9 when a release build finds no vendor signature on it.
 int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail);
 
 // Copies the Windows Installer's log of this run from the working folder to

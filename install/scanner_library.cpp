@@ -4,6 +4,7 @@
 
 #include "base/debug_log.h"
 #include "base/paths.h"
+#include "base/vendor_signature.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -12,6 +13,8 @@
 #include "net/package_download.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
+#include "platform/held_file.h"
+#include "platform/code_signature.h"
 #include "platform/md5.h"
 
 namespace {
@@ -115,6 +118,18 @@ bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& p
     Log().ErrorPlain(L"確認後にDLLファイルが変更されたため、DLLファイルを使用しません。");
     platform::DeleteFileAt(staged);
     return false;
+  }
+  // The product loads it elevated: a release build takes only a library the
+  // vendor signed. The copy is checked, in a folder only administrators write.
+  if (!platform::PinnedSignerKeys().empty()) {
+    platform::HeldFile copy;
+    const bool signedByVendor = copy.Open(staged) && VendorSignatureAccepted(copy);
+    copy.Close();
+    if (!signedByVendor) {
+      Log().ErrorPlain(L"DLLファイルの署名を確認できないため、DLLファイルを使用しません。");
+      platform::DeleteFileAt(staged);
+      return false;
+    }
   }
   // The installed library is moved aside, not overwritten: the product may
   // have it loaded, and a loaded library can be renamed but not replaced.

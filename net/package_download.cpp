@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/result_codes.h"
 #include "base/text.h"
+#include "base/vendor_signature.h"
 #include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr size_t kHashBlockSize = 64000;
+constexpr int32_t kExecTypeInstaller = 1;  // a package that is run as an installer
 
 // Error entries of one failure all carry the error that caused it, even if
 // writing the first entry changes the last error.
@@ -200,6 +202,12 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
       return false;
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");
+    // An installer runs elevated: a release build runs only what the vendor
+    // signed, whatever the unsigned configuration says of its hash.
+    if (package.ExecType == kExecTypeInstaller && !VendorSignatureAccepted(*file)) {
+      *errorCode = kResultHashMismatch;
+      return false;
+    }
     package.Verified = true;
     for (PackageEntry* earlier : samePath) earlier->File = file;
     package.File = std::move(file);

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "base/text.h"
+#include "base/vendor_signature.h"
 #include "base/worker_threads.h"
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
@@ -47,9 +50,33 @@ void LogError(const wchar_t* line, const std::wstring& value) {
   Log().Error(value);
 }
 
+std::wstring DottedVersion(uint64_t version) {
+  return FormatText(L"%u.%u.%u.%u", static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
+                    static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF));
+}
+
+// A release build starts only a newer launcher signed with one of the vendor
+// keys it carries, whatever its own file looks like: an older vendor build
+// must not come back in its place.
+bool NewLauncherSignedByVendor(platform::HeldFile& file, const std::vector<std::string>& pins) {
+  const platform::SignatureFacts facts = platform::ReadSignature(file);
+  uint64_t version = 0;
+  const bool hasVersion = platform::ReadProgramFileVersion(file, &version);
+  const uint64_t running = platform::FileVersionOf(platform::LauncherVersion());
+  const platform::TrustVerdict verdict = platform::JudgeNewLauncher(pins, facts, hasVersion, version, running);
+  const bool accepted = LogSignatureVerdict(verdict, file, SignedProgramKind::kNewLauncher, facts.error);
+  if (verdict == platform::TrustVerdict::kNotNewer) {
+    Log().ErrorPlain(FormatText(L"ダウンロードしたランチャーのバージョン：%ls　実行中のランチャーのバージョン：%ls",
+                                hasVersion ? DottedVersion(version).c_str() : L"不明", DottedVersion(running).c_str()));
+  }
+  return accepted;
+}
+
 // A signed launcher starts only a launcher signed with its own key; an
 // unsigned one (the Linux build, development builds) starts what it fetched.
-bool NewLauncherAccepted(const platform::HeldFile& file) {
+bool NewLauncherAccepted(platform::HeldFile& file) {
+  const std::vector<std::string>& pins = platform::PinnedSignerKeys();
+  if (!pins.empty()) return NewLauncherSignedByVendor(file, pins);
   switch (platform::CheckSameSigner(file)) {
     case platform::SignerCheck::kRunningUnsigned:
       return true;

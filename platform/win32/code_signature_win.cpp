@@ -1,6 +1,8 @@
-// Authenticode through WinVerifyTrust, and the signer's public key compared
-// with the running launcher's own. wintrust.dll is no KnownDLL: it is loaded
-// from the system folder when first needed, never imported.
+// Authenticode through WinVerifyTrust: the signer's public key compared with
+// the running launcher's own (development builds), or its digest read for the
+// vendor keys of a release build. wintrust.dll and crypt32.dll are no
+// KnownDLLs: they are loaded from the system folder when first needed, never
+// imported.
 #include <windows.h>
 #include <softpub.h>
 #include <wincrypt.h>
@@ -11,6 +13,7 @@
 
 #include "platform/code_signature.h"
 #include "platform/held_file.h"
+#include "platform/win32/final_path_win.h"
 #include "platform/win32/system_library_win.h"
 
 namespace platform {
@@ -18,19 +21,61 @@ namespace platform {
 namespace {
 
 const wchar_t kWinTrust[] = L"wintrust.dll";
+const wchar_t kCrypt32[] = L"crypt32.dll";
 
 template <typename Fn>
-Fn TrustFunction(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(SystemLibraryFunction(kWinTrust, name)));
+Fn TrustFunction(const char* name, const wchar_t* library = kWinTrust) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(SystemLibraryFunction(library, name)));
+}
+
+// The SHA-256 digest, in lower-case hex, of the certificate's public key as
+// DER SubjectPublicKeyInfo: what "openssl pkey -pubin -outform DER | sha256sum"
+// gives for the vendor's certificate. Empty when it cannot be computed.
+std::string PublicKeyDigest(const CERT_CONTEXT* certificate) {
+  const auto encode = TrustFunction<decltype(&::CryptEncodeObjectEx)>("CryptEncodeObjectEx", kCrypt32);
+  const auto hash = TrustFunction<decltype(&::CryptHashCertificate2)>("CryptHashCertificate2", kCrypt32);
+  if (!encode || !hash) return std::string();
+  BYTE* der = nullptr;
+  DWORD derSize = 0;
+  if (!encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
+              CRYPT_ENCODE_ALLOC_FLAG, nullptr, &der, &derSize)) {
+    return std::string();
+  }
+  BYTE digest[32];
+  DWORD digestSize = sizeof(digest);
+  const bool hashed = hash(L"SHA256", 0, nullptr, der, derSize, digest, &digestSize) && digestSize == sizeof(digest);
+  ::LocalFree(der);
+  if (!hashed) return std::string();
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (BYTE b : digest) {
+    text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 0x0f]);
+  }
+  return text;
+}
+
+bool IsRevocationUnknown(LONG verdict) {
+  return verdict == static_cast<LONG>(CERT_E_REVOCATION_FAILURE) ||
+         verdict == static_cast<LONG>(CRYPT_E_REVOCATION_OFFLINE) ||
+         verdict == static_cast<LONG>(CRYPT_E_NO_REVOCATION_CHECK);
+}
+
+bool IsRevoked(LONG verdict) {
+  return verdict == static_cast<LONG>(CERT_E_REVOKED) || verdict == static_cast<LONG>(CRYPT_E_REVOKED);
 }
 
 // The signer's key (its algorithm and bits) of a file whose signature the
 // system accepts; false with the last error set to WinVerifyTrust's verdict.
-bool VerifiedSignerKey(HANDLE file, const wchar_t* path, std::string* key) {
+LONG VerifySigner(HANDLE file, const wchar_t* path, DWORD revocation, std::string* key, std::string* keyDigest) {
   const auto verify = TrustFunction<decltype(&::WinVerifyTrust)>("WinVerifyTrust");
   const auto providerData = TrustFunction<decltype(&::WTHelperProvDataFromStateData)>("WTHelperProvDataFromStateData");
   const auto signerOf = TrustFunction<decltype(&::WTHelperGetProvSignerFromChain)>("WTHelperGetProvSignerFromChain");
-  if (!verify || !providerData || !signerOf) return false;
+  if (!verify || !providerData || !signerOf) {
+    // Never a success: without the system's check nothing counts as signed.
+    const DWORD error = ::GetLastError();
+    return static_cast<LONG>(error != ERROR_SUCCESS ? error : static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN));
+  }
   WINTRUST_FILE_INFO fileInfo = {};
   fileInfo.cbStruct = sizeof(fileInfo);
   fileInfo.pcwszFilePath = path;
@@ -38,8 +83,9 @@ bool VerifiedSignerKey(HANDLE file, const wchar_t* path, std::string* key) {
   WINTRUST_DATA data = {};
   data.cbStruct = sizeof(data);
   data.dwUIChoice = WTD_UI_NONE;
-  // No revocation lists: the check must not hang on the network.
-  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  // Revocation, when asked for, only from what the system has cached: the
+  // check must not wait on the network.
+  data.fdwRevocationChecks = revocation;
   data.dwUnionChoice = WTD_CHOICE_FILE;
   data.pFile = &fileInfo;
   data.dwStateAction = WTD_STATEACTION_VERIFY;
@@ -52,16 +98,25 @@ bool VerifiedSignerKey(HANDLE file, const wchar_t* path, std::string* key) {
     CRYPT_PROVIDER_DATA* provider = providerData(data.hWVTStateData);
     CRYPT_PROVIDER_SGNR* signer = provider ? signerOf(provider, 0, FALSE, 0) : nullptr;
     ok = signer && signer->csCertChain > 0 && signer->pasCertChain[0].pCert;
-    if (ok) {
+    if (ok && key) {
       const CERT_PUBLIC_KEY_INFO& info = signer->pasCertChain[0].pCert->pCertInfo->SubjectPublicKeyInfo;
       *key = std::string(info.Algorithm.pszObjId ? info.Algorithm.pszObjId : "") + '\0' +
              std::string(reinterpret_cast<const char*>(info.PublicKey.pbData), info.PublicKey.cbData);
     }
+    if (ok && keyDigest) {
+      *keyDigest = PublicKeyDigest(signer->pasCertChain[0].pCert);
+      ok = !keyDigest->empty();
+    }
   }
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   verify(noWindow, &action, &data);
-  ::SetLastError(ok ? ERROR_SUCCESS : verdict != ERROR_SUCCESS ? static_cast<DWORD>(verdict) : TRUST_E_NOSIGNATURE);
-  return ok;
+  const LONG result = ok ? ERROR_SUCCESS : verdict != ERROR_SUCCESS ? verdict : static_cast<LONG>(TRUST_E_NOSIGNATURE);
+  ::SetLastError(static_cast<DWORD>(result));
+  return result;
+}
+
+bool VerifiedSignerKey(HANDLE file, const wchar_t* path, std::string* key) {
+  return VerifySigner(file, path, WTD_REVOKE_NONE, key, nullptr) == ERROR_SUCCESS;
 }
 
 const IMAGE_NT_HEADERS* LoadedHeaders() {
@@ -109,6 +164,35 @@ SignerCheck CheckSameSigner(const HeldFile& file) {
     return SignerCheck::kOwnUnknown;
   }
   return candidateKey == ownKey ? SignerCheck::kSameSigner : SignerCheck::kOtherSigner;
+}
+
+bool NamedWithoutLinks(const HeldFile& file) {
+  if (FinalPathIs(reinterpret_cast<HANDLE>(file.NativeHandle()), file.Path())) return true;
+  ::SetLastError(ERROR_CANT_ACCESS_FILE);
+  return false;
+}
+
+SignatureFacts ReadSignature(const HeldFile& file) {
+  SignatureFacts facts;
+  const auto handle = reinterpret_cast<HANDLE>(file.NativeHandle());
+  const wchar_t* path = file.Path().c_str();
+  const LONG verdict = VerifySigner(handle, path, WTD_REVOKE_WHOLECHAIN, nullptr, &facts.signerKey);
+  facts.error = static_cast<uint32_t>(verdict);
+  if (verdict == ERROR_SUCCESS) {
+    facts.status = SignatureStatus::kValid;
+  } else if (IsRevoked(verdict)) {
+    facts.status = SignatureStatus::kRevoked;
+  } else if (IsRevocationUnknown(verdict)) {
+    // Without revocation information at hand the signature is judged on the
+    // rest: the same check without revocation must accept it.
+    facts.signerKey.clear();
+    const LONG withoutRevocation = VerifySigner(handle, path, WTD_REVOKE_NONE, nullptr, &facts.signerKey);
+    facts.status = withoutRevocation == ERROR_SUCCESS ? SignatureStatus::kRevocationUnknown : SignatureStatus::kNotTrusted;
+    if (withoutRevocation != ERROR_SUCCESS) facts.error = static_cast<uint32_t>(withoutRevocation);
+  }
+  if (facts.status == SignatureStatus::kNotTrusted || facts.status == SignatureStatus::kRevoked) facts.signerKey.clear();
+  ::SetLastError(facts.error);
+  return facts;
 }
 
 }  // namespace platform

@@ -6,10 +6,12 @@
 
 #include "app/launcher_context.h"
 #include "base/worker_threads.h"
+#include "config/download_config.h"
 #include "install/install_thread.h"
 #include "install/package_execution.h"
 #include "platform/cmdline_split.h"
 #include "platform/folders.h"
+#include "platform/held_file.h"
 #include "tests/support/log_capture.h"
 
 namespace {
@@ -75,6 +77,38 @@ TEST(PackageCommands, EachEditionAndArchitectureHasItsOwnLocalInstaller) {
 
 // The starter logs that the worker runs once the worker exists; the worker
 // then logs it again as its own first line.
+TEST(PackageCommands, ACommandStartsOnlyAVerifiedPackageOfThisRunByItsFullPath) {
+  const std::wstring root = platform::PathSeparator() == L'/' ? L"/" : L"C:\\";
+  const std::wstring work = root + L"W" + Sep(), blank = root + L"A B" + Sep();
+  auto entry = [](const wchar_t* file, const std::wstring& saveTo, bool verified) {
+    PackageEntry p;
+    p.PackageFileName = file, p.SaveFilePath = saveTo, p.Verified = verified;
+    if (verified) p.File = std::make_shared<platform::HeldFile>();
+    return p;
+  };
+  const std::vector<PackageEntry> packages = {entry(L"tool.exe", L"", true), entry(L"other.exe", L"", false),
+                                              entry(L"x.exe", blank + L"x.exe", true), entry(L"noext", L"", true)};
+  const struct {
+    std::wstring command;
+    int started;  // index of the package, -1 none
+  } cases[] = {
+      {L"\"" + work + L"tool.exe\" /s", 0},
+      {work + L"tool.exe /s", 0},
+      {work + L"TOOL.EXE", 0},
+      {L"\"" + blank + L"x.exe\"", 2},
+      {blank + L"x.exe", -1},  // unquoted, the system would look for "A" first
+      {work + L"other.exe", -1},  // not verified
+      {work + L"noext", -1},      // the system would add ".exe"
+      {L"tool.exe", -1},          // searched for
+      {root + L"Windows" + Sep() + L"System32" + Sep() + L"cmd.exe /c " + work + L"tool.exe", -1},
+      {L"", -1},
+  };
+  for (const auto& c : cases) {
+    const PackageEntry* started = PackageStartedBy(c.command, packages, work);
+    EXPECT_EQ(c.started < 0 ? nullptr : &packages[c.started], started) << std::string(c.command.begin(), c.command.end());
+  }
+}
+
 TEST(InstallThread, TheStarterLogsTheWorkerOnceItExists) {
   tavo_test::LogCapture log;
   LaunchSettings settings;  // no server: the worker ends at its connection check

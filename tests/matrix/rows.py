@@ -19,6 +19,7 @@ from typing import Callable, Optional
 
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
+from pinned import pinned
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -182,6 +183,16 @@ SIGNED_UPDATE = dict(version_file={"last_version": 2000001, "setup_exe": "Setup.
 UNSIGNED = "the Linux build carries no signatures and starts any newer launcher"
 SIGNATURE_REFUSED = "ダウンロードしたランチャーの署名を確認できないため、起動しません。"
 OTHER_SIGNER = "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。"
+
+
+PINNED = "the release build: the Windows launcher with vendor keys made for the matrix"
+PINNED_PKG = "/packages/a.exe"
+PROGRAM_UNSIGNED = "以下のプログラムは署名を確認できないため、実行しません。"
+
+
+def signed_package(file, **kw):
+    """A package whose program the row's arrange serves; its hash is not checked ("0"), its signature is."""
+    return package(file=file, hash="0", **kw)
 
 
 def failed_package(text, **kw):
@@ -637,6 +648,43 @@ ROWS = [
           ("signed-by-another-key-under-the-vendors-name", "impostor", OTHER_SIGNER, 0),
           ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
           ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
+    # --- a release build runs only what a vendor key it carries signed -------------------------------
+    Row("pinned-second-vendor-key-runs-a-newer-launcher-and-packages", **SIGNED_UPDATE, replaced=True,
+        packages=[signed_package("a.exe", error_skip=1), signed_package("b.exe")],
+        arrange=pinned(packages=[("/packages/a.exe", "next"), ("/packages/b.exe", "vendor")], launcher=("next", 3)),
+        page="error", result=15, windows_only=PINNED,
+        anchors=["ダウンロードしたランチャーの署名を確認しました。", "アップグレード元プロセスを終了させました。",
+                 "以下のプログラムの署名を確認しました。", "以下のインストールコマンドを実行します。"],
+        absent=["インストールの実行に失敗しました。"],
+        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 2),
+    Row("pinned-older-vendor-launcher-refused", **SIGNED_UPDATE, arrange=pinned(launcher=("vendor", 1)),
+        page="error", result=6, windows_only=PINNED, absent=["ランチャーの再起動を行います。"],
+        anchors=["ダウンロードしたランチャーは実行中のランチャーより新しいバージョンではないため、起動しません。",
+                 "最新のインストーラーの取得に失敗しました。"]),
+    *[Row("pinned-package-" + name, packages=[signed_package("a.exe")], arrange=pinned(packages=[(PINNED_PKG, signer)]),
+          page="error", result=9, windows_only=PINNED, absent=["以下のインストールコマンドを実行します。"],
+          anchors=[refused, "ファイルのダウンロードに失敗しました。"],
+          check=lambda m, o, code=code: not code or any(e.endswith("(ERRORCODE %d)" % code) for e in o.log.errors()))
+      for name, signer, refused, code in [
+          ("signed-by-another-key", "other", "以下のプログラムは信頼する発行元の鍵で署名されていないため、実行しません。", 0),
+          ("signed-then-changed", "changed", PROGRAM_UNSIGNED, -2146869232),  # TRUST_E_BAD_DIGEST
+          # The settings beside the launcher name the server: whatever server they name, nothing unsigned runs.
+          ("unsigned-from-the-server-named-beside-the-launcher", None, PROGRAM_UNSIGNED, -2146762496)]],
+    Row("pinned-local-installer-unsigned-refused", settings={"install_type": 1}, servers=["dead"], packages=[],
+        arrange=pinned(local=("TNS/tns_nt64_jpn.exe", None)), page="error", result=9, windows_only=PINNED,
+        anchors=["ローカルインストールを行います。", PROGRAM_UNSIGNED], absent=["プログラムの実行に成功しました。"]),
+    # A command may start a signed package of the run, by its full path, and nothing else.
+    Row("pinned-command-starting-a-system-program-refused",
+        packages=[signed_package("a.exe", exec_type=2, error_skip=1,
+                                 exec_command=r'"C:\windows\system32\cmd.exe" /c exit 0'),
+                  # It runs: its exit code, 0, is not the one of success here, 3 (Wine's driver ends on
+                  # error pages without a detail).
+                  signed_package("b.exe", exec_type=2, save_file_path="*USERTEMP*b.exe", exec_success_code=3,
+                                 exec_command='"*USERTEMP*b.exe" 0')],
+        arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/packages/b.exe", "next")]), windows_only=PINNED,
+        page="error", result=7,
+        anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。",
+                 "以下のプログラムの署名を確認しました。", "プログラムの実行に失敗しました（エラー値）。"]),
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
     Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
         servers=["dead"], page="error", result=3, linux_only=LINKS),

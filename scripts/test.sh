@@ -28,6 +28,11 @@ esac
 # for beside Setup.exe first, in a folder every user can write.
 python3 tests/check_imports.py build/windows/Setup.exe $([ "$wintests" = build/windows64 ] && echo build/windows64/Setup.exe)
 
+# The release build with test keys that the matrix's release rows run, built beside the unit tests.
+pinned_log=build/pinned-build.log
+/usr/bin/python3 tests/matrix/pinned.py "$wintests" >"$pinned_log" 2>&1 &
+pinned=$!
+
 stage "Linux unit tests"
 (cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error)
 
@@ -36,6 +41,8 @@ stage "Windows unit tests under Wine ($wintests)"
 (cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest -j "$(nproc)" --output-on-failure --timeout 900 --no-tests=error)
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
+
+wait "$pinned" || { cat "$pinned_log"; echo "the release build with test keys failed" >&2; exit 1; }
 
 # The release, sanitizer and fuzz stages build programs of their own. They run
 # beside the matrix, whose Windows rows mostly wait on Wine and on the

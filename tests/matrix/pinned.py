@@ -123,3 +123,11 @@ def pinned(packages=(), launcher=None, local=None):
             with_version(newer, major)
             sign(keys, newer, signer)
     return arrange
+
+
+if __name__ == "__main__":
+    # The test command builds it ahead, beside the unit tests, so that no matrix worker waits on it:
+    #   python3 tests/matrix/pinned.py build/windows
+    import sys
+    from pathlib import Path
+    print("the release build with test keys:", pinned_build(Path(sys.argv[1]).resolve())[0])

@@ -17,21 +17,9 @@ fail() {
 }
 step() { echo "release_check: $*"; }
 
-# --- keys: a CA, the vendor's signer, a second vendor key, a stranger ---------
+# --- keys: a test root, the vendor's signer, a second vendor key, a stranger ---------
 cd "$work"
-cat >ext.cnf <<'EOF'
-[signer]
-basicConstraints = critical, CA:false
-keyUsage = critical, digitalSignature
-extendedKeyUsage = codeSigning
-EOF
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj "/CN=Test CA" \
-  -addext "basicConstraints=critical,CA:true" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-for name in vendor next stranger; do
-  openssl req -newkey rsa:2048 -nodes -keyout $name.key -out $name.csr -subj "/CN=$name" 2>/dev/null
-  openssl x509 -req -in $name.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 -out $name.pem \
-    -extfile ext.cnf -extensions signer 2>/dev/null
-done
+python3 "$root/tests/matrix/keys.py" signers "$work" vendor next stranger
 spki() { openssl x509 -in "$1" -pubkey -noout | openssl pkey -pubin -outform DER | sha256sum | cut -d' ' -f1; }
 
 # --- bad input is refused before any build, and leaves the output alone -------
@@ -74,7 +62,7 @@ i686-w64-mingw32-objdump -h out-a/Setup.exe | grep -q '\.debug' && fail "Setup.e
 grep -qa "$work" out-a/Setup.exe && fail "Setup.exe holds its build path"
 python3 "$root/tests/check_imports.py" out-a/Setup.exe || fail "the release Setup.exe imports more than KnownDLLs"
 
-osslsigncode verify -CAfile ca.pem -in out-a/Setup.exe >verify.log 2>&1 ||
+osslsigncode verify -CAfile root.pem -in out-a/Setup.exe >verify.log 2>&1 ||
   { cat verify.log >&2; fail "the signed Setup.exe does not verify against the test CA"; }
 openssl req -x509 -newkey rsa:2048 -nodes -keyout other-ca.key -out other-ca.pem -days 30 -subj "/CN=Other CA" \
   2>/dev/null
@@ -88,7 +76,7 @@ pins=$(sed -n 's/^TAVO_PINNED_KEYS:[A-Z]*=//p' tree-a/build/CMakeCache.txt)
 step "unsigned build"
 "$work/tree-a/src/scripts/release.sh" --out out-unsigned --build-dir "$work/tree-a/build" >unsigned.log 2>&1 ||
   { tail -n 30 unsigned.log >&2; fail "the unsigned release failed"; }
-osslsigncode verify -CAfile ca.pem -in out-unsigned/Setup.exe >/dev/null 2>&1 && fail "the unsigned build is signed"
+osslsigncode verify -CAfile root.pem -in out-unsigned/Setup.exe >/dev/null 2>&1 && fail "the unsigned build is signed"
 (cd out-unsigned && sha256sum --quiet -c SHA256SUMS) || fail "the unsigned build's SHA-256 list does not match"
 pins=$(sed -n 's/^TAVO_PINNED_KEYS:[A-Z]*=//p' tree-a/build/CMakeCache.txt)
 [ -z "$pins" ] || fail "the unsigned build pins '$pins'"
@@ -103,7 +91,7 @@ cat >pub/desc.json <<'EOF'
 EOF
 python3 "$root/tools/publish/publish.py" pub/desc.json served --base-url http://127.0.0.1:1/ \
   --sign-key vendor.key --sign-cert vendor.pem
-osslsigncode verify -CAfile ca.pem -in served/packages/tool.exe >verify.log 2>&1 ||
+osslsigncode verify -CAfile root.pem -in served/packages/tool.exe >verify.log 2>&1 ||
   { cat verify.log >&2; fail "the published package does not verify"; }
 cmp -s pub/packages/readme.txt served/packages/readme.txt || fail "a file that is not a program was changed"
 grep -q "<PackageHash>$(md5sum <served/packages/tool.exe | cut -d' ' -f1)</PackageHash>" served/DownloadConfig.xml ||

@@ -7,6 +7,7 @@ import threading
 from pathlib import Path
 
 from harness import run_bounded, wait_for
+from keys import changed_after_signing, make_signers, sign
 
 HERE = Path(__file__).parent
 
@@ -63,41 +64,6 @@ def swap_after_check(name, data, held, checked="ハッシュ解析処理を完�
     return arrange
 
 
-def openssl(work, *args):
-    run_bounded(["openssl", *args], "openssl " + args[0], cwd=work, check=True, stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL)
-
-
-def test_signers(work):
-    """A test root and two code-signing certificates it issued, made for this row only."""
-    openssl(work, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "root.key", "-out", "root.pem",
-            "-days", "30", "-subj", "/CN=TAVO test root", "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    # The impostor bears the vendor's name with a key of its own.
-    for name, subject in (("vendor", "vendor"), ("other", "other"), ("impostor", "vendor")):
-        openssl(work, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
-                "-subj", "/CN=TAVO test " + subject)
-        (work / (name + ".ext")).write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
-                                            "extendedKeyUsage=codeSigning\n")
-        openssl(work, "x509", "-req", "-in", name + ".csr", "-CA", "root.pem", "-CAkey", "root.key",
-                "-CAcreateserial", "-days", "30", "-extfile", name + ".ext", "-out", name + ".pem")
-
-
-def sign(work, exe, signer):
-    signed = exe.with_name(exe.name + ".signed")
-    run_bounded(["osslsigncode", "sign", "-certs", str(work / (signer + ".pem")), "-key", str(work / (signer + ".key")),
-                 "-ac", str(work / "root.pem"), "-n", "TAVO", "-in", str(exe), "-out", str(signed)], "osslsigncode",
-                check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.replace(signed, exe)
-
-
-def changed_after_signing(exe):
-    """One byte of the DOS stub's text changed: the program still runs, its signature no longer matches."""
-    data = exe.read_bytes()
-    at = data.index(b"This program")
-    exe.write_bytes(data[:at] + b"t" + data[at + 1:])
-
-
 def self_update_signed(served, own_changed=False):
     """The running launcher signed by the vendor's test key (and changed after signing, with own_changed);
     the newer launcher on the server signed by the same key ("vendor"), by another one ("other"), by another
@@ -106,7 +72,7 @@ def self_update_signed(served, own_changed=False):
     def arrange(m):
         # Wine 8's WinVerifyTrust does not ask for a trusted root, so the test root stays out of the prefix;
         # on Windows the vendor's certificate chains to one.
-        test_signers(m.work)
+        make_signers(m.work, {"vendor": "vendor", "other": "other", "impostor": "vendor"})
         sign(m.work, m.launcher / "Setup.exe", "vendor")
         if own_changed:
             changed_after_signing(m.launcher / "Setup.exe")

@@ -23,7 +23,6 @@ import signal
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
 

@@ -1,38 +1,15 @@
 """A release build of the Windows Setup.exe that trusts two vendor keys made for the matrix, and the programs
 its rows serve: signed by either vendor key, by another key, unsigned, or signed and then changed."""
 import fcntl
-import hashlib
 import shutil
 import struct
 import subprocess
 
-from attacks import changed_after_signing, openssl
+from keys import changed_after_signing, key_digest, make_signers, sign
 from harness import ROOT, run_bounded
 
 VENDOR_KEYS = ("vendor", "next")  # the key in use and the one added before it retires, both pinned
 BUILD_BOUND = 3600  # seconds: a first build of the whole launcher on a busy machine
-
-
-def make_keys(keys):
-    openssl(keys, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "root.key", "-out", "root.pem",
-            "-days", "3650", "-subj", "/CN=TAVO test root", "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    (keys / "signer.ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
-                                     "extendedKeyUsage=codeSigning\n")
-    for name in (*VENDOR_KEYS, "other"):
-        openssl(keys, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
-                "-subj", "/CN=TAVO test vendor")
-        openssl(keys, "x509", "-req", "-in", name + ".csr", "-CA", "root.pem", "-CAkey", "root.key",
-                "-CAcreateserial", "-days", "3650", "-extfile", "signer.ext", "-out", name + ".pem")
-
-
-def key_digest(keys, name):
-    """The SHA-256 of the certificate's SubjectPublicKeyInfo, as the release build pins it."""
-    pub = subprocess.run(["openssl", "x509", "-in", str(keys / (name + ".pem")), "-pubkey", "-noout"], check=True,
-                         capture_output=True, timeout=60).stdout
-    der = subprocess.run(["openssl", "pkey", "-pubin", "-outform", "DER"], input=pub, check=True,
-                         capture_output=True, timeout=60).stdout
-    return hashlib.sha256(der).hexdigest()
 
 
 def pinned_build(windows_build):
@@ -45,7 +22,7 @@ def pinned_build(windows_build):
         if not (keys / "other.pem").exists():
             shutil.rmtree(keys, ignore_errors=True)
             keys.mkdir()
-            make_keys(keys)
+            make_signers(keys, {name: "vendor" for name in (*VENDOR_KEYS, "other")}, days=3650)
         pins = ";".join(key_digest(keys, name) for name in VENDOR_KEYS)
         run_bounded(["cmake", "-S", str(ROOT), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                      "-DTAVO_BUILD_TESTS=OFF", "-DCMAKE_TOOLCHAIN_FILE=" + str(ROOT / "cmake" / "mingw-i686.cmake"),
@@ -54,14 +31,6 @@ def pinned_build(windows_build):
         run_bounded(["cmake", "--build", str(build), "--target", "Setup", "-j", "2"], "the pinned build",
                     BUILD_BOUND, check=True, stdout=subprocess.DEVNULL)
     return build, keys
-
-
-def sign(keys, exe, signer):
-    signed = exe.with_name(exe.name + ".signed")
-    run_bounded(["osslsigncode", "sign", "-certs", str(keys / (signer + ".pem")), "-key", str(keys / (signer + ".key")),
-                 "-ac", str(keys / "root.pem"), "-n", "TAVO", "-in", str(exe), "-out", str(signed)], "osslsigncode",
-                check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    signed.replace(exe)
 
 
 def with_version(exe, major):

@@ -5,10 +5,11 @@ import select
 import shutil
 import socket
 import ssl
-import subprocess
 import tempfile
 import threading
 from pathlib import Path
+
+from keys import issue, make_root
 
 # The certificates a front can show: the name each one is made out to, and whether the test CA (the one
 # the machine trusts) or a CA of its own, which nobody trusts, issued it.
@@ -17,17 +18,6 @@ CERTIFICATES = {
     "wrong-host": ("wrong-host.invalid", "subjectAltName=DNS:wrong-host.invalid", True),
     "untrusted": ("127.0.0.1", "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1", False),
 }
-
-
-def openssl(*args, cwd):
-    subprocess.run(["openssl", *args], timeout=60, cwd=cwd, check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-
-
-def make_ca(folder, name):
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".pem",
-            "-days", "3", "-subj", "/CN=" + name, "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
 
 
 class TestCa:
@@ -45,17 +35,12 @@ class TestCa:
 
     def __init__(self, folder):
         self.folder = folder
-        make_ca(folder, "TAVO Test Root")
-        make_ca(folder, "Nobody's Root")
-        self.root = folder / "TAVO Test Root.pem"
+        make_root(folder, "root", "TAVO Test Root", days=3)
+        make_root(folder, "nobody", "Nobody's Root", days=3)
+        self.root = folder / "root.pem"
         for kind, (name, names, trusted) in CERTIFICATES.items():
-            issuer = "TAVO Test Root" if trusted else "Nobody's Root"
-            (folder / (kind + ".ext")).write_text(names + "\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n")
-            openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", kind + ".key", "-out", kind + ".csr",
-                    "-subj", "/CN=" + name, cwd=folder)
-            openssl("x509", "-req", "-in", kind + ".csr", "-CA", issuer + ".pem", "-CAkey", issuer + ".key",
-                    "-set_serial", str(0x1000 + len(kind)), "-days", "2", "-out", kind + ".pem",
-                    "-extfile", kind + ".ext", cwd=folder)
+            issuer = "root" if trusted else "nobody"
+            issue(folder, kind, name, names + "\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n", issuer, 2)
             if not trusted:  # the whole chain, as an interceptor shows it: the root is there, but not trusted
                 with open(folder / (kind + ".pem"), "a") as chain:
                     chain.write((folder / (issuer + ".pem")).read_text())

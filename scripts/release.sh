@@ -4,12 +4,14 @@
 # with a SHA-256 list of what it wrote.
 #
 #   scripts/release.sh --key KEY.pem --cert CERT.pem [--trust OTHER_CERT.pem ...]
-#                      [--version N] [--build-dir DIR] --out DIR
+#                      [--version N] [--build-dir DIR] [--arch i686|x86_64] --out DIR
 #
 # The launcher trusts the public key of CERT.pem and of every --trust
 # certificate (a key about to replace the current one) and nothing else.
 # Without --key and --cert the build is unsigned and trusts no key: a
-# development build, for trying the release build out.
+# development build, for trying the release build out. --arch x86_64 builds the
+# same sources as a 64-bit program, as the tests do on a machine that runs no
+# 32-bit programs; what ships is i686.
 #
 # The signing time is the commit's time (or SOURCE_DATE_EPOCH), so that with an
 # RSA key two runs sign alike; an ECDSA signature differs from run to run.
@@ -25,7 +27,7 @@ fail() {
   exit 1
 }
 
-key="" cert="" out="" version="" build_dir="$root/build/release"
+key="" cert="" out="" version="" build_dir="$root/build/release" arch=i686
 trust=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -35,6 +37,7 @@ while [ $# -gt 0 ]; do
     --version) version=${2:?}; shift 2 ;;
     --build-dir) build_dir=${2:?}; shift 2 ;;
     --out) out=${2:?}; shift 2 ;;
+    --arch) arch=${2:?}; shift 2 ;;
     *) usage ;;
   esac
 done
@@ -47,7 +50,8 @@ if [ -n "$version" ]; then
   [[ "$version" =~ ^[0-9]{1,10}$ ]] && [ "$version" -le 4294967295 ] ||
     fail "--version must be an unsigned 32-bit number, not '$version'"
 fi
-for tool in cmake ninja i686-w64-mingw32-g++-posix openssl sha256sum; do
+case "$arch" in i686 | x86_64) ;; *) fail "--arch must be i686 or x86_64, not '$arch'" ;; esac
+for tool in cmake ninja $arch-w64-mingw32-g++-posix openssl sha256sum; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
 done
 
@@ -86,7 +90,7 @@ if git -C "$root" status --porcelain 2>/dev/null | grep -q .; then
 fi
 
 args=(-S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_BUILD_TESTS=OFF
-  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "-DTAVO_PINNED_KEYS=$pins")
+  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "-DTAVO_PINNED_KEYS=$pins")
 [ -n "$version" ] && args+=("-DTAVO_LAUNCHER_VERSION=$version")
 cmake "${args[@]}" >/dev/null
 cmake --build "$build_dir" --target Setup -j "$(nproc)"

@@ -5,32 +5,35 @@ import shutil
 import struct
 import subprocess
 
-from keys import changed_after_signing, key_digest, make_signers, sign
-from harness import ROOT, run_bounded
+from attacks import mingw_arch
+from keys import changed_after_signing, make_signers, sign
+from harness import ROOT, RunError, run_bounded
 
 VENDOR_KEYS = ("vendor", "next")  # the key in use and the one added before it retires, both pinned
 BUILD_BOUND = 3600  # seconds: a first build of the whole launcher on a busy machine
 
 
 def pinned_build(windows_build):
-    """Built once beside the Windows build and kept: the keys with it, since the build carries their digests."""
-    build = windows_build.parent / (windows_build.name + "-pinned")
-    keys = build / "test-keys"
-    build.mkdir(exist_ok=True)
-    with open(build / ".lock", "w") as lock:
+    """The release build (scripts/release.sh) that trusts both vendor keys, signed by the first, for the architecture
+    of the Windows test build; made once beside it and kept with its keys, since it carries their digests."""
+    folder = windows_build.parent / (windows_build.name + "-pinned")
+    keys = folder / "test-keys"
+    folder.mkdir(exist_ok=True)
+    with open(folder / ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not (keys / "other.pem").exists():
             shutil.rmtree(keys, ignore_errors=True)
             keys.mkdir()
             make_signers(keys, {name: "vendor" for name in (*VENDOR_KEYS, "other")}, days=3650)
-        pins = ";".join(key_digest(keys, name) for name in VENDOR_KEYS)
-        run_bounded(["cmake", "-S", str(ROOT), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                     "-DTAVO_BUILD_TESTS=OFF", "-DCMAKE_TOOLCHAIN_FILE=" + str(ROOT / "cmake" / "mingw-i686.cmake"),
-                     "-DTAVO_PINNED_KEYS=" + pins], "configuring the pinned build", 600, check=True,
-                    stdout=subprocess.DEVNULL)
-        run_bounded(["cmake", "--build", str(build), "--target", "Setup", "-j", "2"], "the pinned build",
-                    BUILD_BOUND, check=True, stdout=subprocess.DEVNULL)
-    return build, keys
+        arch = mingw_arch(windows_build / "Setup.exe")
+        made = run_bounded([str(ROOT / "scripts" / "release.sh"), "--key", str(keys / "vendor.key"),
+                            "--cert", str(keys / "vendor.pem"), "--trust", str(keys / "next.pem"), "--arch", arch,
+                            "--build-dir", str(folder / "build"), "--out", str(folder / "release")],
+                           "the release build with test keys", BUILD_BOUND, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True)
+        if made.returncode:
+            raise RunError("the release build with test keys failed:\n" + made.stdout[-3000:])
+    return folder / "release", keys
 
 
 def with_version(exe, major):

@@ -30,14 +30,14 @@ class Bytes {
 };
 
 struct Section {
-  uint32_t address, size, offset, rawSize;
+  uint32_t address, offset, rawSize;  // in the loaded image, in the file, its data's size in the file
 };
 
 // The file offset of an address of the loaded image, and how many bytes of
 // the section lie from there; false outside every section's data.
 bool FileOffset(const std::vector<Section>& sections, uint32_t rva, size_t* offset, size_t* available) {
   for (const Section& s : sections) {
-    if (rva >= s.address && rva - s.address < std::max(s.size, s.rawSize) && rva - s.address < s.rawSize) {
+    if (rva >= s.address && rva - s.address < s.rawSize) {
       *offset = static_cast<size_t>(s.offset) + (rva - s.address);
       *available = s.rawSize - (rva - s.address);
       return true;
@@ -64,7 +64,7 @@ bool ProgramFileVersion(const std::string& image, uint64_t* version) {
   const uint32_t resources = b.U32(directoryCount + 4 + 2 * 8);
   std::vector<Section> sections;
   for (size_t i = 0, at = optional + optionalSize; i < sectionCount && b.Has(at, 40); ++i, at += 40) {
-    sections.push_back({b.U32(at + 12), b.U32(at + 8), b.U32(at + 20), b.U32(at + 16)});
+    sections.push_back({b.U32(at + 12), b.U32(at + 20), b.U32(at + 16)});
   }
   size_t root = 0, rootSize = 0;
   if (resources == 0 || !FileOffset(sections, resources, &root, &rootSize)) return false;

@@ -143,7 +143,8 @@ std::wstring GetSystemTempFolder() {
   std::wstring buffer(MAX_PATH + 2, L'\0');
   using TempPath2 = DWORD(WINAPI*)(DWORD, LPWSTR);
   const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  const auto tempPath2 = kernel ? reinterpret_cast<TempPath2>(::GetProcAddress(kernel, "GetTempPath2W")) : nullptr;
+  const FARPROC found = kernel ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
+  const auto tempPath2 = reinterpret_cast<TempPath2>(reinterpret_cast<void (*)()>(found));
   // Only for SYSTEM does GetTempPath2 give a folder that the environment
   // cannot name; for everyone else it reads TMP and TEMP.
   if (tempPath2 && RunsAsSystem()) {

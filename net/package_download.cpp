@@ -16,6 +16,7 @@
 #include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/md5.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -78,14 +79,7 @@ void ReplaceToken(std::wstring* text, const wchar_t* token, std::wstring (*value
 }  // namespace
 
 std::wstring Md5Text(const uint8_t* digest) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring text;
-  text.reserve(platform::kMd5DigestSize * 2);
-  for (size_t i = 0; i < platform::kMd5DigestSize; ++i) {
-    text.push_back(kDigits[digest[i] >> 4]);
-    text.push_back(kDigits[digest[i] & 0x0f]);
-  }
-  return text;
+  return platform::Utf8ToWide(platform::HexText(digest, platform::kMd5DigestSize));
 }
 
 bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packageHash) {

@@ -133,4 +133,16 @@ std::wstring Utf16LeToWide(const std::string& bytes) {
   return out;
 }
 
+std::string HexText(const void* bytes, size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  const auto* data = static_cast<const unsigned char*>(bytes);
+  std::string text;
+  text.reserve(size * 2);
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[data[i] >> 4]);
+    text.push_back(kDigits[data[i] & 0x0f]);
+  }
+  return text;
+}
+
 }  // namespace platform

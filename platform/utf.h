@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -10,5 +11,7 @@ std::wstring Utf8ToWide(const std::string& bytes);
 // UTF-16LE bytes of a wide string (surrogate pairs where wchar_t is 32-bit).
 std::string WideToUtf16Le(const std::wstring& text);
 std::wstring Utf16LeToWide(const std::string& bytes);
+// Bytes as lower-case hexadecimal digits, two to a byte.
+std::string HexText(const void* bytes, size_t size);
 
 }  // namespace platform

@@ -31,12 +31,7 @@ std::wstring Fail(int err) {
 bool RandomHex(size_t bytes, std::string* out) {
   unsigned char buffer[32];
   if (bytes > sizeof(buffer) || ::getrandom(buffer, bytes, 0) != static_cast<ssize_t>(bytes)) return false;
-  static const char kDigits[] = "0123456789abcdef";
-  out->clear();
-  for (size_t i = 0; i < bytes; ++i) {
-    out->push_back(kDigits[buffer[i] >> 4]);
-    out->push_back(kDigits[buffer[i] & 15]);
-  }
+  *out = HexText(buffer, bytes);
   return true;
 }
 

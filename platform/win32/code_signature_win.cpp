@@ -13,6 +13,7 @@
 
 #include "platform/code_signature.h"
 #include "platform/held_file.h"
+#include "platform/utf.h"
 #include "platform/win32/final_path_win.h"
 #include "platform/win32/system_library_win.h"
 
@@ -45,14 +46,7 @@ std::string PublicKeyDigest(const CERT_CONTEXT* certificate) {
   DWORD digestSize = sizeof(digest);
   const bool hashed = hash(L"SHA256", 0, nullptr, der, derSize, digest, &digestSize) && digestSize == sizeof(digest);
   ::LocalFree(der);
-  if (!hashed) return std::string();
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (BYTE b : digest) {
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0x0f]);
-  }
-  return text;
+  return hashed ? HexText(digest, sizeof(digest)) : std::string();
 }
 
 bool IsRevocationUnknown(LONG verdict) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/utf.h"
 #include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
 
@@ -178,11 +179,7 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
       error = ERROR_GEN_FAILURE;
       break;
     }
-    std::wstring name = base + prefix;
-    for (unsigned char b : random) {
-      name.push_back(L"0123456789abcdef"[b >> 4]);
-      name.push_back(L"0123456789abcdef"[b & 15]);
-    }
+    const std::wstring name = base + prefix + Utf8ToWide(HexText(random, sizeof(random)));
     if (::CreateDirectoryW(name.c_str(), &attributes)) {
       folder = name + L"\\";
     } else {

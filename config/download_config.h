@@ -13,6 +13,10 @@ class HeldFile;
 // servers and in the work folder.
 extern const wchar_t kDownloadConfigFileName[];
 
+// What a package's ExecType asks; any other value only downloads it.
+constexpr int32_t kExecInstaller = 1;  // run the package as an installer
+constexpr int32_t kExecCommand = 2;    // run its ExecCommand
+
 // One package of the download configuration, in the order of the file's keys.
 struct PackageEntry {
   std::wstring PackageDownloadURL;

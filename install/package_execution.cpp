@@ -32,8 +32,6 @@ const wchar_t kDistributionFileName[] = L"dpkg.xml";
 
 namespace {
 
-constexpr int32_t kExecInstaller = 1;
-constexpr int32_t kExecCommand = 2;
 const wchar_t kInstallerMutexName[] = L"_MSIExecute";
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"msiexec.exe"); }

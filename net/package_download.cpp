@@ -21,7 +21,6 @@
 namespace {
 
 constexpr size_t kHashBlockSize = 64000;
-constexpr int32_t kExecTypeInstaller = 1;  // a package that is run as an installer
 
 // Error entries of one failure all carry the error that caused it, even if
 // writing the first entry changes the last error.
@@ -198,7 +197,7 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     Log().Info(L"ハッシュ解析処理を完了しました。");
     // An installer runs elevated: a release build runs only what the vendor
     // signed, whatever the unsigned configuration says of its hash.
-    if (package.ExecType == kExecTypeInstaller && !VendorSignatureAccepted(*file)) {
+    if (package.ExecType == kExecInstaller && !VendorSignatureAccepted(*file)) {
       *errorCode = kResultHashMismatch;
       return false;
     }

@@ -13,6 +13,15 @@ DebugLog& Log() {
   return log;
 }
 
+void LogErrors(std::initializer_list<std::wstring> lines) {
+  const uint32_t error = platform::LastError();
+  for (const std::wstring& line : lines) {
+    platform::SetLastError(error);
+    Log().Error(line);
+  }
+  platform::SetLastError(error);
+}
+
 void DebugLog::SetPath(const std::wstring& path) {
   std::lock_guard<std::mutex> hold(lock_);
   path_ = path;

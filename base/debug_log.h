@@ -1,4 +1,5 @@
 #pragma once
+#include <initializer_list>
 #include <mutex>
 #include <string>
 
@@ -37,3 +38,7 @@ class DebugLog {
 // The one log of the process, owned by the application object; workers and
 // readers write to it through this accessor.
 DebugLog& Log();
+
+// Error entries of one failure: each carries the last error as it was before
+// the first was written (writing an entry may change it), and it stays set.
+void LogErrors(std::initializer_list<std::wstring> lines);

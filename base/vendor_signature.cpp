@@ -16,9 +16,7 @@ bool LogSignatureVerdict(TrustVerdict verdict, const platform::HeldFile& file, S
     const std::wstring line = FormatText(L"%lsは%lsため、%ls。", subject, reason, refusal);
     if (withError) {
       platform::SetLastError(systemError);
-      Log().Error(line);
-      platform::SetLastError(systemError);
-      Log().Error(file.Path());
+      LogErrors({line, file.Path()});
     } else {
       Log().ErrorPlain(line);
       Log().ErrorPlain(file.Path());

@@ -17,14 +17,6 @@ namespace {
 // The pause before the configuration is fetched and before it is parsed.
 constexpr uint32_t kStepPauseMs = 1000;
 
-// Both entries of one failure carry the error that caused it.
-void LogErrorPair(const wchar_t* line, const std::wstring& value) {
-  const uint32_t error = platform::LastError();
-  Log().Error(line);
-  platform::SetLastError(error);
-  Log().Error(value);
-}
-
 }  // namespace
 
 CInstallThread::CInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock)
@@ -91,7 +83,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   // Held since its download, it cannot change on Windows; the simulated
   // machine knows no sharing modes, so a change is looked for here.
   if (parsed && !config_.Unchanged()) {
-    LogErrorPair(L"以下のファイルは読み込みの間に変更されました。", configPath);
+    LogErrors({L"以下のファイルは読み込みの間に変更されました。", configPath});
     packages_.clear();
     parsed = false;
   }

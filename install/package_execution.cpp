@@ -54,15 +54,6 @@ std::wstring BesideLauncher(const WorkingPaths& paths, const std::wstring& relat
   return JoinPath(EnsureTrailingSeparator(paths.LauncherFolder), native);
 }
 
-// Error entries of one failure all carry the error that caused it.
-void LogErrorPair(const std::wstring& line, const std::wstring& value) {
-  const uint32_t error = platform::LastError();
-  Log().Error(line);
-  platform::SetLastError(error);
-  Log().Error(value);
-  platform::SetLastError(error);
-}
-
 // The skip decision after a failed package: true to go on with the next one.
 bool SkipFailedPackage(const PackageEntry& package) {
   if (package.ErrorSkip != 0) {
@@ -153,7 +144,7 @@ namespace {
 // another file: no junction or link on it, while the program is held.
 bool StartedByItsOwnPath(const platform::HeldFile& file) {
   if (platform::PinnedSignerKeys().empty() || platform::NamedWithoutLinks(file)) return true;
-  LogErrorPair(L"以下のプログラムへのパスにリンクが含まれるため、実行しません。", file.Path());
+  LogErrors({L"以下のプログラムへのパスにリンクが含まれるため、実行しません。", file.Path()});
   return false;
 }
 
@@ -169,7 +160,7 @@ bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>&
     return false;
   }
   if (!started->File->Unchanged()) {
-    LogErrorPair(L"以下のパッケージは確認の後に変更されたため、実行しません。", started->File->Path());
+    LogErrors({L"以下のパッケージは確認の後に変更されたため、実行しません。", started->File->Path()});
     return false;
   }
   return VendorSignatureAccepted(*started->File) && StartedByItsOwnPath(*started->File);
@@ -208,7 +199,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
     // machine knows no sharing modes, so a change is looked for before the run.
     const bool runs = package.ExecType == kExecInstaller || package.ExecType == kExecCommand;
     if (runs && !(package.File && package.File->Unchanged())) {
-      LogErrorPair(L"以下のパッケージは確認の後に変更されたため、実行しません。", packagePath);
+      LogErrors({L"以下のパッケージは確認の後に変更されたため、実行しません。", packagePath});
       if (SkipFailedPackage(package)) continue;
       return false;
     }
@@ -314,7 +305,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   bool trusted = true;
   if (!platform::PinnedSignerKeys().empty() && platform::FileExists(installer)) {
     if (!held.Open(installer)) {
-      LogErrorPair(L"以下のプログラムを開けないため、実行しません。", installer);
+      LogErrors({L"以下のプログラムを開けないため、実行しません。", installer});
       trusted = false;
     } else {
       trusted = VendorSignatureAccepted(held) && StartedByItsOwnPath(held);
@@ -324,7 +315,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   if (trusted && platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
     sink.SetInstallStartTime(platform::UnixTimeNow());
     if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
-      LogErrorPair(L"プログラムの実行に失敗しました。", command);
+      LogErrors({L"プログラムの実行に失敗しました。", command});
     } else {
       bool logClass = false;
       bool notExecuted = false;

@@ -22,17 +22,6 @@ namespace {
 
 constexpr size_t kHashBlockSize = 64000;
 
-// Error entries of one failure all carry the error that caused it, even if
-// writing the first entry changes the last error.
-void LogErrors(std::initializer_list<std::wstring> lines) {
-  uint32_t error = platform::LastError();
-  for (const std::wstring& line : lines) {
-    platform::SetLastError(error);
-    Log().Error(line);
-  }
-  platform::SetLastError(error);
-}
-
 void LogInfos(std::initializer_list<std::wstring> lines) {
   for (const std::wstring& line : lines) Log().Info(line);
 }

@@ -43,13 +43,6 @@ bool DownloadAndHold(LauncherContext& ctx, Downloader& downloader, DownloadReque
   return true;
 }
 
-void LogError(const wchar_t* line, const std::wstring& value) {
-  const uint32_t error = platform::LastError();
-  Log().Error(line);
-  platform::SetLastError(error);
-  Log().Error(value);
-}
-
 std::wstring DottedVersion(uint64_t version) {
   return FormatText(L"%u.%u.%u.%u", static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
                     static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF));
@@ -84,15 +77,15 @@ bool NewLauncherAccepted(platform::HeldFile& file) {
       Log().Info(L"ダウンロードしたランチャーの署名を確認しました。");
       return true;
     case platform::SignerCheck::kNotTrusted:
-      LogError(L"ダウンロードしたランチャーの署名を確認できないため、起動しません。", file.Path());
+      LogErrors({L"ダウンロードしたランチャーの署名を確認できないため、起動しません。", file.Path()});
       return false;
     case platform::SignerCheck::kOtherSigner:
-      LogError(L"ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", file.Path());
+      LogErrors({L"ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", file.Path()});
       return false;
     case platform::SignerCheck::kOwnUnknown:
       break;
   }
-  LogError(L"このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", file.Path());
+  LogErrors({L"このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", file.Path()});
   return false;
 }
 
@@ -220,7 +213,7 @@ bool CInitWorkerThread::ReadVersionFile() {
   const auto held = std::find_if(ctx_.HeldFiles.rbegin(), ctx_.HeldFiles.rend(),
                                  [&](const platform::HeldFile& file) { return file.Path() == local; });
   if (held == ctx_.HeldFiles.rend() || !held->Unchanged()) {
-    LogError(L"以下のファイルは読み込みの間に変更されました。", local);
+    LogErrors({L"以下のファイルは読み込みの間に変更されました。", local});
     return false;
   }
   const std::wstring base = kVersionKeys;
@@ -311,7 +304,7 @@ bool CInitWorkerThread::StartNewLauncher() {
   // simulated machine knows no sharing modes, so a change is looked for here.
   for (const platform::HeldFile& file : ctx_.HeldFiles) {
     if (!file.Unchanged()) {
-      LogError(L"ダウンロードしたファイルが変更されたため、新しいランチャーを起動しません。", file.Path());
+      LogErrors({L"ダウンロードしたファイルが変更されたため、新しいランチャーを起動しません。", file.Path()});
       return false;
     }
   }

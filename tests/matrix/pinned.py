@@ -57,10 +57,9 @@ def windowless(exe):
     exe.write_bytes(bytes(data))
 
 
-def serve_program(m, keys, program, path, signer):
-    """A copy of the program at the server path, signed by the signer ("changed": by the vendor, then one byte
-    changed; None: unsigned)."""
-    target = m.server.root / path.lstrip("/")
+def place_program(keys, program, target, signer):
+    """A copy of the program at target, signed by the signer ("changed": by the vendor, then one byte changed;
+    None: unsigned)."""
     target.parent.mkdir(parents=True, exist_ok=True)
     shutil.copy(program, target)
     windowless(target)
@@ -68,26 +67,21 @@ def serve_program(m, keys, program, path, signer):
         sign(keys, target, "vendor" if signer == "changed" else signer)
     if signer == "changed":
         changed_after_signing(target)
-    return target
 
 
 def pinned(packages=(), launcher=None, local=None):
-    """The row runs the pinned build's Setup.exe, unsigned itself. packages: (server path, signer) of programs
-    (a small test program of the Windows build); launcher: (signer, major version) of the newer launcher
-    the server offers, made from the pinned Setup.exe; local: (path beside the launcher, signer) of a local
-    installer."""
+    """The row runs the release build's Setup.exe, signed by the first vendor key. packages: (server path,
+    signer) of programs (a small test program of the Windows build); launcher: (signer, major version) of the newer
+    launcher the server offers, made from the release Setup.exe; local: (path beside the launcher, signer) of a
+    local installer."""
     def arrange(m):
         build, keys = pinned_build(m.session.build_dir)
         shutil.copy(build / "Setup.exe", m.launcher / "Setup.exe")
         program = m.session.build_dir / "bin" / "exit_code_child.exe"
         for path, signer in packages:
-            serve_program(m, keys, program, path, signer)
+            place_program(keys, program, m.server.root / path.lstrip("/"), signer)
         if local:
-            target = m.launcher / local[0]
-            target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy(program, target)
-            if local[1]:
-                sign(keys, target, local[1])
+            place_program(keys, program, m.launcher / local[0], local[1])
         if launcher:
             signer, major = launcher
             newer = m.server.root / "launcher" / "Setup.exe"

@@ -11,6 +11,9 @@ struct WorkingPaths {
   // log and a copy of the Windows Installer's log.
   std::wstring UserTempFolder;
   std::wstring LauncherFolder;  // the folder of the running Setup.exe
+  // The folder of an earlier launcher that handed over with "/O" without a
+  // private working folder (this launcher runs from it); empty otherwise.
+  std::wstring PredecessorFolder;
   std::wstring DebugLogPath;
   std::wstring InstallerLogPath;  // the Windows Installer's verbose log, beside the debug log
   std::wstring LaunchSettingsPath;

@@ -11,10 +11,14 @@
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "platform/com.h"
+#include "platform/files.h"
+#include "platform/held_file.h"
 
 const wchar_t kInstalledProductInfoKey[] = L"SOFTWARE\\TAVO\\TAVO Security\\CurrentVersion\\Info\\";
 
 namespace {
+
+const wchar_t kVersionFile[] = L"SetupLauncherVer.xml";
 
 const wchar_t* const kVersionPrefixes[] = {L"3.0", L"4.0", L"4.2", L"5.0", L"5.2",
                                            L"6.0", L"7.0", L"8.0", L"9.0", L"10.0"};
@@ -132,9 +136,21 @@ bool IsLatestVersionInstalled(const LaunchSettings& settings, const WorkingPaths
   platform::InitializeThreadComponents();
   Log().Info(L"最新バージョンを取得します。");
 
-  const std::wstring& folder = settings.InstallType == 1 ? paths.LauncherFolder : paths.WorkFolder;
+  std::wstring path = JoinPath(settings.InstallType == 1 ? paths.LauncherFolder : paths.WorkFolder, kVersionFile);
+  // An earlier launcher that kept its files in the user's temporary folder
+  // left its version file beside the launcher it handed over to, which
+  // fetches none of its own. Whatever that file says can only keep the
+  // launcher from installing.
+  if (settings.InstallType != 1 && !paths.PredecessorFolder.empty() && !platform::FileExists(path)) {
+    path = JoinPath(paths.PredecessorFolder, kVersionFile);
+    Log().Info(L"以下の前のランチャーのバージョンファイルを使用します。");
+    Log().Info(path);
+  }
+  // Held while it is read (no link is followed), as the launcher's folder
+  // and the user's are open to the user's processes.
+  platform::HeldFile held;
   XmlConfigReader reader;
-  if (!reader.Load(JoinPath(folder, L"SetupLauncherVer.xml"))) return false;
+  if (!held.Open(path) || !reader.Load(path) || !held.Unchanged()) return false;
 
   std::wstring installed;
   if (!GetInstalledProductVersion(&installed)) return false;

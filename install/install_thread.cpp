@@ -99,7 +99,7 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   SendStep(7);
   int32_t downloadError = kResultDownloadFailed;
   const bool downloaded = RunStep(
-      [&] { return DownloadPackages(run_.Settings, run_.Paths.WorkFolder, &packages_, &progress_, &downloadError, clock_); },
+      [&] { return DownloadPackages(run_.Settings, run_.Paths, &packages_, &progress_, &downloadError, clock_); },
       false);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");

@@ -216,7 +216,11 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       // The Windows Installer of the system's own width: under WoW64 the
       // system folder would give the 32-bit one.
       const std::wstring systemFolder = platform::GetNativeSystemFolder();
-      if (systemFolder.empty()) continue;
+      if (systemFolder.empty()) {
+        Log().Error(L"システムフォルダーを取得できないため、インストールを実行できませんでした。");
+        if (SkipFailedPackage(package)) continue;
+        return false;
+      }
       const std::wstring command =
           IsMsiPackage(package.PackageFileName)
               ? NetworkMsiCommand(systemFolder, packagePath, installerLog,
@@ -247,7 +251,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecCommand) {
-      const std::wstring command = ExpandPathMacros(package.ExecCommand);
+      const std::wstring command = ExpandPathMacros(package.ExecCommand, run.Paths.WorkFolder);
       if (command.empty()) {
         overall = true;
         continue;

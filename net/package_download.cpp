@@ -8,6 +8,7 @@
 #include "base/result_codes.h"
 #include "base/text.h"
 #include "base/vendor_signature.h"
+#include "base/working_paths.h"
 #include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
@@ -59,7 +60,8 @@ std::wstring SystemDriveRoot() {
   return ParentFolder(WithoutTrailingSeparator(platform::GetWindowsFolder()));
 }
 
-void ReplaceToken(std::wstring* text, const wchar_t* token, std::wstring (*value)()) {
+template <typename Value>
+void ReplaceToken(std::wstring* text, const wchar_t* token, Value value) {
   if (text->find(token) == std::wstring::npos) return;
   ReplaceAll(text, token, value());
 }
@@ -130,10 +132,10 @@ bool CheckServers(const LaunchSettings& settings) {
 
 std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package) {
   if (package.SaveFilePath.empty()) return JoinPath(workFolder, package.PackageFileName);
-  return ExpandPathMacros(package.SaveFilePath);
+  return ExpandPathMacros(package.SaveFilePath, workFolder);
 }
 
-bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFolder, std::vector<PackageEntry>* packages,
+bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode, WaitClock& clock) {
   *errorCode = kResultDownloadFailed;
   bool outcome = true;
@@ -144,7 +146,7 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
       LogInfos({L"以下のパッケージは、条件に一致しないためダウンロードされません。", package.PackageDownloadURL});
       continue;
     }
-    const std::wstring localPath = PackageDownloadPath(workFolder, package);
+    const std::wstring localPath = PackageDownloadPath(paths.WorkFolder, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
     // An earlier package saved to the same path lets go of it, so that this
@@ -165,7 +167,7 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     DownloadRequest request{url, localPath, 0, notifyWindow, WM_DOWNLOAD_PROGRESS, package.PackageFileSize};
     request.hold = file.get();
     const bool downloaded = DownloadWithRetries(
-        downloader, request, workFolder, clock,
+        downloader, request, paths.UserTempFolder, clock,
         [&](int attempt) {
           LogErrors({FormatText(L"以下のプログラムのダウンロードに失敗しました。(リトライ:%d)", attempt), localPath, url});
         },
@@ -197,10 +199,12 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
   return outcome;
 }
 
-std::wstring ExpandPathMacros(const std::wstring& text) {
+std::wstring ExpandPathMacros(const std::wstring& text, const std::wstring& workFolder) {
   std::wstring result = text;
   ReplaceToken(&result, L"*SYSTEM32*", [] { return WithoutTrailingSeparator(platform::GetSystemFolder()); });
-  ReplaceToken(&result, L"*USERTEMP*", [] { return platform::GetTempFolder(); });
+  // The folder where the launcher keeps its files: a package saved there is
+  // found there by a command, the installer and the scanner library step.
+  ReplaceToken(&result, L"*USERTEMP*", [&] { return EnsureTrailingSeparator(workFolder); });
   ReplaceToken(&result, L"*CURRENTPATH*", [] { return ParentFolder(platform::GetModulePath()); });
   ReplaceToken(&result, L"*SYSTEMDRIVE*", [] { return WithoutTrailingSeparator(platform::GetWindowsFolder()); });
   ReplaceToken(&result, L"*WINDIR*", SystemDriveRoot);

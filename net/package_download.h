@@ -8,6 +8,7 @@
 #include "net/wait_clock.h"
 
 struct LaunchSettings;
+struct WorkingPaths;
 namespace platform {
 class HeldFile;
 }
@@ -30,20 +31,23 @@ bool CheckServers(const LaunchSettings& settings);
 // PackageFileName, or the expanded SaveFilePath.
 std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package);
 
-// Downloads every applicable package to its local path (in workFolder) and checks its MD5
-// digest, marking the accepted ones Verified. *errorCode is
+// Downloads every applicable package to its local path (in the work folder
+// unless SaveFilePath names another) and checks its MD5 digest, marking the
+// accepted ones Verified; the retry marker is looked for in the user's
+// temporary folder. *errorCode is
 // kResultDownloadFailed while running, kResultPackageDownloadFailed when a
 // package could not be downloaded in three attempts (the others are still
 // downloaded but no longer verified), kResultHashMismatch on a hash mismatch
 // (which stops at once). Progress goes to notifyWindow (may be null); the
 // waits between attempts go through clock.
-bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFolder, std::vector<PackageEntry>* packages,
+bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode,
                       WaitClock& clock = SystemWaitClock());
 
 // Replaces the path macros (*SYSTEM32*, *USERTEMP*, *CURRENTPATH*,
 // *SYSTEMDRIVE*, *WINDIR*, *DISKTOP*) of a SaveFilePath or ExecCommand.
-std::wstring ExpandPathMacros(const std::wstring& text);
+// *USERTEMP* names the work folder, where the launcher keeps its files.
+std::wstring ExpandPathMacros(const std::wstring& text, const std::wstring& workFolder);
 
 // True when the file's MD5 digest equals packageHash (case and line breaks
 // ignored), or when packageHash is "0".

@@ -1,6 +1,8 @@
 #include "net/retry_chain.h"
 
+#include "base/debug_log.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "platform/files.h"
 
 const wchar_t kRetryMarkerFileName[] = L"$retry$.dat";
@@ -24,10 +26,10 @@ bool TryEachServer(const std::vector<std::wstring>& servers, const std::wstring&
   return false;
 }
 
-bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& workFolder,
+bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request, const std::wstring& markerFolder,
                          WaitClock& clock, const std::function<void(int attempt)>& failed,
                          const std::function<bool(const std::wstring& path)>& resumedFileGood, bool waitAfterLast) {
-  const std::wstring marker = JoinPath(workFolder, kRetryMarkerFileName);
+  const std::wstring marker = JoinPath(markerFolder, kRetryMarkerFileName);
   DownloadResume resume;
   resume.resumedFileGood = resumedFileGood;
   DownloadRequest each = request;
@@ -36,7 +38,11 @@ bool DownloadWithRetries(Downloader& downloader, const DownloadRequest& request,
     if (downloader.Download(each)) return true;
     // Logged before anything else runs, so the entries carry the download's error.
     failed(attempt);
-    if ((waitAfterLast || attempt + 1 < kDownloadAttempts) && platform::FileExists(marker)) clock.Wait(kRetryWaitMs);
+    // Only whether the marker exists is read; each wait is a fixed minute.
+    if ((waitAfterLast || attempt + 1 < kDownloadAttempts) && platform::FileExists(marker)) {
+      Log().Info(FormatText(L"再試行待機ファイルがあるため、%u秒待ってから次の処理を行います。", kRetryWaitMs / 1000));
+      clock.Wait(kRetryWaitMs);
+    }
   }
   downloader.GiveUp(each);
   return false;

@@ -73,17 +73,19 @@ bool IsWebAddress(const std::wstring& url) {
 bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner) {
   // The shell runs whatever it is given, with the launcher's rights: a program
   // path or a share from a notices file must never get there.
+  // The user is told as when the browser cannot be started, with the
+  // address, so that a click never seems lost.
+  const std::wstring text = FormatText(kBrowserFailed, url.c_str());
   if (!IsWebAddress(url)) {
     Log().ErrorPlain(L"Webページのアドレスではないため開きません。");
     Log().ErrorPlain(url);
-    return false;
+    Log().ErrorPlain(text);
+  } else {
+    // No second try through a browser by name: a name is looked up where the
+    // user may have put a program of that name.
+    if (platform::ShellOpen(url, std::wstring()) > 32) return true;
+    Log().Error(text);
   }
-  // No second try through a browser by name: a name is looked up where the
-  // user may have put a program of that name.
-  const intptr_t result = platform::ShellOpen(url, std::wstring());
-  if (result > 32) return true;
-  const std::wstring text = FormatText(kBrowserFailed, url.c_str());
-  Log().Error(text);
   view.ShowBox(owner, text, kErrorCaption, platform::kMbOk | platform::kMbIconError);
   return false;
 }

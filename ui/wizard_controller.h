@@ -203,5 +203,5 @@ class WizardController {
 // user's own context (platform::ShellOpen). On failure the
 // address is logged and shown to the user so that it can be typed in. Only
 // http:// and https:// addresses (the scheme in any case) go to the shell;
-// anything else is refused with a log entry.
+// anything else is refused with a log entry and the same box.
 bool OpenInBrowser(const std::wstring& url, WizardView& view, BoxOwner owner);

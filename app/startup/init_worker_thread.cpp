@@ -259,7 +259,7 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
     platform::HeldFile launcher;
     DownloadRequest request{SetupExe, local};
     request.hold = &launcher;
-    if (!DownloadWithRetries(downloader, request, ctx_.WorkFolder, clock_, logFailure, nullptr, true)) {
+    if (!DownloadWithRetries(downloader, request, ctx_.UserTempFolder, clock_, logFailure, nullptr, true)) {
       return false;
     }
     Log().Info(kDownloadOk);

@@ -32,6 +32,7 @@ bool PrepareWorkFolder(LauncherContext* context) {
   const bool inherited = ToLowerAscii(own) == ToLowerAscii(parent + ownName + platform::PathSeparator()) &&
                          IsWorkFolderName(ownName) && platform::IsPrivateFolder(own, true);
   context->WorkFolder = inherited ? own : platform::CreatePrivateFolder(parent, kWorkFolderPrefix);
+  if (context->StartedBySourceLauncher && !inherited) context->PredecessorFolder = own;
   if (context->WorkFolder.empty()) return false;
   context->DownloadConfigPath = context->WorkFolder + L"DownloadConfig.xml";
   platform::SetProgramTempFolder(context->WorkFolder);

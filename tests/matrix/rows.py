@@ -19,6 +19,7 @@ from typing import Callable, Optional
 
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
+from earlier_places import end_when_logged, saved_in_work_folder
 from pinned import pinned
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
@@ -694,11 +695,12 @@ ROWS = [
     Row("planted-scanner-library-left-alone", temp_files={"tguiScan.dll": b"planted\n"},
         anchors=["DLLファイルが存在しないため、ファイルのコピーを実行しません。"],
         check=lambda m, o: m.product_file("tguiScan.dll") != "planted\n", linux_only=NO_EVENT_LOG),
-    Row("notice-links-only-to-the-web", keys="\x1b[Z\rj\rj\rn", notices=[
+    # Each refused address shows the box of an address that cannot be opened; Enter answers it.
+    Row("notice-links-only-to-the-web", keys="\x1b[Z\r\rj\r\rj\rn", notices=[
         notice("プログラムへのリンク", url=r"C:\Windows\System32\cmd.exe"), notice("共有フォルダーへのリンク", url=r"\\host\share\x.exe"),
         notice("ホームページ", url="HTTPS://www.tavo-security.jp/")],
         anchors=["Webページのアドレスではないため開きません。", r"C:\Windows\System32\cmd.exe",
-                 "Webページのアドレスではないため開きません。", r"\\host\share\x.exe"],
+                 "ブラウザーの起動に失敗しました。…", r"\\host\share\x.exe"],
         check=lambda m, o: m.shell_log() == ["HTTPS://www.tavo-security.jp/"],
         linux_only=SIMULATED_ONLY % "the shell's record of opened addresses"),
     config_row("package-name-climbs-out", package_file_name(b"../../outside/evil.exe"),
@@ -1018,4 +1020,27 @@ ROWS += [
         page="error", result=3, exit=30000, anchors=["以下のプロキシサーバーを使用します。"],
         check=lambda m, o: any(re.fullmatch(r"http://tavo-download\.invalid(:80)?/SetupLauncherVer\.xml", p)
                                for p in o.paths())),  # WinINet names the port
+]
+
+# *USERTEMP* names the working folder; the retry marker and an earlier launcher's version file stay where they were.
+WAITS = "再試行待機ファイルがあるため、60秒待ってから次の処理を行います。"
+NEW_LIBRARY = "a newer scanner library\n"
+ROWS += [
+    Row("command-finds-its-package-through-usertemp", installed="", packages=[
+        package(file="tool.exe", name="tool", exec_type=2, hash="0", exec_command='"*USERTEMP*tool.exe" 0')],
+        arrange=lambda m: (m.server.root / "packages" / "tool.exe").write_bytes(m.program_that_ends_at_once()),
+        anchors=["以下のコマンドを実行します。", "インストールの実行処理（成功）"]),
+    Row("scanner-library-and-dpkg-saved-to-usertemp", installed="TAVO Net Shield", packages=[
+        package(file="tguiScan.dll", name="scan", exec_type=3, save_file_path="*USERTEMP*tguiScan.dll", content=NEW_LIBRARY),
+        package(file="dpkg.xml", name="dpkg", exec_type=3, save_file_path="*USERTEMP*dpkg.xml", content="<dpkg/>\n"),
+        package()],
+        check=lambda m, o: saved_in_work_folder({"dpkg.xml": b"<dpkg/>\n"})(m, o) and (
+            m.build != "linux" or m.product_file("tguiScan.dll") == NEW_LIBRARY), wine=WINE_15),
+    Row("retry-marker-in-the-users-temp-waits", rules={PKG: "status=500"}, temp_files={"$retry$.dat": b""},
+        arrange=end_when_logged(WAITS), page=None, result=None, exit=-9, requests={PKG: 1},
+        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", WAITS]),
+    Row("earlier-launchers-version-file-read-17", args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
+        registry=installed_product("TAVO Net Shield"), page="error", result=17, requests={CFG: 0},
+        arrange=lambda m: m.write_launcher_file("SetupLauncherVer.xml", (m.server.root / VER.lstrip("/")).read_bytes()),
+        anchors=["以下の前のランチャーのバージョンファイルを使用します。", "既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
 ]

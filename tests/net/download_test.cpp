@@ -300,22 +300,24 @@ TEST(ExpandPathMacros, EveryTokenBecomesItsFolder) {
     while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
     return folder;
   };
-  const std::wstring system = trimmed(platform::GetSystemFolder()), temp = platform::GetTempFolder(),
+  const std::wstring work = EnsureTrailingSeparator(JoinPath(platform::GetWindowsFolder(), L"Temp"));
+  const std::wstring system = trimmed(platform::GetSystemFolder()),
                      current = ParentFolder(platform::GetModulePath()), windows = trimmed(platform::GetWindowsFolder()),
-                     desktop = EnsureTrailingSeparator(platform::GetDesktopFolder()), root = ExpandPathMacros(L"*WINDIR*");
-  for (const auto& folder : {system, temp, current, windows, desktop, root}) ASSERT_FALSE(folder.empty());
+                     desktop = EnsureTrailingSeparator(platform::GetDesktopFolder()), root = ExpandPathMacros(L"*WINDIR*", work);
+  for (const auto& folder : {system, current, windows, desktop, root}) ASSERT_FALSE(folder.empty());
   const std::pair<std::wstring, std::wstring> rows[] = {
-      {L"*SYSTEM32*\\a.dll", system + L"\\a.dll"}, {L"*USERTEMP*a.msi", temp + L"a.msi"},
+      {L"*SYSTEM32*\\a.dll", system + L"\\a.dll"}, {L"*USERTEMP*a.msi", work + L"a.msi"},
       {L"*CURRENTPATH*a.exe", current + L"a.exe"}, {L"*SYSTEMDRIVE*", windows}, {L"*DISKTOP*x.lnk", desktop + L"x.lnk"},
-      {L"\"*USERTEMP*a.exe\" /log \"*USERTEMP*a.log\"", L"\"" + temp + L"a.exe\" /log \"" + temp + L"a.log\""},
+      {L"\"*USERTEMP*a.exe\" /log \"*USERTEMP*a.log\"", L"\"" + work + L"a.exe\" /log \"" + work + L"a.log\""},
       {L"", L""}, {L"C:\\plain\\path.msi", L"C:\\plain\\path.msi"},
       // Tokens are case-sensitive and need both asterisks.
       {L"*usertemp*a", L"*usertemp*a"}, {L"USERTEMP*a", L"USERTEMP*a"}, {L"**", L"**"}};
-  for (const auto& [text, expanded] : rows) EXPECT_EQ(expanded, ExpandPathMacros(text));
-  // *WINDIR* is the root of the system folder's drive; a name after the temporary folder gets one separator.
+  for (const auto& [text, expanded] : rows) EXPECT_EQ(expanded, ExpandPathMacros(text, work));
+  // *WINDIR* is the root of the system folder's drive; *USERTEMP* is the work folder, and a name after it
+  // gets one separator.
   EXPECT_EQ(0u, system.find(root.substr(0, root.size() - 1)));
   EXPECT_EQ(platform::PathSeparator(), root.back());
-  EXPECT_EQ(std::wstring::npos, ExpandPathMacros(L"*USERTEMP*x").find(std::wstring(2, platform::PathSeparator())));
+  EXPECT_EQ(work + L"x", ExpandPathMacros(L"*USERTEMP*x", trimmed(work)));
 }
 
 }  // namespace

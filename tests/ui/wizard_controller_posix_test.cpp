@@ -235,7 +235,8 @@ TEST_F(WizardTest, NoticesAndTheirOpenLatch) {
   EXPECT_EQ(1u, view_.boxes.size()) << "a row without a notice behind it";
 }
 
-// Only web addresses reach the shell, told by their whole scheme in any case.
+// Only web addresses reach the shell, told by their whole scheme in any case; the user gets the box of an
+// address the browser cannot open for every other one.
 TEST_F(WizardTest, OnlyWebAddressesAreOpened) {
   const std::pair<const wchar_t*, bool> urls[] = {
       {L"http://a", true},    {L"https://a", true},  {L"HTTP://a", true},   {L"hTTpS://a", true},  {L"http:x", false},
@@ -247,7 +248,19 @@ TEST_F(WizardTest, OnlyWebAddressesAreOpened) {
     if (web) opened += platform::WideToUtf8(url) + "\n";
   }
   EXPECT_EQ(opened, machine_.ReadFile("shell.log"));
-  EXPECT_TRUE(view_.boxes.empty());
+  machine_.Set("Shell", "OpenResult", "2");
+  EXPECT_FALSE(OpenInBrowser(L"https://a", view_, BoxOwner::Frame));
+  ASSERT_EQ(11u, view_.boxes.size()) << "one box for each address refused, and the browser's failure";
+  const Box failed = view_.boxes.back();
+  ASSERT_EQ(L"https://a", failed.text.substr(failed.text.size() - 9));
+  size_t box = 0;
+  for (const auto& [url, web] : urls) {
+    if (web) continue;
+    const Box& refused = view_.boxes[box++];
+    EXPECT_EQ(failed.text.substr(0, failed.text.size() - 9) + url, refused.text) << platform::WideToUtf8(url);
+    EXPECT_EQ(failed.caption, refused.caption);
+    EXPECT_EQ(failed.type, refused.type);
+  }
 }
 
 }  // namespace

@@ -12,31 +12,28 @@ def launchers(m):
     if m.build != "linux":
         return m.session.launchers()
     mark = b"SETUP_MACHINE=" + str(m.folder).encode() + b"\0"
-    pids = []
-    for d in Path("/proc").glob("[0-9]*"):
-        try:
-            if b"Setup.exe" in (d / "cmdline").read_bytes() and mark in (d / "environ").read_bytes():
-                pids.append(int(d.name))
-        except OSError:
-            pass
-    return pids
+    return [int(d.name) for d in Path("/proc").glob("[0-9]*")
+            if b"Setup.exe" in read(d / "cmdline") and mark in read(d / "environ")]
+
+
+def read(path):
+    try:
+        return path.read_bytes()
+    except OSError:
+        return b""
 
 
 def end_when_logged(line):
     """Ends the launcher as soon as its log shows the line: a run that would wait minutes is seen to begin the wait."""
-    def arrange(m):
-        def end():
-            wait_for(line, lambda: m.log().has(line), step=0.05)
-            for pid in launchers(m):
-                os.kill(pid, signal.SIGKILL)
-        threading.Thread(target=end, daemon=True).start()
-    return arrange
+    def end(m):
+        wait_for(line, lambda: m.log().has(line), step=0.05)
+        for pid in launchers(m):
+            os.kill(pid, signal.SIGKILL)
+    return lambda m: threading.Thread(target=end, args=(m,), daemon=True).start()
 
 
-def saved_in_work_folder(names):
-    """The files saved to *USERTEMP* lie in the launcher's working folder, none in the user's Temp."""
-    def check(m, o):
-        found = {n: (m.work_folder() / n).read_bytes() if (m.work_folder() / n).is_file() else None for n in names}
-        assert found == names and not any((m.temp / n).exists() for n in names), "saved to *USERTEMP*: %r" % found
-        return True
-    return check
+def in_work_folder(m, want):
+    """The files, by name, lie in the launcher's working folder with these contents."""
+    got = {name: read(m.work_folder() / name) for name in want}
+    assert got == want, "the working folder holds %r" % got
+    return True

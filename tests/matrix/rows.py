@@ -19,7 +19,7 @@ from typing import Callable, Optional
 
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
-from earlier_places import end_when_logged, saved_in_work_folder
+from earlier_places import end_when_logged, in_work_folder
 from pinned import pinned
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
@@ -1034,7 +1034,7 @@ ROWS += [
         package(file="tguiScan.dll", name="scan", exec_type=3, save_file_path="*USERTEMP*tguiScan.dll", content=NEW_LIBRARY),
         package(file="dpkg.xml", name="dpkg", exec_type=3, save_file_path="*USERTEMP*dpkg.xml", content="<dpkg/>\n"),
         package()],
-        check=lambda m, o: saved_in_work_folder({"dpkg.xml": b"<dpkg/>\n"})(m, o) and (
+        check=lambda m, o: in_work_folder(m, {"dpkg.xml": b"<dpkg/>\n"}) and (
             m.build != "linux" or m.product_file("tguiScan.dll") == NEW_LIBRARY), wine=WINE_15),
     Row("retry-marker-in-the-users-temp-waits", rules={PKG: "status=500"}, temp_files={"$retry$.dat": b""},
         arrange=end_when_logged(WAITS), page=None, result=None, exit=-9, requests={PKG: 1},

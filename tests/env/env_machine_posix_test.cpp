@@ -1,14 +1,11 @@
 // The environment checks on simulated machines: system, conflicting software, installed edition, and the outcome.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "app/launcher_context.h"
 #include "env/conflict_detection.h"
 #include "env/environment_checks.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
-#include "platform/utf.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_machine_posix.h"
 #include "tests/support/temp_dir.h"
@@ -276,11 +273,6 @@ TEST(EnvironmentChecks, OutcomeTable) {
     context.Settings.InstallType = installType;
     EXPECT_EQ(installType == 1, IsLatestVersionInstalled(context.Settings, context)) << installType;
   }
-  // A launcher handed over by one that kept its files beside it reads that one's file, unless it fetched its own.
-  context.Settings.InstallType = 0, context.PredecessorFolder = launcher.path();
-  EXPECT_FALSE(IsLatestVersionInstalled(context.Settings, context)) << "the file this run fetched";
-  std::remove(platform::WideToUtf8(work.File(L"SetupLauncherVer.xml")).c_str());
-  EXPECT_TRUE(IsLatestVersionInstalled(context.Settings, context)) << "the earlier launcher's file";
 }
 
 }  // namespace

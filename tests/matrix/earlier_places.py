@@ -7,15 +7,6 @@ from pathlib import Path
 from harness import wait_for
 
 
-def launchers(m):
-    """The running Setup.exe processes of the row's machine."""
-    if m.build != "linux":
-        return m.session.launchers()
-    mark = b"SETUP_MACHINE=" + str(m.folder).encode() + b"\0"
-    return [int(d.name) for d in Path("/proc").glob("[0-9]*")
-            if b"Setup.exe" in read(d / "cmdline") and mark in read(d / "environ")]
-
-
 def read(path):
     try:
         return path.read_bytes()
@@ -24,10 +15,13 @@ def read(path):
 
 
 def end_when_logged(line):
-    """Ends the launcher as soon as its log shows the line: a run that would wait minutes is seen to begin the wait."""
+    """Ends the launcher once its log shows the line: a run that would wait minutes is seen to begin the wait."""
     def end(m):
         wait_for(line, lambda: m.log().has(line), step=0.05)
-        for pid in launchers(m):
+        mark = b"SETUP_MACHINE=" + str(getattr(m, "folder", "")).encode() + b"\0"
+        for pid in m.session.launchers() if m.build != "linux" else [
+                int(d.name) for d in Path("/proc").glob("[0-9]*")
+                if b"Setup.exe" in read(d / "cmdline") and mark in read(d / "environ")]:
             os.kill(pid, signal.SIGKILL)
     return lambda m: threading.Thread(target=end, args=(m,), daemon=True).start()
 

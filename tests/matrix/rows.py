@@ -602,10 +602,6 @@ ROWS = [
         registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Example\Antivirus": {"Version": "5.1", ";@AccessDenied": ""}},
         anchors=["インストールソフトウェア一覧にレジストリキーで検出したソフトウェアが存在しません。"],
         linux_only=SIMULATED_ONLY % "a registry key that cannot be read"),
-    Row("unreadable-installed-software-entry", settings={"conflict_software": ["Example Antivirus"]},
-        registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\ExampleAV":
-                  {"DisplayName": "Example Antivirus", ";@AccessDenied": ""}},
-        linux_only=SIMULATED_ONLY % "a registry key that cannot be read"),
     Row("unreadable-product-key", registry={r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\TAVO Security\CurrentVersion\Info":
                                             {"ProductName": "TAVO Net Shield", ";@AccessDenied": ""}},
         anchors=["TAVO製品のインストール：インストールされていません。"],

@@ -29,7 +29,9 @@ from pathlib import Path
 from tls import TestCa, TlsFront
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "publish"))
-from publish import notices_document as notices_xml  # noqa: E402,F401  the server's writer for the local file too
+import publish  # noqa: E402
+
+notices_xml = publish.notices_document  # the server's writer serves the notices beside the launcher too
 
 ROOT = Path(__file__).resolve().parents[2]
 PUBLISH = ROOT / "tools" / "publish" / "publish.py"

@@ -91,7 +91,7 @@ class Row:
     exit: Optional[int] = None  # the exit code (a silent run); else 0, or killed when replaced (Linux)
     twin: Optional[str] = None  # keys of the interactive run whose log this one's equals, apart from screen lines
     check: Optional[Callable] = None  # (machine, outcome) -> True, or fails naming what it expected (checks.py)
-    wine: dict = field(default_factory=dict)  # what Wine shows instead, and "why"
+    wine: dict = field(default_factory=dict)  # what Wine shows beyond on_wine()'s rule, and "why"
     linux_only: str = ""  # why Wine cannot show it
     windows_only: str = ""  # why the Linux build cannot show it
     golden: str = ""

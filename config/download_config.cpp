@@ -88,6 +88,11 @@ bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* pa
     Log().Error(L"設定ファイルの解析に失敗しました。");
     return false;
   }
+  return ParseDownloadConfig(reader, packages, applies);
+}
+
+bool ParseDownloadConfig(const XmlConfigReader& reader, std::vector<PackageEntry>* packages,
+                         const std::function<bool(const PackageEntry&)>& applies) {
   int32_t found = kXmlNotFound;
   int32_t count = reader.GetInt(kCountKey, 0, &found);
   if (found == kXmlDomFailure) {

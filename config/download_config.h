@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+class XmlConfigReader;
 
 namespace platform {
 class HeldFile;
@@ -49,4 +51,7 @@ struct PackageEntry {
 // before such a failure stay appended. With applies, only the names of the
 // packages it accepts are checked: the others are never fetched.
 bool ParseDownloadConfig(const std::wstring& path, std::vector<PackageEntry>* packages,
+                         const std::function<bool(const PackageEntry&)>& applies = nullptr);
+// The same for a file already loaded.
+bool ParseDownloadConfig(const XmlConfigReader& file, std::vector<PackageEntry>* packages,
                          const std::function<bool(const PackageEntry&)>& applies = nullptr);

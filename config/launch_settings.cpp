@@ -138,7 +138,10 @@ bool ReadLists(const XmlConfigReader& reader, LaunchSettings* s) {
 bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool complete) {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  if (!reader.Load(path)) return false;
+  return reader.Load(path) && LoadLaunchSettings(settings, reader, complete);
+}
+
+bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& reader, bool complete) {
   if (complete && !ReadBaseValues(reader, settings)) return false;
   if (!ReadOtherValues(reader, settings)) return false;
   return ReadLists(reader, settings);
@@ -147,7 +150,10 @@ bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool
 bool LoadLaunchBase(LaunchSettings* settings, const std::wstring& path) {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  if (!reader.Load(path)) return false;
+  return reader.Load(path) && LoadLaunchBase(settings, reader);
+}
+
+bool LoadLaunchBase(LaunchSettings* settings, const XmlConfigReader& reader) {
   ValueReader v(reader);
   v.Int(L"ProductType", 1, &settings->ProductType);
   settings->ProductName = ProductNameFor(settings->ProductType);

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+class XmlConfigReader;
+
 // A product whose registry key marks it as conflicting software.
 struct ConflictPackage {
   std::wstring PackageName;
@@ -42,6 +44,8 @@ std::wstring ProductNameFor(int32_t productType);
 
 // complete: every value; otherwise all but the base values.
 bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool complete);
+bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& file, bool complete);
 // The base values only, with the lineup adjustment of earlier settings files.
 bool LoadLaunchBase(LaunchSettings* settings, const std::wstring& path);
+bool LoadLaunchBase(LaunchSettings* settings, const XmlConfigReader& file);
 void ClearLaunchLists(LaunchSettings* settings);

@@ -108,7 +108,10 @@ uint32_t ParseColor(const std::wstring& text) {
 bool ReadNotificationHeader(const std::wstring& path, int32_t* version, int32_t* count) {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  if (!reader.Load(path)) return false;
+  return reader.Load(path) && ReadNotificationHeader(reader, version, count);
+}
+
+bool ReadNotificationHeader(const XmlConfigReader& reader, int32_t* version, int32_t* count) {
   int32_t found = kXmlNotFound;
   const int32_t readVersion = reader.GetInt(kVersionKey, 0, &found);
   if (found == kXmlDomFailure) return false;
@@ -130,8 +133,10 @@ bool LoadNotificationHeader(const std::wstring& path, int32_t* version, int32_t*
 bool ReadNotificationItems(const std::wstring& path, std::vector<NotificationItem>* items) {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  if (!reader.Load(path)) return false;
+  return reader.Load(path) && ReadNotificationItems(reader, items);
+}
 
+bool ReadNotificationItems(const XmlConfigReader& reader, std::vector<NotificationItem>* items) {
   int32_t found = kXmlNotFound;
   // Compared as unsigned: a negative count reads every record present.
   const uint32_t count = static_cast<uint32_t>(reader.GetInt(kCountKey, 0, &found));

@@ -5,6 +5,8 @@
 
 #include "config/notification_item.h"
 
+class XmlConfigReader;
+
 
 // The colour value of a STRCOLOR text that is not three numbers.
 constexpr uint32_t kInvalidColor = 0xFFFFFFFFu;
@@ -17,6 +19,7 @@ uint32_t ParseColor(const std::wstring& text);
 // data file. False when the file cannot be opened or a read fails; the
 // outputs are then left as they were.
 bool ReadNotificationHeader(const std::wstring& path, int32_t* version, int32_t* count);
+bool ReadNotificationHeader(const XmlConfigReader& file, int32_t* version, int32_t* count);
 
 // The header of the file at NotificationPath into NotificationVersion and
 // NotificationCount; logs the success line. The caller logs a failure.
@@ -25,6 +28,7 @@ bool LoadNotificationHeader(const std::wstring& path, int32_t* version, int32_t*
 // Appends the kept notices of the file, in file order. False when the file
 // cannot be opened or a read fails; notices read before a failure stay.
 bool ReadNotificationItems(const std::wstring& path, std::vector<NotificationItem>* items);
+bool ReadNotificationItems(const XmlConfigReader& file, std::vector<NotificationItem>* items);
 
 // What the notice conditions ask of this machine and run. The machine's
 // answers come from the environment checks (env/notice_conditions.h).

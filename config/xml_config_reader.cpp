@@ -105,10 +105,18 @@ XmlConfigReader::XmlConfigReader() = default;
 XmlConfigReader::~XmlConfigReader() = default;
 
 bool XmlConfigReader::Load(const std::wstring& path) {
+  return Read([&](platform::XmlDocument* document) { return document->Load(path, kMaxXmlFileBytes); });
+}
+
+bool XmlConfigReader::LoadBytes(const std::string& bytes) {
+  return Read([&](platform::XmlDocument* document) { return document->LoadBytes(bytes, kMaxXmlFileBytes); });
+}
+
+bool XmlConfigReader::Read(const std::function<bool(platform::XmlDocument*)>& load) {
   if (index_) return false;
   try {
     platform::XmlDocument document;
-    if (!document.Load(path, kMaxXmlFileBytes)) return false;
+    if (!load(&document)) return false;
     auto index = std::make_unique<Index>();
     IndexBuilder builder(index.get());
     index->walkFailed = !document.Walk(&builder);

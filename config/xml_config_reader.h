@@ -1,9 +1,14 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+namespace platform {
+class XmlDocument;
+}
 
 // Found states of a lookup.
 constexpr int32_t kXmlFound = 1;
@@ -35,6 +40,8 @@ class XmlConfigReader {
   // also when it is larger than kMaxXmlFileBytes, or its index does not fit
   // into memory (kErrorNotEnoughMemory).
   bool Load(const std::wstring& path);
+  // The same for a file's bytes already in memory.
+  bool LoadBytes(const std::string& bytes);
   bool IsLoaded() const;
 
   std::wstring GetString(const std::wstring& keyPath, const std::wstring& defaultValue, int32_t* found) const;
@@ -53,5 +60,7 @@ class XmlConfigReader {
   struct Index;
 
  private:
+  bool Read(const std::function<bool(platform::XmlDocument*)>& load);
+
   std::unique_ptr<Index> index_;
 };

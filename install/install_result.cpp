@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 
 #include "base/debug_log.h"
-#include "base/run_result.h"
-#include "base/working_paths.h"
-#include "install/install_run.h"
 #include "base/paths.h"
+#include "base/run_result.h"
 #include "base/text.h"
+#include "base/working_paths.h"
 #include "config/launch_settings.h"
 #include "env/installed_edition.h"
+#include "install/install_run.h"
 #include "platform/code_page.h"
 #include "platform/event_log.h"
 #include "platform/files.h"
@@ -95,9 +96,12 @@ void ScanLineForNumbers(const std::wstring& line, const std::wstring& codeText, 
 }  // namespace
 
 std::vector<std::wstring> ReadLogLines(const std::wstring& path) {
-  std::vector<std::wstring> lines;
   std::string bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return lines;
+  return platform::ReadWholeFile(path, &bytes) ? LogLines(std::move(bytes)) : std::vector<std::wstring>();
+}
+
+std::vector<std::wstring> LogLines(std::string bytes) {
+  std::vector<std::wstring> lines;
   std::wstring text;
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     text = platform::Utf8ToWide(bytes.substr(3));
@@ -163,9 +167,11 @@ std::wstring FindInstallerLogFile(const std::wstring& folder) {
   return best;
 }
 
-int32_t ClassifyInstallerLog(const std::wstring& path) {
+int32_t ClassifyInstallerLog(const std::wstring& path) { return ClassifyInstallerLog(ReadLogLines(path)); }
+
+int32_t ClassifyInstallerLog(const std::vector<std::wstring>& lines) {
   std::wstring text;
-  for (const std::wstring& line : ReadLogLines(path)) text += line + L"\r\n";
+  for (const std::wstring& line : lines) text += line + L"\r\n";
   if (text.empty()) return kLogClassNone;
   if (Contains(text, L"MainEngineThread is returning 0") || Contains(text, L"MainEngineThread is returning 3010")) {
     return kLogClassReturned0;
@@ -181,7 +187,10 @@ int32_t ClassifyInstallerLog(const std::wstring& path) {
 }
 
 std::wstring ExtractInstallerErrorNumbers(const std::wstring& path, int32_t code) {
-  const std::vector<std::wstring> lines = ReadLogLines(path);
+  return ExtractInstallerErrorNumbers(ReadLogLines(path), code);
+}
+
+std::wstring ExtractInstallerErrorNumbers(const std::vector<std::wstring>& lines, int32_t code) {
   const std::wstring codeText = FormatText(L"%d", code);
 
   // The failing action: the last action started before the first one that

@@ -47,11 +47,15 @@ std::wstring FindInstallerLogFile(const std::wstring& folder);
 
 // The class of an installer log (the constants above).
 int32_t ClassifyInstallerLog(const std::wstring& path);
+int32_t ClassifyInstallerLog(const std::vector<std::wstring>& lines);
 
 // The error numbers named in the failing action of an installer log, other
 // than code itself, as " [n1, n2, n3, ...]"; empty when there are none.
 std::wstring ExtractInstallerErrorNumbers(const std::wstring& path, int32_t code);
+std::wstring ExtractInstallerErrorNumbers(const std::vector<std::wstring>& lines, int32_t code);
 
 // The lines of a UTF-16 text file (a byte-order mark is skipped; a UTF-8 mark
 // selects UTF-8). An unreadable file has no lines.
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);
+// The lines of such a file's bytes.
+std::vector<std::wstring> LogLines(std::string bytes);

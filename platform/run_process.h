@@ -9,6 +9,11 @@ constexpr uint32_t kInfiniteWait = 0xFFFFFFFF;
 // The exit code a process reports while it still runs (STILL_ACTIVE).
 constexpr int32_t kStillActive = 259;
 
+// Programs that RunProcess starts from now on get this folder as TEMP and
+// TMP, so that an installer writes and reads its own files where no process
+// of the user reaches. Empty: the launcher's own environment.
+void SetProgramTempFolder(const std::wstring& folder);
+
 // Starts a program from a Windows command line: no application name, the whole
 // command line (followed by one blank and `arguments` when those are not
 // empty), no inherited handles, no creation flags, the launcher's environment
@@ -23,11 +28,6 @@ constexpr int32_t kStillActive = 259;
 // The simulated machine splits the command line by the rules of the system's
 // own splitter and starts the program with posix_spawn; the window flag has
 // no meaning there.
-// Programs that RunProcess starts from now on get this folder as TEMP and
-// TMP, so that an installer writes and reads its own files where no process
-// of the user reaches. Empty: the launcher's own environment.
-void SetProgramTempFolder(const std::wstring& folder);
-
 bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std::wstring& arguments, bool wait,
                 bool showWindow, uint32_t timeoutMs, int32_t* exitCode);
 

@@ -34,6 +34,8 @@ class XmlDocument {
   // nested too deeply). A file larger than maxBytes is refused as not
   // well-formed (kErrorInvalidData) before it is parsed.
   bool Load(const std::wstring& path, uint64_t maxBytes);
+  // The same for a document already in memory, parsed by the same DOM with the same limits.
+  bool LoadBytes(const std::string& bytes, uint64_t maxBytes);
   // Walks the whole document; false when a DOM call failed on the way (the
   // visitor has then seen the nodes before the failure).
   bool Walk(XmlVisitor* visitor) const;

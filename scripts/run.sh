@@ -110,6 +110,6 @@ else
   # answered page by page on a virtual display and each page is saved.
   . scripts/lib/windows-tests.sh
   cp "$(windows_test_build)/Setup.exe" "$demo/launcher/Setup.exe"
-  /usr/bin/python3 tests/matrix/demo_windows.py "$demo" "$state" "$(windows_test_build)"
+  /usr/bin/python3 scripts/demo_windows.py "$demo" "$state" "$(windows_test_build)"
 fi
 echo "  read it with: iconv -f UTF-16LE -t UTF-8 <debug log>"

@@ -27,7 +27,6 @@ class SetupDialogModel {
   static bool StartWorker(const std::function<bool(MessageSink* target)>& starter, MessageSink* target);
 
   const std::wstring& StepTextNow() const { return stepText_; }
-  uint32_t Dots() const { return dots_; }
 
  private:
   std::wstring stepText_;

@@ -16,11 +16,12 @@ struct WorkingPaths;
 constexpr int32_t kModeError = 2;
 constexpr int32_t kModeFrame = 3;
 
-// Steps of the wizard (StartPage); 3 shows no page.
+// Steps of the wizard (StartPage); 3 shows no page. Before its first page the frame has shown no step at all.
 constexpr int32_t kStepNotices = 0;
 constexpr int32_t kStepInstall = 1;
 constexpr int32_t kStepCompletion = 2;
 constexpr int32_t kStepNone = 3;
+constexpr int32_t kNoStepYet = 9;
 
 struct PicturePlacement {
   int32_t image = 0;
@@ -113,7 +114,6 @@ class WizardController {
 
   int32_t MainMode() const { return mainMode_; }
   int32_t ShownStep() const { return shownStep_; }
-  bool ChecksDone() const { return checksDone_; }
   bool Initialised() const { return initialised_; }
   // From the start of the installation step until the worker's final message.
   bool InstallInProgress() const { return installInProgress_; }
@@ -163,7 +163,6 @@ class WizardController {
   void AcceptNoticesUnattended();
   // Opens the notice of the row (or of none: -1); one per mouse press.
   void OpenSelectedNotice(int32_t row);
-  bool OpenLatch() const { return openLatch_; }
   // The left button is up: the next press may open a notice again.
   void ReleaseOpenLatch() { openLatch_ = false; }
 
@@ -191,7 +190,7 @@ class WizardController {
   bool initialised_ = false;
   bool pagesCreated_ = false;  // the pages have run their own initialisation
   int32_t mainMode_ = kModeFrame;
-  int32_t shownStep_ = 9;  // none
+  int32_t shownStep_ = kNoStepYet;
   bool checksDone_ = false;
   bool startFailed_ = false;
   std::wstring statusLine_;

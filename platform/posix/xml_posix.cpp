@@ -1,3 +1,5 @@
+#include "platform/xml.h"
+
 #include <libxml/SAX2.h>
 #include <libxml/dict.h>
 #include <libxml/parser.h>
@@ -9,7 +11,6 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/utf.h"
-#include "platform/xml.h"
 
 namespace platform {
 
@@ -95,6 +96,21 @@ XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
 XmlDocument::~XmlDocument() = default;
 
 bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
+  // The file is read here, so that a missing or unreadable one reports why,
+  // and the parser itself never opens anything. A file past the cap is
+  // refused by its size before any of it is read; one that grows meanwhile
+  // is still read no further than the cap.
+  std::string bytes;
+  uint64_t size = 0;
+  const bool tooLarge = GetFileSize(path, &size) && size > maxBytes;
+  if (tooLarge || !ReadWholeFile(path, &bytes, maxBytes)) {
+    if (tooLarge || LastError() == kErrorFileTooLarge) SetLastError(kErrorInvalidData);
+    return false;
+  }
+  return LoadBytes(bytes, maxBytes);
+}
+
+bool XmlDocument::LoadBytes(const std::string& bytes, uint64_t maxBytes) {
   static const bool initialised = [] {
     xmlInitParser();
     xmlSetExternalEntityLoader(NoExternalEntities);
@@ -112,26 +128,12 @@ bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
   parser->sax->startElementNs = StartElementCounted;
   parser->_private = nullptr;
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-  // The file is read here, so that a missing or unreadable one reports why,
-  // and the parser itself never opens anything. A file past the cap is
-  // refused by its size before any of it is read; one that grows meanwhile
-  // is still read no further than the cap.
-  std::string bytes;
-  uint64_t size = 0;
-  const bool tooLarge = GetFileSize(path, &size) && size > maxBytes;
-  if (tooLarge || !ReadWholeFile(path, &bytes, maxBytes)) {
+  if (bytes.size() > maxBytes || bytes.size() > static_cast<size_t>(INT32_MAX)) {
     xmlFreeParserCtxt(parser);
-    if (tooLarge || LastError() == kErrorFileTooLarge) SetLastError(kErrorInvalidData);
+    SetLastError(bytes.size() > maxBytes ? kErrorInvalidData : kErrorNotEnoughMemory);
     return false;
   }
-  if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
-    xmlFreeParserCtxt(parser);
-    SetLastError(kErrorNotEnoughMemory);
-    return false;
-  }
-  const std::string url = WideToUtf8(path);
-  xmlDocPtr doc = xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), url.c_str(), nullptr,
-                                    options);
+  xmlDocPtr doc = xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options);
   const bool refused = parser->_private != nullptr;
   const bool wellFormed = parser->wellFormed != 0;
   xmlFreeParserCtxt(parser);

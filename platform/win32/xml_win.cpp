@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/error.h"
@@ -144,9 +146,7 @@ bool DeclaredLegacyEncoding(const std::string& bytes, size_t* offset, size_t* le
 
 // Second attempt for a file in a legacy encoding that the DOM refused: decode
 // it here (invalid byte sequences refuse the file) and load the text.
-bool LoadDecodedHere(IXMLDOMDocument* document, const std::wstring& path, uint64_t maxBytes) {
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes, maxBytes)) return false;
+bool LoadDecodedHere(IXMLDOMDocument* document, std::string bytes) {
   size_t offset = 0, length = 0;
   UINT codePage = 0;
   if (!DeclaredLegacyEncoding(bytes, &offset, &length, &codePage)) return false;
@@ -183,15 +183,12 @@ struct XmlDocument::Impl {
 XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) {}
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
-  impl_->document.Reset();
-  // Only files are read: the DOM would also fetch an address from the network.
-  WIN32_FILE_ATTRIBUTE_DATA file;
-  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) return false;
-  if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FailWith(kErrorAccessDenied);
-  // Held whole in memory, a file past the cap could exhaust the address space.
-  const uint64_t size = (static_cast<uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
-  if (size > maxBytes) return FailWith(kErrorInvalidData);
+namespace {
+
+// Loads source (a file's path, or the document's bytes) into a DOM hardened as the launcher's files need;
+// bytes gives the document's bytes for a second attempt in a legacy encoding.
+bool LoadHardened(const VARIANT& source, uint64_t maxBytes, const std::function<bool(std::string*)>& bytes,
+                  ComPtr<IXMLDOMDocument>* loadedDocument) {
   ComPtr<IXMLDOMDocument> document;
   HRESULT hr = ::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument,
                                   document.ReceiveVoid());
@@ -216,13 +213,10 @@ bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
     SetNumberProperty(document2.get(), L"MaxElementDepth", static_cast<long>(kMaxXmlDepth));
   }
 
-  Variant source;
-  source.get()->vt = VT_BSTR;
-  source.get()->bstrVal = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-  if (!source.value().bstrVal) return FailWith(kErrorNotEnoughMemory);
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  hr = document->load(source.value(), &loaded);
-  if ((FAILED(hr) || loaded != VARIANT_TRUE) && LoadDecodedHere(document.get(), path, maxBytes)) {
+  hr = document->load(source, &loaded);
+  std::string text;
+  if ((FAILED(hr) || loaded != VARIANT_TRUE) && bytes(&text) && LoadDecodedHere(document.get(), std::move(text))) {
     hr = S_OK;
     loaded = VARIANT_TRUE;
   }
@@ -232,8 +226,44 @@ bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
   ComPtr<IXMLDOMDocumentType> doctype;
   if (FAILED(document->get_doctype(doctype.Receive()))) return FailWith(kErrorInvalidData);
   if (doctype) return FailWith(kErrorInvalidData);
-  impl_->document = std::move(document);
+  *loadedDocument = std::move(document);
   return true;
+}
+
+}  // namespace
+
+bool XmlDocument::Load(const std::wstring& path, uint64_t maxBytes) {
+  impl_->document.Reset();
+  // Only files are read: the DOM would also fetch an address from the network.
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file)) return false;
+  if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FailWith(kErrorAccessDenied);
+  // Held whole in memory, a file past the cap could exhaust the address space.
+  const uint64_t size = (static_cast<uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+  if (size > maxBytes) return FailWith(kErrorInvalidData);
+  Variant source;
+  source.get()->vt = VT_BSTR;
+  source.get()->bstrVal = ::SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
+  if (!source.value().bstrVal) return FailWith(kErrorNotEnoughMemory);
+  return LoadHardened(source.value(), maxBytes,
+                      [&](std::string* bytes) { return ReadWholeFile(path, bytes, maxBytes); }, &impl_->document);
+}
+
+bool XmlDocument::LoadBytes(const std::string& bytes, uint64_t maxBytes) {
+  impl_->document.Reset();
+  if (bytes.size() > maxBytes) return FailWith(kErrorInvalidData);
+  // A byte array lets the DOM read the encoding the document declares, as from a file.
+  Variant source;
+  source.get()->vt = VT_ARRAY | VT_UI1;
+  source.get()->parray = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+  void* data = nullptr;
+  if (!source.value().parray || FAILED(::SafeArrayAccessData(source.value().parray, &data))) {
+    return FailWith(kErrorNotEnoughMemory);
+  }
+  std::copy(bytes.begin(), bytes.end(), static_cast<char*>(data));
+  ::SafeArrayUnaccessData(source.value().parray);
+  return LoadHardened(source.value(), maxBytes, [&](std::string* copy) { return *copy = bytes, true; },
+                      &impl_->document);
 }
 
 bool XmlDocument::Walk(XmlVisitor* visitor) const {

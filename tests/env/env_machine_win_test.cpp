@@ -88,17 +88,23 @@ TEST_F(EnvMachineWinTest, InstalledEditionIsReadInThe64BitView) {
   std::wstring info = kInstalledProductInfoKey;
   if (info.back() == L'\\') info.pop_back();
   const std::wstring top = info.substr(0, info.find(L'\\', 9));  // the vendor's key under SOFTWARE
+  // The vendor's key of a run of this test that crashed carries its mark and goes; any other is a product of the
+  // prefix, which the test neither deletes nor passes over.
+  const wchar_t kMark[] = L"LeftByEnvMachineWinTest";
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     HKEY key = nullptr;
-    const bool present = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, top.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
-    if (present) ::RegCloseKey(key);
-    if (present) GTEST_SKIP() << "the prefix holds a product key of its own; it is left alone";
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, top.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) continue;
+    const bool ours = ::RegQueryValueExW(key, kMark, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    if (ours) ::RegDeleteTreeW(key, nullptr);
+    ::RegCloseKey(key);
+    ASSERT_TRUE(ours && ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, top.c_str(), view, 0) == ERROR_SUCCESS)
+        << "the prefix holds a product key (" << platform::WideToUtf8(top) << ") that this test did not leave";
   }
-  CreateKey(top, KEY_WOW64_32KEY, {});
+  CreateKey(top, KEY_WOW64_32KEY, {{kMark, L"1"}});
   CreateKey(info, KEY_WOW64_32KEY, {{L"ProductName", EditionProductName(ProductEdition::TVG)}, {L"ProductVersion", L"8.0"}});
   std::wstring text;
   EXPECT_FALSE(IsAnyEditionInstalled() || GetInstalledProductVersion(&text)) << "only the 32-bit view holds the product";
-  CreateKey(top, KEY_WOW64_64KEY, {});
+  CreateKey(top, KEY_WOW64_64KEY, {{kMark, L"1"}});
   CreateKey(info, KEY_WOW64_64KEY, {{L"ProductName", EditionProductName(ProductEdition::TTSP)}, {L"ProductVersion", L"10.0.1"}});
   EXPECT_TRUE(IsEditionInstalled(ProductEdition::TTSP));
   EXPECT_FALSE(IsTtsOrTvgInstalled());

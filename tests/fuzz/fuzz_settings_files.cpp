@@ -2,6 +2,7 @@
 #include "config/download_config.h"
 #include "config/launch_settings.h"
 #include "config/notification_data.h"
+#include "config/xml_config_reader.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {
@@ -21,23 +22,25 @@ class Facts : public NoticeFacts {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::wstring path = WriteFuzzInput(data, size, "file.xml");
+  // One parse serves every reader, as each would parse the same bytes alike.
+  XmlConfigReader file;
+  if (!file.LoadBytes(FuzzBytes(data, size))) return 0;
   LaunchSettings settings;
-  LoadLaunchSettings(&settings, path, true);
-  LoadLaunchSettings(&settings, path, false);
-  LoadLaunchBase(&settings, path);
+  LoadLaunchSettings(&settings, file, true);
+  LoadLaunchSettings(&settings, file, false);
+  LoadLaunchBase(&settings, file);
 
   std::vector<NotificationItem> items;
-  ReadNotificationItems(path, &items);
+  ReadNotificationItems(file, &items);
   Facts facts;
   for (const auto& item : items) {
     IsNoticeApplicable(item, facts, NoticeRule::Page);
     IsNoticeApplicable(item, facts, NoticeRule::StartUp);
   }
   int32_t version = 0, count = 0;
-  ReadNotificationHeader(path, &version, &count);
+  ReadNotificationHeader(file, &version, &count);
 
   std::vector<PackageEntry> packages;
-  ParseDownloadConfig(path, &packages);
+  ParseDownloadConfig(file, &packages);
   return 0;
 }

@@ -2,9 +2,8 @@
 #include "tests/fuzz/fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::wstring path = WriteFuzzInput(data, size, "reader.xml");
   XmlConfigReader reader;
-  if (!reader.Load(path)) return 0;
+  if (!reader.LoadBytes(FuzzBytes(data, size))) return 0;
   int32_t found = 0;
   static const wchar_t* const kPaths[] = {L"a/", L"a/b/", L"LaunchData/", L"LaunchData/LaunchBase/ProductType/",
                                           L"", L"/", L"a/b/c/d/"};

@@ -6,6 +6,7 @@ import subprocess
 import threading
 from pathlib import Path
 
+from checks import expect
 from harness import run_bounded, wait_for
 from keys import changed_after_signing, make_signers, sign
 
@@ -19,12 +20,16 @@ def mingw_arch(exe):
     return "x86_64" if machine == 0x8664 else "i686"
 
 
+def compile_like_launcher(m, source, out, *flags):
+    """A program of ours for the architecture of the row's Setup.exe."""
+    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
+    run_bounded([gcc, *flags, "-o", str(out), str(HERE / source)], gcc, 120, check=True)
+
+
 def plant_wininet(m):
     """A wininet.dll beside Setup.exe that marks its loading, and Wine told to prefer a DLL of the
     program's folder to its own, as Windows does for every DLL that is no KnownDLL."""
-    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
-    run_bounded([gcc, "-shared", "-o", str(m.launcher / "wininet.dll"), str(HERE / "planted_wininet.c")], gcc, 120,
-                check=True)
+    compile_like_launcher(m, "planted_wininet.c", m.launcher / "wininet.dll", "-shared")
     m.env["WINEDLLOVERRIDES"] = m.session.env["WINEDLLOVERRIDES"] + ";wininet=n,b"
 
 
@@ -37,9 +42,8 @@ def plant_loads_without_defence(m):
     without this, a plant that never loads anywhere would pass the row."""
     control = m.work / "control"
     control.mkdir()
-    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
     shutil.copy(m.launcher / "wininet.dll", control / "wininet.dll")
-    run_bounded([gcc, "-o", str(control / "naive.exe"), str(HERE / "naive_loader.c")], gcc, 120, check=True)
+    compile_like_launcher(m, "naive_loader.c", control / "naive.exe")
     m.session.wine("naive.exe", cwd=control, env=dict(m.session.env, WINEDLLOVERRIDES=m.env["WINEDLLOVERRIDES"]))
     return (control / "wininet.dll.loaded").exists()
 
@@ -86,16 +90,21 @@ def self_update_signed(served, own_changed=False):
 
 def hold_log_lock(m):
     """A process of the user that keeps a lock on the whole debug log for the length of the run."""
-    gcc = mingw_arch(m.launcher / "Setup.exe") + "-w64-mingw32-gcc"
     exe = m.work / "hold_lock.exe"
-    run_bounded([gcc, "-municode", "-o", str(exe), str(HERE / "hold_lock.c")], gcc, 120, check=True)
+    compile_like_launcher(m, "hold_lock.c", exe, "-municode")
     ready = m.work / "locked"
     m.lock_holder = subprocess.Popen([m.session.loader, str(exe), m.native(m.debug_log_path()), m.native(ready)],
                                      env=m.session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stop = m.stop
+
+    def stop_holder_first():  # whatever the row's outcome
+        m.lock_holder.kill()
+        m.lock_holder.wait(timeout=30)
+        stop()
+    m.stop = stop_holder_first
     wait_for("the lock on the debug log", ready.exists)
 
 
 def lock_released(m):
-    m.lock_holder.kill()
-    m.lock_holder.wait(timeout=30)
-    return True
+    """The holder kept its lock for the whole run: a holder that ended early proves nothing."""
+    return expect("the lock holder's exit code at the end of the run", m.lock_holder.poll(), None)

@@ -28,6 +28,11 @@ from pathlib import Path
 
 from tls import TestCa, TlsFront
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "publish"))
+import publish  # noqa: E402
+
+notices_xml = publish.notices_document  # the server's writer serves the notices beside the launcher too
+
 ROOT = Path(__file__).resolve().parents[2]
 PUBLISH = ROOT / "tools" / "publish" / "publish.py"
 BOUND = int(os.environ.get("TAVO_MATRIX_BOUND", "120"))  # seconds: no whole run takes this long unless it hangs
@@ -112,19 +117,6 @@ def settings_xml(servers, product_type=5, package_type=1, install_type=0, downlo
         x += ["    <%sName%02d>%s</%sName%02d>" % (parent, i, xml_text(n), parent, i) for i, n in enumerate(names)]
         x.append("  </%s>" % parent)
     x.append("</LaunchData>")
-    return "\r\n".join(x) + "\r\n"
-
-
-def notices_xml(notices, version=1):
-    x = ['<?xml version="1.0" encoding="UTF-8"?>', "<NotificationDataSet>",
-         "  <NotificationVersion>%d</NotificationVersion>" % version,
-         "  <NotificationDataValueCount>%d</NotificationDataValueCount>" % len(notices)]
-    for i, n in enumerate(notices):
-        x.append("  <NotificationDataValue%02d><NFDTitle>%s</NFDTitle><NFDURL>%s</NFDURL><STRCOLOR>%s</STRCOLOR>"
-                 "<NFDConditionType>%d</NFDConditionType><NFDConditionValue>%d</NFDConditionValue>"
-                 "</NotificationDataValue%02d>" % (i, xml_text(n["title"]), xml_text(n["url"]), n["color"],
-                                                   n["condition_type"], n["condition_value"], i))
-    x.append("</NotificationDataSet>")
     return "\r\n".join(x) + "\r\n"
 
 

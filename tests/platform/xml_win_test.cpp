@@ -35,7 +35,14 @@ class XmlWinTest : public ::testing::Test {
   Events Walk(const std::string& bytes, const std::wstring& name = L"doc.xml") {
     const std::wstring path = dir_.File(name);
     EXPECT_TRUE(platform::WriteWholeFile(path, bytes));
-    return WalkPath(path);
+    const Events fromFile = WalkPath(path);
+    // The same bytes from memory parse alike, refusals included.
+    platform::XmlDocument doc;
+    Recorder recorder;
+    platform::SetLastError(0);
+    const bool walked = doc.LoadBytes(bytes, 1 << 20) && doc.Walk(&recorder);
+    EXPECT_EQ(fromFile, walked ? recorder.events : Events{L"error:" + std::to_wstring(platform::LastError())}) << bytes;
+    return fromFile;
   }
   static Events WalkPath(const std::wstring& path) {
     platform::XmlDocument doc;

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/utf.h"
+#include "tests/support/temp_dir.h"
 
 namespace tavo_test {
 
@@ -48,14 +49,13 @@ std::wstring HostPathToNative(const std::string& hostPath) {
   return path;
 }
 
-LoopbackServer::LoopbackServer() = default;
-
-LoopbackServer::~LoopbackServer() { Kill(); }
-
 bool LoopbackServer::Start(std::string* error) {
   if (started()) return true;
   const std::string port = Env("TAVO_DLSERVER_PORT");
-  if (port.empty()) return Spawn(error);
+  if (port.empty()) {
+    *error = "no loopback download server: run the test through tests/support/with-dlserver.sh (ctest does)";
+    return false;
+  }
 
   root_ = EnsureTrailingSeparator(HostPathToNative(Env("TAVO_DLSERVER_ROOT")));
   rulesPath_ = HostPathToNative(Env("TAVO_DLSERVER_RULES"));

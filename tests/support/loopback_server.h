@@ -1,29 +1,23 @@
 #pragma once
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
-
-#include "tests/support/temp_dir.h"
 
 namespace tavo_test {
 
 // The loopback download server (tools/dlserver) for tests that download.
 //
-// In the Linux build each fixture starts its own server as a child process on
-// a free port of 127.0.0.1 and ends it when destroyed. The server binary is
-// the one built beside the tests, or the one TAVO_DLSERVER names.
-//
-// A program that cannot start a Linux process (the Windows tests under Wine)
-// attaches instead to a server that its runner started, described by
+// Every test program of both builds (the Windows ones under Wine, which cannot
+// start a Linux process) attaches to a server that its runner started,
+// described by
 //   TAVO_DLSERVER_PORT   the port on 127.0.0.1
 //   TAVO_DLSERVER_ROOT   the served folder
 //   TAVO_DLSERVER_RULES  the rules file the server reads for every request
 //   TAVO_DLSERVER_LOG    the server's request log
 // (host paths; under Wine they are reached through drive Z:). The runner is
-// tests/support/with-dlserver.sh. An attached fixture empties the rules and
-// the request log when it starts.
+// tests/support/with-dlserver.sh, which ctest puts before every test program.
+// A fixture empties the rules and the request log when it starts.
 class LoopbackServer {
  public:
   struct Request {
@@ -34,12 +28,7 @@ class LoopbackServer {
     std::string pragma;
   };
 
-  LoopbackServer();
-  ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
-
-  // Starts (or attaches to) the server; false with a reason in *error.
+  // Attaches to the server; false with a reason in *error.
   bool Start(std::string* error);
   bool started() const { return port_ != 0; }
 
@@ -67,18 +56,12 @@ class LoopbackServer {
 
  private:
   bool WriteRules();
-  // Starts the server binary as a child process (Linux build only).
-  bool Spawn(std::string* error);
-  void Kill();
 
-  std::unique_ptr<TempDir> dir_;
   std::wstring root_;
   std::wstring rulesPath_;
   std::wstring logPath_;
-  std::wstring portPath_;
   std::map<std::string, std::string> rules_;
   uint16_t port_ = 0;
-  long long child_ = 0;
 };
 
 // A port of 127.0.0.1 on which nothing listens (a server that is down).

@@ -5,16 +5,6 @@
 
 namespace tavo_test {
 
-// A Windows program cannot start the host's Linux server; its runner does.
-bool LoopbackServer::Spawn(std::string* error) {
-  *error =
-      "no loopback download server: run the Windows tests through tests/support/with-dlserver.sh, "
-      "which starts tools/dlserver and sets TAVO_DLSERVER_PORT";
-  return false;
-}
-
-void LoopbackServer::Kill() {}
-
 uint16_t UnusedLoopbackPort() {
   WSADATA data;
   if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;

@@ -3,8 +3,8 @@
 #
 #   tests/support/with-dlserver.sh DLSERVER COMMAND [ARGS...]
 #
-# The Windows tests run under Wine and cannot start the host's Linux server
-# themselves, so ctest starts them through this script: it starts DLSERVER on
+# ctest starts every test program of both builds through this script (the
+# Windows tests run under Wine and cannot start the host's Linux server): it starts DLSERVER on
 # a free port of 127.0.0.1 with a fresh served folder, rules file and request
 # log, hands them to the command as TAVO_DLSERVER_PORT, TAVO_DLSERVER_ROOT,
 # TAVO_DLSERVER_RULES and TAVO_DLSERVER_LOG (see tests/support/loopback_server.h),

@@ -61,13 +61,15 @@ def element(name, value):
     return "<%s>%s</%s>" % (name, escape(str(value)), name)
 
 
+def xml_document(root, lines):
+    """The document's text, with CR LF line ends."""
+    return "".join(['<?xml version="1.0" encoding="UTF-8"?>\r\n<%s>\r\n' % root,
+                    *("  %s\r\n" % line for line in lines), "</%s>\r\n" % root])
+
+
 def write_xml(path, root, lines):
-    with open(path, "w", encoding="utf-8", newline="\r\n") as f:
-        f.write('<?xml version="1.0" encoding="UTF-8"?>\n')
-        f.write("<%s>\n" % root)
-        for line in lines:
-            f.write("  %s\n" % line)
-        f.write("</%s>\n" % root)
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(xml_document(root, lines))
 
 
 SIGNED_SUFFIXES = (".exe", ".msi")
@@ -165,10 +167,14 @@ def publish_version_file(desc, desc_dir, out_dir, base_url):
 
 
 def publish_notices(desc, out_dir):
-    if "notices" not in desc:
-        return
-    notices = desc["notices"]
-    lines = [element("NotificationVersion", desc.get("notification_version", 1)),
+    if "notices" in desc:
+        with open(os.path.join(out_dir, "SetupNotification.xml"), "w", encoding="utf-8", newline="") as f:
+            f.write(notices_document(desc["notices"], desc.get("notification_version", 1)))
+
+
+def notices_document(notices, version=1):
+    """SetupNotification.xml, as the launcher reads it beside itself and from the server."""
+    lines = [element("NotificationVersion", version),
              element("NotificationDataValueCount", len(notices))]
     for index, notice in enumerate(notices):
         fields = [("NFDTitle", notice.get("title", "")), ("NFDURL", notice.get("url", "")),
@@ -177,7 +183,7 @@ def publish_notices(desc, out_dir):
                   ("NFDConditionValue", notice.get("condition_value", 99))]
         body = "".join(element(k, v) for k, v in fields if v != "")
         lines.append("<NotificationDataValue%02d>%s</NotificationDataValue%02d>" % (index, body, index))
-    write_xml(os.path.join(out_dir, "SetupNotification.xml"), "NotificationDataSet", lines)
+    return xml_document("NotificationDataSet", lines)
 
 
 def main():

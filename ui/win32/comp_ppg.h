@@ -15,8 +15,6 @@ class CCompPPG : public CPageBase {
   ~CCompPPG() override;
 
   bool BuildPage(const CompletionLayout& layout);
-  const CompletionLayout& Layout() const { return layout_; }
-  HWND FocusTarget() const { return focusTarget_; }
 
  protected:
   BOOL OnInitDialog() override;

@@ -21,7 +21,6 @@ class CCstmListBox : public CControlBase {
   int AddItem(const std::wstring& text, COLORREF textColour, COLORREF backgroundColour, const void* payload);
   // The pointer of a row; null when the index is beyond the rows.
   const void* Payload(int index) const;
-  size_t PayloadCount() const { return payloads_.size(); }
   int Selection() const;
 
   bool LoadHandCursor();

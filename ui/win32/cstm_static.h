@@ -18,7 +18,6 @@ class CCstmStatic : public CControlBase {
   bool Attach(HWND dialog, int id);
 
   void SetTextColour(COLORREF colour);
-  COLORREF TextColour() const { return textColour_; }
   void SetBold(bool bold);
   void SetUnderline(bool underline);
   void SetFaceName(const std::wstring& face);
@@ -28,14 +27,12 @@ class CCstmStatic : public CControlBase {
   void SetWhiteBackground();
   bool LoadHandCursor();
   void SetUseHandCursor(bool use) { useHandCursor_ = use; }
-  bool UsesHandCursor() const { return useHandCursor_; }
   // Link mode: bold and the link colour while focused, the buddy (a frame)
   // shown while focused.
   void MakeLink(HWND buddy);
   bool IsLink() const { return linkMode_; }
   void Redraw();
 
-  const LOGFONTW& LogFont() const { return logFont_; }
   HFONT Font() const { return font_; }
 
  protected:

@@ -16,7 +16,6 @@ class CDialogBase {
   CDialogBase& operator=(const CDialogBase&) = delete;
 
   HWND Hwnd() const { return hwnd_; }
-  UINT TemplateId() const { return templateId_; }
 
   // Creates the window (a child page when the template says so); false when
   // the template or the window cannot be made.
@@ -28,10 +27,8 @@ class CDialogBase {
   // A plain modal box through the system's own loop (no pre-translation).
   INT_PTR RunSystemModal(HWND owner);
   void EndModal(INT_PTR result);
-  bool InModalLoop() const { return running_; }
   // EndModal was called (also for a dialog created without a modal run).
   bool EndRequested() const { return endRequested_; }
-  INT_PTR ModalResult() const { return modalResult_; }
 
   // Offers a queued message to the dialogs on the path from its window up to
   // the top-level dialog; true when one consumed it.

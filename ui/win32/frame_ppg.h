@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "ui/wizard_controller.h"
 #include "ui/win32/cstm_bitmap_button.h"
 #include "ui/win32/page_base.h"
+#include "ui/wizard_controller.h"
 
 class CInfoPPG;
 class CStatusPPG;
@@ -46,7 +46,7 @@ class CFramePPG : public CPageBase {
   std::unique_ptr<CInfoPPG> noticesPage_;
   std::unique_ptr<CStatusPPG> statusPage_;
   std::unique_ptr<CCompPPG> completionPage_;
-  int32_t shownStep_ = 9;  // none
+  int32_t shownStep_ = kNoStepYet;
   bool firstFocusDone_ = false;
   struct Picture {
     int control;

@@ -27,8 +27,6 @@ class CMainDlg : public CDialogBase, public WizardView, public CPageHost {
   CCompPPG* ErrorPage() { return errorPage_.get(); }
   const CBackground& Background() const { return background_; }
 
-  bool Dragging() const { return dragging_; }
-
   // CPageHost; a press on the main window itself starts a drag too.
   WizardController& Controller() override { return controller_; }
   void BeginDrag(HWND from, POINT point) override;

@@ -18,8 +18,6 @@ class CBackground {
   void Paint(HDC dc) const;
   bool Loaded() const { return bitmap_ != nullptr; }
   int ImageId() const { return imageId_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
 
  private:
   void Release();

@@ -9,7 +9,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-sys.path.insert(0, os.path.dirname(__file__))
+# The same Wine driver as the outcome matrix's.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "matrix"))
 from harness import WineSession, installed_product  # noqa: E402
 
 STATES = {

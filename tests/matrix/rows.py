@@ -1019,3 +1019,37 @@ ROWS += [
         check=lambda m, o: any(re.fullmatch(r"http://tavo-download\.invalid(:80)?/SetupLauncherVer\.xml", p)
                                for p in o.paths())),  # WinINet names the port
 ]
+
+# What administrators look for: the log's first and last entries, the installers' own codes, /passive, every MSI log.
+ADMIN_PROXY = "alice:s3cret@127.0.0.1:9"
+
+
+def opens_and_ends_for_administrators(m, o):
+    t = o.log.texts()[1:]  # after the earlier run's entry
+    return (t[0] == "プログラムを開始します。" and re.fullmatch(r"ランチャーのバージョン：\d+、プロセスID：\d+", t[1])
+            and t[2].startswith("コマンドライン：") and t[2].endswith(" /quiet /proxy 127.0.0.1:9")
+            and not any("s3cret" in x for x in t) and t[-1] == "ExitCode=30000")
+
+
+def msi_log_of_both_packages(m, o):
+    log = (m.temp / "TAVOInstallLog.txt").read_bytes().decode("utf-16")
+    return log.count("******* Command Line:") == 2 and "tavo_tns.msi" in log and "tavo_second.msi" in log
+
+
+PASSIVE = ["パッシブモードで実行します。", "ダイアログを表示しました。", "ダイアログの初期化処理を実行します。（インストール画面）",
+           "完了画面を閉じます。（パッシブモード）"]
+
+ROWS += [
+    Row("log-opens-with-version-and-command-line", servers=["dead"], args=["/quiet", "/proxy", ADMIN_PROXY],
+        page="error", result=3, exit=30000, check=opens_and_ends_for_administrators),
+    Row("installer-1641-passes-on-silent", packages=[package(content=tns("ExitCode=1641", "LiveLog=0"))],
+        args=["/quiet"], exit=1641, linux_only=NO_EVENT_LOG,
+        anchors=["インストーラーの終了コード：1641", "インストーラーが再起動を開始しました。(終了コード：1641)"]),
+    Row("installer-code-without-record-silent", **failed_package(tns("ExitCode=1620", "EventLog=0", "LiveLog=0"),
+        result=15), args=["/quiet"], exit=71620, anchors=["インストーラーの終了コード：1620", "プログラムの実行をキャンセルしました。"]),
+    Row("passive-shows-progress-asks-nothing", notices=[NOTICE], args=["/passive"], exit=3010, anchors=PASSIVE,
+        installed="TAVO Net Shield", check=lambda m, o: o.log.has("お知らせを表示せずに確認済みとします。（サイレントモード）"),
+        wine=dict(NOT_INSTALLED, exit=71620)),
+    Row("two-packages-keep-both-msi-logs", packages=[package(), package(file="tavo_second.msi")],
+        installed="TAVO Net Shield", check=msi_log_of_both_packages, linux_only=SIMULATED_ONLY % "the installers' logs"),
+]

@@ -176,7 +176,7 @@ done
   echo "version: $(sed -n 's/^TAVO_LAUNCHER_VERSION:[A-Z]*=//p' "$build_dir/CMakeCache.txt")"
   echo "arch: $arch"
   echo "signed: $([ -n "$key" ] && echo yes || echo "no (development build)")"
-  echo "pinned_keys: $pins"
+  echo "pinned_keys: ${pins:-none}"
   echo "timestamp_url: ${tsa:-none}"
   echo "unsigned_sha256: $unsigned_sha  (the image before signing; see scripts/release.sh for checking a signed one)"
   echo "c++_compiler: $(first_line "$cxx" --version)"

@@ -156,7 +156,8 @@ pins=$(sed -n 's/^TAVO_PINNED_KEYS:[A-Z]*=//p' tree-a/build/CMakeCache.txt)
 [ -z "$pins" ] || fail "the unsigned build pins '$pins'"
 # The manifest's version and the copyright follow the build.
 grep -qa 'name="TAVO.SetupLauncher" version="3.1.2.0"' $dev || fail "the manifest does not carry version 3.1.2.0"
-grep -qaF "$(printf 'LegalCopyright\0Copyright (C) %s TAVO' "$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y)" | iconv -t UTF-16LE)" $dev ||
+python3 -c 'import re, sys; sys.exit(not re.search("LegalCopyright\0+Copyright \\(C\\) %s TAVO\0" % sys.argv[2],
+  open(sys.argv[1], "rb").read().decode("utf-16-le", "replace")))' $dev "$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y)" ||
   fail "the version resource has no LegalCopyright of the build's year"
 
 # --- publish.py signs and timestamps the packages it publishes ----------------------

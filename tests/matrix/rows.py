@@ -1045,6 +1045,8 @@ PASSIVE = ["パッシブモードで実行します。", "ダイアログを表�
 ROWS += [
     Row("log-opens-with-version-and-command-line", servers=["dead"], args=["/quiet", "/proxy", ADMIN_PROXY],
         page="error", result=3, exit=30000, check=opens_and_ends_for_administrators),
+    dataclasses.replace(settings_row("settings-missing-names-its-file", remove, 2), check=lambda m, o: any(
+        t.endswith("SetupLauncherV2.xml") and "launcher" in t for t in o.log.errors())),
     Row("installer-1641-passes-on-silent", packages=[package(content=tns("ExitCode=1641", "LiveLog=0"))],
         args=["/quiet"], exit=1641, linux_only=NO_EVENT_LOG,
         anchors=["インストーラーの終了コード：1641", "インストーラーが再起動を開始しました。(終了コード：1641)"]),

@@ -156,8 +156,14 @@ fi
 cxx=$arch-w64-mingw32-g++-posix
 first_line() { "$@" 2>/dev/null | head -n 1 || true; }
 # The Debian package that holds a file the compiler links in, and its version.
-owner() { dpkg -S "$1" 2>/dev/null | head -n 1 | cut -d: -f1; }
+owner() { dpkg -S "$1" 2>/dev/null | head -n 1 | cut -d: -f1 || true; }
 pkg_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo unknown; }
+# A tool's own version line and the package it came from.
+with_package() {
+  local package
+  package=$(owner "$(realpath "$(command -v "$1")")")
+  echo "$(first_line "$1" --version) (${package:-unknown} $(pkg_version "${package:-none}"))"
+}
 runtime=()  # name|file|package|version|licence
 for part in "libstdc++|libstdc++.a|GPL-3.0-or-later WITH GCC-exception-3.1" \
   "libgcc|libgcc.a|GPL-3.0-or-later WITH GCC-exception-3.1" \
@@ -179,9 +185,9 @@ done
   echo "pinned_keys: ${pins:-none}"
   echo "timestamp_url: ${tsa:-none}"
   echo "unsigned_sha256: $unsigned_sha  (the image before signing; see scripts/release.sh for checking a signed one)"
-  echo "c++_compiler: $(first_line "$cxx" --version)"
-  echo "c_compiler: $(first_line "$arch-w64-mingw32-gcc-posix" --version)"
-  echo "binutils: $(first_line "$arch-w64-mingw32-ld" --version) ($(owner "$(command -v "$arch-w64-mingw32-ld")") $(pkg_version "$(owner "$(command -v "$arch-w64-mingw32-ld")")"))"
+  echo "c++_compiler: $(with_package "$cxx")"
+  echo "c_compiler: $(with_package "$arch-w64-mingw32-gcc-posix")"
+  echo "binutils: $(with_package "$arch-w64-mingw32-ld")"
   for r in "${runtime[@]}"; do
     IFS='|' read -r name _ package pversion _ <<<"$r"
     echo "runtime_$name: $package $pversion"

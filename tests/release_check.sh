@@ -83,16 +83,11 @@ check_folder() {
   done
   python3 - "$dir/SBOM.spdx.json" <<'PY' || fail "$dir: the SBOM lacks the runtime"
 import json, subprocess, sys
-doc = json.load(open(sys.argv[1]))
-found = {p["name"]: p for p in doc["packages"]}
-for name, file in [("libstdc++", "libstdc++.a"), ("libgcc", "libgcc.a"), ("winpthreads", "libwinpthread.a"),
-                   ("mingw-w64-crt", "libmsvcrt.a")]:
-    p = found.get(name)
-    owner = subprocess.run("dpkg -S $(realpath $(i686-w64-mingw32-g++-posix -print-file-name=%s)) | cut -d: -f1" % file,
-                           shell=True, capture_output=True, text=True).stdout.strip()
-    want = subprocess.run(["dpkg-query", "-W", "-f=${Version}", owner], capture_output=True, text=True).stdout
-    if not p or p.get("versionInfo") != want or not want:
-        sys.exit("%s: %r, want version %r" % (name, p and p.get("versionInfo"), want))
+got = {p["name"]: p.get("versionInfo") for p in json.load(open(sys.argv[1]))["packages"]}
+version = lambda pkg: subprocess.run(["dpkg-query", "-W", "-f=${Version}", pkg], capture_output=True, text=True).stdout
+want = {"libstdc++": version("g++-mingw-w64-i686-posix"), "libgcc": version("gcc-mingw-w64-i686-posix"),
+        "winpthreads": version("mingw-w64-i686-dev"), "mingw-w64-crt": version("mingw-w64-i686-dev")}
+if any(not v or got.get(n) != v for n, v in want.items()): sys.exit("SBOM %r, want %r" % (got, want))
 PY
 }
 

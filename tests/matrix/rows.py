@@ -1034,11 +1034,6 @@ def opens_and_ends_for_administrators(m, o):
             and not any("s3cret" in x for x in t) and t[-1] == "ExitCode=30000")
 
 
-def msi_log_of_both_packages(m, o):
-    log = (m.temp / "TAVOInstallLog.txt").read_bytes().decode("utf-16")
-    return log.count("******* Command Line:") == 2 and "tavo_tns.msi" in log and "tavo_second.msi" in log
-
-
 PASSIVE = ["パッシブモードで実行します。", "ダイアログを表示しました。", "ダイアログの初期化処理を実行します。（インストール画面）",
            "完了画面を閉じます。（パッシブモード）"]
 
@@ -1058,5 +1053,6 @@ ROWS += [
         and (o.windows if m.build == "windows" else "インストーラーを起動しています" in o.screen),
         wine=NOT_INSTALLED),
     Row("two-packages-keep-both-msi-logs", packages=[package(), package(file="tavo_second.msi")],
-        installed="TAVO Net Shield", check=msi_log_of_both_packages, linux_only=SIMULATED_ONLY % "the installers' logs"),
+        installed="TAVO Net Shield", check=lambda m, o: (lambda log: log.count("******* Command Line:") == 2 and
+        "tavo_tns.msi" in log and "tavo_second.msi" in log)((m.temp / "TAVOInstallLog.txt").read_text("utf-16")), linux_only=SIMULATED_ONLY % "the installers' logs"),
 ]

@@ -60,6 +60,7 @@ void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* cont
   context->StartedBySourceLauncher = false;
   context->UnknownArguments.clear();
   uint32_t sourcePid = 0, handedPid = 0;
+  bool quiet = false;
   size_t sourceValue = 0;  // the argument that is the value of the last "/O"
   for (size_t i = 0; i < args.size(); ++i) {
     const std::wstring& arg = args[i];
@@ -79,6 +80,10 @@ void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* cont
       }
     } else if (IsSwitch(lower, {L"quiet", L"q", L"qn", L"silent", L"verysilent", L"s"})) {
       context->Silent = true;
+      quiet = true;
+    } else if (IsSwitch(lower, {L"passive", L"qb", L"qb-", L"qb!", L"qb-!", L"qr"})) {
+      context->Silent = true;
+      context->Passive = true;
     } else if (IsSwitch(lower, {L"norestart"})) {
       // Accepted as tools append it: the launcher never restarts the machine.
     } else if (IsSwitch(lower, {L"noupdate"})) {
@@ -94,14 +99,49 @@ void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* cont
       context->UnknownArguments.push_back(arg);
     }
   }
+  // With both, the run shows nothing.
+  if (quiet) context->Passive = false;
   // Launchers that hand their id over separately leave "/O" as it always was.
   context->SourceProcessId = handedPid != 0 ? handedPid : sourcePid;
+}
+
+std::wstring ProxyForLog(const std::wstring& proxy) {
+  const size_t at = proxy.rfind(L'@');
+  return at == std::wstring::npos ? proxy : proxy.substr(at + 1);
+}
+
+std::wstring CommandLineForLog(const std::vector<std::wstring>& args) {
+  std::vector<std::wstring> shown;
+  for (size_t i = 0; i < args.size(); ++i) {
+    // The proxy's value, in whichever spelling, goes without its user name and password.
+    std::wstring proxy;
+    size_t last = i;
+    if (i > 0 && TakeValue(args, &last, L"proxy", &proxy)) {
+      if (last == i) {  // "/proxy=<value>" or "/proxy:<value>"
+        shown.push_back(args[i].substr(0, args[i].size() - proxy.size()) + ProxyForLog(proxy));
+      } else {
+        shown.push_back(args[i]);
+        shown.push_back(ProxyForLog(proxy));
+        i = last;
+      }
+      continue;
+    }
+    shown.push_back(args[i]);
+  }
+  std::wstring line;
+  for (const std::wstring& arg : shown) {
+    if (!line.empty()) line += L' ';
+    const bool quote = arg.empty() || arg.find_first_of(L" \t") != std::wstring::npos;
+    line += quote ? L"\"" + arg + L"\"" : arg;
+  }
+  return line;
 }
 
 bool ParseArguments(LauncherContext* context) {
   std::vector<std::wstring> args;
   if (!platform::GetProcessArguments(&args)) return false;
   ApplyArguments(args, context);
+  context->CommandLineText = CommandLineForLog(args);
   return true;
 }
 

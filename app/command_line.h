@@ -8,11 +8,17 @@ struct LauncherContext;
 //   "/N" and "/O <path>" (exact), as launchers that replace themselves pass
 //   them; "/O:<id> <path>" of earlier launchers; "/SourcePid:<id>";
 //   and those of administrators, with "/" or "-", in any case: "/quiet" (also
-//   "/q", "/qn", "/silent", "/verysilent", "/s"), "/norestart", "/noupdate",
+//   "/q", "/qn", "/silent", "/verysilent", "/s"), "/passive" (also "/qb",
+//   "/qr"), "/norestart", "/noupdate",
 //   "/log <path>", "/proxy <address>" (also "/log=<path>" or "/log:<path>"),
 //   "/?" (also "/h", "/help").
 // Any other argument is kept as unknown.
 void ApplyArguments(const std::vector<std::wstring>& args, LauncherContext* context);
+// The proxy as the log shows it: without a user name or password.
+std::wstring ProxyForLog(const std::wstring& proxy);
+// The argument list as the log shows it: the arguments joined by blanks, those
+// with blanks quoted, the proxy's value as ProxyForLog shows it.
+std::wstring CommandLineForLog(const std::vector<std::wstring>& args);
 // Splits the process's own command line and applies the switches; false when
 // the command line cannot be split (no switch is then set).
 bool ParseArguments(LauncherContext* context);

@@ -25,6 +25,10 @@ struct LauncherContext : WorkingPaths, RunResult {
   // "/quiet" and its other spellings: the whole run without a window, a box
   // or a screen; its outcome is the process exit code.
   bool Silent = false;
+  // "/passive" (also "/qb", "/qr"): a silent run that shows its windows: the
+  // start-up dialog, the progress and a completion page that closes by itself.
+  // Silent is set too, for everything but the windows.
+  bool Passive = false;
   // "/noupdate": no self-update, and nothing else skipped.
   bool SkipSelfUpdate = false;
   // "/?": the usage is shown, and nothing done.
@@ -33,6 +37,8 @@ struct LauncherContext : WorkingPaths, RunResult {
   std::wstring LogPath;
   // "/proxy <address>": the proxy of this run.
   std::wstring Proxy;
+  // The whole command line as the log shows it (CommandLineForLog).
+  std::wstring CommandLineText;
   // The arguments the launcher does not know, in order.
   std::vector<std::wstring> UnknownArguments;
   // "/O" with its path was given: started by a launcher that replaced itself.

@@ -15,6 +15,7 @@ int32_t SilentExitCode(const RunResult& result, bool completionAsksRestart) {
   const int32_t code = result.ResultCode, detail = result.ResultDetail;
   if (code == kResultSuccess) {
     if (result.NothingInstalled) return kExitNothingInstalled;
+    if (result.RestartStarted) return kExitRestartStarted;
     return result.RestartRequested || completionAsksRestart ? kExitInstalledRestart : kExitInstalled;
   }
   // The machine is as the administrator wants it.
@@ -23,6 +24,13 @@ int32_t SilentExitCode(const RunResult& result, bool completionAsksRestart) {
   if ((code == kResultInstallerFailed && detail == kInstallerBusyCode) ||
       (code == kResultInstallerLogFailure && detail == kInstallerBusyLogClass)) {
     return kExitInstallerBusy;
+  }
+  // An installer that left no record still said why with its code, as a failed one does.
+  const int32_t unrecorded = result.UnrecordedExitCode;
+  if (code == kResultNotExecuted && unrecorded == kInstallerBusyCode) return kExitInstallerBusy;
+  if (code == kResultNotExecuted && unrecorded > 0 && unrecorded < kPerResult && unrecorded != kExitInstalledRestart &&
+      unrecorded != kExitRestartStarted) {
+    return kResultInstallerFailed * kPerResult + unrecorded;
   }
   if (code < kResultDownloadFailed || code > kLargestResult) return kExitStartupFailed;
   const int32_t base = code * kPerResult;
@@ -35,7 +43,7 @@ int32_t SilentExitCode(const RunResult& result, bool completionAsksRestart) {
 }
 
 bool IsSilentExitCode(int32_t code) {
-  if (code == kExitInstalled || code == kExitInstalledRestart || code == kExitInstallerBusy ||
+  if (code == kExitInstalled || code == kExitInstalledRestart || code == kExitRestartStarted || code == kExitInstallerBusy ||
       code == kExitInvalidCommandLine || code == kExitNothingInstalled) {
     return true;
   }

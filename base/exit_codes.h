@@ -11,6 +11,8 @@ struct RunResult;
 //   0                 installed, or the newest version already was
 //   3010              installed; an installer, or the completion page, asks
 //                     for a restart to complete it
+//   1641              installed; an installer has started the restart that
+//                     completes it
 //   1618              another installation is in progress: an installer said
 //                     so, the Windows Installer stayed busy past the wait, or
 //                     another launcher runs
@@ -22,10 +24,13 @@ struct RunResult;
 //                     configuration applies to this machine
 //   10000 x result    every other result: 20000 (2), 30000 (3), ..., 210000 (21)
 //   70000 + code      result 7 with the installer's exit code 1 to 9999;
-//                     70000 for any other installer code
+//                     70000 for any other installer code; also result 15
+//                     when the installer that left no record ended with 1 to
+//                     9999 (1618 there gives 1618)
 //   80000 + class     result 8 with the class of the installer's log (0, 1, 4, 5)
 constexpr int32_t kExitInstalled = 0;
 constexpr int32_t kExitInstalledRestart = 3010;
+constexpr int32_t kExitRestartStarted = 1641;
 constexpr int32_t kExitInstallerBusy = 1618;
 constexpr int32_t kExitInvalidCommandLine = 1639;
 constexpr int32_t kExitStartupFailed = 10000;

@@ -14,6 +14,11 @@ struct RunResult {
   bool SecurityCenterConflict = false;  // a conflict found only as a Security Center leftover
   // An installer ended with 3010: a restart completes its installation.
   bool RestartRequested = false;
+  // An installer ended with 1641: it has started the restart that completes it.
+  bool RestartStarted = false;
+  // The exit code of the last installer that left no Windows Installer record
+  // (result 15): the only word of why it did not install.
+  int32_t UnrecordedExitCode = 0;
   // The network install ran nothing: no package of the configuration applies
   // to this machine.
   bool NothingInstalled = false;

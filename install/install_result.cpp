@@ -25,6 +25,7 @@ constexpr uint32_t kMsiInstallerEventId = 1033;
 // Windows Installer codes that mean the installation went through.
 constexpr int32_t kExitSuccess = 0;
 constexpr int32_t kExitRebootRequired = 3010;
+constexpr int32_t kExitRestartInitiated = 1641;  // the installer has started a restart
 constexpr int32_t kExitInstallServiceFailure = 1601;
 constexpr size_t kMaxListedNumbers = 3;
 
@@ -139,7 +140,10 @@ bool ReadExitCodeFromEventLog(const LaunchSettings& settings, int64_t startTime,
     const std::wstring& product = record.strings[0];
     if (!Contains(product, productName) && !Contains(product, L"TAVO Security")) continue;
     Log().Info(L"Windowsログから終了コードを取得しました）");
-    if (record.strings.size() >= 4) *exitCode = ParseDecimalInt(record.strings[3]);
+    if (record.strings.size() >= 4) {
+      *exitCode = ParseDecimalInt(record.strings[3]);
+      Log().Info(FormatText(L"Windowsインストーラーの記録の状態：%d", *exitCode));
+    }
     return true;
   }
   Log().Info(L"Windowsログの取得に失敗しました");
@@ -227,7 +231,10 @@ std::wstring ExtractInstallerErrorNumbers(const std::vector<std::wstring>& lines
 
 InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t* detail, bool* logClass,
                                        bool* notExecuted) {
+  Log().Info(FormatText(L"インストーラーの終了コード：%d", *detail));
   if (!ReadExitCodeFromEventLog(run.Settings, startTime, detail)) {
+    // The installer's own code is then all there is: it says why (1619, 1620, 1625, ...).
+    run.Result.UnrecordedExitCode = *detail;
     *notExecuted = true;
     *detail = -1;
     return InstallOutcome::NotExecuted;
@@ -245,7 +252,13 @@ InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime,
     Log().Info(L"インストーラーが再起動を求めています。(終了コード：3010)");
     run.Result.RestartRequested = true;
   }
-  if (*detail == kExitSuccess || *detail == kExitRebootRequired) return InstallOutcome::Success;
+  if (*detail == kExitRestartInitiated) {
+    Log().Info(L"インストーラーが再起動を開始しました。(終了コード：1641)");
+    run.Result.RestartStarted = true;
+  }
+  if (*detail == kExitSuccess || *detail == kExitRebootRequired || *detail == kExitRestartInitiated) {
+    return InstallOutcome::Success;
+  }
   if (*notExecuted) {
     // An earlier package of this run was not executed: that stays the verdict.
     Log().Info(L"プログラムの実行をキャンセルしました。");

@@ -92,7 +92,7 @@ bool IsMsiPackage(const std::wstring& fileName) { return ExtensionOf(fileName) =
 std::wstring NetworkMsiCommand(const std::wstring& systemFolder, const std::wstring& packagePath,
                                const std::wstring& installerLog, const std::wstring& distributionPath) {
   using platform::QuoteWindowsArgument;
-  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress /l*v %ls IGNORE_CONFLICTS=1  "
+  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress /l*v+ %ls IGNORE_CONFLICTS=1  "
                                              L"DISTRIBUTION_PACKAGE=%ls",
                                              QuoteWindowsArgument(packagePath).c_str(),
                                              QuoteWindowsArgument(installerLog).c_str(),
@@ -103,7 +103,7 @@ std::wstring LocalMsiCommand(const std::wstring& systemFolder, const std::wstrin
                              const std::wstring& configurationPath, const std::wstring& installerLog,
                              const std::wstring& distributionPath) {
   using platform::QuoteWindowsArgument;
-  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress ADMINCFG=%ls /l*v %ls "
+  return MsiCommand(systemFolder, FormatText(L" /i %ls /qn REBOOT=ReallySuppress ADMINCFG=%ls /l*v+ %ls "
                                              L"IGNORE_CONFLICTS=1 DISTRIBUTION_PACKAGE=%ls",
                                              QuoteWindowsArgument(installerPath).c_str(),
                                              QuoteWindowsArgument(configurationPath).c_str(),
@@ -190,6 +190,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
   bool overall = true;
   int32_t installed = 0;
   // Written where no process of the user reaches; a copy goes beside the debug log at the end.
+  // Each installer appends its log to it ("/l*v+"), so that it keeps every package of the run.
   const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
@@ -267,6 +268,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
         if (SkipFailedPackage(package)) continue;
         return false;
       }
+      Log().Info(FormatText(L"プログラムの終了コード：%d", detail));
       if (detail == package.ExecSuccessCode) {
         Log().Info(L"インストールの実行処理（成功）");
         overall = true;

@@ -95,6 +95,7 @@ WizardController::WizardController(const WizardRun& run, WizardView& view, Insta
       paths_(run.Paths),
       result_(run.Result),
       skipNotices_(run.SkipNotices),
+      unattended_(run.Unattended),
       startPage_(run.StartPage),
       view_(view),
       starter_(std::move(starter)) {}
@@ -110,7 +111,23 @@ bool WizardController::OnInitDialog() {
   const bool ok = TransitionScreen();
   initialised_ = true;
   if (!ok) ShowErrorBox(nullptr, kErrorCaption, kTransitionFailed);
+  ContinueUnattended();
   return ok;
+}
+
+int WizardController::Box(BoxOwner owner, const std::wstring& text, const std::wstring& caption, uint32_t type) {
+  if (!unattended_) return view_.ShowBox(owner, text, caption, type);
+  return (type & 0xF) == platform::kMbYesNo ? platform::kIdNo : platform::kIdOk;
+}
+
+void WizardController::ContinueUnattended() {
+  if (!unattended_ || closedUnattended_) return;
+  if (mainMode_ == kModeFrame && shownStep_ == kStepNotices) AcceptNoticesUnattended();
+  if (mainMode_ == kModeError || shownStep_ == kStepCompletion) {
+    closedUnattended_ = true;
+    Log().Info(L"完了画面を閉じます。（パッシブモード）");
+    view_.CloseMainWindow();
+  }
 }
 
 bool WizardController::ChangeStep(int32_t step) {
@@ -195,13 +212,13 @@ bool WizardController::TransitionScreen() {
 
 int WizardController::AskToClose(BoxOwner owner, uint32_t extraType) {
   messageCaption_ = kConfirmCaption;
-  return view_.ShowBox(owner, kCloseQuestion, kConfirmCaption,
+  return Box(owner, kCloseQuestion, kConfirmCaption,
                        platform::kMbYesNo | platform::kMbIconQuestion | extraType);
 }
 
 void WizardController::RefuseCloseDuringInstall(BoxOwner owner) {
   messageCaption_ = kInfoCaption;
-  view_.ShowBox(owner, kCloseRefused, kInfoCaption, platform::kMbOk | platform::kMbIconInformation);
+  Box(owner, kCloseRefused, kInfoCaption, platform::kMbOk | platform::kMbIconInformation);
 }
 
 void WizardController::OnFrameCloseButton() {
@@ -310,6 +327,7 @@ void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
   installInProgress_ = false;
   statusLine_ = L"全ての処理が完了しました。閉じるボタンをクリックしてください。";
   view_.SetStatusLine(statusLine_);
+  ContinueUnattended();
 }
 
 intptr_t WizardController::OnStatusMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -401,8 +419,7 @@ void WizardController::OpenSelectedNotice(int32_t row) {
   if (row >= 0) {
     if (static_cast<size_t>(row) >= noticeRows_.size() || noticeRows_[row].item >= noticeItems_.size()) {
       Log().Error(L"お知らせ情報の取得に失敗しました。");
-      view_.ShowBox(BoxOwner::Page, L"お知らせ情報の取得に失敗しました。", kErrorCaption,
-                    platform::kMbOk | platform::kMbIconError);
+      Box(BoxOwner::Page, L"お知らせ情報の取得に失敗しました。", kErrorCaption, platform::kMbOk | platform::kMbIconError);
     } else {
       const std::wstring url = noticeItems_[noticeRows_[row].item].Url;
       if (!url.empty()) OpenInBrowser(url, view_, BoxOwner::Page);

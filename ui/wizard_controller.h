@@ -100,6 +100,10 @@ struct WizardRun {
   RunResult& Result;
   bool SkipNotices = false;
   int32_t StartPage = kStepNotices;
+  // "/passive": the windows show the run, but nobody is asked: the notices
+  // count as read, boxes are answered as in a silent run, and the completion
+  // page or the error screen closes by itself.
+  bool Unattended = false;
 };
 
 // The wizard's decisions: screens and steps, the close latch, the status,
@@ -171,12 +175,18 @@ class WizardController {
   void ShowStepPageEnter(int32_t step);
   ScreenState BuildScreen() const;
   int AskToClose(BoxOwner owner, uint32_t extraType);
+  // A box of the wizard; in an unattended run answered unshown, as a silent run answers it.
+  int Box(BoxOwner owner, const std::wstring& text, const std::wstring& caption, uint32_t type);
+  // In an unattended run: confirms the notices page, closes the completion page.
+  void ContinueUnattended();
   void RefuseCloseDuringInstall(BoxOwner owner);
 
   const LaunchSettings& settings_;
   const WorkingPaths& paths_;
   RunResult& result_;
   const bool skipNotices_;
+  const bool unattended_;
+  bool closedUnattended_ = false;
   int32_t startPage_;
   WizardView& view_;
   InstallStarter starter_;

@@ -317,7 +317,7 @@ bool CInitWorkerThread::StartNewLauncher() {
   std::wstring commandLine = platform::QuoteWindowsProgram(ctx_.WorkFolder + L"Setup.exe") + L" /N /O " +
                              QuoteWindowsArgument(ctx_.SourceSettingsPath) +
                              FormatText(L" /SourcePid:%u", platform::CurrentProcessId());
-  if (ctx_.Silent) commandLine += L" /quiet";
+  if (ctx_.Silent) commandLine += ctx_.Passive ? L" /passive" : L" /quiet";
   if (!ctx_.LogPath.empty()) commandLine += L" /log " + QuoteWindowsArgument(ctx_.DebugLogPath);
   if (!ctx_.Proxy.empty()) commandLine += L" /proxy " + QuoteWindowsArgument(ctx_.Proxy);
   // A silent run waits for the new launcher and passes its exit code on, but

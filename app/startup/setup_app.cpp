@@ -18,6 +18,7 @@
 #include "ui/front_end.h"
 #include "ui/silent_run.h"
 #include "base/exit_codes.h"
+#include "platform/code_signature.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
@@ -65,12 +66,6 @@ void StartDebugLog(LauncherContext* context, bool workFolderReady) {
   Log().Info(L"プログラムを開始します。");
   Log().ErrorPlain(L"以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。");
   Log().ErrorPlain(named);
-}
-
-// The proxy as the log shows it: without a user name or password.
-std::wstring ProxyForLog(const std::wstring& proxy) {
-  const size_t at = proxy.rfind(L'@');
-  return at == std::wstring::npos ? proxy : proxy.substr(at + 1);
 }
 
 }  // namespace
@@ -144,7 +139,11 @@ bool CSetupApp::InitInstance() {
     workFolderError = platform::LastError();
     StartDebugLog(&ctx, !workFolderMissing);
   }
-  if (ctx.Silent) Log().Info(L"サイレントモードで実行します。");
+  // What an administrator looks for first: which launcher ran, as which process, asked for what.
+  Log().Info(FormatText(L"ランチャーのバージョン：%u、プロセスID：%u", platform::LauncherVersion(),
+                        platform::CurrentProcessId()));
+  Log().Info(L"コマンドライン：" + ctx.CommandLineText);
+  if (ctx.Silent) Log().Info(ctx.Passive ? L"パッシブモードで実行します。" : L"サイレントモードで実行します。");
   if (!ctx.Proxy.empty()) {
     Log().Info(L"以下のプロキシサーバーを使用します。");
     Log().Info(ProxyForLog(ctx.Proxy));
@@ -165,6 +164,7 @@ bool CSetupApp::InitInstance() {
   if (!failed && !ended) {
     if (!LoadLauncherInfo(&ctx)) {
       fail(L"設定ファイルの読み込みに失敗しました。");
+      Log().ErrorPlain(ctx.LaunchSettingsPath);
     } else {
       if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
         Log().Error(L"通知データファイルの読み込みに失敗しました。");
@@ -202,8 +202,9 @@ bool CSetupApp::InitInstance() {
   }
   if (ctx.Silent && !handedOver) Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
 
-  // 18.
+  // 18. The exit code last, in a form a script finds in any locale.
   Log().Info(L"プログラムを終了します。");
+  Log().Info(FormatText(L"ExitCode=%d", ctx.ExitCode));
   return false;
 }
 
@@ -309,7 +310,8 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
   if (!ctx.NoUpdate) {
     Log().Info(L"更新ダイアログを表示します。");
     auto startWorker = [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); };
-    const int dialogResult = ctx.Silent ? RunSilentStartup(ctx, startWorker) : RunStartupDialog(ctx, startWorker);
+    const int dialogResult =
+        ctx.Silent && !ctx.Passive ? RunSilentStartup(ctx, startWorker) : RunStartupDialog(ctx, startWorker);
     if (dialogResult == kDialogAbort) fail(L"ウィザードダイアログの表示に失敗しました。");
     Log().Info(L"更新ダイアログ処理を完了しました。");
     // 8.
@@ -324,6 +326,7 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
   // settings file it was started for.
   if (ctx.NoUpdate && !LoadLaunchBase(&ctx.Settings, ctx.SourceSettingsPath)) {
     fail(L"設定ファイルの基本情報の再読み込みに失敗しました。");
+    Log().ErrorPlain(ctx.SourceSettingsPath);
     return;
   }
 
@@ -333,6 +336,7 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
     ClearLaunchLists(&ctx.Settings);
     if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)) {
       fail(L"設定ファイルの再読み込みに失敗しました。");
+      Log().ErrorPlain(ctx.LaunchSettingsPath);
     }
     Log().Info(L"Launcher設定ファイルを再読み込みしました。");
     if (*failed) return;
@@ -393,8 +397,8 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
   auto startWorker = [&ctx](MessageSink* target) {
     return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx, ctx.Silent}, target);
   };
-  const WizardRun run{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage};
-  const int dialogResult = ctx.Silent ? RunSilentWizard(run, startWorker) : RunMainDialog(run, startWorker);
+  const WizardRun run{ctx.Settings, ctx, ctx, ctx.SkipNotices, ctx.StartPage, ctx.Passive};
+  const int dialogResult = ctx.Silent && !ctx.Passive ? RunSilentWizard(run, startWorker) : RunMainDialog(run, startWorker);
   // A worker that reported its result finishes its last log lines before the process ends.
   WaitForDetachedWorkers();
   if (dialogResult == kDialogAbort) {

@@ -65,6 +65,23 @@ TEST(CommandLine, AdministratorsSwitchesAndUnknownArguments) {
   }
 }
 
+// "/passive" and its spellings show the windows of a silent run; with "/quiet" nothing shows. The log's
+// command line keeps everything but the proxy's user name and password.
+TEST(CommandLine, PassiveAndTheCommandLineOfTheLog) {
+  const struct { const wchar_t* line; bool silent, passive; const wchar_t* logged; } rows[] = {
+      {L"x /passive", true, true, L"x /passive"}, {L"x -QB /qr", true, true, L"x -QB /qr"},
+      {L"x /qb! /quiet", true, false, L"x /qb! /quiet"}, {L"x /qbx /passives", false, false, L"x /qbx /passives"},
+      {L"\"C:\\a b\\Setup.exe\" /proxy u:p@h:1 \"\"", false, false, L"\"C:\\a b\\Setup.exe\" /proxy h:1 \"\""},
+      {L"x -PROXY=u:p@h:1 /log:u@v", false, false, L"x -PROXY=h:1 /log:u@v"}};
+  for (const auto& row : rows) {
+    LauncherContext context;
+    const std::vector<std::wstring> args = platform::SplitWindowsCommandLine(row.line);
+    ApplyArguments(args, &context);
+    EXPECT_EQ(std::make_tuple(row.silent, row.passive, std::wstring(row.logged)),
+              std::make_tuple(context.Silent, context.Passive, CommandLineForLog(args))) << row.line;
+  }
+}
+
 // Quoted arguments split back whole by the system's rules.
 TEST(CommandLine, QuotedArgumentsSplitBackWhole) {
   for (const std::wstring arg : {L"", L"a", L"C:\\Users\\A B\\Temp\\", L"a\"b", L"a\\\"b", L"\\\\server\\x y\\\\",
@@ -86,7 +103,17 @@ TEST(SilentExitCodes, InstallerCodesThatDoNotFitAndCodesOfNoRun) {
   result = RunResult{};
   result.ResultCode = 2;  // a package download that failed in no known way
   EXPECT_EQ(20000, SilentExitCode(result, false));
-  for (int32_t code : {0, 3010, 1618, 1639, 10000, 10001, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
+  // An installer that left no record: its own code, unless it claimed success.
+  result.ResultCode = 15;
+  for (auto [unrecorded, want] : {std::pair{1620, 71620}, {1618, 1618}, {0, 150000}, {3010, 150000}, {-1, 150000}}) {
+    result.UnrecordedExitCode = unrecorded;
+    EXPECT_EQ(want, SilentExitCode(result, false)) << unrecorded;
+  }
+  result = RunResult{};
+  result.ResultCode = 1;
+  result.RestartStarted = result.RestartRequested = true;
+  EXPECT_EQ(1641, SilentExitCode(result, true));
+  for (int32_t code : {0, 3010, 1641, 1618, 1639, 10000, 10001, 71603, 80004, 210000}) EXPECT_TRUE(IsSilentExitCode(code)) << code;
   for (int32_t code : {-1, 1, 259, 10002, 30001, static_cast<int32_t>(0xC0000005u)}) EXPECT_FALSE(IsSilentExitCode(code));
 }
 

@@ -33,15 +33,15 @@ TEST(PackageCommands, PathsWithBlanksAndQuotesSplitBackWhole) {
     std::wstring line;
     Args args;
   } cases[] = {
-      {network, {msiexec, L"/i", package, L"/qn", L"REBOOT=ReallySuppress", L"/l*v", log, L"IGNORE_CONFLICTS=1",
+      {network, {msiexec, L"/i", package, L"/qn", L"REBOOT=ReallySuppress", L"/l*v+", log, L"IGNORE_CONFLICTS=1",
                  L"DISTRIBUTION_PACKAGE=" + dpkg}},
       {LocalMsiCommand(system, package, L"c f g.xml", log, dpkg),
-       {msiexec, L"/i", package, L"/qn", L"REBOOT=ReallySuppress", L"ADMINCFG=c f g.xml", L"/l*v", log,
+       {msiexec, L"/i", package, L"/qn", L"REBOOT=ReallySuppress", L"ADMINCFG=c f g.xml", L"/l*v+", log,
         L"IGNORE_CONFLICTS=1", L"DISTRIBUTION_PACKAGE=" + dpkg}},
       {DirectCommand(L"a b" + Sep() + L"setup.exe"), {L"a b" + Sep() + L"setup.exe"}},
       // A quote in a path adds no argument; backslashes before it or at the end stay as they are.
       {NetworkMsiCommand(system, L"a\" /x \"b.msi", L"l\\\" c\\", L"d\\"),
-       {msiexec, L"/i", L"a\" /x \"b.msi", L"/qn", L"REBOOT=ReallySuppress", L"/l*v", L"l\\\" c\\",
+       {msiexec, L"/i", L"a\" /x \"b.msi", L"/qn", L"REBOOT=ReallySuppress", L"/l*v+", L"l\\\" c\\",
         L"IGNORE_CONFLICTS=1", L"DISTRIBUTION_PACKAGE=d\\"}},
   };
   for (const auto& c : cases) EXPECT_EQ(c.args, platform::SplitWindowsCommandLine(c.line)) << c.line.c_str();

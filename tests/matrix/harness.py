@@ -57,6 +57,11 @@ def is_silent(args):
     return any(a.lower()[1:] in ("quiet", "q", "qn", "silent", "verysilent", "s") and a[:1] in "/-" for a in args)
 
 
+def is_passive(args):
+    """The command line of a run that shows its progress and asks nothing: /passive or another spelling of it."""
+    return not is_silent(args) and any(a.lower()[1:] in ("passive", "qb", "qr") and a[:1] in "/-" for a in args)
+
+
 def wait_for(what, check, bound=BOUND, step=0.1):
     """Polls check() until it returns something true; fails after the bound."""
     end = time.monotonic() + bound
@@ -764,7 +769,7 @@ class WineMachine(Machine):
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
-        if is_silent(args):
+        if is_silent(args) or is_passive(args):  # nobody answers either
             log, code, windows = self.session.run_silent(self.launcher, args, self.debug_log_path(), bound)
             return Outcome(log, self.server.requests(), exit_code=code, windows=windows)
         log, box, code = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",

@@ -33,6 +33,8 @@ OS = {
 }
 
 NO_EVENT_LOG = "Wine keeps no MsiInstaller records in an event log, so no installation can end in success there"
+# The silent exit code of such a run under Wine: its msiexec ends the test package with 1627 and leaves no record.
+WINE_UNRECORDED = 71627
 SIMULATED_ONLY = "the simulated machine alone can arrange this (%s)"
 WINE_15 = dict(page="error", result=15, installed="", why=NO_EVENT_LOG)
 
@@ -45,7 +47,7 @@ def on_wine(row):
     succeeds = (row.page in ("done", "closed") and row.result == 1 and row.exit in (None, 0, 3010)
                 or row.page is None and row.exit == 3010)
     rule = dict(WINE_15, page=row.page and "error", result=row.result and 15,
-                exit=row.exit and 150000) if msi and succeeds else {}
+                exit=row.exit and WINE_UNRECORDED) if msi and succeeds else {}
     return dataclasses.replace(row, **{k: v for k, v in dict(rule, **row.wine).items() if k != "why"})
 
 EARLIER = b'<?xml version="1.0"?><!-- a good copy from an earlier run --><Earlier/>\n'
@@ -616,10 +618,10 @@ ROWS = [
         wine=dict(machine_files={}, why="Wine's WMI fails the Security Center's queries by itself")),
     Row("temp-folder-unwritable", arrange=lambda m: m.temp_folder_is_a_file(), log="absent", page=None, result=None,
         installed="TAVO Net Shield", check=lambda m, o: log_given_up(m),
-        wine=dict(arrange=temp_is_a_file, args=["/quiet"], exit=150000, installed="",
+        wine=dict(arrange=temp_is_a_file, args=["/quiet"], exit=WINE_UNRECORDED, installed="",
                   why=NO_EVENT_LOG + "; silent, since the driver answers pages by the log lines in the user's Temp")),
     Row("debug-log-locked", arrange=lambda m: m.debug_log_path().mkdir(), page=None, result=None, log="absent",
-        installed="TAVO Net Shield", wine=dict(installed="", args=["/quiet"], exit=150000, why=NO_EVENT_LOG +
+        installed="TAVO Net Shield", wine=dict(installed="", args=["/quiet"], exit=WINE_UNRECORDED, why=NO_EVENT_LOG +
                                                "; and the driver answers pages by their log lines: run silently")),
     Row("second-run-appends", servers=["dead"], page="error", result=3,
         arrange=lambda m: m.run(), check=lambda m, o: expect("runs in the log", o.log.count("プログラムを開始します。"), 2)),
@@ -814,8 +816,9 @@ ROWS += [
         ("config-404", 40000), ("config-malformed", 50000), ("package-404", 60000), ("newer-launcher-404", 60000),
         ("installer-fails-7", 71603), ("installer-return-0-8-0", 80000), ("installer-1601-8-1", 80001),
         ("service-not-stopped-8", 80004), ("service-not-deleted-8-5", 80005), ("another-install-running-8", 1618),
-        ("wrong-digest-9", 90000), ("conflict-registry-12", 120000), ("no-event-log-record-15", 150000),
-        ("other-edition-16", 160000), ("unsupported-vista-21", 210000)]],
+        ("wrong-digest-9", 90000), ("conflict-registry-12", 120000), ("other-edition-16", 160000),
+        ("unsupported-vista-21", 210000)]],
+    silent("no-event-log-record-15", 150000, wine=dict(exit=WINE_UNRECORDED)),
     silent("notices-confirmed", 3010, anchors=["以下の通知情報を追加しました。", "お知らせを表示せずに確認済みとします。（サイレントモード）",
                                                "インストール処理を完了しました。"],
            wine=dict(anchors=["以下の通知情報を追加しました。", "プログラムの実行をキャンセルしました。"])),
@@ -837,7 +840,7 @@ ROWS += [
         check=lambda m, o: runs_only_from_work_folder(m, o) and log_given_up(m) and
         expect("files in the linked folder", list((m.work / "linked-temp").iterdir()), [])),
     # A lock on the debug log costs the launcher a second, once: the log goes on in the private folder.
-    Row("debug-log-locked-by-another-process", arrange=hold_log_lock, args=["/quiet"], exit=150000, page=None,
+    Row("debug-log-locked-by-another-process", arrange=hold_log_lock, args=["/quiet"], exit=WINE_UNRECORDED, page=None,
         result=None, check=lambda m, o: lock_released(m) and log_given_up(m),
         windows_only="the simulated machine knows no byte-range locks"),
     # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
@@ -1043,4 +1046,45 @@ ROWS += [
         registry=installed_product("TAVO Net Shield"), page="error", result=17, requests={CFG: 0},
         arrange=lambda m: m.write_launcher_file("SetupLauncherVer.xml", (m.server.root / VER.lstrip("/")).read_bytes()),
         anchors=["以下の前のランチャーのバージョンファイルを使用します。", "既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
+]
+
+# What administrators look for: the log's first and last entries, the installers' own codes, /passive, every MSI log.
+ADMIN_PROXY = "alice:s3cret@127.0.0.1:9"
+
+
+def opens_and_ends_for_administrators(m, o):
+    t = o.log.texts()[1:]  # after the earlier run's entry
+    return (expect("the first entries", t[:2], lambda f: f[0] == "プログラムを開始します。" and
+                   re.fullmatch(r"ランチャーのバージョン：\d+、プロセスID：\d+", f[1]))
+            and expect("the command line entry", t[2], lambda c: c.startswith("コマンドライン：") and
+                       c.endswith(" /quiet /proxy 127.0.0.1:9"))
+            and expect("entries with the proxy's password", [x for x in t if "s3cret" in x], [])
+            and expect("the last entry", t[-1], "ExitCode=30000"))
+
+
+PASSIVE = ["パッシブモードで実行します。", "ダイアログを表示しました。", "ダイアログの初期化処理を実行します。（インストール画面）",
+           "完了画面を閉じます。（パッシブモード）"]
+
+ROWS += [
+    Row("log-opens-with-version-and-command-line", servers=["dead"], args=["/quiet", "/proxy", ADMIN_PROXY],
+        page="error", result=3, exit=30000, check=opens_and_ends_for_administrators),
+    dataclasses.replace(settings_row("settings-missing-names-its-file", remove, 2), check=lambda m, o: expect(
+        "the settings file named among the errors", o.log.errors(), lambda errors: any(
+            t.endswith("SetupLauncherV2.xml") and "launcher" in t for t in errors))),
+    Row("installer-1641-passes-on-silent", packages=[package(content=tns("ExitCode=1641", "LiveLog=0"))],
+        args=["/quiet"], exit=1641, linux_only=NO_EVENT_LOG,
+        anchors=["インストーラーの終了コード：1641", "インストーラーが再起動を開始しました。(終了コード：1641)"]),
+    Row("installer-code-without-record-silent", **failed_package(tns("ExitCode=1620", "EventLog=0", "LiveLog=0"),
+        result=15), args=["/quiet"], exit=71620, anchors=["インストーラーの終了コード：1620", "プログラムの実行をキャンセルしました。"],
+        wine=dict(exit=WINE_UNRECORDED, anchors=["インストーラーの終了コード：1627"])),
+    Row("passive-shows-progress-asks-nothing", notices=[NOTICE], args=["/passive"], exit=3010, anchors=PASSIVE,
+        installed="TAVO Net Shield", check=all_of(
+            lambda m, o: expect("the notices confirmed", o.log.has("お知らせを表示せずに確認済みとします。（サイレントモード）")),
+            lambda m, o: expect("the windows shown", o.windows) if m.build == "windows" else
+            expect("the progress on the screen", o.screen, lambda s: "インストーラーを起動しています" in s))),
+    Row("two-packages-keep-both-msi-logs", packages=[package(), package(file="tavo_second.msi")],
+        installed="TAVO Net Shield", check=lambda m, o: expect(
+            "the installers' logs", (m.temp / "TAVOInstallLog.txt").read_text("utf-16"), lambda log: log.count(
+                "******* Command Line:") == 2 and "tavo_tns.msi" in log and "tavo_second.msi" in log),
+        linux_only=SIMULATED_ONLY % "the installers' logs"),
 ]

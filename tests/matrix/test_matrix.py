@@ -82,6 +82,7 @@ def normalised(log, m):
         line = line.replace(str(m.work), "<WORK>").replace(m.server.url, "<SERVER>/")
         line = re.sub(r"127\.0\.0\.1:\d+", "127.0.0.1:<PORT>", line)
         line = re.sub(r"TAVOSetup-[0-9a-f]{16}", "TAVOSetup-<ID>", line)
+        line = re.sub(r"プロセスID：\d+", "プロセスID：<PID>", line)
         out.append(line)
     return "\n".join(out) + "\n"
 
@@ -121,7 +122,7 @@ SCREEN_LINES = {"ダイアログを表示しました。", "ダイアログの�
 
 def without_screen_lines(text):
     return "".join(line + "\n" for line in text.splitlines() if not re.search(
-        r"\] \[(%s|.*ボタンをクリックしました。|.*（サイレントモード）|サイレントモードの終了コード：.*)\]$" % "|".join(map(re.escape, SCREEN_LINES)), line))
+        r"\] \[(%s|.*ボタンをクリックしました。|.*（サイレントモード）|サイレントモードの終了コード：.*|コマンドライン：.*|ExitCode=.*)\]$" % "|".join(map(re.escape, SCREEN_LINES)), line))
 
 
 def compare_twin(row, text, work, request):

@@ -7,7 +7,7 @@
 //     (registry.reg, 64-bit view paths) and creates the install folder;
 //   - appends the "MsiInstaller" 1033 record to eventlog.tsv, whose fourth
 //     string is the exit code;
-//   - writes the verbose log named after /l*v;
+//   - writes the verbose log named after /l*v (appends to it after /l*v+);
 //   - writes the product installer's own log "liveinstaller_*.log" (UTF-16LE)
 //     into the folder tavo of the machine's temporary folder;
 //   - exits with the package's exit code (the full 32-bit code is also
@@ -174,6 +174,7 @@ struct Package {
 struct Invocation {
   std::string package;
   std::string verboseLog;
+  bool appendLog = false;  // "/l*v+": the log is appended to, as the Windows Installer does
   bool quiet = false;
   std::vector<std::pair<std::string, std::string>> properties;
   std::string commandLine;
@@ -188,10 +189,12 @@ std::string Stamp(time_t t, const char* format) {
   return buffer;
 }
 
-bool WriteUtf16File(const std::string& path, const std::vector<std::string>& lines) {
-  std::string bytes = "\xFF\xFE";
+bool WriteUtf16File(const std::string& path, const std::vector<std::string>& lines, bool append = false) {
+  std::ifstream existing(path, std::ios::binary);
+  const bool continues = append && existing.good() && existing.peek() != std::ifstream::traits_type::eof();
+  std::string bytes = continues ? "" : "\xFF\xFE";
   for (const std::string& line : lines) bytes += platform::WideToUtf16Le(platform::Utf8ToWide(line + "\r\n"));
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(path, std::ios::binary | (continues ? std::ios::app : std::ios::trunc));
   return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && out.flush();
 }
 
@@ -323,7 +326,7 @@ int Install(const Invocation& call) {
                     ". Product Version: " + productVersion + ". Product Language: 1041. Manufacturer: TAVO. " +
                     "Installation success or error status: " + status + ".");
     lines.push_back("=== Verbose logging stopped: " + Stamp(now, "%m/%d/%Y  %H:%M:%S") + " ===");
-    if (!WriteUtf16File(call.verboseLog, lines)) problems.push_back("cannot write " + call.verboseLog);
+    if (!WriteUtf16File(call.verboseLog, lines, call.appendLog)) problems.push_back("cannot write " + call.verboseLog);
   }
 
   for (const std::string& p : problems) std::fprintf(stderr, "msiexec: %s\n", p.c_str());
@@ -390,6 +393,7 @@ int main(int argc, char** argv) {
     } else if (lower.compare(0, 2, "/q") == 0 || lower == "/norestart" || lower == "/passive") {
       call.quiet = true;
     } else if (lower.compare(0, 2, "/l") == 0) {
+      call.appendLog = lower.find('+') != std::string::npos;
       if (++i >= argc) return Usage();
       call.verboseLog = argv[i];
     } else if (!arg.empty() && arg[0] != '/' && arg.find('=') != std::string::npos) {

@@ -13,7 +13,10 @@ are copied beside them and named in the version file.
 
 With --sign-key KEY.pem --sign-cert CERT.pem every .exe and .msi package is
 signed with osslsigncode (Authenticode, SHA-256) as it is copied, and its
-digest and size are those of the signed file. A release launcher runs only
+digest and size are those of the signed file. --timestamp-url URL adds the
+RFC 3161 timestamp of that time-stamping authority to every signature, which
+keeps it valid after the certificate has expired; signing without one must be
+asked for with --no-timestamp. A release launcher runs only
 packages signed by a key it trusts. The launcher itself (setup_exe) is copied
 as it is: scripts/release.sh signs it.
 
@@ -76,10 +79,12 @@ SIGNED_SUFFIXES = (".exe", ".msi")
 
 
 def sign(source, target, signing):
-    """Writes source to target signed with signing = (key, cert)."""
-    key, cert = signing
+    """Writes source to target signed with signing = (key, cert, timestamp URL or None)."""
+    key, cert, tsa = signing
     command = ["osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256",
                "-in", source, "-out", target]
+    if tsa:
+        command[-4:-4] = ["-ts", tsa]
     if os.environ.get("SOURCE_DATE_EPOCH"):
         command[2:2] = ["-time", os.environ["SOURCE_DATE_EPOCH"]]
     try:
@@ -193,10 +198,17 @@ def main():
     parser.add_argument("--base-url", required=True, help="the server's address, e.g. http://127.0.0.1:8080/")
     parser.add_argument("--sign-key", help="sign the .exe and .msi packages with this private key (PEM)")
     parser.add_argument("--sign-cert", help="the certificate of --sign-key (PEM)")
+    parser.add_argument("--timestamp-url", help="RFC 3161 time-stamping authority for every signature")
+    parser.add_argument("--no-timestamp", action="store_true", help="sign without a timestamp")
     args = parser.parse_args()
     if bool(args.sign_key) != bool(args.sign_cert):
         parser.error("--sign-key and --sign-cert go together")
-    signing = (args.sign_key, args.sign_cert) if args.sign_key else None
+    if args.sign_key and not args.timestamp_url and not args.no_timestamp:
+        parser.error("signing needs --timestamp-url: without a timestamp every signature fails when the certificate "
+                     "expires (--no-timestamp signs so anyway)")
+    if (args.timestamp_url or args.no_timestamp) and not args.sign_key:
+        parser.error("--timestamp-url and --no-timestamp need --sign-key")
+    signing = (args.sign_key, args.sign_cert, args.timestamp_url) if args.sign_key else None
     base_url = args.base_url if args.base_url.endswith("/") else args.base_url + "/"
     with open(args.description, encoding="utf-8") as f:
         desc = json.load(f)

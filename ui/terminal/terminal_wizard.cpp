@@ -157,7 +157,8 @@ bool TerminalWizard::Setup() {
       run_, *this, [this](MessageSink* target) { return StartInstall(target); });
   screen_ = std::make_unique<WizardScreen>(*controller_);
   g_active.store(this);
-  platform::SetMessageBoxHandler(&BoxHandler);
+  // An unattended run keeps the handler that answers every box unshown.
+  if (!run_.Unattended) platform::SetMessageBoxHandler(&BoxHandler);
   renderer_->WindowOpened();
   windowOpen_ = true;
   return true;
@@ -170,7 +171,7 @@ void TerminalWizard::TearDown() {
     // A worker caught in the middle of a send is let go before the window goes.
     while (sink_->InFlight() > 0) sink_->Pump(10);
   }
-  platform::SetMessageBoxHandler(nullptr);
+  if (!run_.Unattended) platform::SetMessageBoxHandler(nullptr);
   g_active.store(nullptr);
   renderer_->WindowClosed();
   output_.Release();

@@ -7,16 +7,17 @@
 #include "base/paths.h"
 #include "base/result_codes.h"
 #include "base/text.h"
-#include "base/vendor_signature.h"
 #include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "net/signed_download.h"
 #include "platform/error.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/md5.h"
 #include "platform/utf.h"
+#include "trust/program_trust.h"
 
 namespace {
 
@@ -77,7 +78,8 @@ bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packag
 }
 
 bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local, platform::HeldFile* hold) {
-  HttpDownloader downloader;
+  HttpDownloader http;
+  SignedFileDownloader downloader(http, trust::AnswerKind::kDownloadConfig);
   return TryEachServer(
       settings.DownloadServers, kDownloadConfigFileName,
       [&](const std::wstring& url) {
@@ -186,7 +188,7 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     Log().Info(L"ハッシュ解析処理を完了しました。");
     // An installer runs elevated: a release build runs only what the vendor
     // signed, whatever the unsigned configuration says of its hash.
-    if (package.ExecType == kExecInstaller && !VendorSignatureAccepted(*file)) {
+    if (package.ExecType == kExecInstaller && !trust::VendorSignatureAccepted(*file)) {
       *errorCode = kResultHashMismatch;
       return false;
     }

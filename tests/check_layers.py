@@ -5,6 +5,7 @@ The layers, from the bottom (a file includes only its own layer or lower ones):
   platform  platform/, platform/win32/, platform/posix/
   base      base/
   config    config/
+  trust     trust/
   env       env/
   net       net/
   install   install/
@@ -22,7 +23,7 @@ import subprocess
 import sys
 from pathlib import Path
 
-LAYERS = ["platform", "base", "config", "env", "net", "install", "ui", "frontend", "app"]
+LAYERS = ["platform", "base", "config", "trust", "env", "net", "install", "ui", "frontend", "app"]
 WINDOWS_H = ("platform/win32/", "ui/win32/", "app/main/main_win.cpp")
 
 

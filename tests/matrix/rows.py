@@ -181,7 +181,7 @@ TO_HTTP_REFUSED = "httpsからhttpへの転送を拒否しました。"
 SIGNED_UPDATE = dict(version_file={"last_version": 2000001, "setup_exe": "Setup.exe", "settings": "SetupLauncherV2.xml"},
                      server_settings={"settings_version": 2})
 UNSIGNED = "the Linux build carries no signatures and starts any newer launcher"
-SIGNATURE_REFUSED = "ダウンロードしたランチャーの署名を確認できないため、起動しません。"
+SIGNATURE_REFUSED = "ダウンロードしたランチャーは署名を確認できないため、起動しません。"
 OTHER_SIGNER = "ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。"
 
 

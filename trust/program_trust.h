@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/code_signature.h"
+#include "trust/vendor_keys.h"
 
 namespace platform {
 class HeldFile;
 }
+
+namespace trust {
 
 // What a refused or accepted program is, in the log lines: a program the
 // launcher runs or installs, or a downloaded launcher it would start.
@@ -14,9 +16,17 @@ enum class SignedProgramKind { kProgram, kNewLauncher };
 // Writes the log lines of a verdict on the held file: nothing for a
 // development build, a confirmation, or the reason for the refusal. True when
 // the verdict lets the program run.
-bool LogSignatureVerdict(platform::TrustVerdict verdict, const platform::HeldFile& file, SignedProgramKind kind,
+bool LogSignatureVerdict(TrustVerdict verdict, const platform::HeldFile& file, SignedProgramKind kind,
                          uint32_t systemError = 0);
 
 // Whether the held program may run elevated: a release build runs only what
-// a vendor key signed. Logged as above.
+// a vendor key signed, read through the hold each time it is asked, so that
+// the check right before a start is of the file that starts. Logged as above.
 bool VendorSignatureAccepted(const platform::HeldFile& file);
+
+// Whether the held, downloaded launcher may replace the running one: a
+// release build starts only a newer launcher signed by a vendor key; a
+// development build only one signed like itself (an unsigned one: any).
+bool NewLauncherAccepted(platform::HeldFile& file);
+
+}  // namespace trust

@@ -1,0 +1,103 @@
+#include "trust/program_trust.h"
+
+#include "base/debug_log.h"
+#include "base/text.h"
+#include "platform/code_signature.h"
+#include "platform/error.h"
+#include "platform/held_file.h"
+
+namespace trust {
+
+namespace {
+
+std::wstring DottedVersion(uint64_t version) {
+  return FormatText(L"%u.%u.%u.%u", static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
+                    static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF));
+}
+
+}  // namespace
+
+bool LogSignatureVerdict(TrustVerdict verdict, const platform::HeldFile& file, SignedProgramKind kind,
+                         uint32_t systemError) {
+  const bool launcher = kind == SignedProgramKind::kNewLauncher;
+  const wchar_t* subject = launcher ? L"ダウンロードしたランチャー" : L"以下のプログラム";
+  const wchar_t* refusal = launcher ? L"起動しません" : L"実行しません";
+  auto refuse = [&](const wchar_t* reason, bool withError) {
+    const std::wstring line = FormatText(L"%lsは%lsため、%ls。", subject, reason, refusal);
+    if (withError) {
+      platform::SetLastError(systemError);
+      LogErrors({line, file.Path()});
+    } else {
+      Log().ErrorPlain(line);
+      Log().ErrorPlain(file.Path());
+    }
+    return false;
+  };
+  switch (verdict) {
+    case TrustVerdict::kSkipped:
+      return true;
+    case TrustVerdict::kAccepted:
+    case TrustVerdict::kAcceptedWithoutRevocation:
+      Log().Info(FormatText(L"%lsの署名を確認しました。", subject));
+      Log().Info(file.Path());
+      if (verdict == TrustVerdict::kAcceptedWithoutRevocation) {
+        Log().Info(L"証明書の失効情報が手元にないため、失効の確認を行わずに署名を受け入れました。");
+      }
+      return true;
+    case TrustVerdict::kNotTrusted:
+      return refuse(L"署名を確認できない", true);
+    case TrustVerdict::kRevoked:
+      return refuse(L"署名の証明書が失効している", true);
+    case TrustVerdict::kOtherSigner:
+      return refuse(L"信頼する発行元の鍵で署名されていない", false);
+    case TrustVerdict::kNotNewer:
+      return refuse(L"実行中のランチャーより新しいバージョンではない", false);
+  }
+  return false;
+}
+
+bool VendorSignatureAccepted(const platform::HeldFile& file) {
+  const auto& pins = PinnedSignerKeys();
+  if (pins.empty()) return true;
+  const platform::SignatureFacts facts = platform::ReadSignature(file);
+  return LogSignatureVerdict(JudgeProgram(pins, facts), file, SignedProgramKind::kProgram, facts.error);
+}
+
+bool NewLauncherAccepted(platform::HeldFile& file) {
+  const std::vector<std::string>& pins = PinnedSignerKeys();
+  if (pins.empty()) {
+    // Without vendor keys a signed launcher starts only a launcher signed
+    // with its own key; an unsigned one starts what it fetched.
+    switch (platform::CheckSameSigner(file)) {
+      case platform::SignerCheck::kRunningUnsigned:
+        return true;
+      case platform::SignerCheck::kSameSigner:
+        return LogSignatureVerdict(TrustVerdict::kAccepted, file, SignedProgramKind::kNewLauncher);
+      case platform::SignerCheck::kNotTrusted:
+        return LogSignatureVerdict(TrustVerdict::kNotTrusted, file, SignedProgramKind::kNewLauncher,
+                                   platform::LastError());
+      case platform::SignerCheck::kOtherSigner:
+        LogErrors({L"ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", file.Path()});
+        return false;
+      case platform::SignerCheck::kOwnUnknown:
+        break;
+    }
+    LogErrors({L"このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", file.Path()});
+    return false;
+  }
+  // Whatever its own file looks like, a release build starts only a newer
+  // vendor launcher: an older vendor build must not come back in its place.
+  const platform::SignatureFacts facts = platform::ReadSignature(file);
+  uint64_t version = 0;
+  const bool hasVersion = platform::ReadProgramFileVersion(file, &version);
+  const uint64_t running = FileVersionOf(LauncherVersion());
+  const TrustVerdict verdict = JudgeNewLauncher(pins, facts, hasVersion, version, running);
+  const bool accepted = LogSignatureVerdict(verdict, file, SignedProgramKind::kNewLauncher, facts.error);
+  if (verdict == TrustVerdict::kNotNewer) {
+    Log().ErrorPlain(FormatText(L"ダウンロードしたランチャーのバージョン：%ls　実行中のランチャーのバージョン：%ls",
+                                hasVersion ? DottedVersion(version).c_str() : L"不明", DottedVersion(running).c_str()));
+  }
+  return accepted;
+}
+
+}  // namespace trust

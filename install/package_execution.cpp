@@ -204,7 +204,8 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
-      if (!StartedByItsOwnPath(*package.File)) {
+      // Checked again right before it starts, through the hold that starts it.
+      if (!trust::VendorSignatureAccepted(*package.File) || !StartedByItsOwnPath(*package.File)) {
         if (SkipFailedPackage(package)) continue;
         return false;
       }

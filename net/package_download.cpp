@@ -187,13 +187,25 @@ bool DownloadPackages(const LaunchSettings& settings, const std::wstring& workFo
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");
     // An installer runs elevated: a release build runs only what the vendor
-    // signed, whatever the unsigned configuration says of its hash.
-    if (package.ExecType == kExecInstaller && !trust::VendorSignatureAccepted(*file)) {
+    // signed, and only the file its signed configuration names by SHA-256.
+    if (!trust::PackageSha256Accepted(*file, package) ||
+        (package.ExecType == kExecInstaller && !trust::VendorSignatureAccepted(*file))) {
       *errorCode = kResultHashMismatch;
       return false;
     }
     package.Verified = true;
-    for (PackageEntry* earlier : samePath) earlier->File = file;
+    for (PackageEntry* earlier : samePath) {
+      // A release build runs an earlier entry only when the file that now
+      // lies at its path is the one that entry names too.
+      if (!trust::PinnedSignerKeys().empty() &&
+          !(VerifyPackageHash(*file, earlier->PackageHash) && trust::PackageSha256Accepted(*file, *earlier))) {
+        LogErrors({L"以下のパッケージは後のパッケージに置き換えられたため、実行しません。", localPath});
+        earlier->Verified = false;
+        *errorCode = kResultHashMismatch;
+        return false;
+      }
+      earlier->File = file;
+    }
     package.File = std::move(file);
   }
   return outcome;

@@ -2,9 +2,12 @@
 
 #include "base/debug_log.h"
 #include "base/text.h"
+#include "config/download_config.h"
 #include "platform/code_signature.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
+#include "platform/md5.h"
+#include "platform/utf.h"
 
 namespace trust {
 
@@ -13,6 +16,32 @@ namespace {
 std::wstring DottedVersion(uint64_t version) {
   return FormatText(L"%u.%u.%u.%u", static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
                     static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF));
+}
+
+// The SHA-256 of the held file in lower-case hex; empty when it cannot be read.
+std::wstring FileSha256(platform::HeldFile& file) {
+  platform::FileDigest digest(platform::DigestKind::kSha256);
+  if (!file.Rewind() || !digest.Begin()) return std::wstring();
+  char block[64 * 1024];
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(block, sizeof(block), &got)) return std::wstring();
+    if (got == 0) break;
+    if (!digest.Update(block, got)) return std::wstring();
+  }
+  uint8_t bytes[platform::kSha256DigestSize];
+  if (!digest.Finish(bytes)) return std::wstring();
+  return platform::Utf8ToWide(platform::HexText(bytes, sizeof(bytes)));
+}
+
+// Hex digits in lower case, without the blanks and line breaks an XML value may carry.
+std::wstring NormalizedHex(const std::wstring& text) {
+  std::wstring hex;
+  for (wchar_t c : text) {
+    if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') continue;
+    hex += (c >= L'A' && c <= L'F') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  }
+  return hex;
 }
 
 }  // namespace
@@ -98,6 +127,30 @@ bool NewLauncherAccepted(platform::HeldFile& file) {
                                 hasVersion ? DottedVersion(version).c_str() : L"不明", DottedVersion(running).c_str()));
   }
   return accepted;
+}
+
+bool PackageSha256Accepted(platform::HeldFile& file, const PackageEntry& package) {
+  const bool runs = package.ExecType == kExecInstaller || package.ExecType == kExecCommand;
+  if (package.PackageSha256.empty()) {
+    if (!runs || PinnedSignerKeys().empty()) return true;
+    Log().ErrorPlain(L"以下のパッケージは設定ファイルにSHA-256ハッシュがないため、実行しません。");
+    Log().ErrorPlain(file.Path());
+    return false;
+  }
+  const std::wstring digest = FileSha256(file);
+  if (digest.empty()) {
+    LogErrors({L"SHA-256ハッシュの取得に失敗しました。", file.Path()});
+    return false;
+  }
+  if (digest != NormalizedHex(package.PackageSha256)) {
+    Log().ErrorPlain(L"以下のパッケージのSHA-256ハッシュが設定ファイルと一致しないため、使用しません。");
+    Log().ErrorPlain(file.Path());
+    Log().ErrorPlain(FormatText(L"ダウンロードしたファイル：%ls　設定ファイル：%ls", digest.c_str(),
+                                package.PackageSha256.c_str()));
+    return false;
+  }
+  Log().Info(L"SHA-256ハッシュを確認しました。");
+  return true;
 }
 
 }  // namespace trust

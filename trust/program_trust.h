@@ -6,6 +6,7 @@
 namespace platform {
 class HeldFile;
 }
+struct PackageEntry;
 
 namespace trust {
 
@@ -28,5 +29,11 @@ bool VendorSignatureAccepted(const platform::HeldFile& file);
 // release build starts only a newer launcher signed by a vendor key; a
 // development build only one signed like itself (an unsigned one: any).
 bool NewLauncherAccepted(platform::HeldFile& file);
+
+// Whether the held package file is the one its entry names by PackageSha256:
+// checked whenever the entry gives it; a release build requires it of every
+// package it runs. Logged; a development build says nothing of an entry
+// without it.
+bool PackageSha256Accepted(platform::HeldFile& file, const PackageEntry& package);
 
 }  // namespace trust

@@ -1019,3 +1019,47 @@ ROWS += [
         check=lambda m, o: any(re.fullmatch(r"http://tavo-download\.invalid(:80)?/SetupLauncherVer\.xml", p)
                                for p in o.paths())),  # WinINet names the port
 ]
+
+# A release build reads only server files the vendor signed, current, and runs only what they name.
+ANSWER_REFUSED = "以下のファイルは%sため、使用しません。"
+EARLIER_LAUNCHER = signed_package("old.exe", exec_type=2, save_file_path="*USERTEMP*old.exe",
+                                  exec_command='"*USERTEMP*old.exe" /N /O "*USERTEMP*attacker.xml"')
+
+
+def second_url(file):
+    """The second package of that file name is served from /other/."""
+    def edit(data):
+        at = data.index(b"/packages/" + file + b"<", data.index(b"/packages/" + file + b"<") + 1)
+        return data[:at] + b"/other/" + data[at + len(b"/packages/"):]
+    return edit
+
+
+ROWS += [
+    Row("pinned-signed-answers-run", packages=[signed_package("a.exe")], arrange=pinned(packages=[(PINNED_PKG, "vendor")]),
+        page="error", result=15,
+        anchors=["以下のファイルの署名を確認しました。", "SHA-256ハッシュを確認しました。", "以下のプログラムの署名を確認しました。"],
+        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 2),
+    *[Row("pinned-config-" + name, packages=[EARLIER_LAUNCHER],
+          arrange=pinned(earlier="/packages/old.exe", **how), page="error", result=4, requests={"/packages/old.exe": 0},
+          anchors=[ANSWER_REFUSED % reason, "設定ファイルのダウンロードに失敗しました。"],
+          absent=["以下のコマンドを実行します。", "設定ファイルの解析処理を実行します。"])
+      for name, how, reason in [
+          ("unsigned", dict(answers={CFG: None}), "署名ファイルを取得できない"),
+          ("signed-by-another-key", dict(answers={CFG: "other"}), "信頼する発行元の鍵で署名されていない"),
+          ("older-than-one-accepted", dict(ahead=[CFG]), "以前に受け入れた同じ種類のファイルより前に署名されている")]],
+    Row("pinned-unsigned-file-under-a-signed-packages-name",
+        packages=[signed_package("a.exe"), signed_package("a.exe", exec_type=3)], serve={CFG: second_url(b"a.exe")},
+        arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/other/a.exe", None)]), page="error", result=9,
+        anchors=["以下のパッケージは後のパッケージに置き換えられたため、実行しません。"],
+        absent=["以下のインストールコマンドを実行します。"]),
+    *[Row("pinned-package-sha256-" + name, packages=[signed_package("a.exe")], page="error", result=9,
+          arrange=pinned(packages=[(PINNED_PKG, "vendor")], digests={PINNED_PKG: name}), anchors=[refused],
+          absent=["以下のインストールコマンドを実行します。"])
+      for name, refused in [("missing", "以下のパッケージは設定ファイルにSHA-256ハッシュがないため、実行しません。"),
+                            ("wrong", "以下のパッケージのSHA-256ハッシュが設定ファイルと一致しないため、使用しません。")]],
+    Row("pinned-version-file-unsigned", arrange=pinned(answers={VER: None}), page="error", result=3,
+        anchors=[ANSWER_REFUSED % "署名ファイルを取得できない", "インストールランチャーバージョンファイルの取得に失敗しました。"]),
+    Row("pinned-settings-refresh-unsigned", version_file={"settings_version": 2, "settings": "SetupLauncherV2.xml"},
+        server_settings={"settings_version": 2}, arrange=pinned(answers={"/launcher/SetupLauncherV2.xml": None}),
+        page="error", result=6, anchors=[ANSWER_REFUSED % "署名ファイルを取得できない", "最新のインストーラーの取得に失敗しました。"]),
+]

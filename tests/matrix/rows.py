@@ -662,7 +662,7 @@ ROWS = [
         anchors=["ダウンロードしたランチャーは実行中のランチャーより新しいバージョンではないため、起動しません。",
                  "最新のインストーラーの取得に失敗しました。"]),
     *[Row("pinned-package-" + name, packages=[signed_package("a.exe")], arrange=pinned(packages=[(PINNED_PKG, signer)]),
-          page="error", result=9, windows_only=PINNED, absent=["以下のインストールコマンドを実行します。"],
+          page="error", result=9, absent=["以下のインストールコマンドを実行します。"],
           anchors=[refused, "ファイルのダウンロードに失敗しました。"],
           check=lambda m, o, code=code: not code or any(e.endswith("(ERRORCODE %d)" % code) for e in o.log.errors()))
       for name, signer, refused, code in [
@@ -671,7 +671,7 @@ ROWS = [
           # The settings beside the launcher name the server: whatever server they name, nothing unsigned runs.
           ("unsigned-from-the-server-named-beside-the-launcher", None, PROGRAM_UNSIGNED, -2146762496)]],
     Row("pinned-local-installer-unsigned-refused", settings={"install_type": 1}, servers=["dead"], packages=[],
-        arrange=pinned(local=("TNS/tns_nt64_jpn.exe", None)), page="error", result=9, windows_only=PINNED,
+        arrange=pinned(local=("TNS/tns_nt64_jpn.exe", None)), page="error", result=9,
         anchors=["ローカルインストールを行います。", PROGRAM_UNSIGNED], absent=["プログラムの実行に成功しました。"]),
     # A command may start a signed package of the run, by its full path, and nothing else.
     Row("pinned-command-starting-a-system-program-refused",
@@ -681,7 +681,7 @@ ROWS = [
                   # error pages without a detail).
                   signed_package("b.exe", exec_type=2, save_file_path="*USERTEMP*b.exe", exec_success_code=3,
                                  exec_command='"*USERTEMP*b.exe" 0')],
-        arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/packages/b.exe", "next")]), windows_only=PINNED,
+        arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/packages/b.exe", "next")]),
         page="error", result=7,
         anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。",
                  "以下のプログラムの署名を確認しました。", "プログラムの実行に失敗しました（エラー値）。"]),

@@ -655,8 +655,8 @@ ROWS = [
         page="error", result=15, windows_only=PINNED,
         anchors=["ダウンロードしたランチャーの署名を確認しました。", "アップグレード元プロセスを終了させました。",
                  "以下のプログラムの署名を確認しました。", "以下のインストールコマンドを実行します。"],
-        absent=["インストールの実行に失敗しました。"],
-        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 2),
+        absent=["インストールの実行に失敗しました。"],  # each checked after its download and right before its start:
+        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 4),
     Row("pinned-older-vendor-launcher-refused", **SIGNED_UPDATE, arrange=pinned(launcher=("vendor", 1)),
         page="error", result=6, windows_only=PINNED, absent=["ランチャーの再起動を行います。"],
         anchors=["ダウンロードしたランチャーは実行中のランチャーより新しいバージョンではないため、起動しません。",
@@ -1047,6 +1047,10 @@ ROWS += [
           ("unsigned", dict(answers={CFG: None}), "署名ファイルを取得できない"),
           ("signed-by-another-key", dict(answers={CFG: "other"}), "信頼する発行元の鍵で署名されていない"),
           ("older-than-one-accepted", dict(ahead=[CFG]), "以前に受け入れた同じ種類のファイルより前に署名されている")]],
+    # The time is kept per key: a newer answer of the old key does not hold back the next key's.
+    Row("pinned-config-of-the-next-key-after-a-newer-one-of-the-old-key", packages=[signed_package("a.exe")],
+        arrange=pinned(packages=[(PINNED_PKG, "vendor")], answers={CFG: "next"}, ahead=[CFG]), page="error",
+        result=15, anchors=["以下のファイルの署名を確認しました。", "以下のインストールコマンドを実行します。"]),
     Row("pinned-unsigned-file-under-a-signed-packages-name",
         packages=[signed_package("a.exe"), signed_package("a.exe", exec_type=3)], serve={CFG: second_url(b"a.exe")},
         arrange=pinned(packages=[(PINNED_PKG, "vendor"), ("/other/a.exe", None)]), page="error", result=9,

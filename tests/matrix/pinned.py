@@ -153,6 +153,15 @@ def record_ahead(m, keys, path, seconds=3600):
         m.set_registry({key: values})
 
 
+def recorded(m):
+    """The kinds of server file whose signing time the launcher recorded in the machine's registry."""
+    if m.build == "linux":
+        text = (m.folder / "registry.reg").read_text(errors="replace")
+    else:
+        text = m.session.wine("reg", "query", r"HKLM\SOFTWARE\TAVO\Setup", "/reg:64", text=True).stdout
+    return set(re.findall(r"SignedAnswerTime\.(\w+)\.", text))
+
+
 def pinned(packages=(), launcher=None, local=None, answers=None, digests=None, ahead=(), earlier=None):
     """The row runs the release build's Setup.exe, signed by the first vendor key. packages: (server path,
     signer) of programs (a small test program of the Windows build, a script on the simulated machine); launcher:

@@ -19,7 +19,7 @@ from typing import Callable, Optional
 
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
-from pinned import pinned
+from pinned import pinned, recorded
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -1038,7 +1038,8 @@ ROWS += [
     Row("pinned-signed-answers-run", packages=[signed_package("a.exe")], arrange=pinned(packages=[(PINNED_PKG, "vendor")]),
         page="error", result=15,
         anchors=["以下のファイルの署名を確認しました。", "SHA-256ハッシュを確認しました。", "以下のプログラムの署名を確認しました。"],
-        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 2),
+        check=lambda m, o: o.log.count("以下のプログラムの署名を確認しました。") == 2
+        and recorded(m) == {"SetupLauncherVer", "DownloadConfig"}),
     *[Row("pinned-config-" + name, packages=[EARLIER_LAUNCHER],
           arrange=pinned(earlier="/packages/old.exe", **how), page="error", result=4, requests={"/packages/old.exe": 0},
           anchors=[ANSWER_REFUSED % reason, "設定ファイルのダウンロードに失敗しました。"],

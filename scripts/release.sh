@@ -5,13 +5,16 @@
 #
 #   scripts/release.sh --key KEY.pem --cert CERT.pem [--trust OTHER_CERT.pem ...]
 #                      [--version N] [--build-dir DIR] [--arch i686|x86_64] --out DIR
+#                      [--max-age-hours N]
 #
 # The launcher trusts the public key of CERT.pem and of every --trust
 # certificate (a key about to replace the current one) and nothing else.
 # Without --key and --cert the build is unsigned and trusts no key: a
 # development build, for trying the release build out. --arch x86_64 builds the
 # same sources as a 64-bit program, as the tests do on a machine that runs no
-# 32-bit programs; what ships is i686.
+# 32-bit programs; what ships is i686. --max-age-hours N makes the launcher
+# refuse server files signed more than N hours ago (0, the default: any age),
+# for a vendor that signs them again on a schedule (SECURITY.md).
 #
 # The signing time is the commit's time (or SOURCE_DATE_EPOCH), so that with an
 # RSA key two runs sign alike; an ECDSA signature differs from run to run.
@@ -19,7 +22,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-  sed -n '6,7p' "$0" | sed 's/^# *//' >&2
+  sed -n '6,8p' "$0" | sed 's/^# *//' >&2
   exit 2
 }
 fail() {
@@ -27,7 +30,7 @@ fail() {
   exit 1
 }
 
-key="" cert="" out="" version="" build_dir="$root/build/release" arch=i686
+key="" cert="" out="" version="" build_dir="$root/build/release" arch=i686 max_age=0
 trust=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -38,6 +41,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build_dir=${2:?}; shift 2 ;;
     --out) out=${2:?}; shift 2 ;;
     --arch) arch=${2:?}; shift 2 ;;
+    --max-age-hours) max_age=${2:?}; shift 2 ;;
     *) usage ;;
   esac
 done
@@ -90,7 +94,8 @@ if git -C "$root" status --porcelain 2>/dev/null | grep -q .; then
 fi
 
 args=(-S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_BUILD_TESTS=OFF
-  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "-DTAVO_PINNED_KEYS=$pins")
+  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "-DTAVO_PINNED_KEYS=$pins"
+  "-DTAVO_ANSWER_MAX_AGE_HOURS=$max_age")
 [ -n "$version" ] && args+=("-DTAVO_LAUNCHER_VERSION=$version")
 cmake "${args[@]}" >/dev/null
 cmake --build "$build_dir" --target Setup -j "$(nproc)"

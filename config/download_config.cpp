@@ -70,7 +70,8 @@ bool ReadPackage(const XmlConfigReader& reader, uint32_t index, PackageEntry* en
          r.Int(L"TargetOS", &entry->TargetOS) &&
          r.Int(L"IsManual", &entry->IsManual) &&
          r.Int(L"ManualType", &entry->ManualType) &&
-         r.Int(L"LauncherVersion", &entry->LauncherVersion);
+         r.Int(L"LauncherVersion", &entry->LauncherVersion) &&
+         r.Text(L"PackageSha256", &entry->PackageSha256, false);
 }
 
 }  // namespace

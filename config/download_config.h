@@ -42,6 +42,9 @@ struct PackageEntry {
   // has ended, so that nobody can put another file in its place meanwhile.
   std::shared_ptr<platform::HeldFile> File;
   int32_t LauncherVersion = 130;
+  // SHA-256 as hex text; empty: none given. Launchers before it ignore it; a
+  // release build requires it of every package it runs.
+  std::wstring PackageSha256;
 };
 
 // Reads the download configuration at context.DownloadConfigPath and appends

@@ -8,7 +8,6 @@
 #include "base/result_codes.h"
 #include "base/run_result.h"
 #include "base/text.h"
-#include "base/vendor_signature.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -26,6 +25,7 @@
 #include "platform/held_file.h"
 #include "platform/named_objects.h"
 #include "platform/run_process.h"
+#include "trust/program_trust.h"
 
 const wchar_t kInstallerVerboseLogName[] = L"TAVOInstallLog.txt";
 const wchar_t kDistributionFileName[] = L"dpkg.xml";
@@ -143,7 +143,7 @@ namespace {
 // A release build starts a checked program by a path that cannot be led to
 // another file: no junction or link on it, while the program is held.
 bool StartedByItsOwnPath(const platform::HeldFile& file) {
-  if (platform::PinnedSignerKeys().empty() || platform::NamedWithoutLinks(file)) return true;
+  if (trust::PinnedSignerKeys().empty() || platform::NamedWithoutLinks(file)) return true;
   LogErrors({L"以下のプログラムへのパスにリンクが含まれるため、実行しません。", file.Path()});
   return false;
 }
@@ -152,7 +152,7 @@ bool StartedByItsOwnPath(const platform::HeldFile& file) {
 // that a vendor key signed: the configuration that names it is unsigned.
 bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>& packages,
                    const std::wstring& workFolder) {
-  if (platform::PinnedSignerKeys().empty()) return true;
+  if (trust::PinnedSignerKeys().empty()) return true;
   const PackageEntry* started = PackageStartedBy(command, packages, workFolder);
   if (!started) {
     Log().ErrorPlain(L"以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。");
@@ -163,7 +163,7 @@ bool CommandMayRun(const std::wstring& command, const std::vector<PackageEntry>&
     LogErrors({L"以下のパッケージは確認の後に変更されたため、実行しません。", started->File->Path()});
     return false;
   }
-  return VendorSignatureAccepted(*started->File) && StartedByItsOwnPath(*started->File);
+  return trust::VendorSignatureAccepted(*started->File) && StartedByItsOwnPath(*started->File);
 }
 
 }  // namespace
@@ -205,7 +205,8 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
       return false;
     }
     if (package.ExecType == kExecInstaller) {
-      if (!StartedByItsOwnPath(*package.File)) {
+      // Checked again right before it starts, through the hold that starts it.
+      if (!trust::VendorSignatureAccepted(*package.File) || !StartedByItsOwnPath(*package.File)) {
         if (SkipFailedPackage(package)) continue;
         return false;
       }
@@ -309,12 +310,12 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   // to the installer's end: the launcher's folder is open to the user's processes.
   platform::HeldFile held;
   bool trusted = true;
-  if (!platform::PinnedSignerKeys().empty() && platform::FileExists(installer)) {
+  if (!trust::PinnedSignerKeys().empty() && platform::FileExists(installer)) {
     if (!held.Open(installer)) {
       LogErrors({L"以下のプログラムを開けないため、実行しません。", installer});
       trusted = false;
     } else {
-      trusted = VendorSignatureAccepted(held) && StartedByItsOwnPath(held);
+      trusted = trust::VendorSignatureAccepted(held) && StartedByItsOwnPath(held);
     }
     if (!trusted) result = kResultHashMismatch;
   }

@@ -4,7 +4,6 @@
 
 #include "base/debug_log.h"
 #include "base/paths.h"
-#include "base/vendor_signature.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -14,8 +13,8 @@
 #include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/held_file.h"
-#include "platform/code_signature.h"
 #include "platform/md5.h"
+#include "trust/program_trust.h"
 
 namespace {
 
@@ -121,9 +120,9 @@ bool ReplaceScannerLibrary(const LaunchSettings& settings, const WorkingPaths& p
   }
   // The product loads it elevated: a release build takes only a library the
   // vendor signed. The copy is checked, in a folder only administrators write.
-  if (!platform::PinnedSignerKeys().empty()) {
+  if (!trust::PinnedSignerKeys().empty()) {
     platform::HeldFile copy;
-    const bool signedByVendor = copy.Open(staged) && VendorSignatureAccepted(copy);
+    const bool signedByVendor = copy.Open(staged) && trust::VendorSignatureAccepted(copy);
     copy.Close();
     if (!signedByVendor) {
       Log().ErrorPlain(L"DLLファイルの署名を確認できないため、DLLファイルを使用しません。");

@@ -7,17 +7,18 @@
 #include "base/paths.h"
 #include "base/result_codes.h"
 #include "base/text.h"
-#include "base/vendor_signature.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "net/signed_download.h"
 #include "platform/error.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/md5.h"
 #include "platform/utf.h"
+#include "trust/program_trust.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ bool DigestMatchesPackage(const std::wstring& digest, const std::wstring& packag
 }
 
 bool FetchDownloadConfig(const LaunchSettings& settings, const std::wstring& local, platform::HeldFile* hold) {
-  HttpDownloader downloader;
+  HttpDownloader http;
+  SignedFileDownloader downloader(http, trust::AnswerKind::kDownloadConfig);
   return TryEachServer(
       settings.DownloadServers, kDownloadConfigFileName,
       [&](const std::wstring& url) {
@@ -187,13 +189,25 @@ bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths,
     }
     Log().Info(L"ハッシュ解析処理を完了しました。");
     // An installer runs elevated: a release build runs only what the vendor
-    // signed, whatever the unsigned configuration says of its hash.
-    if (package.ExecType == kExecInstaller && !VendorSignatureAccepted(*file)) {
+    // signed, and only the file its signed configuration names by SHA-256.
+    if (!trust::PackageSha256Accepted(*file, package) ||
+        (package.ExecType == kExecInstaller && !trust::VendorSignatureAccepted(*file))) {
       *errorCode = kResultHashMismatch;
       return false;
     }
     package.Verified = true;
-    for (PackageEntry* earlier : samePath) earlier->File = file;
+    for (PackageEntry* earlier : samePath) {
+      // A release build runs an earlier entry only when the file that now
+      // lies at its path is the one that entry names too.
+      if (!trust::PinnedSignerKeys().empty() &&
+          !(VerifyPackageHash(*file, earlier->PackageHash) && trust::PackageSha256Accepted(*file, *earlier))) {
+        LogErrors({L"以下のパッケージは後のパッケージに置き換えられたため、実行しません。", localPath});
+        earlier->Verified = false;
+        *errorCode = kResultHashMismatch;
+        return false;
+      }
+      earlier->File = file;
+    }
     package.File = std::move(file);
   }
   return outcome;

@@ -23,7 +23,7 @@ enum class SignerCheck {
 // answers kRunningUnsigned. Builds without vendor keys use it.
 SignerCheck CheckSameSigner(const HeldFile& file);
 
-// --- vendor keys compiled into a release build ---------------------------
+// --- what the system says of a signature ---------------------------------
 
 // What the system says of a file's Authenticode signature.
 enum class SignatureStatus {
@@ -56,33 +56,5 @@ bool NamedWithoutLinks(const HeldFile& file);
 bool ReadProgramFileVersion(HeldFile& file, uint64_t* version);
 // The same over the file's bytes.
 bool ProgramFileVersion(const std::string& image, uint64_t* version);
-
-// The digests of the vendor's signing keys this build trusts; empty in a
-// development build, which then checks no program against them.
-const std::vector<std::string>& PinnedSignerKeys();
-// This launcher's own version, as DownloaderVersion counts, and as the file
-// version of its version resource: major.minor.build.0 with
-// version = major * 1000000 + minor * 1000 + build.
-uint32_t LauncherVersion();
-uint64_t FileVersionOf(uint32_t launcherVersion);
-
-enum class TrustVerdict {
-  kSkipped,                    // no vendor keys: a development build checks nothing
-  kAccepted,                   // signed by a vendor key
-  kAcceptedWithoutRevocation,  // signed by a vendor key; revocation could not be checked offline
-  kNotTrusted,                 // no signature the system accepts
-  kRevoked,                    // a certificate is known to be revoked
-  kOtherSigner,                // a valid signature by a key that is not the vendor's
-  kNotNewer,                   // a launcher that is not newer than the running one
-};
-
-bool IsAccepted(TrustVerdict verdict);
-
-// Whether a program may run elevated.
-TrustVerdict JudgeProgram(const std::vector<std::string>& pins, const SignatureFacts& facts);
-// Whether a downloaded launcher may replace the running one: a program check,
-// and its file version (hasVersion false: none readable) above the running one's.
-TrustVerdict JudgeNewLauncher(const std::vector<std::string>& pins, const SignatureFacts& facts, bool hasVersion,
-                              uint64_t fileVersion, uint64_t runningFileVersion);
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 #
 #   scripts/release.sh --key KEY.pem --cert CERT.pem (--timestamp-url URL | --no-timestamp)
 #                      [--trust OTHER_CERT.pem ...] [--version N] [--build-dir DIR]
-#                      [--arch i686|x86_64] [--allow-dirty] --out DIR
+#                      [--arch i686|x86_64] [--allow-dirty] [--max-age-hours N] --out DIR
 #   scripts/release.sh --unsigned-development [--version N] ... --out DIR
 #
 # The launcher trusts the public key of CERT.pem and of every --trust
@@ -26,6 +26,9 @@
 # SPDX SBOM (SBOM.spdx.json) of the launcher and the runtime linked into it,
 # THIRD-PARTY-NOTICES.txt, SHA256SUMS of all of them and, when signed,
 # SHA256SUMS.p7s (a detached CMS signature by the same key).
+# --max-age-hours N makes the launcher refuse server files signed more than N
+# hours ago (0, the default: any age), for a vendor that signs them again on a
+# schedule (SECURITY.md).
 #
 # The signing time is the commit's time (or SOURCE_DATE_EPOCH), so that with an
 # RSA key and no timestamp two runs sign alike. A timestamp differs from run to
@@ -47,7 +50,7 @@ fail() {
 }
 
 key="" cert="" out="" version="" build_dir="$root/build/release" arch=i686
-tsa="" no_tsa="" unsigned="" allow_dirty=""
+tsa="" no_tsa="" unsigned="" allow_dirty="" max_age=0
 trust=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -62,6 +65,7 @@ while [ $# -gt 0 ]; do
     --no-timestamp) no_tsa=1; shift ;;
     --unsigned-development) unsigned=1; shift ;;
     --allow-dirty) allow_dirty=1; shift ;;
+    --max-age-hours) max_age=${2:?}; shift 2 ;;
     *) usage ;;
   esac
 done
@@ -128,7 +132,8 @@ if git -C "$root" status --porcelain 2>/dev/null | grep -q .; then
 fi
 
 args=(-S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVO_BUILD_TESTS=OFF
-  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "-DTAVO_PINNED_KEYS=$pins")
+  -DTAVO_REPRODUCIBLE=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" "-DTAVO_PINNED_KEYS=$pins"
+  "-DTAVO_ANSWER_MAX_AGE_HOURS=$max_age")
 [ -n "$version" ] && args+=("-DTAVO_LAUNCHER_VERSION=$version")
 cmake "${args[@]}" >/dev/null
 cmake --build "$build_dir" --target Setup -j "$(nproc)"

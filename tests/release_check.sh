@@ -171,6 +171,11 @@ grep -q "^Timestamp Server Signature verification: ok" verify.log || fail "the p
 cmp -s pub/packages/readme.txt served/packages/readme.txt || fail "a file that is not a program was changed"
 grep -q "<PackageHash>$(md5sum <served/packages/tool.exe | cut -d' ' -f1)</PackageHash>" served/DownloadConfig.xml ||
   fail "the published digest is not that of the signed package"
+grep -q "<PackageSha256>$(sha256sum <served/packages/tool.exe | cut -d' ' -f1)</PackageSha256>" served/DownloadConfig.xml ||
+  fail "the published SHA-256 is not that of the signed package"
+openssl cms -verify -binary -inform DER -in served/DownloadConfig.xml.sig -content served/DownloadConfig.xml \
+  -CAfile root.pem -purpose any -out /dev/null 2>verify.log ||
+  { cat verify.log >&2; fail "the published configuration's signature does not verify"; }
 for args in "--sign-key stranger.key --sign-cert vendor.pem --no-timestamp" "--sign-key vendor.key --sign-cert vendor.pem"; do
   # shellcheck disable=SC2086
   if python3 "$root/tools/publish/publish.py" pub/desc.json served2 --base-url http://127.0.0.1:1/ $args >/dev/null 2>&1; then

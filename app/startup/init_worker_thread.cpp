@@ -8,15 +8,14 @@
 #include "base/debug_log.h"
 #include "app/launcher_context.h"
 #include "base/text.h"
-#include "base/vendor_signature.h"
 #include "base/worker_threads.h"
 #include "config/xml_config_reader.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
+#include "net/signed_download.h"
 #include "platform/clock.h"
 #include "platform/cmdline_split.h"
-#include "platform/code_signature.h"
 #include "platform/com.h"
 #include "platform/error.h"
 #include "platform/held_file.h"
@@ -24,6 +23,7 @@
 #include "platform/named_objects.h"
 #include "platform/process.h"
 #include "platform/run_process.h"
+#include "trust/program_trust.h"
 
 namespace {
 
@@ -41,52 +41,6 @@ bool DownloadAndHold(LauncherContext& ctx, Downloader& downloader, DownloadReque
   if (!downloader.Download(request)) return false;
   ctx.HeldFiles.push_back(std::move(file));
   return true;
-}
-
-std::wstring DottedVersion(uint64_t version) {
-  return FormatText(L"%u.%u.%u.%u", static_cast<unsigned>(version >> 48), static_cast<unsigned>(version >> 32 & 0xFFFF),
-                    static_cast<unsigned>(version >> 16 & 0xFFFF), static_cast<unsigned>(version & 0xFFFF));
-}
-
-// A release build starts only a newer launcher signed with one of the vendor
-// keys it carries, whatever its own file looks like: an older vendor build
-// must not come back in its place.
-bool NewLauncherSignedByVendor(platform::HeldFile& file, const std::vector<std::string>& pins) {
-  const platform::SignatureFacts facts = platform::ReadSignature(file);
-  uint64_t version = 0;
-  const bool hasVersion = platform::ReadProgramFileVersion(file, &version);
-  const uint64_t running = platform::FileVersionOf(platform::LauncherVersion());
-  const platform::TrustVerdict verdict = platform::JudgeNewLauncher(pins, facts, hasVersion, version, running);
-  const bool accepted = LogSignatureVerdict(verdict, file, SignedProgramKind::kNewLauncher, facts.error);
-  if (verdict == platform::TrustVerdict::kNotNewer) {
-    Log().ErrorPlain(FormatText(L"ダウンロードしたランチャーのバージョン：%ls　実行中のランチャーのバージョン：%ls",
-                                hasVersion ? DottedVersion(version).c_str() : L"不明", DottedVersion(running).c_str()));
-  }
-  return accepted;
-}
-
-// A signed launcher starts only a launcher signed with its own key; an
-// unsigned one (the Linux build, development builds) starts what it fetched.
-bool NewLauncherAccepted(platform::HeldFile& file) {
-  const std::vector<std::string>& pins = platform::PinnedSignerKeys();
-  if (!pins.empty()) return NewLauncherSignedByVendor(file, pins);
-  switch (platform::CheckSameSigner(file)) {
-    case platform::SignerCheck::kRunningUnsigned:
-      return true;
-    case platform::SignerCheck::kSameSigner:
-      Log().Info(L"ダウンロードしたランチャーの署名を確認しました。");
-      return true;
-    case platform::SignerCheck::kNotTrusted:
-      LogErrors({L"ダウンロードしたランチャーの署名を確認できないため、起動しません。", file.Path()});
-      return false;
-    case platform::SignerCheck::kOtherSigner:
-      LogErrors({L"ダウンロードしたランチャーの署名者がこのランチャーと異なるため、起動しません。", file.Path()});
-      return false;
-    case platform::SignerCheck::kOwnUnknown:
-      break;
-  }
-  LogErrors({L"このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", file.Path()});
-  return false;
 }
 
 }  // namespace
@@ -174,7 +128,8 @@ int32_t CInitWorkerThread::Run() {
 
 bool CInitWorkerThread::FetchVersionFile() {
   const std::wstring local = ctx_.WorkFolder + kVersionFileName;
-  HttpDownloader downloader;
+  HttpDownloader http;
+  SignedFileDownloader downloader(http, trust::AnswerKind::kVersionFile);
   // The start-up dialog waits for this: over all servers together it ends
   // within the deadline, whatever they send.
   const uint64_t start = platform::TickCountMs();
@@ -266,14 +221,15 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
     Log().Info(local);
     Log().Info(SetupExe);
     ctx_.HeldFiles.push_back(std::move(launcher));
-    if (!NewLauncherAccepted(ctx_.HeldFiles.back())) return false;
+    if (!trust::NewLauncherAccepted(ctx_.HeldFiles.back())) return false;
     RestartRequired = 1;
   }
 
   if (SetupLauncherXMLVersion > static_cast<uint32_t>(settings.SetupLauncherXMLVersion) || RestartRequired) {
     Log().Info(L"ランチャーファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupLauncherV2.xml";
-    if (!DownloadAndHold(ctx_, downloader, XmlFileRequest(SetupLauncherURL, local))) {
+    SignedFileDownloader settingsFile(downloader, trust::AnswerKind::kLaunchSettings);
+    if (!DownloadAndHold(ctx_, settingsFile, XmlFileRequest(SetupLauncherURL, local))) {
       Log().Error(kDownloadFailed);
       Log().Info(SetupLauncherURL);
       return false;
@@ -287,7 +243,8 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
   if (SetupNotificationVersion > static_cast<uint32_t>(ctx_.NotificationVersion) || RestartRequired) {
     Log().Info(L"通知ファイルを更新します。");
     const std::wstring local = ctx_.WorkFolder + L"SetupNotification.xml";
-    if (DownloadAndHold(ctx_, downloader, XmlFileRequest(SetupNotificationURL, local))) {
+    SignedFileDownloader notificationFile(downloader, trust::AnswerKind::kNotifications);
+    if (DownloadAndHold(ctx_, notificationFile, XmlFileRequest(SetupNotificationURL, local))) {
       ctx_.NotificationPath = local;
       Log().Info(kDownloadOk);
     } else {

@@ -1,4 +1,4 @@
-// MD5 through OpenSSL's libcrypto (EVP).
+// MD5 and SHA-256 through OpenSSL's libcrypto (EVP).
 #include <openssl/evp.h>
 
 #include "platform/error.h"
@@ -6,7 +6,7 @@
 
 namespace platform {
 
-struct Md5Hash::Impl {
+struct FileDigest::Impl {
   EVP_MD_CTX* context = nullptr;
   bool started = false;
   ~Impl() {
@@ -14,16 +14,16 @@ struct Md5Hash::Impl {
   }
 };
 
-Md5Hash::Md5Hash() : impl_(std::make_unique<Impl>()) {}
-Md5Hash::~Md5Hash() = default;
+FileDigest::FileDigest(DigestKind kind) : kind_(kind), impl_(std::make_unique<Impl>()) {}
+FileDigest::~FileDigest() = default;
 
-bool Md5Hash::Begin() {
+bool FileDigest::Begin() {
   if (!impl_->context) impl_->context = EVP_MD_CTX_new();
   if (!impl_->context) {
     SetLastError(kErrorNotEnoughMemory);
     return false;
   }
-  if (EVP_DigestInit_ex(impl_->context, EVP_md5(), nullptr) != 1) {
+  if (EVP_DigestInit_ex(impl_->context, kind_ == DigestKind::kMd5 ? EVP_md5() : EVP_sha256(), nullptr) != 1) {
     impl_->started = false;
     SetLastError(kErrorNotSupported);
     return false;
@@ -32,7 +32,7 @@ bool Md5Hash::Begin() {
   return true;
 }
 
-bool Md5Hash::Update(const void* data, size_t size) {
+bool FileDigest::Update(const void* data, size_t size) {
   if (!impl_->started) {
     SetLastError(kErrorInvalidHandle);
     return false;
@@ -44,7 +44,7 @@ bool Md5Hash::Update(const void* data, size_t size) {
   return true;
 }
 
-bool Md5Hash::Finish(uint8_t digest[kMd5DigestSize]) {
+bool FileDigest::Finish(uint8_t* digest) {
   if (!impl_->started) {
     SetLastError(kErrorInvalidHandle);
     return false;
@@ -52,11 +52,11 @@ bool Md5Hash::Finish(uint8_t digest[kMd5DigestSize]) {
   impl_->started = false;
   unsigned int size = 0;
   unsigned char out[EVP_MAX_MD_SIZE];
-  if (EVP_DigestFinal_ex(impl_->context, out, &size) != 1 || size != kMd5DigestSize) {
+  if (EVP_DigestFinal_ex(impl_->context, out, &size) != 1 || size != Size()) {
     SetLastError(kErrorInvalidData);
     return false;
   }
-  for (size_t i = 0; i < kMd5DigestSize; ++i) digest[i] = out[i];
+  for (size_t i = 0; i < Size(); ++i) digest[i] = out[i];
   return true;
 }
 

@@ -105,4 +105,18 @@ bool EnumSubkeys(const RegistryKey& key, std::vector<std::wstring>* names) {
   return true;
 }
 
+bool WriteMachineString(const std::wstring& subkey, bool view64, const std::wstring& name, const std::wstring& value) {
+  // The default machine keeps no registry file: nothing written there lasts.
+  const std::string path = posix::MachineFile("registry.reg");
+  posix::RegistryFile registry;
+  if (path.empty() || !registry.Load(path)) {
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  registry.SetString(ResolveView(subkey, view64), name, value);
+  if (registry.Save(path)) return true;
+  SetLastError(kErrorAccessDenied);
+  return false;
+}
+
 }  // namespace platform

@@ -1,5 +1,5 @@
-// MD5 through CryptoAPI: a verify-only context of the full RSA provider with
-// the machine key set.
+// MD5 and SHA-256 through CryptoAPI: a verify-only context of the RSA
+// provider with AES (which also hashes SHA-256) and the machine key set.
 #include "platform/md5.h"
 
 #include <windows.h>
@@ -11,7 +11,7 @@
 
 namespace platform {
 
-struct Md5Hash::Impl {
+struct FileDigest::Impl {
   HCRYPTPROV provider = 0;
   HCRYPTHASH hash = 0;
   void ReleaseHash() {
@@ -28,25 +28,25 @@ struct Md5Hash::Impl {
   }
 };
 
-Md5Hash::Md5Hash() : impl_(std::make_unique<Impl>()) {}
-Md5Hash::~Md5Hash() = default;
+FileDigest::FileDigest(DigestKind kind) : kind_(kind), impl_(std::make_unique<Impl>()) {}
+FileDigest::~FileDigest() = default;
 
-bool Md5Hash::Begin() {
+bool FileDigest::Begin() {
   impl_->ReleaseHash();
   if (!impl_->provider &&
-      !::CryptAcquireContextW(&impl_->provider, nullptr, nullptr, PROV_RSA_FULL,
+      !::CryptAcquireContextW(&impl_->provider, nullptr, nullptr, PROV_RSA_AES,
                               CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET)) {
     impl_->provider = 0;
     return false;
   }
-  if (!::CryptCreateHash(impl_->provider, CALG_MD5, 0, 0, &impl_->hash)) {
+  if (!::CryptCreateHash(impl_->provider, kind_ == DigestKind::kMd5 ? CALG_MD5 : CALG_SHA_256, 0, 0, &impl_->hash)) {
     impl_->hash = 0;
     return false;
   }
   return true;
 }
 
-bool Md5Hash::Update(const void* data, size_t size) {
+bool FileDigest::Update(const void* data, size_t size) {
   if (!impl_->hash) {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
@@ -61,15 +61,15 @@ bool Md5Hash::Update(const void* data, size_t size) {
   return true;
 }
 
-bool Md5Hash::Finish(uint8_t digest[kMd5DigestSize]) {
+bool FileDigest::Finish(uint8_t* digest) {
   if (!impl_->hash) {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  BYTE value[kMd5DigestSize];
+  BYTE value[kSha256DigestSize];
   DWORD size = sizeof(value);
-  bool ok = ::CryptGetHashParam(impl_->hash, HP_HASHVAL, value, &size, 0) && size == kMd5DigestSize;
-  if (ok) std::copy(value, value + kMd5DigestSize, digest);
+  bool ok = ::CryptGetHashParam(impl_->hash, HP_HASHVAL, value, &size, 0) && size == Size();
+  if (ok) std::copy(value, value + Size(), digest);
   else if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(NTE_BAD_HASH);
   impl_->ReleaseHash();
   return ok;

@@ -106,4 +106,16 @@ bool EnumSubkeys(const RegistryKey& key, std::vector<std::wstring>* names) {
   }
 }
 
+bool WriteMachineString(const std::wstring& subkey, bool view64, const std::wstring& name, const std::wstring& value) {
+  HKEY handle = nullptr;
+  const REGSAM access = KEY_SET_VALUE | (view64 ? KEY_WOW64_64KEY : 0);
+  LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                     nullptr, &handle, nullptr);
+  if (status != ERROR_SUCCESS) return Fail(status);
+  status = ::RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(handle);
+  return status == ERROR_SUCCESS || Fail(status);
+}
+
 }  // namespace platform

@@ -374,6 +374,7 @@ class LinuxMachine(Machine):
 
     def __init__(self, work, build_dir, os_facts):
         super().__init__(work, build_dir / "Setup.exe", build_dir / "bin" / "dlserver")
+        self.build_dir = build_dir
         self.folder = work / "machine"
         self.folder.mkdir()
         self.temp = self.folder / "Temp"

@@ -48,6 +48,27 @@ def sign(folder, exe, signer):
     os.replace(signed, exe)
 
 
+def sign_answer(folder, path, signer, out=None):
+    """The detached CMS signature of a server file, as the vendor publishes it beside the file."""
+    openssl(folder, "cms", "-sign", "-binary", "-outform", "DER", "-md", "sha256", "-in", str(path),
+            "-signer", signer + ".pem", "-inkey", signer + ".key", "-out", str(out or str(path) + ".sig"))
+
+
+def signed_answers(out):
+    """For the signed-data tests: a file, its signatures by a "vendor" and an "other" key, and each key's digest."""
+    import shutil
+    made = out.with_name(out.name + ".tmp")
+    shutil.rmtree(made, ignore_errors=True)
+    made.mkdir(parents=True)
+    make_signers(made, {"vendor": "vendor", "other": "other"})
+    (made / "answer.xml").write_bytes(b"<?xml version=\"1.0\"?>\r\n<Answer>1</Answer>\r\n")
+    for name in ("vendor", "other"):
+        sign_answer(made, made / "answer.xml", name, made / (name + ".sig"))
+        (made / (name + ".digest")).write_text(key_digest(made, name))
+    shutil.rmtree(out, ignore_errors=True)
+    made.rename(out)
+
+
 def changed_after_signing(exe):
     """One byte of the DOS stub's text changed: the program still runs, its signature no longer matches."""
     data = exe.read_bytes()
@@ -79,7 +100,10 @@ if __name__ == "__main__":
     #   python3 tests/matrix/keys.py OUT_DIR PROGRAM.exe     the signed programs above
     import sys
     from pathlib import Path
-    if sys.argv[1] == "signers":
+    #   python3 tests/matrix/keys.py answers OUT_DIR         a file and its detached signatures
+    if sys.argv[1] == "answers":
+        signed_answers(Path(sys.argv[2]))
+    elif sys.argv[1] == "signers":
         make_signers(Path(sys.argv[2]), {name: name for name in sys.argv[3:]})
     else:
         signed_programs(Path(sys.argv[1]), Path(sys.argv[2]))

@@ -1,30 +1,58 @@
-"""A release build of the Windows Setup.exe that trusts two vendor keys made for the matrix, and the programs
-its rows serve: signed by either vendor key, by another key, unsigned, or signed and then changed."""
+"""A release build of Setup.exe (the Windows one, and the Linux one) that trusts two vendor keys made for the
+matrix, and what its rows serve: programs signed by either vendor key, by another key, unsigned, or signed and
+then changed; server files under the vendor's detached signatures, with each package's SHA-256."""
 import fcntl
+import hashlib
+import re
 import shutil
 import struct
 import subprocess
+from urllib.parse import urlparse
 
 from attacks import mingw_arch
-from keys import changed_after_signing, make_signers, sign
+from keys import changed_after_signing, key_digest, make_signers, sign, sign_answer
 from harness import ROOT, RunError, run_bounded
 
 VENDOR_KEYS = ("vendor", "next")  # the key in use and the one added before it retires, both pinned
 BUILD_BOUND = 3600  # seconds: a first build of the whole launcher on a busy machine
 
 
+def test_keys(folder):
+    """The vendor keys and another one, made once beside the build that pins them."""
+    keys = folder / "test-keys"
+    if not (keys / "other.pem").exists():
+        shutil.rmtree(keys, ignore_errors=True)
+        keys.mkdir()
+        make_signers(keys, {name: "vendor" for name in (*VENDOR_KEYS, "other")}, days=3650)
+    return keys
+
+
+def pinned_linux_build(linux_build):
+    """The Linux Setup.exe configured with both vendor keys, beside the Linux build (build/linux-pinned)."""
+    folder = linux_build.parent / (linux_build.name + "-pinned")
+    folder.mkdir(exist_ok=True)
+    with open(folder.parent / (folder.name + ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        keys = test_keys(folder)
+        pins = ";".join(key_digest(keys, name) for name in VENDOR_KEYS)
+        for command in (["cmake", "-S", str(ROOT), "-B", str(folder), "-G", "Ninja", "-DTAVO_BUILD_TESTS=OFF",
+                         "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DTAVO_PINNED_KEYS=" + pins],
+                        ["cmake", "--build", str(folder), "--target", "Setup"]):
+            made = run_bounded(command, "the Linux build with test keys", BUILD_BOUND, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+            if made.returncode:
+                raise RunError("the Linux build with test keys failed:\n" + made.stdout[-3000:])
+    return folder, keys
+
+
 def pinned_build(windows_build):
     """The release build (scripts/release.sh) that trusts both vendor keys, signed by the first, for the architecture
     of the Windows test build; made once beside it and kept with its keys, since it carries their digests."""
     folder = windows_build.parent / (windows_build.name + "-pinned")
-    keys = folder / "test-keys"
     folder.mkdir(exist_ok=True)
     with open(folder / ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if not (keys / "other.pem").exists():
-            shutil.rmtree(keys, ignore_errors=True)
-            keys.mkdir()
-            make_signers(keys, {name: "vendor" for name in (*VENDOR_KEYS, "other")}, days=3650)
+        keys = test_keys(folder)
         arch = mingw_arch(windows_build / "Setup.exe")
         made = run_bounded([str(ROOT / "scripts" / "release.sh"), "--key", str(keys / "vendor.key"),
                             "--cert", str(keys / "vendor.pem"), "--trust", str(keys / "next.pem"), "--arch", arch,
@@ -58,11 +86,24 @@ def windowless(exe):
     exe.write_bytes(bytes(data))
 
 
-def place_program(keys, program, target, signer):
+APPENDED = b"~TAVO signature appended~\n"
+
+
+def place_program(keys, program, target, signer, appended=False):
     """A copy of the program at target, signed by the signer ("changed": by the vendor, then one byte changed;
-    None: unsigned)."""
+    None: unsigned). A program of the simulated machine (appended) carries its signature appended."""
     target.parent.mkdir(parents=True, exist_ok=True)
     shutil.copy(program, target)
+    if appended:
+        if signer:
+            sign_answer(keys, target, "vendor" if signer == "changed" else signer, target.with_name("sig"))
+            der = target.with_name("sig").read_bytes()
+            target.with_name("sig").unlink()
+            body = target.read_bytes()
+            if signer == "changed":
+                body = body.replace(b"exit", b"exlt", 1)
+            target.write_bytes(body + der + struct.pack("<I", len(der)) + APPENDED)
+        return
     windowless(target)
     if signer:
         sign(keys, target, "vendor" if signer == "changed" else signer)
@@ -70,31 +111,104 @@ def place_program(keys, program, target, signer):
         changed_after_signing(target)
 
 
-def pinned(packages=(), launcher=None, local=None):
+def sha256_of(path):
+    return hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+def sign_served(root, keys, answers, digests):
+    """What the vendor publishes: each package's SHA-256 in DownloadConfig.xml, then a detached signature beside
+    every XML file. answers: {served path: signer, None for no signature}, the vendor's for the others; digests:
+    {package path: "missing" or "wrong"}."""
+    config = root / "DownloadConfig.xml"
+    if config.exists():
+        def add(match):
+            path = urlparse(re.search(r"<PackageDownloadURL>([^<]*)<", match.group(2)).group(1)).path
+            served = root / path.lstrip("/")
+            if digests.get(path) == "missing" or not served.is_file():
+                return match.group(0)
+            digest = sha256_of(served) if digests.get(path) != "wrong" else "0" * 64
+            return match.group(1) + match.group(2) + "<PackageSha256>%s</PackageSha256>" % digest + match.group(3)
+        text = config.read_bytes().decode("utf-8")
+        config.write_bytes(re.sub(r"(<Package\d+>)(.*?)(</Package\d+>)", add, text).encode("utf-8"))
+    for xml in root.rglob("*.xml"):
+        signer = answers.get("/" + str(xml.relative_to(root)), "vendor")
+        if signer:
+            sign_answer(keys, xml, signer)
+
+
+ANSWER_KINDS = {"/SetupLauncherVer.xml": "SetupLauncherVer", "/launcher/SetupLauncherV2.xml": "SetupLauncherV2",
+                "/SetupNotification.xml": "SetupNotification", "/DownloadConfig.xml": "DownloadConfig"}
+
+
+def record_ahead(m, keys, path, seconds=3600):
+    """The machine remembers having accepted a vendor answer of that kind signed later than now: what the server
+    now signs looks like a replay of an older answer."""
+    import time
+    key = r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\Setup"
+    values = {"SignedAnswerTime.%s.%s" % (ANSWER_KINDS[path], key_digest(keys, "vendor")): str(int(time.time()) + seconds)}
+    if m.build == "linux":
+        from harness import registry_text
+        with open(m.folder / "registry.reg", "a", newline="") as f:
+            f.write(registry_text({key: values}).split("\r\n", 2)[2])
+    else:
+        m.set_registry({key: values})
+
+
+def recorded(m):
+    """The kinds of server file whose signing time the launcher recorded in the machine's registry."""
+    if m.build == "linux":
+        text = (m.folder / "registry.reg").read_text(errors="replace")
+    else:
+        text = m.session.wine("reg", "query", r"HKLM\SOFTWARE\TAVO\Setup", "/reg:64", text=True).stdout
+    return set(re.findall(r"SignedAnswerTime\.(\w+)\.", text))
+
+
+def pinned(packages=(), launcher=None, local=None, answers=None, digests=None, ahead=(), earlier=None):
     """The row runs the release build's Setup.exe, signed by the first vendor key. packages: (server path,
-    signer) of programs (a small test program of the Windows build); launcher: (signer, major version) of the newer
-    launcher the server offers, made from the release Setup.exe; local: (path beside the launcher, signer) of a
-    local installer."""
+    signer) of programs (a small test program of the Windows build, a script on the simulated machine); launcher:
+    (signer, major version) of the newer launcher the server offers, made from the release Setup.exe; local:
+    (path beside the launcher, signer) of a local installer; answers, digests: as sign_served; ahead: served
+    paths whose kind the machine has accepted a newer answer of (record_ahead); earlier: the served path of an
+    earlier vendor launcher (version 1, signed by the vendor) offered as a package."""
     def arrange(m):
-        build, keys = pinned_build(m.session.build_dir)
+        if m.build == "linux":
+            build, keys = pinned_linux_build(m.build_dir)
+            program = m.work / "program"
+            program.write_bytes(m.program_that_ends_at_once())
+        else:
+            build, keys = pinned_build(m.session.build_dir)
+            program = m.session.build_dir / "bin" / "exit_code_child.exe"
         shutil.copy(build / "Setup.exe", m.launcher / "Setup.exe")
-        program = m.session.build_dir / "bin" / "exit_code_child.exe"
         for path, signer in packages:
-            place_program(keys, program, m.server.root / path.lstrip("/"), signer)
+            place_program(keys, program, m.server.root / path.lstrip("/"), signer, m.build == "linux")
         if local:
-            place_program(keys, program, m.launcher / local[0], local[1])
+            place_program(keys, program, m.launcher / local[0], local[1], m.build == "linux")
         if launcher:
             signer, major = launcher
             newer = m.server.root / "launcher" / "Setup.exe"
             shutil.copy(build / "Setup.exe", newer)
             with_version(newer, major)
             sign(keys, newer, signer)
+        if earlier:
+            served = m.server.root / earlier.lstrip("/")
+            if m.build == "linux":
+                place_program(keys, build / "Setup.exe", served, "vendor", appended=True)
+            else:
+                shutil.copy(build / "Setup.exe", served)
+                with_version(served, 1)
+                sign(keys, served, "vendor")
+        sign_served(m.server.root, keys, answers or {}, digests or {})
+        for path in ahead:
+            record_ahead(m, keys, path)
     return arrange
 
 
 if __name__ == "__main__":
-    # The test command builds it ahead, beside the unit tests, so that no matrix worker waits on it:
+    # The test command builds them ahead, beside the unit tests, so that no matrix worker waits on them:
     #   python3 tests/matrix/pinned.py build/windows
+    #   python3 tests/matrix/pinned.py build/linux
     import sys
     from pathlib import Path
-    print("the release build with test keys:", pinned_build(Path(sys.argv[1]).resolve())[0])
+    build = Path(sys.argv[1]).resolve()
+    linux = (build / "Setup.exe").read_bytes()[:4] == b"\x7fELF"
+    print("the release build with test keys:", (pinned_linux_build if linux else pinned_build)(build)[0])

@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "platform/held_file.h"
 #include "tests/support/loopback_server.h"
+#include "trust/vendor_keys.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST(CodeSignatureWin, TheLauncherCarriesItsVersionAsItsFileVersion) {
   ASSERT_TRUE(setup.Open(tavo_test::HostPathToNative(TAVO_SETUP_EXE)));
   uint64_t version = 0;
   ASSERT_TRUE(platform::ReadProgramFileVersion(setup, &version));
-  EXPECT_EQ(platform::FileVersionOf(platform::LauncherVersion()), version);
+  EXPECT_EQ(trust::FileVersionOf(trust::LauncherVersion()), version);
   ASSERT_TRUE(plain.Open(Signed(L"vendor.exe")));
   EXPECT_FALSE(platform::ReadProgramFileVersion(plain, &version)) << "a program without a version resource";
 }

@@ -18,7 +18,11 @@ RFC 3161 timestamp of that time-stamping authority to every signature, which
 keeps it valid after the certificate has expired; signing without one must be
 asked for with --no-timestamp. A release launcher runs only
 packages signed by a key it trusts. The launcher itself (setup_exe) is copied
-as it is: scripts/release.sh signs it.
+as it is: scripts/release.sh signs it. Each package entry then also carries
+PackageSha256, and every XML file of the tree gets its detached signature
+beside it (<file>.sig: CMS SignedData in DER, SHA-256, with the signing time),
+without which a release launcher reads none of them. Sign the files last, once
+they are final: a file changed after its signature is refused.
 
 Description (JSON; every key optional unless marked):
 {
@@ -52,8 +56,8 @@ import sys
 from xml.sax.saxutils import escape
 
 
-def md5_of(path):
-    digest = hashlib.md5()
+def digest_of(path, algorithm="md5"):
+    digest = hashlib.new(algorithm)
     with open(path, "rb") as f:
         for block in iter(lambda: f.read(1 << 20), b""):
             digest.update(block)
@@ -98,6 +102,25 @@ def sign(source, target, signing):
         sys.exit("publish: signing %s failed:\n%s" % (source, result.stdout.decode(errors="replace")))
 
 
+def sign_xml_files(out_dir, signing):
+    """Writes <file>.sig beside every XML file of the tree: what a release launcher reads them under."""
+    key, cert = signing
+    for folder, _, names in os.walk(out_dir):
+        for name in sorted(names):
+            if not name.lower().endswith(".xml"):
+                continue
+            path = os.path.join(folder, name)
+            # The signer's certificate goes inside: the launcher finds the signer's key there.
+            command = ["openssl", "cms", "-sign", "-binary", "-outform", "DER", "-md", "sha256",
+                       "-signer", cert, "-inkey", key, "-in", path, "-out", path + ".sig"]
+            try:
+                result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+            except (OSError, subprocess.TimeoutExpired) as e:
+                sys.exit("publish: cannot sign %s: %s" % (path, e))
+            if result.returncode != 0:
+                sys.exit("publish: signing %s failed:\n%s" % (path, result.stdout.decode(errors="replace")))
+
+
 def publish_packages(desc, desc_dir, out_dir, base_url, signing=None):
     package_dir = os.path.join(desc_dir, desc.get("package_dir", "packages"))
     target_dir = os.path.join(out_dir, "packages")
@@ -118,7 +141,7 @@ def publish_packages(desc, desc_dir, out_dir, base_url, signing=None):
         size = os.path.getsize(target)
         digest = pkg.get("hash", "auto")
         if digest == "auto":
-            digest = md5_of(target)
+            digest = digest_of(target)
         fields = [
             ("PackageDownloadURL", base_url + "packages/" + pkg["file"]),
             ("PackageVersion", pkg.get("version", "1.0")),
@@ -137,6 +160,8 @@ def publish_packages(desc, desc_dir, out_dir, base_url, signing=None):
             ("IsManual", pkg.get("is_manual", 0)),
             ("ManualType", pkg.get("manual_type", 99)),
             ("LauncherVersion", pkg.get("launcher_version", 130)),
+            # Additive: launchers before it ignore the element; a release launcher requires it.
+            ("PackageSha256", digest_of(target, "sha256") if signing else ""),
         ]
         body = "".join(element(k, v) for k, v in fields if v != "")
         lines.append("<Package%02d>%s</Package%02d>" % (index, body, index))
@@ -196,7 +221,7 @@ def main():
     parser.add_argument("description")
     parser.add_argument("output")
     parser.add_argument("--base-url", required=True, help="the server's address, e.g. http://127.0.0.1:8080/")
-    parser.add_argument("--sign-key", help="sign the .exe and .msi packages with this private key (PEM)")
+    parser.add_argument("--sign-key", help="sign the .exe and .msi packages and the XML files with this private key (PEM)")
     parser.add_argument("--sign-cert", help="the certificate of --sign-key (PEM)")
     parser.add_argument("--timestamp-url", help="RFC 3161 time-stamping authority for every signature")
     parser.add_argument("--no-timestamp", action="store_true", help="sign without a timestamp")
@@ -217,6 +242,8 @@ def main():
     publish_packages(desc, desc_dir, args.output, base_url, signing)
     publish_version_file(desc, desc_dir, args.output, base_url)
     publish_notices(desc, args.output)
+    if signing:
+        sign_xml_files(args.output, signing)
 
 
 if __name__ == "__main__":

@@ -7,17 +7,18 @@
 #include <vector>
 
 #include "platform/code_signature.h"
+#include "trust/vendor_keys.h"
 
 namespace {
 
 using platform::SignatureStatus;
-using platform::TrustVerdict;
+using trust::TrustVerdict;
 
 const std::string kVendor(64, 'a'), kNextVendor(64, 'b'), kStranger(64, 'c');
 
 TEST(VendorKeys, WhatRunsDependsOnSignatureKeyRevocationAndVersion) {
   const std::vector<std::string> pins = {kVendor, kNextVendor};
-  const uint64_t running = platform::FileVersionOf(2000100);
+  const uint64_t running = trust::FileVersionOf(2000100);
   const struct {
     const char* what;
     std::vector<std::string> pins;
@@ -31,46 +32,46 @@ TEST(VendorKeys, WhatRunsDependsOnSignatureKeyRevocationAndVersion) {
       {"development build: nothing checked", {}, SignatureStatus::kNotTrusted, "", TrustVerdict::kSkipped, false, 0,
        TrustVerdict::kSkipped},
       {"vendor key, newer", pins, SignatureStatus::kValid, kVendor, TrustVerdict::kAccepted, true,
-       platform::FileVersionOf(2000101), TrustVerdict::kAccepted},
+       trust::FileVersionOf(2000101), TrustVerdict::kAccepted},
       {"second vendor key", pins, SignatureStatus::kValid, kNextVendor, TrustVerdict::kAccepted, true,
-       platform::FileVersionOf(2001000), TrustVerdict::kAccepted},
+       trust::FileVersionOf(2001000), TrustVerdict::kAccepted},
       {"offline: accepted", pins, SignatureStatus::kRevocationUnknown, kVendor, TrustVerdict::kAcceptedWithoutRevocation,
-       true, platform::FileVersionOf(3000000), TrustVerdict::kAcceptedWithoutRevocation},
+       true, trust::FileVersionOf(3000000), TrustVerdict::kAcceptedWithoutRevocation},
       {"same version", pins, SignatureStatus::kValid, kVendor, TrustVerdict::kAccepted, true, running,
        TrustVerdict::kNotNewer},
       {"older version", pins, SignatureStatus::kValid, kVendor, TrustVerdict::kAccepted, true,
-       platform::FileVersionOf(1999999), TrustVerdict::kNotNewer},
+       trust::FileVersionOf(1999999), TrustVerdict::kNotNewer},
       {"no version resource", pins, SignatureStatus::kValid, kVendor, TrustVerdict::kAccepted, false, 0,
        TrustVerdict::kNotNewer},
       {"revoked", pins, SignatureStatus::kRevoked, kVendor, TrustVerdict::kRevoked, true,
-       platform::FileVersionOf(3000000), TrustVerdict::kRevoked},
+       trust::FileVersionOf(3000000), TrustVerdict::kRevoked},
       {"unsigned or changed", pins, SignatureStatus::kNotTrusted, "", TrustVerdict::kNotTrusted, true,
-       platform::FileVersionOf(3000000), TrustVerdict::kNotTrusted},
+       trust::FileVersionOf(3000000), TrustVerdict::kNotTrusted},
       {"another key", pins, SignatureStatus::kValid, kStranger, TrustVerdict::kOtherSigner, true,
-       platform::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
+       trust::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
       {"key unreadable", pins, SignatureStatus::kValid, "", TrustVerdict::kOtherSigner, true,
-       platform::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
+       trust::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
       {"upper-case digest is no pin", pins, SignatureStatus::kValid, std::string(64, 'A'), TrustVerdict::kOtherSigner,
-       true, platform::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
+       true, trust::FileVersionOf(3000000), TrustVerdict::kOtherSigner},
   };
   for (const auto& c : cases) {
     platform::SignatureFacts facts;
     facts.status = c.status;
     facts.signerKey = c.key;
-    EXPECT_EQ(c.program, platform::JudgeProgram(c.pins, facts)) << c.what;
-    EXPECT_EQ(c.launcher, platform::JudgeNewLauncher(c.pins, facts, c.hasVersion, c.version, running)) << c.what;
+    EXPECT_EQ(c.program, trust::JudgeProgram(c.pins, facts)) << c.what;
+    EXPECT_EQ(c.launcher, trust::JudgeNewLauncher(c.pins, facts, c.hasVersion, c.version, running)) << c.what;
   }
-  EXPECT_TRUE(platform::IsAccepted(TrustVerdict::kAcceptedWithoutRevocation));
-  EXPECT_FALSE(platform::IsAccepted(TrustVerdict::kNotNewer));
+  EXPECT_TRUE(trust::IsAccepted(TrustVerdict::kAcceptedWithoutRevocation));
+  EXPECT_FALSE(trust::IsAccepted(TrustVerdict::kNotNewer));
 }
 
 TEST(VendorKeys, FileVersionKeepsTheOrderOfDownloaderVersion) {
   // major.minor.build.0 with version = major * 1000000 + minor * 1000 + build.
-  EXPECT_EQ(0x0002000000000000u, platform::FileVersionOf(2000000));
-  EXPECT_EQ(0x0002000300040000u, platform::FileVersionOf(2003004));
+  EXPECT_EQ(0x0002000000000000u, trust::FileVersionOf(2000000));
+  EXPECT_EQ(0x0002000300040000u, trust::FileVersionOf(2003004));
   const uint32_t ordered[] = {0, 999, 1000, 1999999, 2000000, 2000001, 2001000, 4294967295u};
   for (size_t i = 1; i < sizeof(ordered) / sizeof(ordered[0]); ++i) {
-    EXPECT_LT(platform::FileVersionOf(ordered[i - 1]), platform::FileVersionOf(ordered[i])) << ordered[i];
+    EXPECT_LT(trust::FileVersionOf(ordered[i - 1]), trust::FileVersionOf(ordered[i])) << ordered[i];
   }
 }
 
@@ -98,7 +99,7 @@ std::string ProgramImage() {
 TEST(VendorKeys, ProgramVersionIsReadFromTheVersionResourceOnly) {
   uint64_t version = 0;
   ASSERT_TRUE(platform::ProgramFileVersion(ProgramImage(), &version));
-  EXPECT_EQ(platform::FileVersionOf(2000005), version);
+  EXPECT_EQ(trust::FileVersionOf(2000005), version);
   const struct {
     const char* what;
     std::function<void(std::string&)> change;

@@ -28,9 +28,11 @@ esac
 # for beside Setup.exe first, in a folder every user can write.
 python3 tests/check_imports.py build/windows/Setup.exe $([ "$wintests" = build/windows64 ] && echo build/windows64/Setup.exe)
 
-# The release build with test keys that the matrix's release rows run, built beside the unit tests.
+# The release builds with test keys that the matrix's release rows run (the Windows one and the
+# simulated machine's), built beside the unit tests.
 pinned_log=build/pinned-build.log
-/usr/bin/python3 tests/matrix/pinned.py "$wintests" >"$pinned_log" 2>&1 &
+(/usr/bin/python3 tests/matrix/pinned.py "$wintests" && /usr/bin/python3 tests/matrix/pinned.py build/linux) \
+  >"$pinned_log" 2>&1 &
 pinned=$!
 
 stage "Linux unit tests"

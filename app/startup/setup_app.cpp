@@ -19,6 +19,7 @@
 #include "ui/silent_run.h"
 #include "base/exit_codes.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
 #include "platform/message_box.h"
@@ -54,7 +55,9 @@ void TakeOverHeldFiles(LauncherContext* context) {
 // written leaves the log in the temporary folder, which names that file; a
 // log that cannot be written safely there goes on in the working folder.
 void StartDebugLog(LauncherContext* context, bool workFolderReady) {
-  if (!context->LogPath.empty()) CreateFolderTree(ParentFolder(context->DebugLogPath));
+  // Administrators' tools expect the folders of a "/log" path to be made;
+  // none is made or entered through a link or mount point.
+  if (!context->LogPath.empty()) platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath));
   Log().SetPath(context->DebugLogPath);
   if (workFolderReady) Log().SetFallbackPath(context->WorkFolder + L"TAVODebugLog.txt");
   Log().SetEnabled(true);

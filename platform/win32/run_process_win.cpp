@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/system_library_win.h"
 
 namespace platform {
 
@@ -19,22 +20,49 @@ bool NamesVariable(const wchar_t* entry, const wchar_t* name) {
   return _wcsnicmp(entry, name, n) == 0 && entry[n] == L'=';
 }
 
-// The launcher's environment block with TEMP and TMP naming the programs'
-// temporary folder; empty when none is set.
-std::vector<wchar_t> ProgramEnvironment() {
-  std::wstring temp;
-  {
-    std::lock_guard<std::mutex> hold(programTempLock);
-    temp = programTemp;
+using CreateEnvironmentBlockFn = BOOL(WINAPI*)(void**, HANDLE, BOOL);
+using DestroyEnvironmentBlockFn = BOOL(WINAPI*)(void*);
+
+// The machine's own variables, as a service gets them: no user's token, so
+// nothing of HKCU\Environment, and nothing inherited from the launcher,
+// whose environment the user who started it chose. Without userenv, the
+// few variables every program expects, from the system's folders.
+std::vector<wchar_t> MachineEnvironment() {
+  std::vector<wchar_t> block;
+  const auto create = reinterpret_cast<CreateEnvironmentBlockFn>(
+      reinterpret_cast<void (*)()>(SystemLibraryFunction(L"userenv.dll", "CreateEnvironmentBlock")));
+  const auto destroy = reinterpret_cast<DestroyEnvironmentBlockFn>(
+      reinterpret_cast<void (*)()>(SystemLibraryFunction(L"userenv.dll", "DestroyEnvironmentBlock")));
+  void* machine = nullptr;
+  if (create && destroy && create(&machine, nullptr, FALSE) && machine) {
+    const wchar_t* e = static_cast<const wchar_t*>(machine);
+    for (; *e; e += wcslen(e) + 1) block.insert(block.end(), e, e + wcslen(e) + 1);
+    destroy(machine);
+    return block;
   }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return block;
+  const std::wstring root = windows;
+  const std::wstring system = root + L"\\System32";
+  for (const std::wstring& entry :
+       {L"SystemRoot=" + root, L"windir=" + root, L"ComSpec=" + system + L"\\cmd.exe",
+        L"Path=" + system + L";" + root + L";" + system + L"\\Wbem"}) {
+    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+  }
+  return block;
+}
+
+// The machine's environment block with TEMP and TMP naming the programs'
+// folder; empty when none is set.
+std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp) {
   std::vector<wchar_t> block;
   if (temp.empty()) return block;
-  wchar_t* strings = ::GetEnvironmentStringsW();
-  for (const wchar_t* e = strings; e && *e; e += wcslen(e) + 1) {
+  const std::vector<wchar_t> machine = MachineEnvironment();
+  for (const wchar_t* e = machine.data(); e < machine.data() + machine.size() && *e; e += wcslen(e) + 1) {
     if (NamesVariable(e, L"TEMP") || NamesVariable(e, L"TMP")) continue;
     block.insert(block.end(), e, e + wcslen(e) + 1);
   }
-  if (strings) ::FreeEnvironmentStringsW(strings);
   for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
     const std::wstring entry = name + temp;
     block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
@@ -45,10 +73,15 @@ std::vector<wchar_t> ProgramEnvironment() {
 
 // Starts the command line's program; *error is the system's last error after
 // the attempt, which a started process keeps too.
-bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error,
-                     bool withTemp = false) {
-  std::vector<wchar_t> environment;
-  if (withTemp) environment = ProgramEnvironment();
+bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error) {
+  std::wstring folder;
+  {
+    std::lock_guard<std::mutex> hold(programTempLock);
+    folder = programTemp;
+  }
+  // The program starts in the private folder, not in the launcher's (which
+  // the user writes), and with the machine's environment, not the user's.
+  const std::vector<wchar_t> environment = ProgramEnvironment(folder);
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
@@ -58,7 +91,8 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
   const BOOL created =
       ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
-                       environment.empty() ? nullptr : environment.data(), nullptr, &startup, info);
+                       environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
+                       &startup, info);
   *error = ::GetLastError();
   return created != FALSE;
 }
@@ -83,7 +117,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   }
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(line, showWindow, &info, &error, true);
+  const bool created = CreateProcessOf(line, showWindow, &info, &error);
   if (lastError) *lastError = error;
   if (!created) return false;
 

@@ -81,7 +81,7 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   }
   // The program starts in the private folder, not in the launcher's (which
   // the user writes), and with the machine's environment, not the user's.
-  const std::vector<wchar_t> environment = ProgramEnvironment(folder);
+  std::vector<wchar_t> environment = ProgramEnvironment(folder);
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');

@@ -75,6 +75,16 @@ TEST(Files, AHeldFolderNeitherFollowsNorRemovesWhatHoldsTheName) {
       EXPECT_FALSE(folder.OpenFile(name, mode, &again)) << "the plant is still there";
     }
   }
+  tavo_test::TempDir made;
+  platform::HeldFolder folder;
+  platform::File file;
+  const std::wstring separator = made.path().substr(made.path().size() - 1);
+  ASSERT_TRUE(folder.OpenMaking(made.File(L"a") + separator + L"b"));
+  for (const auto& step : {std::make_pair(Mode::Append, "ab"), std::make_pair(Mode::Append, "abab"),
+                           std::make_pair(Mode::CreateWrite, "ab")}) {
+    ASSERT_TRUE(folder.OpenFile(L"x.log", step.first, &file) && file.Write("ab", 2) && file.Close());
+    EXPECT_EQ(step.second, tavo_test::ReadBytes(made.File(L"a") + separator + L"b" + separator + L"x.log"));
+  }
 #ifndef _WIN32
   // Windows renames no held folder; a Linux folder can be moved and a link put in its place.
   tavo_test::TempDir dir;

@@ -20,6 +20,7 @@
 #include "base/exit_codes.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/code_signature.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
 #include "platform/message_box.h"
@@ -242,13 +243,25 @@ bool CSetupApp::ClaimTheRun() {
   LauncherContext& ctx = context_;
   using Opened = platform::AdminEvent::Opened;
   uint32_t sourcePid = 0;
-  if (FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid)) {
+  // The launcher that hands over makes an object named after its process id
+  // that only administrators can make. A release build ends or answers only
+  // a parent that made it; the earlier launchers' rule (a parent of the same
+  // name) is kept for development builds alone.
+  platform::AdminEvent handOver;
+  const bool releaseBuild = !platform::PinnedSignerKeys().empty();
+  bool found = FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid);
+  const bool signalled = found && ctx.SourceProcessId != 0 &&
+                         handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting;
+  if (found && releaseBuild && !signalled) {
+    Log().ErrorPlain(L"起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。");
+    found = false;
+  }
+  if (found) {
     launcherObject_.Open(kLauncherObjectName);
     TakeOverHeldFiles(&ctx);
     uint64_t created = 0;
     if (ctx.Silent && ctx.SourceProcessId != 0) {
-      platform::AdminEvent handOver;
-      if (handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting) handOver.Signal();
+      if (signalled) handOver.Signal();
       Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
     } else if (platform::ProcessCreationTime(platform::CurrentProcessId(), &created) &&
                platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {

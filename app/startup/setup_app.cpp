@@ -56,19 +56,28 @@ void TakeOverHeldFiles(LauncherContext* context) {
 // written leaves the log in the temporary folder, which names that file; a
 // log that cannot be written safely there goes on in the working folder.
 void StartDebugLog(LauncherContext* context, bool workFolderReady) {
+  const bool named = !context->LogPath.empty();
   // Administrators' tools expect the folders of a "/log" path to be made;
   // none is made or entered through a link or mount point.
-  if (!context->LogPath.empty()) platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath));
+  if (named) platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath));
   Log().SetPath(context->DebugLogPath);
-  if (workFolderReady) Log().SetFallbackPath(context->WorkFolder + L"TAVODebugLog.txt");
   Log().SetEnabled(true);
-  if (Log().Info(L"プログラムを開始します。") || context->LogPath.empty()) return;
-  const std::wstring named = context->DebugLogPath;
+  const std::wstring fallback = workFolderReady ? context->WorkFolder + L"TAVODebugLog.txt" : std::wstring();
+  // A "/log" file refused at once moves the log to the temporary folder,
+  // where people look for it, not into the working folder, which goes with
+  // the run.
+  if (!named || Log().Info(L"プログラムを開始します。")) {
+    Log().SetFallbackPath(fallback);
+    if (!named) Log().Info(L"プログラムを開始します。");
+    return;
+  }
+  const std::wstring given = context->DebugLogPath;
   SetLogPaths(context, DefaultDebugLogPath(*context));
   Log().SetPath(context->DebugLogPath);
+  Log().SetFallbackPath(fallback);
   Log().Info(L"プログラムを開始します。");
   Log().ErrorPlain(L"以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。");
-  Log().ErrorPlain(named);
+  Log().ErrorPlain(given);
 }
 
 // The proxy as the log shows it: without a user name or password.

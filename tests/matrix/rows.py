@@ -20,6 +20,7 @@ from typing import Callable, Optional
 from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loads_without_defence, plant_wininet,
                      self_update_signed, swap_after_check)
 from pinned import pinned
+import elevated
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -1018,4 +1019,30 @@ ROWS += [
         page="error", result=3, exit=30000, anchors=["以下のプロキシサーバーを使用します。"],
         check=lambda m, o: any(re.fullmatch(r"http://tavo-download\.invalid(:80)?/SetupLauncherVer\.xml", p)
                                for p in o.paths())),  # WinINet names the port
+]
+
+# Nothing of the user's reaches what the elevated launcher writes or starts: the programs' folder and environment,
+# /log at another program's file or through a link, a package saved to a network path, a log folder swapped.
+LOG_MOVED = "以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。"
+ROWS += [
+    silent("success", 3010, twin=None, name="programs-get-the-private-folder-and-the-machines-environment",
+           packages=[command_package(elevated.PROBE_LINUX)], linux_only="", installed="", arrange=elevated.user_values,
+           wine=dict(packages=[command_package(elevated.PROBE_WINE)]), requests={"/packages/tool.dat": 1},
+           check=elevated.probe_saw_only_the_machine),
+    Row("log-at-a-foreign-file-leaves-it-as-it-was", args=["/quiet", "/log", "{work}/system.ini"], exit=3010,
+        installed="TAVO Net Shield", arrange=lambda m: elevated.foreign_files(m, ["system.ini"]), anchors=[LOG_MOVED],
+        check=elevated.foreign_files_unchanged, wine=NOT_INSTALLED),
+    Row("log-beside-a-foreign-installer-log-leaves-it-as-it-was", args=["/quiet", "/log", "{work}/logs/sub dir/tavo.log"],
+        log="fresh", exit=3010, installed="TAVO Net Shield", check=elevated.foreign_files_unchanged, wine=NOT_INSTALLED,
+        arrange=lambda m: (named_log(m), elevated.foreign_files(m, ["logs/sub dir/TAVOInstallLog.txt"]))),
+    Row("log-through-a-linked-folder-writes-nothing-behind-it", args=["/quiet", "/log", "{work}/linked/sub/tavo.log"],
+        exit=3010, installed="TAVO Net Shield", arrange=elevated.linked_log_folder, anchors=[LOG_MOVED],
+        check=elevated.nothing_behind, wine=NOT_INSTALLED),
+    Row("package-on-a-network-path-refused", packages=[package(save_file_path="//tavo-share.invalid/s/tavo_tns.msi")],
+        page="error", result=6, requests={PKG: 0}, installed="",
+        anchors=["以下の保存先はローカルの固定ドライブにないため、パッケージを保存しません。"],
+        wine=dict(packages=[package(save_file_path=r"\\tavo-share.invalid\s\tavo_tns.msi")])),
+    Row("log-folder-swapped-after-its-check-writes-nothing-behind", args=["/log", "{work}/logs/tavo.log"], page=None,
+        result=None, log="fresh", installed="TAVO Net Shield", arrange=elevated.swap_log_folder,
+        check=elevated.nothing_behind, linux_only="links a process of the user may make in a folder of its own"),
 ]

@@ -83,8 +83,10 @@ std::vector<std::string> MachineEnvironment() {
 
 // The machine's environment with the exit-code channel named, and TEMP and
 // TMP naming the programs' folder when one is set; the launcher's own
-// environment while none is.
-std::vector<std::string> ChildEnvironment(const std::string& temp) {
+// environment while none is. A newer launcher gets the user's TEMP and TMP
+// instead, as this one has them: it keeps the debug log where people look
+// for it, and treats that folder as the user's, as this one does.
+std::vector<std::string> ChildEnvironment(const std::string& temp, bool userTemp) {
   std::vector<std::string> env;
   const std::string prefix = std::string(posix::kExitCodeFdVariable) + "=";
   if (temp.empty()) {
@@ -95,8 +97,11 @@ std::vector<std::string> ChildEnvironment(const std::string& temp) {
     for (std::string& e : MachineEnvironment()) {
       if (e.compare(0, 5, "TEMP=") != 0 && e.compare(0, 4, "TMP=") != 0) env.push_back(std::move(e));
     }
-    env.push_back("TEMP=" + temp);
-    env.push_back("TMP=" + temp);
+    for (const char* name : {"TEMP", "TMP"}) {
+      const char* own = std::getenv(name);
+      if (!userTemp) env.push_back(std::string(name) + "=" + temp);
+      if (userTemp && own) env.push_back(std::string(name) + "=" + own);
+    }
   }
   env.push_back(prefix + std::to_string(posix::kExitCodeFd));
   return env;
@@ -165,7 +170,7 @@ namespace {
 
 // Starts the program of a Windows command line; *readFd receives the read end
 // of its exit-code channel.
-bool Spawn(uint32_t* lastError, const std::wstring& line, pid_t* pid, int* readFd) {
+bool Spawn(uint32_t* lastError, const std::wstring& line, bool userTemp, pid_t* pid, int* readFd) {
   std::vector<std::wstring> wideArgs = SplitWindowsCommandLine(line);
   auto fail = [&](uint32_t code) {
     SetLastError(code);
@@ -186,7 +191,7 @@ bool Spawn(uint32_t* lastError, const std::wstring& line, pid_t* pid, int* readF
   }
   // The program starts in the private folder, not in the launcher's (which
   // the user writes), and with the machine's environment, not the user's.
-  std::vector<std::string> env = ChildEnvironment(folder);
+  std::vector<std::string> env = ChildEnvironment(folder, userTemp);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);
@@ -243,7 +248,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
   pid_t pid = 0;
   int readFd = -1;
-  if (!Spawn(lastError, line, &pid, &readFd)) return false;
+  if (!Spawn(lastError, line, false, &pid, &readFd)) return false;
 
   if (!wait) {
     ::close(readFd);
@@ -281,7 +286,7 @@ StartedProcess::~StartedProcess() {
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   (void)showWindow;
   if (state_->pid > 0) return false;
-  if (Spawn(lastError, commandLine, &state_->pid, &state_->readFd)) return true;
+  if (Spawn(lastError, commandLine, true, &state_->pid, &state_->readFd)) return true;
   state_->pid = 0;
   return false;
 }

@@ -53,9 +53,20 @@ std::vector<wchar_t> MachineEnvironment() {
   return block;
 }
 
+// The launcher's own value of a variable, when it has one.
+bool OwnVariable(const wchar_t* name, std::wstring* value) {
+  wchar_t buffer[32768];
+  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 32768);
+  if (length == 0 || length >= 32768) return false;
+  value->assign(buffer, length);
+  return true;
+}
+
 // The machine's environment block with TEMP and TMP naming the programs'
-// folder; empty when none is set.
-std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp) {
+// folder; empty when none is set. A newer launcher gets the user's TEMP and
+// TMP instead, as this one has them: it keeps the debug log where people
+// look for it, and treats that folder as the user's, as this one does.
+std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp, bool userTemp) {
   std::vector<wchar_t> block;
   if (temp.empty()) return block;
   const std::vector<wchar_t> machine = MachineEnvironment();
@@ -63,8 +74,10 @@ std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp) {
     if (NamesVariable(e, L"TEMP") || NamesVariable(e, L"TMP")) continue;
     block.insert(block.end(), e, e + wcslen(e) + 1);
   }
-  for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
-    const std::wstring entry = name + temp;
+  for (const wchar_t* name : {L"TEMP", L"TMP"}) {
+    std::wstring value = temp;
+    if (userTemp && !OwnVariable(name, &value)) continue;
+    const std::wstring entry = std::wstring(name) + L"=" + value;
     block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
   }
   block.push_back(L'\0');
@@ -73,7 +86,8 @@ std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp) {
 
 // Starts the command line's program; *error is the system's last error after
 // the attempt, which a started process keeps too.
-bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error) {
+bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error,
+                     bool userTemp) {
   std::wstring folder;
   {
     std::lock_guard<std::mutex> hold(programTempLock);
@@ -81,7 +95,7 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   }
   // The program starts in the private folder, not in the launcher's (which
   // the user writes), and with the machine's environment, not the user's.
-  std::vector<wchar_t> environment = ProgramEnvironment(folder);
+  std::vector<wchar_t> environment = ProgramEnvironment(folder, userTemp);
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
@@ -117,7 +131,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   }
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(line, showWindow, &info, &error);
+  const bool created = CreateProcessOf(line, showWindow, &info, &error, false);
   if (lastError) *lastError = error;
   if (!created) return false;
 
@@ -148,7 +162,7 @@ bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uin
   if (state_->process) return false;
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error);
+  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error, true);
   if (lastError) *lastError = error;
   if (!created) return false;
   ::CloseHandle(info.hThread);

@@ -22,10 +22,11 @@ bool IsOnLocalFixedVolume(const std::wstring& path);
 // A file opened for one kind of access; closed when destroyed. Failures set
 // the last error.
 //
-// The launcher runs elevated in a folder that any process of the user can
-// write, so a writer never follows what stands at the name: a link (junction,
-// reparse point), or a file that has other names too (a hard link), is never
-// written through.
+// A writer never follows what stands at the name: a link (junction, reparse
+// point), or a file that has other names too (a hard link), is never written
+// through. Writers opened by path remove what holds the name: they are for
+// the private working folder. In a folder a user can write, files are opened
+// through a HeldFolder, which removes nothing.
 class File {
  public:
   enum class Mode {

@@ -246,8 +246,14 @@ def plant_link(name):
     return arrange
 
 
+def link_left_alone(m):
+    """A link at the debug log's name is neither followed nor removed: the log goes on in the working folder."""
+    plant_link("TAVODebugLog.txt")(m)
+    m.debug_log_path = lambda: m.work_folder() / "TAVODebugLog.txt"
+
+
 def links_not_followed(m, o):
-    return (m.work / "victim").read_bytes() == VICTIM and not any(p.is_symlink() for p in m.temp.iterdir())
+    return (m.work / "victim").read_bytes() == VICTIM and (m.temp / "TAVODebugLog.txt").is_symlink()
 
 
 def work_folder_log(m):
@@ -687,7 +693,7 @@ ROWS = [
         anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。",
                  "以下のプログラムの署名を確認しました。", "プログラムの実行に失敗しました（エラー値）。"]),
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
-    Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
+    Row("link-planted-at-debug-log", log="fresh", arrange=link_left_alone, check=links_not_followed,
         servers=["dead"], page="error", result=3, linux_only=LINKS),
     Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"),
         check=lambda m, o: (m.work / "victim").read_bytes() == VICTIM,

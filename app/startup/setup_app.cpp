@@ -259,8 +259,10 @@ bool CSetupApp::ClaimTheRun() {
   platform::AdminEvent handOver;
   const bool releaseBuild = !platform::PinnedSignerKeys().empty();
   bool found = FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid);
+  // A launcher from before the private namespace made it in the global one.
   const bool signalled = found && ctx.SourceProcessId != 0 &&
-                         handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting;
+                         (handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting ||
+                          handOver.OpenGlobal(HandOverEventName(sourcePid)) == Opened::kExisting);
   if (found && releaseBuild && !signalled) {
     Log().ErrorPlain(L"起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。");
     found = false;

@@ -101,9 +101,12 @@ struct AdminEvent::Impl {
 AdminEvent::AdminEvent() : impl_(new Impl) {}
 AdminEvent::~AdminEvent() = default;
 
-AdminEvent::Opened AdminEvent::Open(const std::wstring& name) {
+AdminEvent::Opened AdminEvent::Open(const std::wstring& name) { return OpenIn(ObjectPrefix(), name); }
+
+AdminEvent::Opened AdminEvent::OpenGlobal(const std::wstring& name) { return OpenIn(GlobalName(std::wstring()), name); }
+
+AdminEvent::Opened AdminEvent::OpenIn(const std::wstring& prefix, const std::wstring& name) {
   impl_.reset(new Impl);
-  const std::wstring prefix = ObjectPrefix();
   if (prefix.empty()) return Opened::kFailed;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,

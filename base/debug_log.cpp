@@ -97,21 +97,37 @@ bool DebugLog::Write(Level level, const std::wstring& text) {
 
 bool DebugLog::Append(const std::wstring& path, const std::wstring& line) {
   try {
-    // Nothing is made or written through a link on the way: its folder is
-    // held as itself while the file is opened, and checked again by the file.
+    // The name is resolved once, through the held folder: whatever is done
+    // to the folder's path afterwards, or put at the name as a link, is not
+    // followed, and nothing there is removed or replaced.
     platform::HeldFolder folder;
     platform::File file;
-    if (!folder.Open(ParentFolder(path)) || !file.Open(path, platform::File::Mode::Append) || !file.IsAt(path)) {
+    if (!folder.Open(ParentFolder(path)) || !folder.OpenFile(FileNameOf(path), platform::File::Mode::Append, &file)) {
       return false;
     }
-    std::string bytes;
     uint64_t size = 0;
+    if (!file.Size(&size)) return false;
+    // A file that is there already is written only when it is a launcher's
+    // log: "/log" naming any other file leaves that file as it was.
+    if (size > 0) {
+      char head[sizeof(kLogStart) - 1] = {};
+      size_t got = 0;
+      if (!file.Read(head, sizeof(head), &got) || !IsLauncherLogStart(std::string(head, got))) {
+        platform::SetLastError(platform::kErrorAccessDenied);
+        return false;
+      }
+    }
+    std::string bytes;
     // A new file starts with the byte-order mark; an existing one never gets a second.
-    if (file.Size(&size) && size == 0) bytes = "\xFF\xFE";
+    if (size == 0) bytes = "\xFF\xFE";
     bytes += platform::WideToUtf16Le(line);
     const bool written = file.Write(bytes.data(), bytes.size());
     return file.Close() && written;
   } catch (...) {
     return false;
   }
+}
+
+bool IsLauncherLogStart(const std::string& head) {
+  return head.size() >= sizeof(kLogStart) - 1 && head.compare(0, sizeof(kLogStart) - 1, kLogStart) == 0;
 }

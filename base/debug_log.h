@@ -42,3 +42,10 @@ DebugLog& Log();
 // Error entries of one failure: each carries the last error as it was before
 // the first was written (writing an entry may change it), and it stays set.
 void LogErrors(std::initializer_list<std::wstring> lines);
+
+// How every launcher log begins: the UTF-16LE byte-order mark and the "["
+// of its first entry's time.
+constexpr char kLogStart[] = "\xFF\xFE[";
+// True when the first bytes of a file are those of a launcher log (an empty
+// file counts as none).
+bool IsLauncherLogStart(const std::string& head);

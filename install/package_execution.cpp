@@ -347,20 +347,44 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   return result;
 }
 
+namespace {
+
+// An earlier copy of a Windows Installer log: "=== Verbose logging" in its
+// code page or in UTF-16LE with or without the byte-order mark.
+bool IsInstallerLogStart(const std::string& head) {
+  const std::string ansi = "=== Verbose logging";
+  std::string wide;
+  for (char c : ansi) wide += std::string{c, '\0'};
+  for (const std::string& start : {ansi, wide, "\xFF\xFE" + wide}) {
+    if (head.compare(0, start.size(), start) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool CopyInstallerLogForUser(const WorkingPaths& paths) {
-  // Nothing is made through a link on the way to the folder of the debug log.
+  // The copy's name is resolved once, through the held folder of the debug
+  // log, never through a link; a file there that is no earlier copy of an
+  // installer log is left as it was.
   platform::HeldFolder folder;
   platform::File source;
   platform::File copy;
   const std::wstring& target = paths.InstallerLogPath;
   if (!source.Open(JoinPath(paths.WorkFolder, kInstallerVerboseLogName), platform::File::Mode::ReadOwnFile) ||
-      !folder.Open(ParentFolder(target)) || !copy.Open(target, platform::File::Mode::CreateWrite) ||
-      !copy.IsAt(target)) {
+      !folder.Open(ParentFolder(target)) || !folder.OpenFile(FileNameOf(target), platform::File::Mode::Append, &copy)) {
     return false;
   }
+  uint64_t size = 0;
   std::vector<char> buffer(64 * 1024);
+  size_t got = 0;
+  if (!copy.Size(&size) || (size > 0 && (!copy.Read(buffer.data(), 64, &got) ||
+                                         !IsInstallerLogStart(std::string(buffer.data(), got))))) {
+    platform::SetLastError(platform::kErrorAccessDenied);
+    return false;
+  }
+  if (!copy.Truncate()) return false;
   for (;;) {
-    size_t got = 0;
     if (!source.Read(buffer.data(), buffer.size(), &got)) return false;
     if (got == 0) break;
     if (!copy.Write(buffer.data(), got)) return false;

@@ -14,6 +14,7 @@
 #include "net/retry_chain.h"
 #include "net/signed_download.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/md5.h"
@@ -151,6 +152,15 @@ bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths,
     const std::wstring localPath = PackageDownloadPath(paths.WorkFolder, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
+    // A file on a network share can be served with other bytes once it has
+    // been checked: only a local fixed volume keeps what was verified.
+    if (!platform::IsOnLocalFixedVolume(localPath)) {
+      Log().ErrorPlain(L"以下の保存先はローカルの固定ドライブにないため、パッケージを保存しません。");
+      Log().ErrorPlain(localPath);
+      *errorCode = kResultPackageDownloadFailed;
+      outcome = false;
+      continue;
+    }
     // An earlier package saved to the same path lets go of it, so that this
     // one can replace the file; once this one is checked, they share its hold
     // and run the file that now lies there, as the configuration asks.

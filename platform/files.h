@@ -14,14 +14,19 @@ bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names);
 bool DeleteFileAt(const std::wstring& path);
 bool CreateFolder(const std::wstring& path);
 bool GetFileSize(const std::wstring& path, uint64_t* size);
+// True when the path lies on a fixed volume of this machine: no network
+// share (a UNC path, a mapped or WebDAV drive), no removable or device path.
+// What lies there can change only through this machine.
+bool IsOnLocalFixedVolume(const std::wstring& path);
 
 // A file opened for one kind of access; closed when destroyed. Failures set
 // the last error.
 //
-// The launcher runs elevated in a folder that any process of the user can
-// write, so a writer never follows what stands at the name: a link (junction,
-// reparse point), or a file that has other names too (a hard link), is never
-// written through.
+// A writer never follows what stands at the name: a link (junction, reparse
+// point), or a file that has other names too (a hard link), is never written
+// through. Writers opened by path remove what holds the name: they are for
+// the private working folder. In a folder a user can write, files are opened
+// through a HeldFolder, which removes nothing.
 class File {
  public:
   enum class Mode {
@@ -67,6 +72,7 @@ class File {
   bool Close();
 
  private:
+  friend class HeldFolder;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -82,9 +88,27 @@ class HeldFolder {
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
   bool Open(const std::wstring& folder);
+  // Opens the folder as Open does, first making the folders missing on its
+  // way: each inside the last one held, through that handle, none through a
+  // link, junction or mount point.
+  bool OpenMaking(const std::wstring& folder);
+
+  // Opens a file of the held folder by its plain name, resolved through the
+  // folder's handle, so that nothing done to the folder's path after it was
+  // held reaches the file, and never through a link or mount point at the
+  // name. Nothing that holds the name is removed or replaced: a link, a
+  // folder, a file with other names too, or anything but a plain file fails
+  // with access denied and stays as it was.
+  //   Append: for reading and appending; a new file when the name is free.
+  //   CreateWrite: an existing plain file is emptied through the handle, or
+  //     a new file is made.
+  // Other modes fail (invalid parameter).
+  bool OpenFile(const std::wstring& name, File::Mode mode, File* file) const;
 
  private:
+  bool OpenChild(const std::wstring& name, HeldFolder* child) const;
   intptr_t handle_;
+  std::wstring path_;  // as it was held
 };
 
 // Convenience for small files. A file of more than maxBytes is refused

@@ -30,6 +30,9 @@ class AdminEvent {
   AdminEvent& operator=(const AdminEvent&) = delete;
 
   Opened Open(const std::wstring& name);
+  // The same in the global namespace, where launchers without the private
+  // namespace make theirs (the simulated machine has one namespace only).
+  Opened OpenGlobal(const std::wstring& name);
   // Sets the event; it stays set for every holder.
   bool Signal();
   bool IsSignalled() const;
@@ -37,6 +40,7 @@ class AdminEvent {
   struct Impl;
 
  private:
+  Opened OpenIn(const std::wstring& prefix, const std::wstring& name);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -277,15 +277,15 @@ bool CInitWorkerThread::StartNewLauncher() {
   if (ctx_.Silent) commandLine += ctx_.Passive ? L" /passive" : L" /quiet";
   if (!ctx_.LogPath.empty()) commandLine += L" /log " + QuoteWindowsArgument(ctx_.DebugLogPath);
   if (!ctx_.Proxy.empty()) commandLine += L" /proxy " + QuoteWindowsArgument(ctx_.Proxy);
-  // A silent run waits for the new launcher and passes its exit code on, but
-  // only once the new launcher has said that it took over.
-  if (ctx_.Silent) {
-    auto handOver = std::make_shared<platform::AdminEvent>();
-    if (handOver->Open(HandOverEventName(platform::CurrentProcessId())) == platform::AdminEvent::Opened::kCreated) {
-      ctx_.HandOver = handOver;
-    } else {
-      Log().Error(L"引き継ぎを確認するオブジェクトを作成できませんでした。");
-    }
+  // The object says to the new launcher that this one hands over to it (a
+  // release build ends no parent without it). A silent run waits for the new
+  // launcher and passes its exit code on, but only once the new launcher has
+  // set it, saying that it took over.
+  auto handOver = std::make_shared<platform::AdminEvent>();
+  if (handOver->Open(HandOverEventName(platform::CurrentProcessId())) == platform::AdminEvent::Opened::kCreated) {
+    ctx_.HandOver = handOver;
+  } else {
+    Log().Error(L"引き継ぎを確認するオブジェクトを作成できませんでした。");
   }
   Log().Info(L"以下のコマンドを実行します。");
   Log().Info(commandLine);

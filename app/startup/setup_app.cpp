@@ -20,6 +20,8 @@
 #include "base/exit_codes.h"
 #include "platform/code_signature.h"
 #include "platform/error.h"
+#include "platform/files.h"
+#include "platform/code_signature.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
 #include "platform/message_box.h"
@@ -55,17 +57,28 @@ void TakeOverHeldFiles(LauncherContext* context) {
 // written leaves the log in the temporary folder, which names that file; a
 // log that cannot be written safely there goes on in the working folder.
 void StartDebugLog(LauncherContext* context, bool workFolderReady) {
-  if (!context->LogPath.empty()) CreateFolderTree(ParentFolder(context->DebugLogPath));
+  const bool named = !context->LogPath.empty();
+  // Administrators' tools expect the folders of a "/log" path to be made;
+  // none is made or entered through a link or mount point.
+  if (named) platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath));
   Log().SetPath(context->DebugLogPath);
-  if (workFolderReady) Log().SetFallbackPath(context->WorkFolder + L"TAVODebugLog.txt");
   Log().SetEnabled(true);
-  if (Log().Info(L"プログラムを開始します。") || context->LogPath.empty()) return;
-  const std::wstring named = context->DebugLogPath;
+  const std::wstring fallback = workFolderReady ? context->WorkFolder + L"TAVODebugLog.txt" : std::wstring();
+  // A "/log" file refused at once moves the log to the temporary folder,
+  // where people look for it, not into the working folder, which goes with
+  // the run.
+  if (!named || Log().Info(L"プログラムを開始します。")) {
+    Log().SetFallbackPath(fallback);
+    if (!named) Log().Info(L"プログラムを開始します。");
+    return;
+  }
+  const std::wstring given = context->DebugLogPath;
   SetLogPaths(context, DefaultDebugLogPath(*context));
   Log().SetPath(context->DebugLogPath);
+  Log().SetFallbackPath(fallback);
   Log().Info(L"プログラムを開始します。");
   Log().ErrorPlain(L"以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。");
-  Log().ErrorPlain(named);
+  Log().ErrorPlain(given);
 }
 
 }  // namespace
@@ -240,13 +253,27 @@ bool CSetupApp::ClaimTheRun() {
   LauncherContext& ctx = context_;
   using Opened = platform::AdminEvent::Opened;
   uint32_t sourcePid = 0;
-  if (FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid)) {
+  // The launcher that hands over makes an object named after its process id
+  // that only administrators can make. A release build ends or answers only
+  // a parent that made it; the earlier launchers' rule (a parent of the same
+  // name) is kept for development builds alone.
+  platform::AdminEvent handOver;
+  const bool releaseBuild = !platform::PinnedSignerKeys().empty();
+  bool found = FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid);
+  // A launcher from before the private namespace made it in the global one.
+  const bool signalled = found && ctx.SourceProcessId != 0 &&
+                         (handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting ||
+                          handOver.OpenGlobal(HandOverEventName(sourcePid)) == Opened::kExisting);
+  if (found && releaseBuild && !signalled) {
+    Log().ErrorPlain(L"起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。");
+    found = false;
+  }
+  if (found) {
     launcherObject_.Open(kLauncherObjectName);
     TakeOverHeldFiles(&ctx);
     uint64_t created = 0;
     if (ctx.Silent && ctx.SourceProcessId != 0) {
-      platform::AdminEvent handOver;
-      if (handOver.Open(HandOverEventName(sourcePid)) == Opened::kExisting) handOver.Signal();
+      if (signalled) handOver.Signal();
       Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
     } else if (platform::ProcessCreationTime(platform::CurrentProcessId(), &created) &&
                platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {

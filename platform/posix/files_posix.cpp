@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,6 +48,30 @@ bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names) {
 }
 
 bool DeleteFileAt(const std::wstring& path) { return ::unlink(Native(path).c_str()) == 0 || Fail(); }
+
+bool IsOnLocalFixedVolume(const std::wstring& path) {
+  // The simulated machine's network paths: //server/share and \\server\share,
+  // and whatever lies on a network file system of the host.
+  const std::string native = Native(path);
+  if (native.empty() || native[0] != '/' || native.compare(0, 2, "//") == 0) return false;
+  std::string existing = native;
+  struct statfs fs {};
+  while (::statfs(existing.c_str(), &fs) != 0) {
+    const size_t slash = existing.find_last_of('/');
+    if (slash == 0 || slash == std::string::npos) {
+      existing = "/";
+      if (::statfs("/", &fs) != 0) return false;
+      break;
+    }
+    existing.erase(slash);
+  }
+  constexpr unsigned long kNetworkFileSystems[] = {0x6969 /* NFS */, 0x517B /* SMB */, 0xFF534D42 /* CIFS */,
+                                                   0xFE534D42 /* SMB2 */, 0x65735546 /* FUSE */};
+  for (unsigned long type : kNetworkFileSystems) {
+    if (static_cast<unsigned long>(fs.f_type) == type) return false;
+  }
+  return true;
+}
 
 bool CreateFolder(const std::wstring& path) {
   if (::mkdir(Native(path).c_str(), 0777) == 0 || errno == EEXIST) return true;
@@ -260,6 +285,105 @@ bool HeldFolder::Open(const std::wstring& folder) {
   }
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
   handle_ = fd;
+  path_ = folder;
+  return true;
+}
+
+bool HeldFolder::OpenMaking(const std::wstring& folder) {
+  std::string path = Native(folder);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (Open(folder)) return true;
+  // The deepest folder on the way that is there is held as itself; the rest
+  // is made one name at a time inside it.
+  std::vector<std::wstring> missing;
+  std::string existing = path;
+  for (;;) {
+    const size_t slash = existing.find_last_of('/');
+    if (slash == std::string::npos || existing == "/") return false;
+    missing.push_back(Utf8ToWide(existing.substr(slash + 1)));
+    existing = slash == 0 ? "/" : existing.substr(0, slash);
+    struct stat st {};
+    if (::lstat(existing.c_str(), &st) == 0) break;
+  }
+  HeldFolder current;
+  if (!current.Open(Utf8ToWide(existing))) return false;
+  for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
+    HeldFolder next;
+    if (!current.OpenChild(*name, &next)) return false;
+    std::swap(current.handle_, next.handle_);
+  }
+  std::swap(handle_, current.handle_);
+  return true;
+}
+
+namespace {
+
+// A plain name: no separator, not the folder itself nor its parent.
+bool PlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+bool HeldFolder::OpenChild(const std::wstring& name, HeldFolder* child) const {
+  const std::string native = Native(name);
+  if (handle_ < 0 || !PlainName(native)) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  const int dir = static_cast<int>(handle_);
+  if (::mkdirat(dir, native.c_str(), 0777) != 0 && errno != EEXIST) return Fail();
+  const int fd = ::openat(dir, native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastError(errno == ELOOP || errno == ENOTDIR ? kErrorAccessDenied : ErrnoToWindows(errno));
+    return false;
+  }
+  if (child->handle_ >= 0) ::close(static_cast<int>(child->handle_));
+  child->handle_ = fd;
+  return true;
+}
+
+bool HeldFolder::OpenFile(const std::wstring& name, File::Mode mode, File* file) const {
+  file->Close();
+  const std::string native = Native(name);
+  if (handle_ < 0 || !PlainName(native) || (mode != File::Mode::Append && mode != File::Mode::CreateWrite)) {
+    SetLastError(kErrorInvalidParameter);
+    return false;
+  }
+  const int dir = static_cast<int>(handle_);
+  const int flags = (mode == File::Mode::Append ? O_RDWR | O_APPEND : O_WRONLY) | O_CLOEXEC | O_NOFOLLOW;
+  int fd = -1;
+  // Another process may take or free the name between the two opens; that
+  // many rounds are given.
+  for (int attempt = 0; attempt < kCreateAttempts && fd < 0; ++attempt) {
+    // Non-blocking, so that a pipe planted at the name cannot hold the open.
+    fd = ::openat(dir, native.c_str(), flags | O_NONBLOCK);
+    if (fd >= 0) {
+      struct stat st {};
+      if (::fstat(fd, &st) != 0 || !IsOwnFile(st)) {
+        ::close(fd);
+        errno = EACCES;
+        return Fail();
+      }
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      if (mode == File::Mode::CreateWrite && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return Fail();
+      }
+      break;
+    }
+    if (errno == ELOOP || errno == ENXIO || errno == EISDIR) errno = EACCES;
+    if (errno != ENOENT) return Fail();
+    fd = ::openat(dir, native.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno != EEXIST) return Fail();
+  }
+  if (fd < 0) {
+    errno = EACCES;
+    return Fail();
+  }
+  file->impl_->fd = fd;
   return true;
 }
 

@@ -60,6 +60,8 @@ struct AdminEvent::Impl {
 AdminEvent::AdminEvent() : impl_(new Impl) {}
 AdminEvent::~AdminEvent() = default;
 
+AdminEvent::Opened AdminEvent::OpenGlobal(const std::wstring& name) { return Open(name); }
+
 AdminEvent::Opened AdminEvent::Open(const std::wstring& name) {
   impl_.reset(new Impl);
   const int fd = ::open(ObjectPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

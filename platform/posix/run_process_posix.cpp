@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/cmdline_split.h"
 #include "platform/error.h"
 #include "platform/posix/exit_code_channel.h"
+#include "platform/posix/machine.h"
 #include "platform/run_process.h"
 #include "platform/utf.h"
 
@@ -51,26 +53,57 @@ bool MarkExecutable(const std::string& path) {
 std::mutex programTempLock;
 std::string programTemp;
 
-// The launcher's environment with the exit-code channel named, and the
-// programs' temporary folder when one is set.
-std::vector<std::string> ChildEnvironment(bool withTemp) {
+// Where the machine keeps its own variables, as Windows does.
+const wchar_t kMachineEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+// The simulated machine's environment: the values of its registry's
+// environment key (string values only; the host's PATH when the key has
+// none), the machine itself (SETUP_MACHINE) and the console the launcher
+// runs in (TERM), which Windows gives every program whatever its
+// environment. Nothing else of the launcher's own environment passes on.
+std::vector<std::string> MachineEnvironment() {
+  std::vector<std::string> env;
+  bool ok = false;
+  const std::shared_ptr<const posix::RegistryFile> registry = posix::CurrentRegistry(&ok);
+  bool hasPath = false;
+  if (const posix::RegistryKeyData* key = ok ? registry->FindKey(kMachineEnvironmentKey) : nullptr) {
+    for (const posix::RegistryValue& value : key->values) {
+      if (value.type != "sz" || value.name.empty()) continue;
+      const std::string name = WideToUtf8(value.name);
+      hasPath = hasPath || strcasecmp(name.c_str(), "PATH") == 0;
+      env.push_back(name + "=" + WideToUtf8(value.text));
+    }
+  }
+  if (!hasPath) env.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
+  for (const char* name : {"SETUP_MACHINE", "TERM"}) {
+    if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+  }
+  return env;
+}
+
+// The machine's environment with the exit-code channel named, and TEMP and
+// TMP naming the programs' folder when one is set; the launcher's own
+// environment while none is. A newer launcher gets the user's TEMP and TMP
+// instead, as this one has them: it keeps the debug log where people look
+// for it, and treats that folder as the user's, as this one does.
+std::vector<std::string> ChildEnvironment(const std::string& temp, bool userTemp) {
   std::vector<std::string> env;
   const std::string prefix = std::string(posix::kExitCodeFdVariable) + "=";
-  std::string temp;
-  if (withTemp) {
-    std::lock_guard<std::mutex> hold(programTempLock);
-    temp = programTemp;
-  }
-  for (char** e = environ; e && *e; ++e) {
-    if (std::strncmp(*e, prefix.c_str(), prefix.size()) == 0) continue;
-    if (!temp.empty() && (std::strncmp(*e, "TEMP=", 5) == 0 || std::strncmp(*e, "TMP=", 4) == 0)) continue;
-    env.emplace_back(*e);
+  if (temp.empty()) {
+    for (char** e = environ; e && *e; ++e) {
+      if (std::strncmp(*e, prefix.c_str(), prefix.size()) != 0) env.emplace_back(*e);
+    }
+  } else {
+    for (std::string& e : MachineEnvironment()) {
+      if (e.compare(0, 5, "TEMP=") != 0 && e.compare(0, 4, "TMP=") != 0) env.push_back(std::move(e));
+    }
+    for (const char* name : {"TEMP", "TMP"}) {
+      const char* own = std::getenv(name);
+      if (!userTemp) env.push_back(std::string(name) + "=" + temp);
+      if (userTemp && own) env.push_back(std::string(name) + "=" + own);
+    }
   }
   env.push_back(prefix + std::to_string(posix::kExitCodeFd));
-  if (!temp.empty()) {
-    env.push_back("TEMP=" + temp);
-    env.push_back("TMP=" + temp);
-  }
   return env;
 }
 
@@ -137,7 +170,7 @@ namespace {
 
 // Starts the program of a Windows command line; *readFd receives the read end
 // of its exit-code channel.
-bool Spawn(uint32_t* lastError, const std::wstring& line, bool withTemp, pid_t* pid, int* readFd) {
+bool Spawn(uint32_t* lastError, const std::wstring& line, bool userTemp, pid_t* pid, int* readFd) {
   std::vector<std::wstring> wideArgs = SplitWindowsCommandLine(line);
   auto fail = [&](uint32_t code) {
     SetLastError(code);
@@ -151,7 +184,14 @@ bool Spawn(uint32_t* lastError, const std::wstring& line, bool withTemp, pid_t* 
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
-  std::vector<std::string> env = ChildEnvironment(withTemp);
+  std::string folder;
+  {
+    std::lock_guard<std::mutex> hold(programTempLock);
+    folder = programTemp;
+  }
+  // The program starts in the private folder, not in the launcher's (which
+  // the user writes), and with the machine's environment, not the user's.
+  std::vector<std::string> env = ChildEnvironment(folder, userTemp);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(&e[0]);
   envp.push_back(nullptr);
@@ -170,6 +210,7 @@ bool Spawn(uint32_t* lastError, const std::wstring& line, bool withTemp, pid_t* 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, writeFd, posix::kExitCodeFd);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
   const bool searchPath = args[0].find('/') == std::string::npos;
   int err = searchPath ? ::posix_spawnp(pid, argv[0], &actions, nullptr, argv.data(), envp.data())
@@ -207,7 +248,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   const std::wstring line = arguments.empty() ? commandLine : commandLine + L" " + arguments;
   pid_t pid = 0;
   int readFd = -1;
-  if (!Spawn(lastError, line, true, &pid, &readFd)) return false;
+  if (!Spawn(lastError, line, false, &pid, &readFd)) return false;
 
   if (!wait) {
     ::close(readFd);
@@ -245,7 +286,7 @@ StartedProcess::~StartedProcess() {
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   (void)showWindow;
   if (state_->pid > 0) return false;
-  if (Spawn(lastError, commandLine, false, &state_->pid, &state_->readFd)) return true;
+  if (Spawn(lastError, commandLine, true, &state_->pid, &state_->readFd)) return true;
   state_->pid = 0;
   return false;
 }

@@ -17,6 +17,7 @@
 #include "platform/signed_data.h"
 #include "platform/utf.h"
 #include "platform/win32/final_path_win.h"
+#include "platform/win32/revocation_win.h"
 #include "platform/win32/system_library_win.h"
 
 namespace platform {
@@ -63,7 +64,8 @@ bool IsRevoked(LONG verdict) {
 
 // The signer's key (its algorithm and bits) of a file whose signature the
 // system accepts; false with the last error set to WinVerifyTrust's verdict.
-LONG VerifySigner(HANDLE file, const wchar_t* path, DWORD revocation, std::string* key, std::string* keyDigest) {
+LONG VerifySigner(HANDLE file, const wchar_t* path, DWORD revocation, std::string* key, std::string* keyDigest,
+                  DWORD providerFlags = WTD_CACHE_ONLY_URL_RETRIEVAL) {
   const auto verify = TrustFunction<decltype(&::WinVerifyTrust)>("WinVerifyTrust");
   const auto providerData = TrustFunction<decltype(&::WTHelperProvDataFromStateData)>("WTHelperProvDataFromStateData");
   const auto signerOf = TrustFunction<decltype(&::WTHelperGetProvSignerFromChain)>("WTHelperGetProvSignerFromChain");
@@ -79,13 +81,11 @@ LONG VerifySigner(HANDLE file, const wchar_t* path, DWORD revocation, std::strin
   WINTRUST_DATA data = {};
   data.cbStruct = sizeof(data);
   data.dwUIChoice = WTD_UI_NONE;
-  // Revocation, when asked for, only from what the system has cached: the
-  // check must not wait on the network.
   data.fdwRevocationChecks = revocation;
   data.dwUnionChoice = WTD_CHOICE_FILE;
   data.pFile = &fileInfo;
   data.dwStateAction = WTD_STATEACTION_VERIFY;
-  data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+  data.dwProvFlags = providerFlags;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   const HWND noWindow = static_cast<HWND>(INVALID_HANDLE_VALUE);
   const LONG verdict = verify(noWindow, &action, &data);
@@ -141,6 +141,16 @@ bool SameImage(HeldFile& file, const IMAGE_NT_HEADERS* loaded) {
 
 }  // namespace
 
+RevocationRequest RevocationRequestFor(bool releaseBuild) {
+  if (releaseBuild) return {WTD_REVOKE_WHOLECHAIN, WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT};
+  return {WTD_REVOKE_WHOLECHAIN, WTD_CACHE_ONLY_URL_RETRIEVAL};
+}
+
+bool AcceptedWithoutRevocation(LONG verdict, bool releaseBuild) {
+  if (!IsRevocationUnknown(verdict)) return false;
+  return !releaseBuild || verdict != static_cast<LONG>(CRYPT_E_REVOCATION_OFFLINE);
+}
+
 SignerCheck CheckSameSigner(const HeldFile& file) {
   const IMAGE_NT_HEADERS* loaded = LoadedHeaders();
   if (!SignedImage(loaded)) return SignerCheck::kRunningUnsigned;
@@ -172,13 +182,15 @@ SignatureFacts ReadSignature(const HeldFile& file) {
   SignatureFacts facts;
   const auto handle = reinterpret_cast<HANDLE>(file.NativeHandle());
   const wchar_t* path = file.Path().c_str();
-  const LONG verdict = VerifySigner(handle, path, WTD_REVOKE_WHOLECHAIN, nullptr, &facts.signerKey);
+  const bool releaseBuild = !PinnedSignerKeys().empty();
+  const RevocationRequest request = RevocationRequestFor(releaseBuild);
+  const LONG verdict = VerifySigner(handle, path, request.checks, nullptr, &facts.signerKey, request.providerFlags);
   facts.error = static_cast<uint32_t>(verdict);
   if (verdict == ERROR_SUCCESS) {
     facts.status = SignatureStatus::kValid;
   } else if (IsRevoked(verdict)) {
     facts.status = SignatureStatus::kRevoked;
-  } else if (IsRevocationUnknown(verdict)) {
+  } else if (IsRevocationUnknown(verdict) && AcceptedWithoutRevocation(verdict, releaseBuild)) {
     // Without revocation information at hand the signature is judged on the
     // rest: the same check without revocation must accept it.
     facts.signerKey.clear();

@@ -15,6 +15,68 @@ const wchar_t kAdministratorsOnly[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
 std::wstring GlobalName(const std::wstring& name) { return L"Global\\" + name; }
 
+using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+
+FARPROC KernelFunction(const char* name) {
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 ? ::GetProcAddress(kernel32, name) : nullptr;
+}
+
+const wchar_t kNamespace[] = L"TAVOSetup";
+
+// The launcher's objects live in a private namespace whose boundary is the
+// Administrators group: only a process whose token holds that group enabled
+// can make the namespace, and its access list lets only SYSTEM and the
+// Administrators open it, so no process of a user can take a name in it
+// first. Made once and kept open for the life of the process.
+//
+// The prefix of the launcher's object names: the namespace's, or "Global\"
+// where the system has no private namespaces (Windows XP; Wine, whose
+// functions are stubs), which is also where earlier launchers look.
+// Empty, with the last error set, when the namespace can be neither made
+// nor opened.
+std::wstring ObjectPrefix() {
+  static const std::wstring prefix = [] {
+    const auto createBoundary = reinterpret_cast<CreateBoundaryFn>(
+        reinterpret_cast<void (*)()>(KernelFunction("CreateBoundaryDescriptorW")));
+    const auto addSid =
+        reinterpret_cast<AddSidFn>(reinterpret_cast<void (*)()>(KernelFunction("AddSIDToBoundaryDescriptor")));
+    const auto create = reinterpret_cast<CreateNamespaceFn>(
+        reinterpret_cast<void (*)()>(KernelFunction("CreatePrivateNamespaceW")));
+    const auto open =
+        reinterpret_cast<OpenNamespaceFn>(reinterpret_cast<void (*)()>(KernelFunction("OpenPrivateNamespaceW")));
+    if (!createBoundary || !addSid || !create || !open) return GlobalName(std::wstring());
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    HANDLE boundary = createBoundary(L"TAVOSetupAdministrators", 0);
+    if (!boundary) return ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? GlobalName(std::wstring()) : std::wstring();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    HANDLE space = nullptr;
+    DWORD error = ERROR_SUCCESS;
+    if (::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) && addSid(&boundary, sid) &&
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
+                                                               nullptr)) {
+      SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+      space = create(&attributes, boundary, kNamespace);
+      if (!space && ::GetLastError() == ERROR_ALREADY_EXISTS) space = open(boundary, kNamespace);
+    }
+    error = ::GetLastError();
+    if (descriptor) ::LocalFree(descriptor);
+    // The boundary descriptor is no longer needed once the namespace is held;
+    // the namespace's handle is never closed.
+    const auto deleteBoundary =
+        reinterpret_cast<VOID(WINAPI*)(HANDLE)>(reinterpret_cast<void (*)()>(KernelFunction("DeleteBoundaryDescriptor")));
+    if (deleteBoundary) deleteBoundary(boundary);
+    if (space) return std::wstring(kNamespace) + L"\\";
+    ::SetLastError(error);
+    return error == ERROR_CALL_NOT_IMPLEMENTED ? GlobalName(std::wstring()) : std::wstring();
+  }();
+  return prefix;
+}
+
 bool OwnedByAdministrators(HANDLE object) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -39,15 +101,20 @@ struct AdminEvent::Impl {
 AdminEvent::AdminEvent() : impl_(new Impl) {}
 AdminEvent::~AdminEvent() = default;
 
-AdminEvent::Opened AdminEvent::Open(const std::wstring& name) {
+AdminEvent::Opened AdminEvent::Open(const std::wstring& name) { return OpenIn(ObjectPrefix(), name); }
+
+AdminEvent::Opened AdminEvent::OpenGlobal(const std::wstring& name) { return OpenIn(GlobalName(std::wstring()), name); }
+
+AdminEvent::Opened AdminEvent::OpenIn(const std::wstring& prefix, const std::wstring& name) {
   impl_.reset(new Impl);
+  if (prefix.empty()) return Opened::kFailed;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
                                                               nullptr)) {
     return Opened::kFailed;
   }
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  HANDLE event = ::CreateEventExW(&attributes, GlobalName(name).c_str(), CREATE_EVENT_MANUAL_RESET,
+  HANDLE event = ::CreateEventExW(&attributes, (prefix + name).c_str(), CREATE_EVENT_MANUAL_RESET,
                                   SYNCHRONIZE | EVENT_MODIFY_STATE | READ_CONTROL);
   const DWORD error = ::GetLastError();
   ::LocalFree(descriptor);

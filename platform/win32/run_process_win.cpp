@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/system_library_win.h"
 
 namespace platform {
 
@@ -19,24 +20,64 @@ bool NamesVariable(const wchar_t* entry, const wchar_t* name) {
   return _wcsnicmp(entry, name, n) == 0 && entry[n] == L'=';
 }
 
-// The launcher's environment block with TEMP and TMP naming the programs'
-// temporary folder; empty when none is set.
-std::vector<wchar_t> ProgramEnvironment() {
-  std::wstring temp;
-  {
-    std::lock_guard<std::mutex> hold(programTempLock);
-    temp = programTemp;
+using CreateEnvironmentBlockFn = BOOL(WINAPI*)(void**, HANDLE, BOOL);
+using DestroyEnvironmentBlockFn = BOOL(WINAPI*)(void*);
+
+// The machine's own variables, as a service gets them: no user's token, so
+// nothing of HKCU\Environment, and nothing inherited from the launcher,
+// whose environment the user who started it chose. Without userenv, the
+// few variables every program expects, from the system's folders.
+std::vector<wchar_t> MachineEnvironment() {
+  std::vector<wchar_t> block;
+  const auto create = reinterpret_cast<CreateEnvironmentBlockFn>(
+      reinterpret_cast<void (*)()>(SystemLibraryFunction(L"userenv.dll", "CreateEnvironmentBlock")));
+  const auto destroy = reinterpret_cast<DestroyEnvironmentBlockFn>(
+      reinterpret_cast<void (*)()>(SystemLibraryFunction(L"userenv.dll", "DestroyEnvironmentBlock")));
+  void* machine = nullptr;
+  if (create && destroy && create(&machine, nullptr, FALSE) && machine) {
+    const wchar_t* e = static_cast<const wchar_t*>(machine);
+    for (; *e; e += wcslen(e) + 1) block.insert(block.end(), e, e + wcslen(e) + 1);
+    destroy(machine);
+    return block;
   }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return block;
+  const std::wstring root = windows;
+  const std::wstring system = root + L"\\System32";
+  for (const std::wstring& entry :
+       {L"SystemRoot=" + root, L"windir=" + root, L"ComSpec=" + system + L"\\cmd.exe",
+        L"Path=" + system + L";" + root + L";" + system + L"\\Wbem"}) {
+    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+  }
+  return block;
+}
+
+// The launcher's own value of a variable, when it has one.
+bool OwnVariable(const wchar_t* name, std::wstring* value) {
+  wchar_t buffer[32768];
+  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 32768);
+  if (length == 0 || length >= 32768) return false;
+  value->assign(buffer, length);
+  return true;
+}
+
+// The machine's environment block with TEMP and TMP naming the programs'
+// folder; empty when none is set. A newer launcher gets the user's TEMP and
+// TMP instead, as this one has them: it keeps the debug log where people
+// look for it, and treats that folder as the user's, as this one does.
+std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp, bool userTemp) {
   std::vector<wchar_t> block;
   if (temp.empty()) return block;
-  wchar_t* strings = ::GetEnvironmentStringsW();
-  for (const wchar_t* e = strings; e && *e; e += wcslen(e) + 1) {
+  const std::vector<wchar_t> machine = MachineEnvironment();
+  for (const wchar_t* e = machine.data(); e < machine.data() + machine.size() && *e; e += wcslen(e) + 1) {
     if (NamesVariable(e, L"TEMP") || NamesVariable(e, L"TMP")) continue;
     block.insert(block.end(), e, e + wcslen(e) + 1);
   }
-  if (strings) ::FreeEnvironmentStringsW(strings);
-  for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
-    const std::wstring entry = name + temp;
+  for (const wchar_t* name : {L"TEMP", L"TMP"}) {
+    std::wstring value = temp;
+    if (userTemp && !OwnVariable(name, &value)) continue;
+    const std::wstring entry = std::wstring(name) + L"=" + value;
     block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
   }
   block.push_back(L'\0');
@@ -46,9 +87,15 @@ std::vector<wchar_t> ProgramEnvironment() {
 // Starts the command line's program; *error is the system's last error after
 // the attempt, which a started process keeps too.
 bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error,
-                     bool withTemp = false) {
-  std::vector<wchar_t> environment;
-  if (withTemp) environment = ProgramEnvironment();
+                     bool userTemp) {
+  std::wstring folder;
+  {
+    std::lock_guard<std::mutex> hold(programTempLock);
+    folder = programTemp;
+  }
+  // The program starts in the private folder, not in the launcher's (which
+  // the user writes), and with the machine's environment, not the user's.
+  std::vector<wchar_t> environment = ProgramEnvironment(folder, userTemp);
   // CreateProcessW may write into the command line buffer.
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
@@ -58,7 +105,8 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
   const BOOL created =
       ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
-                       environment.empty() ? nullptr : environment.data(), nullptr, &startup, info);
+                       environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
+                       &startup, info);
   *error = ::GetLastError();
   return created != FALSE;
 }
@@ -83,7 +131,7 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
   }
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(line, showWindow, &info, &error, true);
+  const bool created = CreateProcessOf(line, showWindow, &info, &error, false);
   if (lastError) *lastError = error;
   if (!created) return false;
 
@@ -114,7 +162,7 @@ bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uin
   if (state_->process) return false;
   PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error);
+  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error, true);
   if (lastError) *lastError = error;
   if (!created) return false;
   ::CloseHandle(info.hThread);

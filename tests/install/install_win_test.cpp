@@ -62,17 +62,21 @@ TEST(RunProcessWin, ExitCodesAllThirtyTwoBitsAndFailures) {
   EXPECT_EQ(12345, exitCode);
 }
 
-// Installers get the private folder as TEMP and TMP; the launcher's own environment and the programs
-// started otherwise (a newer launcher) keep the user's.
-TEST(RunProcessWin, InstallersGetTheWorkingFolderAsTheirTemporaryFolder) {
+// Installers get the private folder as TEMP, TMP and current folder, and the machine's environment: nothing of the
+// launcher's own (which its user chose) passes on.
+TEST(RunProcessWin, InstallersGetTheWorkingFolderAndTheMachinesEnvironment) {
   TempDir dir;
-  const std::wstring check = L"cmd.exe /c if /i \"%TEMP%;%TMP%\"==\"" + dir.path().substr(0, dir.path().size() - 1) +
-                             L";" + dir.path().substr(0, dir.path().size() - 1) + L"\" (exit 7) else exit 3";
+  const std::wstring folder = dir.path().substr(0, dir.path().size() - 1);
+  const std::wstring check = L"cmd.exe /c if defined TAVO_USER_MARK (exit 5) else if not defined SystemRoot (exit 4) "
+                             L"else if /i \"%TEMP%;%TMP%;%CD%\"==\"" + folder + L";" + folder + L";" + folder +
+                             L"\" (exit 7) else exit 3";
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"TAVO_USER_MARK", L"the user's"));
   int32_t exitCode = 0;
   platform::SetProgramTempFolder(dir.path());
   EXPECT_TRUE(platform::RunProcess(nullptr, check, L"", true, false, kBound, &exitCode));
-  EXPECT_EQ(7, exitCode);
+  EXPECT_EQ(7, exitCode) << "5: the launcher's variable passed on, 4: no machine variable, 3: another folder";
   platform::SetProgramTempFolder(L"");
+  ::SetEnvironmentVariableW(L"TAVO_USER_MARK", nullptr);
   EXPECT_TRUE(platform::RunProcess(nullptr, check, L"", true, false, kBound, &exitCode));
   EXPECT_EQ(3, exitCode);
 }

@@ -22,6 +22,7 @@ from attacks import (hold_log_lock, lock_released, planted_dll_loaded, plant_loa
 from checks import all_of, error_code, expect
 from earlier_places import end_when_logged, in_work_folder
 from pinned import pinned, recorded
+import elevated
 from harness import BOUND, DebugLog, installed_product, notice, package, sim_package, wait_for
 
 # Machine facts of the operating systems the rows use: machine.ini for the
@@ -255,9 +256,15 @@ def plant_link(name):
     return arrange
 
 
+def link_left_alone(m):
+    """A link at the debug log's name is neither followed nor removed: the log goes on in the working folder."""
+    plant_link("TAVODebugLog.txt")(m)
+    m.debug_log_path = lambda: m.work_folder() / "TAVODebugLog.txt"
+
+
 def links_not_followed(m, o):
     return (expect("the link's target", (m.work / "victim").read_bytes(), VICTIM) and
-            expect("links left in Temp", [p.name for p in m.temp.iterdir() if p.is_symlink()], []))
+            expect("the link at the debug log's name left as it was", (m.temp / "TAVODebugLog.txt").is_symlink()))
 
 
 def work_folder_log(m):
@@ -685,7 +692,7 @@ ROWS = [
         anchors=["以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。",
                  "以下のプログラムの署名を確認しました。", "プログラムの実行に失敗しました（エラー値）。"]),
     # --- nobody rides the elevated launcher: planted links and files, notice links, package names -----
-    Row("link-planted-at-debug-log", log="fresh", arrange=plant_link("TAVODebugLog.txt"), check=links_not_followed,
+    Row("link-planted-at-debug-log", log="fresh", arrange=link_left_alone, check=links_not_followed,
         servers=["dead"], page="error", result=3, linux_only=LINKS),
     Row("link-planted-at-config-part", arrange=plant_link("DownloadConfig.xml.part"),
         check=lambda m, o: expect("the link's target", (m.work / "victim").read_bytes(), VICTIM),
@@ -1136,4 +1143,30 @@ ROWS += [
     Row("pinned-settings-refresh-unsigned", version_file={"settings_version": 2, "settings": "SetupLauncherV2.xml"},
         server_settings={"settings_version": 2}, arrange=pinned(answers={"/launcher/SetupLauncherV2.xml": None}),
         page="error", result=6, anchors=[ANSWER_REFUSED % "署名ファイルを取得できない", "最新のインストーラーの取得に失敗しました。"]),
+]
+
+# Nothing of the user's reaches what the elevated launcher writes or starts: the programs' folder and environment,
+# /log at another program's file or through a link, a package saved to a network path, a log folder swapped.
+LOG_MOVED = "以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。"
+ROWS += [
+    silent("success", 3010, twin=None, name="programs-get-the-private-folder-and-the-machines-environment",
+           packages=[command_package(elevated.PROBE_LINUX)], linux_only="", installed="", arrange=elevated.user_values,
+           wine=dict(packages=[command_package(elevated.PROBE_WINE)]), requests={"/packages/tool.dat": 1},
+           check=elevated.probe_saw_only_the_machine),
+    Row("log-at-a-foreign-file-leaves-it-as-it-was", args=["/quiet", "/log", "{work}/system.ini"], exit=3010,
+        installed="TAVO Net Shield", arrange=lambda m: elevated.foreign_files(m, ["system.ini"]), anchors=[LOG_MOVED],
+        check=elevated.foreign_files_unchanged),
+    Row("log-beside-a-foreign-installer-log-leaves-it-as-it-was", args=["/quiet", "/log", "{work}/logs/sub dir/tavo.log"],
+        log="fresh", exit=3010, installed="TAVO Net Shield", check=elevated.foreign_files_unchanged,
+        arrange=lambda m: (named_log(m), elevated.foreign_files(m, ["logs/sub dir/TAVOInstallLog.txt"]))),
+    Row("log-through-a-linked-folder-writes-nothing-behind-it", args=["/quiet", "/log", "{work}/linked/sub/tavo.log"],
+        exit=3010, installed="TAVO Net Shield", arrange=elevated.linked_log_folder, anchors=[LOG_MOVED],
+        check=elevated.nothing_behind),
+    Row("package-on-a-network-path-refused", packages=[package(save_file_path="//tavo-share.invalid/s/tavo_tns.msi")],
+        page="error", result=6, requests={PKG: 0}, installed="",
+        anchors=["以下の保存先はローカルの固定ドライブにないため、パッケージを保存しません。"],
+        wine=dict(packages=[package(save_file_path=r"\\tavo-share.invalid\s\tavo_tns.msi")])),
+    Row("log-folder-swapped-after-its-check-writes-nothing-behind", args=["/log", "{work}/logs/tavo.log"], page=None,
+        result=None, log="fresh", installed="TAVO Net Shield", arrange=elevated.swap_log_folder,
+        check=elevated.nothing_behind, linux_only="links a process of the user may make in a folder of its own"),
 ]

@@ -1,5 +1,7 @@
 // The Authenticode backend under Wine: programs signed in the test by keys made in the test.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wintrust.h>
 
 #include <string>
 
@@ -7,6 +9,7 @@
 #include "platform/code_signature.h"
 #include "platform/folders.h"
 #include "platform/held_file.h"
+#include "platform/win32/revocation_win.h"
 #include "tests/support/loopback_server.h"
 #include "trust/vendor_keys.h"
 
@@ -66,6 +69,31 @@ TEST(CodeSignatureWin, TheLauncherCarriesItsVersionAsItsFileVersion) {
   EXPECT_EQ(trust::FileVersionOf(trust::LauncherVersion()), version);
   ASSERT_TRUE(plain.Open(Signed(L"vendor.exe")));
   EXPECT_FALSE(platform::ReadProgramFileVersion(plain, &version)) << "a program without a version resource";
+}
+
+// A release build lets the system fetch revocation answers it has not cached, and refuses a chain whose CA could
+// not be asked; a development build looks only in the cache and accepts an unknown state with a line.
+TEST(CodeSignatureWin, RevocationIsAskedForAndJudgedByTheBuild) {
+  const platform::RevocationRequest release = platform::RevocationRequestFor(true);
+  const platform::RevocationRequest development = platform::RevocationRequestFor(false);
+  EXPECT_EQ(static_cast<DWORD>(WTD_REVOKE_WHOLECHAIN), release.checks);
+  EXPECT_EQ(0u, release.providerFlags & WTD_CACHE_ONLY_URL_RETRIEVAL) << "a release build fetches what is not cached";
+  EXPECT_EQ(static_cast<DWORD>(WTD_REVOKE_WHOLECHAIN), development.checks);
+  EXPECT_NE(0u, development.providerFlags & WTD_CACHE_ONLY_URL_RETRIEVAL);
+  const struct {
+    HRESULT verdict;
+    bool release, development;
+  } cases[] = {
+      {CRYPT_E_REVOCATION_OFFLINE, false, true},  // the CA could not be asked: offline, or held back
+      {CRYPT_E_NO_REVOCATION_CHECK, true, true},  // the CA offers no revocation information
+      {CERT_E_REVOCATION_FAILURE, true, true},
+      {CERT_E_REVOKED, false, false},
+      {TRUST_E_NOSIGNATURE, false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.release, platform::AcceptedWithoutRevocation(c.verdict, true)) << std::hex << c.verdict;
+    EXPECT_EQ(c.development, platform::AcceptedWithoutRevocation(c.verdict, false)) << std::hex << c.verdict;
+  }
 }
 
 }  // namespace

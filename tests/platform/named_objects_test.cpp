@@ -1,5 +1,8 @@
 // The launcher's named objects: one object of a name, held while any holder lives, set for every holder.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "platform/named_objects.h"
 #include "platform/process.h"
@@ -22,5 +25,24 @@ TEST(NamedObjects, AnEventIsSharedWhileHeldAndSetForEveryHolder) {
   EXPECT_EQ(Opened::kCreated, again.Open(name));
   EXPECT_FALSE(again.IsSignalled());
 }
+
+#ifdef _WIN32
+// An object a user's process made first under the launcher's name in the global namespace is not the launcher's:
+// its objects live in the Administrators' private namespace.
+TEST(NamedObjects, AGlobalObjectOfTheNameIsNotTheLaunchers) {
+  const std::wstring name = L"TAVOTest.squat." + std::to_wstring(platform::CurrentProcessId());
+  HANDLE squat = ::CreateEventW(nullptr, TRUE, FALSE, (L"Global\\" + name).c_str());
+  ASSERT_NE(nullptr, squat);
+  platform::AdminEvent event;
+  const auto opened = event.Open(name);
+  ::CloseHandle(squat);
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+  const auto boundary = reinterpret_cast<CreateBoundaryFn>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(kernel32, "CreateBoundaryDescriptorW")));
+  if (!boundary || !boundary(L"probe", 0)) GTEST_SKIP() << "no private namespaces here (Wine's are stubs)";
+  EXPECT_EQ(platform::AdminEvent::Opened::kCreated, opened);
+}
+#endif
 
 }  // namespace

@@ -64,9 +64,6 @@ class LoopbackServer {
   uint16_t port_ = 0;
 };
 
-// A port of 127.0.0.1 on which nothing listens (a server that is down).
-uint16_t UnusedLoopbackPort();
-
 // The native form of a host path handed in by the test runner: unchanged on
 // Linux, "Z:\..." under Wine.
 std::wstring HostPathToNative(const std::string& hostPath);

@@ -241,6 +241,10 @@ class DebugLog:
             self.lines.pop()
         self.entries = [ENTRY.match(line) for line in self.lines]
 
+    @staticmethod
+    def read(path):
+        return DebugLog(path.read_bytes() if path.is_file() else b"")
+
     def whole(self):
         """Why the log is not whole, or None."""
         if not self.raw:
@@ -345,8 +349,7 @@ class Machine:
         return getattr(self, "log_file", None) or self.temp / "TAVODebugLog.txt"
 
     def log(self):
-        path = self.debug_log_path()
-        return DebugLog(path.read_bytes() if path.is_file() else b"")
+        return DebugLog.read(self.debug_log_path())
 
     def native(self, path):
         return str(path)
@@ -487,8 +490,7 @@ class LinuxMachine(Machine):
             code = int(reported[-1])
         screen = out.decode(errors="replace")
         box = re.search(r"\[エラー\] .*\(ErrorNumber=(-?\d+)\)", screen)
-        log = DebugLog(self.debug_log_path().read_bytes() if self.debug_log_path().is_file() else b"")
-        return Outcome(log, self.server.requests(), screen, int(box.group(1)) if box else None, code)
+        return Outcome(self.log(), self.server.requests(), screen, int(box.group(1)) if box else None, code)
 
 
 def wine_loader():
@@ -654,12 +656,8 @@ class WineSession:
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         pressed, box, shot, answered = 0.0, None, 0, None
         end = time.monotonic() + bound
-
-        def log():
-            return DebugLog(log_path.read_bytes() if log_path.is_file() else b"")
-
         while True:
-            texts = log().texts()
+            texts = DebugLog.read(log_path).texts()
             # A key is answered again only when its click has not reached the
             # log a while later: a window that was not ready lost it.
             ready = time.monotonic() - pressed > 3
@@ -677,7 +675,7 @@ class WineSession:
                 if self.key(title, "Return"):
                     pressed, answered = time.monotonic(), (title, len(texts))
             if first.poll() is not None and not self.launchers():
-                return log(), box, first.returncode
+                return DebugLog.read(log_path), box, first.returncode
             if time.monotonic() > end:
                 if hang_shot:
                     self.screenshot(hang_shot)
@@ -706,7 +704,7 @@ class WineSession:
                 raise RunError("the silent launcher did not end; windows: %r" % windows)
             time.sleep(0.2)
         code = re.search(rb"exit:(-?\d+)", first.stdout.read())
-        return DebugLog(log_path.read_bytes() if log_path.is_file() else b""), code and int(code.group(1)), windows
+        return DebugLog.read(log_path), code and int(code.group(1)), windows
 
     def screenshot(self, path):
         run_bounded(["import", "-window", "root", str(path)], "a screenshot", 30, env=self.env,

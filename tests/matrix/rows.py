@@ -268,8 +268,7 @@ def links_not_followed(m, o):
 
 
 def work_folder_log(m):
-    path = m.work_folder() / "TAVODebugLog.txt"
-    return DebugLog(path.read_bytes() if path.is_file() else b"")
+    return DebugLog.read(m.work_folder() / "TAVODebugLog.txt")
 
 
 def log_given_up(m):

@@ -147,7 +147,7 @@ def check(row, m, o, before):
     name = row.name
     # An interactive run exits with 0; a launcher ended by its successor is killed on Linux and ended
     # with 0 on Windows.
-    want = row.exit if row.exit is not None else -9 if row.replaced and build_is_linux(m) else 0
+    want = row.exit if row.exit is not None else -9 if row.replaced and m.build == "linux" else 0
     assert o.exit_code == want, "%s: exit code %s\n%s" % (name, o.exit_code, o.screen[-2000:])
     texts = o.log.texts()
     if is_silent(row.args):
@@ -157,7 +157,7 @@ def check(row, m, o, before):
                 name + ": the silent run's own entries are missing"
     else:
         assert "サイレントモードで実行します。" not in texts, name + ": an interactive run logged a silent one's entry"
-    if not build_is_linux(m) and OS[row.os][0]["Architecture"] == 9:
+    if not m.build == "linux" and OS[row.os][0]["Architecture"] == 9:
         # The 32-bit launcher under WoW64 must see the 64-bit machine it runs on, wherever it surveyed it.
         names = [t for t in texts if t.startswith("オペレーティングシステム：")]
         assert "*****環境情報*****" not in texts or (names and all(t.endswith(" x64") for t in names)), \
@@ -173,7 +173,7 @@ def check(row, m, o, before):
     if row.page is not None:
         assert (o.page, o.result) == (row.page, row.result), "%s: ended on %s with result %s\n%s" % (
             name, o.page, o.result, "\n".join(o.log.texts()[-25:]) or o.screen[-2000:])
-    if row.box is not None and build_is_linux(m):
+    if row.box is not None and m.build == "linux":
         assert o.box == row.box, "%s: error box %s" % (name, o.box)
     at = 0
     for anchor in row.anchors:
@@ -193,9 +193,7 @@ def check(row, m, o, before):
     parts = [str(p) for folder in [m.temp, *m.work_folders()] if folder.is_dir()
              for p in folder.rglob("*.part") if not p.is_symlink()]
     assert not parts, "%s: side files left: %r" % (name, parts)
-    expected = {n: d for n, d in row.temp_files.items()}
-    expected.update(row.files)
-    for file, want in expected.items():
+    for file, want in {**row.temp_files, **row.files}.items():
         # What the launcher itself writes lies in its working folder, unless the server named the user's Temp.
         path = m.temp / file if file in row.temp_files or (m.temp / file).exists() else m.work_folder() / file
         if want is None:
@@ -204,17 +202,13 @@ def check(row, m, o, before):
             assert path.stat().st_size == want, "%s: %s has %d bytes" % (name, file, path.stat().st_size)
         else:
             assert path.read_bytes() == want, "%s: %s was replaced" % (name, file)
-    if build_is_linux(m):
+    if m.build == "linux":
         last = o.screen[o.screen.rfind("-" * 60):] if "-" * 60 in o.screen else o.screen
         for fragment in row.screen:
             assert fragment in (last if not fragment.startswith("(") else o.screen), \
                 "%s: the screen lacks %r\n%s" % (name, fragment, last)
     if row.check:  # a check fails by itself, naming what it expected and what it found
         assert row.check(m, o) is True, name + ": a check that does not say what it expected returned false"
-
-
-def build_is_linux(m):
-    return m.build == "linux"
 
 
 def compare_golden(name, text, update):

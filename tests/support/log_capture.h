@@ -10,24 +10,14 @@ namespace tavo_test {
 // reads the entries back; the previous path and state are restored after.
 class LogCapture {
  public:
-  struct Entry {
-    bool error = false;  // "エラー" level, else "情報"
-    std::wstring text;
-  };
-
   LogCapture();
   ~LogCapture();
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
-  std::vector<Entry> Entries() const;
-  // The texts only, in order.
   std::vector<std::wstring> Texts() const;
-  // True when an entry's text equals text exactly.
-  bool Contains(const std::wstring& text) const;
   // Index of the first entry equal to text at or after `from`, or -1.
-  int Find(const std::wstring& text, int from = 0) const;
-  void Clear();
+  int Find(const std::wstring& text, size_t from = 0) const;
 
  private:
   TempDir dir_;

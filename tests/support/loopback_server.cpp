@@ -77,10 +77,6 @@ std::wstring LoopbackServer::Url(const std::string& path) const {
   return L"http://127.0.0.1:" + std::to_wstring(port_) + platform::Utf8ToWide(path);
 }
 
-std::wstring LoopbackServer::BaseUrl() const { return Url("/"); }
-
-std::wstring LoopbackServer::LocalPath(const std::string& path) const { return root_ + NativeRelative(path); }
-
 bool LoopbackServer::WriteFile(const std::string& path, const std::string& bytes) {
   std::wstring relative = NativeRelative(path);
   // Create the folders on the way.
@@ -114,18 +110,10 @@ std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     std::vector<std::string> fields = Split(line, '\t');
-    fields.resize(5);
-    requests.push_back(Request{fields[0], fields[1], fields[2], fields[3], fields[4]});
+    fields.resize(3);
+    requests.push_back(Request{fields[0], fields[1], fields[2]});
   }
   return requests;
-}
-
-std::vector<LoopbackServer::Request> LoopbackServer::RequestsFor(const std::string& path) const {
-  std::vector<Request> matching;
-  for (const Request& request : Requests()) {
-    if (request.path == path) matching.push_back(request);
-  }
-  return matching;
 }
 
 bool LoopbackServer::ClearRequests() { return WriteBytes(logPath_, ""); }

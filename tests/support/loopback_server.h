@@ -24,24 +24,17 @@ class LoopbackServer {
     std::string method;
     std::string path;
     std::string userAgent;
-    std::string cacheControl;
-    std::string pragma;
   };
 
   // Attaches to the server; false with a reason in *error.
   bool Start(std::string* error);
   bool started() const { return port_ != 0; }
 
-  uint16_t port() const { return port_; }
   // "http://127.0.0.1:<port>" followed by path ("/a.bin").
   std::wstring Url(const std::string& path) const;
-  // "http://127.0.0.1:<port>/", a download server base address.
-  std::wstring BaseUrl() const;
 
   // Puts a file into the served folder; path like "/pkg/a.bin".
   bool WriteFile(const std::string& path, const std::string& bytes);
-  // The native local path of a served file.
-  std::wstring LocalPath(const std::string& path) const;
 
   // Per-path behaviour, in the server's rule syntax ("status=404",
   // "stall-after=2048 stall-ms=5000", ...); see tools/dlserver/dlserver.cpp.
@@ -50,8 +43,6 @@ class LoopbackServer {
 
   // The requests the server has seen since it started or since ClearRequests.
   std::vector<Request> Requests() const;
-  // The requests for one path.
-  std::vector<Request> RequestsFor(const std::string& path) const;
   bool ClearRequests();
 
  private:
@@ -63,9 +54,6 @@ class LoopbackServer {
   std::map<std::string, std::string> rules_;
   uint16_t port_ = 0;
 };
-
-// A port of 127.0.0.1 on which nothing listens (a server that is down).
-uint16_t UnusedLoopbackPort();
 
 // The native form of a host path handed in by the test runner: unchanged on
 // Linux, "Z:\..." under Wine.

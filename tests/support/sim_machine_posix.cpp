@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "platform/folders.h"
 #include "platform/posix/registry_file.h"
 #include "platform/utf.h"
 
@@ -76,7 +75,5 @@ void SimMachine::WriteFile(const std::string& name, const std::string& bytes) {
 std::string SimMachine::ReadFile(const std::string& name) const {
   return ReadBytes(dir_.path() + platform::Utf8ToWide(name));
 }
-
-std::wstring SimMachine::TempFolder() const { return platform::GetTempFolder(); }
 
 }  // namespace tavo_test

@@ -32,9 +32,6 @@ class SimMachine {
   void WriteFile(const std::string& name, const std::string& bytes);
   std::string ReadFile(const std::string& name) const;
 
-  // The machine's temporary folder, as the launcher sees it.
-  std::wstring TempFolder() const;
-
  private:
   void WriteIni();
   TempDir dir_;

@@ -1,15 +1,10 @@
 #!/bin/sh
-# Runs a command with the loopback download server running beside it.
+# Runs a command with the loopback download server on a free port of 127.0.0.1 beside it, with a fresh served
+# folder, rules file and request log, as ctest runs every test program of both builds (the Windows ones run
+# under Wine and cannot start the host's Linux server). The variables it hands on are those of
+# tests/support/loopback_server.h; the command's exit code is passed through.
 #
 #   tests/support/with-dlserver.sh DLSERVER COMMAND [ARGS...]
-#
-# ctest starts every test program of both builds through this script (the
-# Windows tests run under Wine and cannot start the host's Linux server): it starts DLSERVER on
-# a free port of 127.0.0.1 with a fresh served folder, rules file and request
-# log, hands them to the command as TAVO_DLSERVER_PORT, TAVO_DLSERVER_ROOT,
-# TAVO_DLSERVER_RULES and TAVO_DLSERVER_LOG (see tests/support/loopback_server.h),
-# and ends the server when the command ends. The command's exit code is passed
-# through.
 set -u
 if [ "$#" -lt 2 ]; then
   echo "usage: $0 DLSERVER COMMAND [ARGS...]" >&2

@@ -15,7 +15,7 @@
 
 #include "app/launcher_context.h"
 #include "net/download_notify.h"
-#include "platform/utf.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 #include "ui/front_end.h"
 #include "ui/resource_ids.h"
@@ -32,14 +32,8 @@ namespace {
 
 // Setup.exe holds the resources; the test program borrows them.
 HINSTANCE SetupResources() {
-  static HINSTANCE module = [] {
-    std::wstring path = platform::Utf8ToWide(TAVO_SETUP_EXE);
-    if (!path.empty() && path[0] == L'/') {
-      for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-      path = L"Z:" + path;
-    }
-    return static_cast<HINSTANCE>(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  }();
+  static HINSTANCE module = static_cast<HINSTANCE>(::LoadLibraryExW(
+      tavo_test::HostPathToNative(TAVO_SETUP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   return module;
 }
 

@@ -39,10 +39,12 @@ struct SignatureFacts {
   std::string signerKey;  // SHA-256 of the signer's SubjectPublicKeyInfo, 64 lower-case hex digits
 };
 
-// Reads the signature of a held file through its handle (WinVerifyTrust,
-// revocation from the local cache only). The Linux build knows no signatures:
-// every file is kNotTrusted there.
-SignatureFacts ReadSignature(const HeldFile& file);
+// Reads the signature of a held file through its handle (WinVerifyTrust).
+// strictRevocation asks the system to fetch revocation information it has
+// not cached and refuses a chain whose CA could not be asked; without it,
+// revocation comes from the local cache only (revocation_win.h). The Linux
+// build reads the signature appended to the file.
+SignatureFacts ReadSignature(const HeldFile& file, bool strictRevocation);
 
 // True when the held file's path reaches it through no junction, link or
 // mount point: while it is held, Windows renames none of the folders on that

@@ -3,31 +3,31 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/startup/init_worker_thread.h"
+#include "app/startup/work_folder.h"
 #include "base/debug_log.h"
+#include "base/exit_codes.h"
 #include "base/paths.h"
+#include "base/result_codes.h"
 #include "base/text.h"
 #include "base/worker_threads.h"
 #include "config/launch_settings.h"
 #include "config/notification_data.h"
 #include "env/environment_checks.h"
 #include "env/environment_survey.h"
-#include "app/startup/init_worker_thread.h"
-#include "app/startup/work_folder.h"
 #include "env/notice_conditions.h"
 #include "install/install_thread.h"
-#include "ui/front_end.h"
-#include "ui/silent_run.h"
-#include "base/exit_codes.h"
 #include "platform/code_signature.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/code_signature.h"
 #include "platform/held_file.h"
 #include "platform/http.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/ui.h"
-#include "base/result_codes.h"
+#include "trust/vendor_keys.h"
+#include "ui/front_end.h"
+#include "ui/silent_run.h"
 #include "ui/start_boxes.h"
 
 namespace {
@@ -153,7 +153,7 @@ bool CSetupApp::InitInstance() {
     StartDebugLog(&ctx, !workFolderMissing);
   }
   // What an administrator looks for first: which launcher ran, as which process, asked for what.
-  Log().Info(FormatText(L"ランチャーのバージョン：%u、プロセスID：%u", platform::LauncherVersion(),
+  Log().Info(FormatText(L"ランチャーのバージョン：%u、プロセスID：%u", trust::LauncherVersion(),
                         platform::CurrentProcessId()));
   Log().Info(L"コマンドライン：" + ctx.CommandLineText);
   if (ctx.Silent) Log().Info(ctx.Passive ? L"パッシブモードで実行します。" : L"サイレントモードで実行します。");
@@ -258,7 +258,7 @@ bool CSetupApp::ClaimTheRun() {
   // a parent that made it; the earlier launchers' rule (a parent of the same
   // name) is kept for development builds alone.
   platform::AdminEvent handOver;
-  const bool releaseBuild = !platform::PinnedSignerKeys().empty();
+  const bool releaseBuild = !trust::PinnedSignerKeys().empty();
   bool found = FindUpgradeSourceProcess(ctx.StartedBySourceLauncher, ctx.SourceProcessId, &sourcePid);
   // A launcher from before the private namespace made it in the global one.
   const bool signalled = found && ctx.SourceProcessId != 0 &&

@@ -44,7 +44,7 @@ bool ReadAll(const HeldFile& file, std::string* bytes) {
 
 }  // namespace
 
-SignatureFacts ReadSignature(const HeldFile& held) {
+SignatureFacts ReadSignature(const HeldFile& held, bool /*strictRevocation*/) {
   SignatureFacts facts;
   facts.error = kNoSignature;
   std::string image;

@@ -178,19 +178,18 @@ bool NamedWithoutLinks(const HeldFile& file) {
   return false;
 }
 
-SignatureFacts ReadSignature(const HeldFile& file) {
+SignatureFacts ReadSignature(const HeldFile& file, bool strictRevocation) {
   SignatureFacts facts;
   const auto handle = reinterpret_cast<HANDLE>(file.NativeHandle());
   const wchar_t* path = file.Path().c_str();
-  const bool releaseBuild = !PinnedSignerKeys().empty();
-  const RevocationRequest request = RevocationRequestFor(releaseBuild);
+  const RevocationRequest request = RevocationRequestFor(strictRevocation);
   const LONG verdict = VerifySigner(handle, path, request.checks, nullptr, &facts.signerKey, request.providerFlags);
   facts.error = static_cast<uint32_t>(verdict);
   if (verdict == ERROR_SUCCESS) {
     facts.status = SignatureStatus::kValid;
   } else if (IsRevoked(verdict)) {
     facts.status = SignatureStatus::kRevoked;
-  } else if (IsRevocationUnknown(verdict) && AcceptedWithoutRevocation(verdict, releaseBuild)) {
+  } else if (IsRevocationUnknown(verdict) && AcceptedWithoutRevocation(verdict, strictRevocation)) {
     // Without revocation information at hand the signature is judged on the
     // rest: the same check without revocation must accept it.
     facts.signerKey.clear();

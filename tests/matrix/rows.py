@@ -1019,6 +1019,12 @@ ROWS += [
     Row("plain-o-ends-the-parent-of-the-same-name", servers=["dead"], args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
         arrange=lambda m: m.use_bundle(), replaced=True, page="error", result=3,
         anchors=["アップグレード元プロセスを終了させました。"], linux_only="the older launcher here is the system shell"),
+    # A release build takes over only from a parent that signalled the hand-over, whatever its name.
+    Row("pinned-plain-o-leaves-the-parent-of-the-same-name", servers=["dead"],
+        args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"], arrange=lambda m: (pinned()(m), m.use_bundle()),
+        page="error", result=3, absent=["アップグレード元プロセスを終了させました。"],
+        anchors=["起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。"],
+        linux_only="the older launcher here is the system shell"),
     # Where the logs go, and the proxy.
     Row("log-named-by-the-administrator", args=["/quiet", "/log", "{work}/logs/sub dir/tavo.log"], log="fresh",
         arrange=named_log, exit=3010, installed="TAVO Net Shield",

@@ -11,7 +11,7 @@ from urllib.parse import urlparse
 
 from attacks import mingw_arch
 from keys import changed_after_signing, key_digest, make_signers, sign, sign_answer
-from harness import ROOT, RunError, run_bounded
+from harness import ROOT, RunError, run_bounded, windowless
 
 VENDOR_KEYS = ("vendor", "next")  # the key in use and the one added before it retires, both pinned
 BUILD_BOUND = 3600  # seconds: a first build of the whole launcher on a busy machine
@@ -78,14 +78,6 @@ def with_version(exe, major):
     exe.write_bytes(bytes(data))
 
 
-def windowless(exe):
-    """The program marked as one of the Windows subsystem: Wine opens no console window for it, whose title,
-    the program's path in the launcher's working folder, the driver would take for the launcher's."""
-    data = bytearray(exe.read_bytes())
-    struct.pack_into("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 24 + 68, 2)
-    exe.write_bytes(bytes(data))
-
-
 APPENDED = b"~TAVO signature appended~\n"
 
 
@@ -104,7 +96,7 @@ def place_program(keys, program, target, signer, appended=False):
                 body = body.replace(b"exit", b"exlt", 1)
             target.write_bytes(body + der + struct.pack("<I", len(der)) + APPENDED)
         return
-    windowless(target)
+    target.write_bytes(windowless(target.read_bytes()))
     if signer:
         sign(keys, target, "vendor" if signer == "changed" else signer)
     if signer == "changed":

@@ -104,7 +104,8 @@ def sign(source, target, signing):
 
 def sign_xml_files(out_dir, signing):
     """Writes <file>.sig beside every XML file of the tree: what a release launcher reads them under."""
-    key, cert = signing
+    # The answers carry their own signing time, which the launcher compares; no timestamp is asked for.
+    key, cert = signing[:2]
     for folder, _, names in os.walk(out_dir):
         for name in sorted(names):
             if not name.lower().endswith(".xml"):

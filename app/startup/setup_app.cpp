@@ -81,6 +81,13 @@ void StartDebugLog(LauncherContext* context, bool workFolderReady) {
   Log().ErrorPlain(given);
 }
 
+// The run's last entries: the exit code last, in a form a script finds in
+// any locale.
+void LogTheRunsEnd(int32_t exitCode) {
+  Log().Info(L"プログラムを終了します。");
+  Log().Info(FormatText(L"ExitCode=%d", exitCode));
+}
+
 }  // namespace
 
 bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t* pid) {
@@ -215,9 +222,7 @@ bool CSetupApp::InitInstance() {
   }
   if (ctx.Silent && !handedOver) Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
 
-  // 18. The exit code last, in a form a script finds in any locale.
-  Log().Info(L"プログラムを終了します。");
-  Log().Info(FormatText(L"ExitCode=%d", ctx.ExitCode));
+  LogTheRunsEnd(ctx.ExitCode);
   return false;
 }
 

@@ -88,7 +88,8 @@ bool LogSignatureVerdict(TrustVerdict verdict, const platform::HeldFile& file, S
 bool VendorSignatureAccepted(const platform::HeldFile& file) {
   const auto& pins = PinnedSignerKeys();
   if (pins.empty()) return true;
-  const platform::SignatureFacts facts = platform::ReadSignature(file, !PinnedSignerKeys().empty());
+  // Only a release build gets here: it asks for revocation strictly.
+  const platform::SignatureFacts facts = platform::ReadSignature(file, /*strictRevocation=*/true);
   return LogSignatureVerdict(JudgeProgram(pins, facts), file, SignedProgramKind::kProgram, facts.error);
 }
 
@@ -116,7 +117,7 @@ bool NewLauncherAccepted(platform::HeldFile& file) {
   }
   // Whatever its own file looks like, a release build starts only a newer
   // vendor launcher: an older vendor build must not come back in its place.
-  const platform::SignatureFacts facts = platform::ReadSignature(file, !PinnedSignerKeys().empty());
+  const platform::SignatureFacts facts = platform::ReadSignature(file, /*strictRevocation=*/true);
   uint64_t version = 0;
   const bool hasVersion = platform::ReadProgramFileVersion(file, &version);
   const uint64_t running = FileVersionOf(LauncherVersion());

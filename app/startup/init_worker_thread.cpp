@@ -56,73 +56,66 @@ int32_t CInitWorkerThread::Run() {
   if (!IsSupportedOs()) {
     Log().Error(L"サポート対象外のOSです。");
     Send(WM_INIT_DONE, kInitGoOn, kInitKindUnsupportedOs);
-    return 0;
+    return kInitGoOn;
   }
-  if (ctx_.Settings.InstallType != 0) {
-    Log().Info(L"バージョンアップは行いません。");
-    Send(WM_INIT_STEP, 9, 0);
-    clock_.Wait(1000);
-    Send(WM_INIT_STEP, 10, 0);
-    clock_.Wait(500);
-    Send(WM_INIT_DONE, kInitSkipped, kInitKindNone);
-    return 0;
-  }
+  if (ctx_.Settings.InstallType != 0) return GoOnWithoutSelfUpdate();
+  return ReportUpdateDone(UpdateTheLauncher());
+}
 
-  bool failed = false;
-  int32_t kind = kInitKindNone;
+int32_t CInitWorkerThread::GoOnWithoutSelfUpdate() {
+  Log().Info(L"バージョンアップは行いません。");
+  Send(WM_INIT_STEP, kInitStepProgramStart, 0);
+  clock_.Wait(1000);
+  Send(WM_INIT_STEP, kInitStepProgramStart + 1, 0);
+  clock_.Wait(500);
+  Send(WM_INIT_DONE, kInitSkipped, kInitKindNone);
+  return kInitGoOn;
+}
+
+bool CInitWorkerThread::ShowStep(const wchar_t* starting, int32_t step, bool (CInitWorkerThread::*work)(),
+                                 const wchar_t* failed) {
+  Log().Info(starting);
+  Send(WM_INIT_STEP, static_cast<uintptr_t>(step), 0);
+  const bool done = RunStep([this, work] { return (this->*work)(); }, false);
+  if (!done) Log().Error(failed);
+  Send(WM_INIT_STEP, static_cast<uintptr_t>(step + 1), 0);
+  return done;
+}
+
+int32_t CInitWorkerThread::UpdateTheLauncher() {
   Log().Info(L"ランチャーのバージョンアップ確認を実行します。");
-  Log().Info(L"インストールランチャーバージョンアップファイルの取得を行います。");
-  Send(WM_INIT_STEP, 1, 0);
-  if (!RunStep([this] { return FetchVersionFile(); }, false)) {
-    Log().Error(L"インストールランチャーバージョンファイルの取得に失敗しました。");
-    failed = true;
-    kind = kInitKindVersionFile;
+  if (!ShowStep(L"インストールランチャーバージョンアップファイルの取得を行います。", kInitStepVersionFile,
+                &CInitWorkerThread::FetchVersionFile, L"インストールランチャーバージョンファイルの取得に失敗しました。")) {
+    return kInitKindVersionFile;
   }
-  Send(WM_INIT_STEP, 2, 0);
-
-  if (!failed) {
-    Log().Info(L"インストールランチャーのバージョン取得を行います。");
-    Send(WM_INIT_STEP, 3, 0);
-    if (!RunStep([this] { return ReadVersionFile(); }, false)) {
-      Log().Error(L"インストールランチャーのバージョン取得に失敗しました。");
-      failed = true;
-    }
-    Send(WM_INIT_STEP, 4, 0);
+  if (!ShowStep(L"インストールランチャーのバージョン取得を行います。", kInitStepVersionRead,
+                &CInitWorkerThread::ReadVersionFile, L"インストールランチャーのバージョン取得に失敗しました。")) {
+    return kInitKindNone;
   }
-
-  if (!failed && ctx_.SkipSelfUpdate) {
+  if (ctx_.SkipSelfUpdate) {
     // "/noupdate": the version file is still read, as it names the newest
     // version of each edition; nothing it announces is fetched.
     Log().Info(L"コマンドラインの指定により、ランチャーのバージョンアップは行いません。");
-  } else if (!failed) {
-    Log().Info(L"最新のインストールランチャーの取得を行います。");
-    Send(WM_INIT_STEP, 5, 0);
-    if (!RunStep([this] { return UpdateLauncherFiles(); }, false)) {
-      Log().Error(L"最新のインストーラーの取得に失敗しました。");
-      failed = true;
-      kind = kInitKindNewerFiles;
-    }
-    Send(WM_INIT_STEP, 6, 0);
+  } else if (!ShowStep(L"最新のインストールランチャーの取得を行います。", kInitStepNewerFiles,
+                       &CInitWorkerThread::UpdateLauncherFiles, L"最新のインストーラーの取得に失敗しました。")) {
+    return kInitKindNewerFiles;
   }
-
-  if (!failed) {
-    if (RestartRequired) {
-      Log().Info(L"ランチャーの再起動を行います。");
-      Send(WM_INIT_STEP, 7, 0);
-      if (!RunStep([this] { return StartNewLauncher(); }, false)) {
-        Log().Error(L"インストーラーの再起動に失敗しました。");
-      }
-      Send(WM_INIT_STEP, 8, 0);
-    } else {
-      Log().Info(L"ランチャーを再起動しません。");
-    }
+  if (RestartRequired) {
+    // A newer launcher that could not be started leaves the run to this one.
+    ShowStep(L"ランチャーの再起動を行います。", kInitStepNewLauncher, &CInitWorkerThread::StartNewLauncher,
+             L"インストーラーの再起動に失敗しました。");
+  } else {
+    Log().Info(L"ランチャーを再起動しません。");
   }
+  return kInitKindNone;
+}
 
+int32_t CInitWorkerThread::ReportUpdateDone(int32_t failureKind) {
   // Without a newer launcher nobody takes the downloaded files over.
   if (!RestartRequired) ctx_.HeldFiles.clear();
   const int32_t outcome = RestartRequired ? kInitRestart : kInitGoOn;
   if (RestartRequired) Log().Info(L"アップデートに成功しました。");
-  Send(WM_INIT_DONE, static_cast<uintptr_t>(outcome), kind);
+  Send(WM_INIT_DONE, static_cast<uintptr_t>(outcome), failureKind);
   return outcome;
 }
 

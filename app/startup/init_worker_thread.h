@@ -15,6 +15,13 @@ constexpr int32_t kInitKindNone = 0;
 constexpr int32_t kInitKindVersionFile = 1;
 constexpr int32_t kInitKindNewerFiles = 2;
 constexpr int32_t kInitKindUnsupportedOs = 3;
+// WM_INIT_STEP: each step of the worker shows its status line as it begins,
+// and the next one (the step's value + 1) as it ends.
+constexpr int32_t kInitStepVersionFile = 1;
+constexpr int32_t kInitStepVersionRead = 3;
+constexpr int32_t kInitStepNewerFiles = 5;
+constexpr int32_t kInitStepNewLauncher = 7;
+constexpr int32_t kInitStepProgramStart = 9;
 
 // The start-up worker: checks the operating system, reads the launcher version
 // file from the download servers, fetches a newer launcher, settings file and
@@ -46,6 +53,16 @@ class CInitWorkerThread {
   static constexpr uint32_t kVersionFileDeadlineMs = 30000;
 
  private:
+  // Settings that install nothing new (InstallType other than 0) skip the self-update.
+  int32_t GoOnWithoutSelfUpdate();
+  // The version file, what it announces, then the newer launcher; the first
+  // step that fails ends the self-update. Returns the failure kind the dialog
+  // turns into a result (none also when the version file could not be read).
+  int32_t UpdateTheLauncher();
+  // One step as the dialog shows it: its line as it begins and ends, whatever
+  // the outcome; a failure is logged.
+  bool ShowStep(const wchar_t* starting, int32_t step, bool (CInitWorkerThread::*work)(), const wchar_t* failed);
+  int32_t ReportUpdateDone(int32_t failureKind);
   void Send(uint32_t message, uintptr_t wParam, intptr_t lParam);
   LauncherContext& ctx_;
   WaitClock& clock_;

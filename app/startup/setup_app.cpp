@@ -36,10 +36,21 @@ const wchar_t kErrorCaption[] = L"エラー";
 // The object a running launcher holds, one for the whole machine.
 const wchar_t kLauncherObjectName[] = L"TAVOSetupLauncher";
 
-bool LoadLauncherInfo(LauncherContext* context) {
-  if (!LoadLaunchSettings(&context->Settings, context->LaunchSettingsPath, true)) return false;
-  Log().Info(L"ランチャー情報を読み込みました。");
-  return true;
+const wchar_t kEnvironmentDataFailed[] = L"環境データの取得に失敗しました。";
+const wchar_t kDialogFailed[] = L"ウィザードダイアログの表示に失敗しました。";
+
+// The one way a step fails: the text goes to the log as an error now, with the
+// file it concerns if any, and to the error box at the run's end.
+RunOutcome Failed(const std::wstring& text, const std::wstring& file = std::wstring()) {
+  Log().Error(text);
+  if (!file.empty()) Log().ErrorPlain(file);
+  return RunOutcome::Failure(text);
+}
+
+// The completion page of a success asks for a restart; without it
+// (PackageType other than 1) the launcher just ends.
+bool CompletionPageAsksRestart(const LauncherContext& ctx) {
+  return ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
 }
 
 // The launcher that started this one holds the files it downloaded for it
@@ -88,6 +99,18 @@ void LogTheRunsEnd(int32_t exitCode) {
   Log().Info(FormatText(L"ExitCode=%d", exitCode));
 }
 
+// What an administrator looks for first: which launcher ran, as which process, asked for what.
+void LogWhatRuns(const LauncherContext& ctx) {
+  Log().Info(FormatText(L"ランチャーのバージョン：%u、プロセスID：%u", trust::LauncherVersion(),
+                        platform::CurrentProcessId()));
+  Log().Info(L"コマンドライン：" + ctx.CommandLineText);
+  if (ctx.Silent) Log().Info(ctx.Passive ? L"パッシブモードで実行します。" : L"サイレントモードで実行します。");
+  if (!ctx.Proxy.empty()) {
+    Log().Info(L"以下のプロキシサーバーを使用します。");
+    Log().Info(ProxyForLog(ctx.Proxy));
+  }
+}
+
 }  // namespace
 
 bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t* pid) {
@@ -129,107 +152,55 @@ bool FindUpgradeSourceProcess(bool startedBySource, uint32_t handedPid, uint32_t
 }
 
 bool CSetupApp::InitInstance() {
-  LauncherContext& ctx = context_;
-  std::wstring pendingText = L"内部エラーが発生しました。";
-  bool failed = false;
-  auto fail = [&](const std::wstring& text) {
-    pendingText = text;
-    failed = true;
-    Log().Error(text);
-  };
-
-  // 1. Controls and framework.
   platform::InitializeCommonControls();
-
-  // 2. Switches; a command line that cannot be split leaves them unset.
-  ParseArguments(&ctx);
-  // Nothing of a silent run may wait for a person, not even an error box.
-  if (ctx.Silent) SuppressMessageBoxes();
-  platform::SetHttpProxy(ctx.Proxy);
-
-  // 3, 4. Working paths, then the log; it falls back to the private working
-  // folder when the user's temporary folder cannot hold it safely.
-  bool workFolderMissing = false;
-  uint32_t workFolderError = 0;
-  if (!LoadCommonData(&ctx)) {
-    pendingText = L"環境データの取得に失敗しました。";
-    failed = true;
-  } else {
-    workFolderMissing = !PrepareWorkFolder(&ctx);
-    workFolderError = platform::LastError();
-    StartDebugLog(&ctx, !workFolderMissing);
+  TakeTheSwitches();
+  const RunOutcome prepared = PrepareFoldersAndLog();
+  RunOutcome outcome = AcceptCommandLine();
+  if (outcome.GoesOn()) outcome = ClaimTheRun();
+  // Failed folders stop the run, yet the command line and another launcher
+  // still end it with their exit code; the error box is shown either way.
+  outcome.error = prepared.error;
+  if (outcome.GoesOn()) RemoveStaleWorkFolders(context_);
+  if (outcome.GoesOn()) outcome = LoadSettingsAndNoticesHeader();
+  if (outcome.GoesOn()) outcome = context_.NoUpdate ? TakePredecessorsBaseSettings() : RunSelfUpdate();
+  if (outcome.GoesOn()) outcome = ReloadNewerSettings();
+  if (outcome.GoesOn()) {
+    DecideWhetherNoticesShow();
+    PrepareTheWizard();
+    outcome = RunTheWizard();
   }
-  // What an administrator looks for first: which launcher ran, as which process, asked for what.
-  Log().Info(FormatText(L"ランチャーのバージョン：%u、プロセスID：%u", trust::LauncherVersion(),
-                        platform::CurrentProcessId()));
-  Log().Info(L"コマンドライン：" + ctx.CommandLineText);
-  if (ctx.Silent) Log().Info(ctx.Passive ? L"パッシブモードで実行します。" : L"サイレントモードで実行します。");
-  if (!ctx.Proxy.empty()) {
-    Log().Info(L"以下のプロキシサーバーを使用します。");
-    Log().Info(ProxyForLog(ctx.Proxy));
-  }
-  if (workFolderMissing) {
-    platform::SetLastError(workFolderError);
-    Log().Error(L"作業フォルダーを作成できませんでした。");
-    pendingText = L"環境データの取得に失敗しました。";
-    failed = true;
-  }
-
-  // What the command line asks besides a run; then 5., and this launcher
-  // the only one of the machine.
-  const bool ended = !AcceptCommandLine() || !ClaimTheRun();
-  if (!ended && !failed) RemoveStaleWorkFolders(ctx);
-
-  // 6. Settings and the notices header.
-  if (!failed && !ended) {
-    if (!LoadLauncherInfo(&ctx)) {
-      fail(L"設定ファイルの読み込みに失敗しました。");
-      Log().ErrorPlain(ctx.LaunchSettingsPath);
-    } else {
-      if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
-        Log().Error(L"通知データファイルの読み込みに失敗しました。");
-      } else if (ctx.NotificationCount == 0) {
-        ctx.SkipNotices = true;
-        Log().Info(L"重要なお知らせ画面を表示しません。");
-      }
-      if (ctx.Settings.InstallType == 1) ctx.NoUpdate = false;
-    }
-  }
-
-  // 7 to 11.
-  bool handedOver = false;
-  if (!failed && !ended) {
-    RunStartupSteps(&failed, &handedOver, &pendingText);
-  }
-  // 12 to 16.
-  if (!failed && !ended && !handedOver) {
-    RunWizardSteps(&failed, &pendingText);
-  }
-
-  // 17.
-  if (failed) {
-    ShowErrorBox(nullptr, kErrorCaption, pendingText);
-    Log().Info(pendingText);
-  }
-  if (ctx.Silent && !handedOver && !ended) {
-    // The completion page of a success asks for a restart; without it
-    // (PackageType other than 1) the launcher just ends.
-    const bool pageAsksRestart = ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
-    ctx.ExitCode = failed ? kExitStartupFailed : SilentExitCode(ctx, pageAsksRestart);
-    if (!failed && ctx.ResultCode == kResultLatestInstalled) {
-      Log().Info(L"最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）");
-    }
-  }
-  if (ctx.Silent && !handedOver) Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
-
-  LogTheRunsEnd(ctx.ExitCode);
+  EndTheRun(outcome);
   return false;
+}
+
+// A command line that cannot be split leaves the switches unset.
+void CSetupApp::TakeTheSwitches() {
+  ParseArguments(&context_);
+  // Nothing of a silent run may wait for a person, not even an error box.
+  if (context_.Silent) SuppressMessageBoxes();
+  platform::SetHttpProxy(context_.Proxy);
+}
+
+// The working paths and the private working folder, then the log; it falls
+// back to that folder when the user's temporary folder cannot hold it safely.
+RunOutcome CSetupApp::PrepareFoldersAndLog() {
+  LauncherContext& ctx = context_;
+  const bool pathsKnown = LoadCommonData(&ctx);
+  const bool workFolderMade = pathsKnown && PrepareWorkFolder(&ctx);
+  const uint32_t workFolderError = platform::LastError();
+  if (pathsKnown) StartDebugLog(&ctx, workFolderMade);
+  LogWhatRuns(ctx);
+  if (!pathsKnown) return RunOutcome::Failure(kEnvironmentDataFailed);
+  if (workFolderMade) return RunOutcome::GoOn();
+  platform::SetLastError(workFolderError);
+  Log().Error(L"作業フォルダーを作成できませんでした。");
+  return RunOutcome::Failure(kEnvironmentDataFailed);
 }
 
 // Unknown arguments are logged; a silent run then ends at once with 1639, as
 // the Windows Installer does, and an interactive one goes on as it always did.
 // "/?" shows the usage and ends; a silent run cannot show it and ends with 1639.
-bool CSetupApp::AcceptCommandLine() {
+RunOutcome CSetupApp::AcceptCommandLine() {
   LauncherContext& ctx = context_;
   for (const std::wstring& arg : ctx.UnknownArguments) {
     Log().ErrorPlain(L"以下のコマンドライン引数は不明です。");
@@ -239,22 +210,21 @@ bool CSetupApp::AcceptCommandLine() {
     if (ctx.ShowUsage) {
       ShowUsage();
       Log().Info(L"コマンドラインの使い方を表示しました。");
-      return false;
+      return RunOutcome::End();
     }
     if (!ctx.UnknownArguments.empty()) Log().Info(L"不明なコマンドライン引数を無視して続行します。");
-    return true;
+    return RunOutcome::GoOn();
   }
-  if (!ctx.ShowUsage && ctx.UnknownArguments.empty()) return true;
+  if (!ctx.ShowUsage && ctx.UnknownArguments.empty()) return RunOutcome::GoOn();
   Log().Info(L"コマンドラインが不正なため、何もせずに終了します。（サイレントモード）");
-  ctx.ExitCode = kExitInvalidCommandLine;
-  return false;
+  return RunOutcome::End(kExitInvalidCommandLine);
 }
 
-// 5. The launcher that replaced itself with this one ends here; in a silent
-// run it waits instead, to pass this one's exit code on, and learns that this
-// one took over. This one holds the machine's launcher object with it. Any
-// other launcher makes that object, and ends when another launcher holds it.
-bool CSetupApp::ClaimTheRun() {
+// The launcher that replaced itself with this one ends here; in a silent run
+// it waits instead, to pass this one's exit code on, and learns that this one
+// took over. This one holds the machine's launcher object with it. Any other
+// launcher makes that object, and ends when another launcher holds it.
+RunOutcome CSetupApp::ClaimTheRun() {
   LauncherContext& ctx = context_;
   using Opened = platform::AdminEvent::Opened;
   uint32_t sourcePid = 0;
@@ -284,97 +254,99 @@ bool CSetupApp::ClaimTheRun() {
                platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {
       Log().Info(L"アップグレード元プロセスを終了させました。");
     }
-    return true;
+    return RunOutcome::GoOn();
   }
   switch (launcherObject_.Open(kLauncherObjectName)) {
     case Opened::kCreated:
-      return true;
+      return RunOutcome::GoOn();
     case Opened::kForeign:
       Log().ErrorPlain(L"ランチャーの実行中を示すオブジェクトの所有者が管理者ではないため、実行中のランチャーとはみなしません。");
-      return true;
+      return RunOutcome::GoOn();
     case Opened::kFailed:
       Log().Error(L"ランチャーの実行中を示すオブジェクトを作成できませんでした。");
-      return true;
+      return RunOutcome::GoOn();
     case Opened::kExisting:
       break;
   }
   Log().Info(L"他のセットアップが実行中のため、終了します。");
-  if (ctx.Silent) {
-    ctx.ExitCode = kExitInstallerBusy;
-  } else {
-    ShowSetupAlreadyRunning();
+  if (ctx.Silent) return RunOutcome::End(kExitInstallerBusy);
+  ShowSetupAlreadyRunning();
+  return RunOutcome::End();
+}
+
+RunOutcome CSetupApp::LoadSettingsAndNoticesHeader() {
+  LauncherContext& ctx = context_;
+  if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, true)) {
+    return Failed(L"設定ファイルの読み込みに失敗しました。", ctx.LaunchSettingsPath);
   }
-  return false;
+  Log().Info(L"ランチャー情報を読み込みました。");
+  if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
+    Log().Error(L"通知データファイルの読み込みに失敗しました。");
+  } else if (ctx.NotificationCount == 0) {
+    ctx.SkipNotices = true;
+    Log().Info(L"重要なお知らせ画面を表示しません。");
+  }
+  if (ctx.Settings.InstallType == 1) ctx.NoUpdate = false;
+  return RunOutcome::GoOn();
+}
+
+// The start-up dialog, whose worker may fetch and start a newer launcher.
+RunOutcome CSetupApp::RunSelfUpdate() {
+  LauncherContext& ctx = context_;
+  Log().Info(L"更新ダイアログを表示します。");
+  auto startWorker = [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); };
+  const int dialogResult =
+      ctx.Silent && !ctx.Passive ? RunSilentStartup(ctx, startWorker) : RunStartupDialog(ctx, startWorker);
+  const RunOutcome outcome = dialogResult == kDialogAbort ? Failed(kDialogFailed) : RunOutcome::GoOn();
+  Log().Info(L"更新ダイアログ処理を完了しました。");
+  if (!outcome.GoesOn() || !ctx.NewLauncherStarted) return outcome;
+  return WaitForNewLauncher();
 }
 
 // The newer launcher ends this one as soon as it starts; in a silent run it
 // lets this one wait instead, to pass its exit code on. Going on meanwhile
 // could open a second wizard or even run a second installation, so this one
 // only waits for it. A newer launcher that ends before it has taken over
-// leaves the run to this one, which ends as when the newer launcher could not
-// be fetched; one that neither ends nor takes over in time is left to run.
-bool CSetupApp::WaitForNewLauncher() {
+// leaves the run to this one, which goes on as when the newer launcher could
+// not be fetched; one that neither ends nor takes over in time is left to run.
+RunOutcome CSetupApp::WaitForNewLauncher() {
   LauncherContext& ctx = context_;
   Log().Info(L"新しいインストーラーに処理を引き継ぎます。");
   int32_t code = -1;
   const bool ended = !ctx.NewLauncher || ctx.NewLauncher->Wait(ctx.Silent ? platform::kInfiniteWait : kHandOverWaitMs, &code);
-  if (!ended && !ctx.Silent) return true;
+  if (!ended && !ctx.Silent) return RunOutcome::HandedOver();
   const bool tookOver = ctx.HandOver && ctx.HandOver->IsSignalled();
   if (ctx.Silent && ended && tookOver && IsSilentExitCode(code)) {
     Log().Info(FormatText(L"新しいインストーラーが終了しました。(終了コード：%d)", code));
-    ctx.ExitCode = code;
-    return true;
+    return RunOutcome::HandedOver(code);
   }
   Log().Error(FormatText(L"新しいインストーラーが処理を引き継ぐ前に終了しました。(終了コード：%d)", code));
   ctx.ResultCode = kResultPackageDownloadFailed;
-  return false;
+  return RunOutcome::GoOn();
 }
 
-void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText) {
+// A launcher started by its predecessor takes the base values from the
+// settings file it was started for.
+RunOutcome CSetupApp::TakePredecessorsBaseSettings() {
+  if (LoadLaunchBase(&context_.Settings, context_.SourceSettingsPath)) return RunOutcome::GoOn();
+  return Failed(L"設定ファイルの基本情報の再読み込みに失敗しました。", context_.SourceSettingsPath);
+}
+
+// A newer settings file replaces every list, not just adds to them.
+RunOutcome CSetupApp::ReloadNewerSettings() {
   LauncherContext& ctx = context_;
-  auto fail = [&](const wchar_t* text) {
-    *pendingText = text;
-    *failed = true;
-    Log().Error(text);
-  };
+  if (!ctx.LaunchSettingsUpdated) return RunOutcome::GoOn();
+  Log().Info(L"Launcher設定ファイルを再読み込みします。");
+  ClearLaunchLists(&ctx.Settings);
+  const RunOutcome outcome = LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)
+                                 ? RunOutcome::GoOn()
+                                 : Failed(L"設定ファイルの再読み込みに失敗しました。", ctx.LaunchSettingsPath);
+  Log().Info(L"Launcher設定ファイルを再読み込みしました。");
+  return outcome;
+}
 
-  // 7. The start-up dialog and its self-update.
-  if (!ctx.NoUpdate) {
-    Log().Info(L"更新ダイアログを表示します。");
-    auto startWorker = [&ctx](MessageSink* target) { return StartInitWorkerThread(ctx, target); };
-    const int dialogResult =
-        ctx.Silent && !ctx.Passive ? RunSilentStartup(ctx, startWorker) : RunStartupDialog(ctx, startWorker);
-    if (dialogResult == kDialogAbort) fail(L"ウィザードダイアログの表示に失敗しました。");
-    Log().Info(L"更新ダイアログ処理を完了しました。");
-    // 8.
-    if (*failed) return;
-    if (ctx.NewLauncherStarted && WaitForNewLauncher()) {
-      *handedOver = true;
-      return;
-    }
-  }
-
-  // 9. A launcher started by its predecessor takes the base values from the
-  // settings file it was started for.
-  if (ctx.NoUpdate && !LoadLaunchBase(&ctx.Settings, ctx.SourceSettingsPath)) {
-    fail(L"設定ファイルの基本情報の再読み込みに失敗しました。");
-    Log().ErrorPlain(ctx.SourceSettingsPath);
-    return;
-  }
-
-  // 10. A newer settings file replaces every list, not just adds to them.
-  if (ctx.LaunchSettingsUpdated) {
-    Log().Info(L"Launcher設定ファイルを再読み込みします。");
-    ClearLaunchLists(&ctx.Settings);
-    if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)) {
-      fail(L"設定ファイルの再読み込みに失敗しました。");
-      Log().ErrorPlain(ctx.LaunchSettingsPath);
-    }
-    Log().Info(L"Launcher設定ファイルを再読み込みしました。");
-    if (*failed) return;
-  }
-
-  // 11. Whether the notices page is shown at all.
+void CSetupApp::DecideWhetherNoticesShow() {
+  LauncherContext& ctx = context_;
   Log().Info(L"通知データファイルを読み込みます。");
   if (!LoadNotificationHeader(ctx.NotificationPath, &ctx.NotificationVersion, &ctx.NotificationCount)) {
     Log().Error(L"通知データファイルの読み込みに失敗しました。");
@@ -391,20 +363,17 @@ void CSetupApp::RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pe
   Log().Info(L"通知データファイルを読み込みました。");
 }
 
-void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
+// The survey, and without notices the checks, before the wizard opens; a
+// result known by then opens it on the error page.
+void CSetupApp::PrepareTheWizard() {
   LauncherContext& ctx = context_;
-  // 12.
   WriteEnvironmentSurvey(ctx.Settings);
-
-  // 13, 14: without notices the checks run before the wizard opens.
   ctx.StartPage = 0;
   if (ctx.SkipNotices) {
     Log().Info(L"お知らせ画面をスキップします。");
     ctx.StartPage = 1;
     RunEnvironmentChecks(ctx.Settings, ctx, &ctx, CheckCaller::StartUp);
   }
-
-  // 15. Results known before the wizard open it on the error page.
   static const struct {
     int32_t code;
     const wchar_t* line;
@@ -423,8 +392,10 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
       ctx.StartPage = 2;
     }
   }
+}
 
-  // 16.
+RunOutcome CSetupApp::RunTheWizard() {
+  LauncherContext& ctx = context_;
   Log().Info(L"インストールウィザードを表示します。");
   auto startWorker = [&ctx](MessageSink* target) {
     return StartInstallThread(InstallRun{ctx.Settings, ctx, ctx, ctx.Silent}, target);
@@ -433,10 +404,35 @@ void CSetupApp::RunWizardSteps(bool* failed, std::wstring* pendingText) {
   const int dialogResult = ctx.Silent && !ctx.Passive ? RunSilentWizard(run, startWorker) : RunMainDialog(run, startWorker);
   // A worker that reported its result finishes its last log lines before the process ends.
   WaitForDetachedWorkers();
-  if (dialogResult == kDialogAbort) {
-    *pendingText = L"ウィザードダイアログの表示に失敗しました。";
-    *failed = true;
-    Log().Error(*pendingText);
-  }
+  const RunOutcome outcome = dialogResult == kDialogAbort ? Failed(kDialogFailed) : RunOutcome::GoOn();
   Log().Info(L"インストールウィザード処理を完了しました。");
+  return outcome;
+}
+
+// The error box of a failed run, the exit code, and the log's last entries.
+void CSetupApp::EndTheRun(const RunOutcome& outcome) {
+  LauncherContext& ctx = context_;
+  if (outcome.error) {
+    ShowErrorBox(nullptr, kErrorCaption, *outcome.error);
+    Log().Info(*outcome.error);
+  }
+  if (outcome.next != RunOutcome::Next::kGoOn) {
+    ctx.ExitCode = outcome.exitCode;
+  } else if (ctx.Silent) {
+    ctx.ExitCode = SilentRunsExitCode(outcome.error.has_value());
+  }
+  if (ctx.Silent && outcome.next != RunOutcome::Next::kHandedOver) {
+    Log().Info(FormatText(L"サイレントモードの終了コード：%d", ctx.ExitCode));
+  }
+  LogTheRunsEnd(ctx.ExitCode);
+}
+
+// The exit code by which deployment tools tell how a silent run went.
+int32_t CSetupApp::SilentRunsExitCode(bool failed) const {
+  const LauncherContext& ctx = context_;
+  if (failed) return kExitStartupFailed;
+  if (ctx.ResultCode == kResultLatestInstalled) {
+    Log().Info(L"最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）");
+  }
+  return SilentExitCode(ctx, CompletionPageAsksRestart(ctx));
 }

@@ -1,10 +1,29 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "base/error_box.h"
 #include "app/launcher_context.h"
+#include "base/error_box.h"
 #include "platform/named_objects.h"
+
+// Where the run goes after a step: on to the next; to its end with an exit
+// code (the usage, another launcher, a newer launcher that took over); and,
+// when the step failed, through the error box with its text.
+struct RunOutcome {
+  enum class Next { kGoOn, kEnd, kHandedOver };
+  Next next = Next::kGoOn;
+  // The exit code of a run that ends or was handed over; an interactive run's is 0.
+  int32_t exitCode = 0;
+  std::optional<std::wstring> error;
+
+  bool GoesOn() const { return next == Next::kGoOn && !error; }
+  static RunOutcome GoOn() { return {}; }
+  static RunOutcome End(int32_t exitCode = 0) { return {Next::kEnd, exitCode, std::nullopt}; }
+  static RunOutcome HandedOver(int32_t exitCode = 0) { return {Next::kHandedOver, exitCode, std::nullopt}; }
+  // A failure whose cause the log already tells, or cannot yet.
+  static RunOutcome Failure(std::wstring text) { return {Next::kGoOn, 0, std::move(text)}; }
+};
 
 // The application object: its InitInstance is the whole life of the launcher.
 class CSetupApp {
@@ -18,17 +37,23 @@ class CSetupApp {
   int ExitCode() const { return context_.ExitCode; }
 
  private:
-  // False when the run ends at its command line: the usage, or an unknown switch of a silent run.
-  bool AcceptCommandLine();
-  // False when another launcher runs; step 5 for a launcher that took over.
-  bool ClaimTheRun();
-  // Steps 7 to 11 of the start-up: the start-up dialog and what follows it.
-  void RunStartupSteps(bool* failed, bool* handedOver, std::wstring* pendingText);
-  // True when the newer launcher took the run over.
-  bool WaitForNewLauncher();
+  void TakeTheSwitches();
+  RunOutcome PrepareFoldersAndLog();
+  // Ends the run at the usage, or at an unknown switch of a silent run.
+  RunOutcome AcceptCommandLine();
+  // Ends the run when another launcher runs; ends the launcher this one replaced.
+  RunOutcome ClaimTheRun();
+  RunOutcome LoadSettingsAndNoticesHeader();
+  RunOutcome RunSelfUpdate();
+  RunOutcome WaitForNewLauncher();
   static constexpr uint32_t kHandOverWaitMs = 30000;
-  // Steps 12 to 16: the survey, the checks before the wizard and the wizard.
-  void RunWizardSteps(bool* failed, std::wstring* pendingText);
+  RunOutcome TakePredecessorsBaseSettings();
+  RunOutcome ReloadNewerSettings();
+  void DecideWhetherNoticesShow();
+  void PrepareTheWizard();
+  RunOutcome RunTheWizard();
+  void EndTheRun(const RunOutcome& outcome);
+  int32_t SilentRunsExitCode(bool failed) const;
 
   LauncherContext context_;
   // Held for the whole run: the sign that a launcher runs on this machine.

@@ -45,42 +45,56 @@ bool CCompPPG::SetupButton(CCstmBitmapButton* button, const ButtonLayout& layout
 
 bool CCompPPG::BuildPage(const CompletionLayout& layout) {
   layout_ = layout;
-  bool ok = true;
   const FontSpec font = ChooseUiFont();
+  PlaceBackgroundAndIcon();
+  // Every part is set up even when one before it failed.
+  bool ok = SetupHeadline(font);
+  ok = SetupBody(font) && ok;
+  ok = SetupDownloadLinks(font) && ok;
+  ok = SetupHelpLink(font) && ok;
+  ok = SetupFinishButton() && ok;
+  ok = SetupContinueButton() && ok;
+  ok = SetupTitleButtons() && ok;
+  ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  return ok;
+}
 
-  // 1. Background and icon.
-  if (layout.inFrame && background_.ImageId() != layout.background) LoadBackground(layout.background);
+void CCompPPG::PlaceBackgroundAndIcon() {
+  if (layout_.inFrame && background_.ImageId() != layout_.background) LoadBackground(layout_.background);
   HWND icon = Item(IDC_COMP_PICTURE);
-  if (icon) {
-    if (!icon_) {
-      icon_ = LoadResultIcon();
-      ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    }
-    MoveControl(icon, layout.iconX, layout.iconY);
+  if (!icon) return;
+  if (!icon_) {
+    icon_ = LoadResultIcon();
+    ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
   }
+  MoveControl(icon, layout_.iconX, layout_.iconY);
+}
 
-  // 2. Headline on the title band.
-  if (layout.headlineIsPageTitle) {
-    ok = SetupPageTitleLabel(&headline_, font, layout.headline) && ok;
-  } else {
-    ok = SetupTitleLabel(&headline_, font, layout.headline, layout.headlineX, layout.headlineY) && ok;
-  }
+// On the title band: the page's own title, or the error screen's headline.
+bool CCompPPG::SetupHeadline(const FontSpec& font) {
+  const bool ok = layout_.headlineIsPageTitle
+                      ? SetupPageTitleLabel(&headline_, font, layout_.headline)
+                      : SetupTitleLabel(&headline_, font, layout_.headline, layout_.headlineX, layout_.headlineY);
   headline_.SetBackgroundColour(TITLE_BACKGROUND_COLOUR);
   headline_.SetBold(true);
+  return ok;
+}
 
-  // 3. Body.
-  const PixelRect& b = layout.bodyRect;
-  ok = SetupBodyLabel(&body_, font, layout.body, b.x, b.y, b.width, b.height) && ok;
+bool CCompPPG::SetupBody(const FontSpec& font) {
+  const PixelRect& b = layout_.bodyRect;
+  return SetupBodyLabel(&body_, font, layout_.body, b.x, b.y, b.width, b.height);
+}
 
-  // 4. The download and procedure links.
+bool CCompPPG::SetupDownloadLinks(const FontSpec& font) {
+  bool ok = true;
   CCstmStatic* links[2] = {&downloadLink_, &procedureLink_};
-  const PixelRect* linkRects[2] = {&layout.downloadLinkRect, &layout.procedureLinkRect};
+  const PixelRect* linkRects[2] = {&layout_.downloadLinkRect, &layout_.procedureLinkRect};
   const wchar_t* linkCaptions[2] = {kDownloadLinkCaption, kProcedureLinkCaption};
   for (int i = 0; i < 2; ++i) {
     const PixelRect& r = *linkRects[i];
     ok = SetupBodyLabel(links[i], font, linkCaptions[i], r.x, r.y, r.width, r.height) && ok;
     if (!links[i]->Hwnd()) continue;
-    if (layout.downloadLinksShown) {
+    if (layout_.downloadLinksShown) {
       ::ShowWindow(links[i]->Hwnd(), SW_SHOW);
       links[i]->SetTextColour(LINK_COLOUR);
       links[i]->SetUnderline(true);
@@ -89,79 +103,94 @@ bool CCompPPG::BuildPage(const CompletionLayout& layout) {
       ::ShowWindow(links[i]->Hwnd(), SW_HIDE);
     }
   }
+  return ok;
+}
 
-  // 5. The help link, right-aligned at its edge, growing to the left.
+// Right-aligned at its edge, growing to the left as its caption is wide.
+bool CCompPPG::SetupHelpLink(const FontSpec& font) {
   HWND linkFrame = Item(IDC_COMP_LINK_FRAME);
-  if (helpLink_.Hwnd()) {
-    if (!layout.helpLinkShown) {
-      ::ShowWindow(helpLink_.Hwnd(), SW_HIDE);
-      ::EnableWindow(helpLink_.Hwnd(), FALSE);
-      if (linkFrame) ::ShowWindow(linkFrame, SW_HIDE);
-    } else {
-      helpLink_.SetBold(true);
-      const PixelRect& a = layout.helpLinkArea;
-      ok = SetupBodyLabel(&helpLink_, font, layout.helpLinkCaption, a.x, a.y, a.width, a.height, 10) && ok;
-      SIZE text{};
-      HDC dc = ::GetDC(helpLink_.Hwnd());
-      HGDIOBJ old = ::SelectObject(dc, helpLink_.Font());
-      ::GetTextExtentPoint32W(dc, layout.helpLinkCaption.c_str(), static_cast<int>(layout.helpLinkCaption.size()),
-                              &text);
-      ::SelectObject(dc, old);
-      ::ReleaseDC(helpLink_.Hwnd(), dc);
-      const int x = layout.helpLinkRightEdge - text.cx;
-      MoveSizeControl(helpLink_.Hwnd(), x, a.y, text.cx, a.height);
-      // The focus frame rings the link, one pixel outside it, so that the
-      // link's own painting never covers it.
-      if (linkFrame) MoveSizeControl(linkFrame, x - 1, a.y - 1, text.cx + 2, a.height + 2);
-      helpLink_.SetBold(false);
-      helpLink_.SetTextColour(LINK_COLOUR);
-      helpLink_.SetUnderline(true);
-      helpLink_.SetUseHandCursor(helpLink_.LoadHandCursor());
-      helpLink_.MakeLink(linkFrame);
-      if (linkFrame) ::ShowWindow(linkFrame, ::GetFocus() == helpLink_.Hwnd() ? SW_SHOW : SW_HIDE);
-      ::ShowWindow(helpLink_.Hwnd(), SW_SHOW);
-      ::EnableWindow(helpLink_.Hwnd(), TRUE);
-    }
+  if (!helpLink_.Hwnd()) return true;
+  if (!layout_.helpLinkShown) {
+    ::ShowWindow(helpLink_.Hwnd(), SW_HIDE);
+    ::EnableWindow(helpLink_.Hwnd(), FALSE);
+    if (linkFrame) ::ShowWindow(linkFrame, SW_HIDE);
+    return true;
   }
+  helpLink_.SetBold(true);
+  const PixelRect& a = layout_.helpLinkArea;
+  const bool ok = SetupBodyLabel(&helpLink_, font, layout_.helpLinkCaption, a.x, a.y, a.width, a.height, 10);
+  const int width = HelpLinkTextWidth();
+  const int x = layout_.helpLinkRightEdge - width;
+  MoveSizeControl(helpLink_.Hwnd(), x, a.y, width, a.height);
+  // The focus frame rings the link, one pixel outside it, so that the
+  // link's own painting never covers it.
+  if (linkFrame) MoveSizeControl(linkFrame, x - 1, a.y - 1, width + 2, a.height + 2);
+  helpLink_.SetBold(false);
+  helpLink_.SetTextColour(LINK_COLOUR);
+  helpLink_.SetUnderline(true);
+  helpLink_.SetUseHandCursor(helpLink_.LoadHandCursor());
+  helpLink_.MakeLink(linkFrame);
+  if (linkFrame) ::ShowWindow(linkFrame, ::GetFocus() == helpLink_.Hwnd() ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(helpLink_.Hwnd(), SW_SHOW);
+  ::EnableWindow(helpLink_.Hwnd(), TRUE);
+  return ok;
+}
 
-  // 6. Finish or exit.
-  ok = SetupButton(&finishButton_, layout.finish, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS, WM_PAGEBTN_HOVER,
-                   WM_PAGEBTN_LEAVE) && ok;
+// The width of the help link's caption in the font it was given, while still bold.
+int CCompPPG::HelpLinkTextWidth() {
+  SIZE text{};
+  HDC dc = ::GetDC(helpLink_.Hwnd());
+  HGDIOBJ old = ::SelectObject(dc, helpLink_.Font());
+  ::GetTextExtentPoint32W(dc, layout_.helpLinkCaption.c_str(), static_cast<int>(layout_.helpLinkCaption.size()),
+                          &text);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(helpLink_.Hwnd(), dc);
+  return text.cx;
+}
+
+// "Finish" or "exit": shown always, and focused unless "continue" is.
+bool CCompPPG::SetupFinishButton() {
+  const bool ok = SetupButton(&finishButton_, layout_.finish, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
+                              WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
   if (finishButton_.Hwnd()) {
     ::ShowWindow(finishButton_.Hwnd(), SW_SHOW);
     ::EnableWindow(finishButton_.Hwnd(), TRUE);
     focusTarget_ = finishButton_.Hwnd();
     ::SetFocus(focusTarget_);
   }
+  return ok;
+}
 
-  // 7. Continue the installation (result 13 only).
-  if (continueButton_.Hwnd()) {
-    if (layout.resume.shown) {
-      ok = SetupButton(&continueButton_, layout.resume, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS, WM_PAGEBTN_HOVER,
-                       WM_PAGEBTN_LEAVE) && ok;
-      ::ShowWindow(continueButton_.Hwnd(), SW_SHOW);
-      ::EnableWindow(continueButton_.Hwnd(), TRUE);
-      focusTarget_ = continueButton_.Hwnd();
-      ::SetFocus(focusTarget_);
-    } else {
-      ::ShowWindow(continueButton_.Hwnd(), SW_HIDE);
-      ::EnableWindow(continueButton_.Hwnd(), FALSE);
-    }
+// Continue the installation: result 13 only.
+bool CCompPPG::SetupContinueButton() {
+  if (!continueButton_.Hwnd()) return true;
+  if (!layout_.resume.shown) {
+    ::ShowWindow(continueButton_.Hwnd(), SW_HIDE);
+    ::EnableWindow(continueButton_.Hwnd(), FALSE);
+    return true;
   }
+  const bool ok = SetupButton(&continueButton_, layout_.resume, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
+                              WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
+  ::ShowWindow(continueButton_.Hwnd(), SW_SHOW);
+  ::EnableWindow(continueButton_.Hwnd(), TRUE);
+  focusTarget_ = continueButton_.Hwnd();
+  ::SetFocus(focusTarget_);
+  return ok;
+}
 
-  // 8. Title-bar buttons; inside the frame the frame's own serve.
-  ok = SetupButton(&minimizeButton_, layout.minimize, WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS,
-                   WM_TITLEBTN_HOVER, WM_TITLEBTN_LEAVE) && ok;
-  ok = SetupButton(&closeButton_, layout.close, WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS, WM_TITLEBTN_HOVER,
+// Minimize and close; inside the frame the frame's own serve.
+bool CCompPPG::SetupTitleButtons() {
+  bool ok = SetupButton(&minimizeButton_, layout_.minimize, WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS,
+                        WM_TITLEBTN_HOVER, WM_TITLEBTN_LEAVE);
+  ok = SetupButton(&closeButton_, layout_.close, WM_TITLEBTN_SETFOCUS, WM_TITLEBTN_KILLFOCUS, WM_TITLEBTN_HOVER,
                    WM_TITLEBTN_LEAVE) && ok;
   CCstmBitmapButton* titleButtons[2] = {&minimizeButton_, &closeButton_};
-  const bool titleShown[2] = {layout.minimize.shown, layout.close.shown};
+  const bool titleShown[2] = {layout_.minimize.shown, layout_.close.shown};
   for (int i = 0; i < 2; ++i) {
     if (!titleButtons[i]->Hwnd()) continue;
     ::ShowWindow(titleButtons[i]->Hwnd(), titleShown[i] ? SW_SHOW : SW_HIDE);
     ::EnableWindow(titleButtons[i]->Hwnd(), titleShown[i] ? TRUE : FALSE);
   }
-  ::RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   return ok;
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/completion_page.h"
+#include "ui/font_rule.h"
 #include "ui/win32/cstm_bitmap_button.h"
 #include "ui/win32/cstm_static.h"
 #include "ui/win32/page_base.h"
@@ -24,6 +25,17 @@ class CCompPPG : public CPageBase {
  private:
   bool SetupButton(CCstmBitmapButton* button, const ButtonLayout& layout, UINT msgSetFocus, UINT msgKillFocus,
                    UINT msgHover, UINT msgLeave);
+  // The parts of the page in the order they are set up; false when one
+  // could not be.
+  void PlaceBackgroundAndIcon();
+  bool SetupHeadline(const FontSpec& font);
+  bool SetupBody(const FontSpec& font);
+  bool SetupDownloadLinks(const FontSpec& font);
+  bool SetupHelpLink(const FontSpec& font);
+  int HelpLinkTextWidth();
+  bool SetupFinishButton();
+  bool SetupContinueButton();
+  bool SetupTitleButtons();
   void OnFocusNotification();
   void Click(int id);
 

@@ -39,7 +39,7 @@ const wchar_t kLauncherObjectName[] = L"TAVOSetupLauncher";
 const wchar_t kEnvironmentDataFailed[] = L"環境データの取得に失敗しました。";
 const wchar_t kDialogFailed[] = L"ウィザードダイアログの表示に失敗しました。";
 
-// The one way a step fails: the text goes to the log as an error now, with the
+// A step that fails: its text goes to the log as an error now, with the
 // file it concerns if any, and to the error box at the run's end.
 RunOutcome Failed(const std::wstring& text, const std::wstring& file = std::wstring()) {
   Log().Error(text);

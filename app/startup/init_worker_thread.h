@@ -53,7 +53,8 @@ class CInitWorkerThread {
   static constexpr uint32_t kVersionFileDeadlineMs = 30000;
 
  private:
-  // Settings that install nothing new (InstallType other than 0) skip the self-update.
+  // An installation from local files (InstallType other than 0) has no
+  // self-update: the dialog shows its last lines and goes on.
   int32_t GoOnWithoutSelfUpdate();
   // The version file, what it announces, then the newer launcher; the first
   // step that fails ends the self-update. Returns the failure kind the dialog

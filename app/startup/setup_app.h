@@ -10,7 +10,7 @@
 // Where the run goes after a step: on to the next; to its end with an exit
 // code (the usage, another launcher, a newer launcher that took over); and,
 // when the step failed, through the error box with its text.
-struct RunOutcome {
+struct [[nodiscard]] RunOutcome {
   enum class Next { kGoOn, kEnd, kHandedOver };
   Next next = Next::kGoOn;
   // The exit code of a run that ends or was handed over; an interactive run's is 0.
@@ -41,7 +41,8 @@ class CSetupApp {
   RunOutcome PrepareFoldersAndLog();
   // Ends the run at the usage, or at an unknown switch of a silent run.
   RunOutcome AcceptCommandLine();
-  // Ends the run when another launcher runs; ends the launcher this one replaced.
+  // Ends the run when another launcher runs; ends, or in a silent run answers,
+  // the launcher that replaced itself with this one.
   RunOutcome ClaimTheRun();
   RunOutcome LoadSettingsAndNoticesHeader();
   RunOutcome RunSelfUpdate();

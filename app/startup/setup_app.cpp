@@ -222,10 +222,10 @@ RunOutcome CSetupApp::AcceptCommandLine() {
 
 // The launcher that replaced itself with this one ends here; in a silent run
 // it waits instead, to pass this one's exit code on, and learns that this one
-// took over. This one holds the machine's launcher object with it. Any other
-// launcher makes that object, and ends when another launcher holds it.
+// took over. Any other launcher makes the machine's launcher object, and ends
+// when another launcher holds it.
 RunOutcome CSetupApp::ClaimTheRun() {
-  LauncherContext& ctx = context_;
+  const LauncherContext& ctx = context_;
   using Opened = platform::AdminEvent::Opened;
   uint32_t sourcePid = 0;
   // The launcher that hands over makes an object named after its process id
@@ -243,19 +243,30 @@ RunOutcome CSetupApp::ClaimTheRun() {
     Log().ErrorPlain(L"起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。");
     found = false;
   }
-  if (found) {
-    launcherObject_.Open(kLauncherObjectName);
-    TakeOverHeldFiles(&ctx);
-    uint64_t created = 0;
-    if (ctx.Silent && ctx.SourceProcessId != 0) {
-      if (signalled) handOver.Signal();
-      Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
-    } else if (platform::ProcessCreationTime(platform::CurrentProcessId(), &created) &&
-               platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {
-      Log().Info(L"アップグレード元プロセスを終了させました。");
-    }
-    return RunOutcome::GoOn();
+  if (!found) return HoldTheLauncherObject();
+  TakeOverFromSourceLauncher(sourcePid, signalled ? &handOver : nullptr);
+  return RunOutcome::GoOn();
+}
+
+// This launcher holds the machine's launcher object with the one it replaces,
+// and the files that one downloaded for it. handOverToSignal: the object a
+// silent source launcher made, set to tell it that this one took over.
+void CSetupApp::TakeOverFromSourceLauncher(uint32_t sourcePid, platform::AdminEvent* handOverToSignal) {
+  LauncherContext& ctx = context_;
+  launcherObject_.Open(kLauncherObjectName);
+  TakeOverHeldFiles(&ctx);
+  uint64_t created = 0;
+  if (ctx.Silent && ctx.SourceProcessId != 0) {
+    if (handOverToSignal) handOverToSignal->Signal();
+    Log().Info(L"アップグレード元プロセスは本プロセスの終了を待ちます。");
+  } else if (platform::ProcessCreationTime(platform::CurrentProcessId(), &created) &&
+             platform::TerminateProcessCreatedBy(sourcePid, created, 0)) {
+    Log().Info(L"アップグレード元プロセスを終了させました。");
   }
+}
+
+RunOutcome CSetupApp::HoldTheLauncherObject() {
+  using Opened = platform::AdminEvent::Opened;
   switch (launcherObject_.Open(kLauncherObjectName)) {
     case Opened::kCreated:
       return RunOutcome::GoOn();
@@ -269,7 +280,7 @@ RunOutcome CSetupApp::ClaimTheRun() {
       break;
   }
   Log().Info(L"他のセットアップが実行中のため、終了します。");
-  if (ctx.Silent) return RunOutcome::End(kExitInstallerBusy);
+  if (context_.Silent) return RunOutcome::End(kExitInstallerBusy);
   ShowSetupAlreadyRunning();
   return RunOutcome::End();
 }

@@ -44,6 +44,9 @@ class CSetupApp {
   // Ends the run when another launcher runs; ends, or in a silent run answers,
   // the launcher that replaced itself with this one.
   RunOutcome ClaimTheRun();
+  void TakeOverFromSourceLauncher(uint32_t sourcePid, platform::AdminEvent* handOverToSignal);
+  // Ends the run when another launcher holds the machine's launcher object.
+  RunOutcome HoldTheLauncherObject();
   RunOutcome LoadSettingsAndNoticesHeader();
   RunOutcome RunSelfUpdate();
   RunOutcome WaitForNewLauncher();

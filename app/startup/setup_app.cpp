@@ -214,7 +214,7 @@ bool CSetupApp::InitInstance() {
   if (ctx.Silent && !handedOver && !ended) {
     // The completion page of a success asks for a restart; without it
     // (PackageType other than 1) the launcher just ends.
-    const bool pageAsksRestart = ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
+    const bool pageAsksRestart = SuccessAsksRestart(ctx.Settings, ctx.ResultCode);
     ctx.ExitCode = failed ? kExitStartupFailed : SilentExitCode(ctx, pageAsksRestart);
     if (!failed && ctx.ResultCode == kResultLatestInstalled) {
       Log().Info(L"最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）");

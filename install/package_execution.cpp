@@ -192,7 +192,7 @@ enum class PackageOutcome {
   kNoCommand,     // an ExecType 2 package with an empty command: nothing to run, nothing failed
   kDownloadOnly,  // any other ExecType
   kFailed,
-  kNotExecuted,   // its installer was cancelled: failed, and the run no longer counts as a success
+  kNotExecuted,   // its installer left no trace: failed, and the run is no success unless a later package is
 };
 
 // What the packages of one network install share.
@@ -295,9 +295,8 @@ PackageOutcome RunPackage(const PackageRun& r, const PackageEntry& package) {
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
-  const PackageRun packageRun{run,      packages,    sink,
-                              clock,    detail,      logClass,
-                              notExecuted, JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName)};
+  const PackageRun packageRun{run, packages, sink, clock, detail, logClass, notExecuted,
+                              JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName)};
   bool overall = true;
   int32_t installed = 0;
   for (const PackageEntry& package : packages) {

@@ -1,6 +1,8 @@
 // The XML reader of the configuration files, and the launcher settings read through it.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "base/result_codes.h"
 #include "config/launch_settings.h"
 #include "config/xml_config_reader.h"
@@ -217,15 +219,12 @@ TEST_F(LaunchSettingsTest, BadFilesFailEveryRead) {
 }
 
 TEST(SuccessAsksRestart, OnlyASuccessOfPackageType1) {
-  const struct {
-    int32_t packageType, result;
-    bool asks;
-  } rows[] = {{1, kResultSuccess, true}, {0, kResultSuccess, false}, {2, kResultSuccess, false},
-              {1, kResultInstallerFailed, false}, {1, kResultLatestInstalled, false}};
-  for (const auto& row : rows) {
+  const std::tuple<int32_t, int32_t, bool> rows[] = {{1, kResultSuccess, true}, {0, kResultSuccess, false},
+      {2, kResultSuccess, false}, {1, kResultInstallerFailed, false}, {1, kResultLatestInstalled, false}};
+  for (const auto& [packageType, result, asks] : rows) {
     LaunchSettings settings;
-    settings.PackageType = row.packageType;
-    EXPECT_EQ(row.asks, SuccessAsksRestart(settings, row.result)) << row.packageType << " " << row.result;
+    settings.PackageType = packageType;
+    EXPECT_EQ(asks, SuccessAsksRestart(settings, result)) << "PackageType " << packageType << ", result " << result;
   }
 }
 

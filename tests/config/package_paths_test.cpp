@@ -1,11 +1,10 @@
-// The path macros of the download configuration and the paths of a package's file.
+// The path macros of the download configuration.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 
 #include "base/paths.h"
-#include "config/download_config.h"
 #include "config/package_paths.h"
 #include "platform/folders.h"
 
@@ -34,12 +33,6 @@ TEST(ExpandPathMacros, EveryTokenBecomesItsFolder) {
   EXPECT_EQ(0u, system.find(root.substr(0, root.size() - 1)));
   EXPECT_EQ(platform::PathSeparator(), root.back());
   EXPECT_EQ(work + L"x", ExpandPathMacros(L"*USERTEMP*x", trimmed(work)));
-  // A package's file lies in the work folder under its own name unless its SaveFilePath names another place.
-  PackageEntry package;
-  package.PackageFileName = L"a.msi";
-  EXPECT_EQ(work + L"a.msi", PackageFilePath(trimmed(work), package));
-  package.SaveFilePath = L"*DISKTOP*b.msi";
-  EXPECT_EQ(desktop + L"b.msi", PackageFilePath(work, package));
 }
 
 }  // namespace

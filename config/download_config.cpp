@@ -16,6 +16,9 @@ namespace {
 
 const wchar_t kCountKey[] = L"DownloadConfig/PackageDownloadServerCount/";
 
+// Whether a package's text value may be empty.
+enum class Presence { kOptional, kRequired };
+
 // Reads the keys of one package in the file's order; false as soon as a
 // lookup fails in the DOM or a required value is empty. The key path is built
 // in one buffer: a large configuration makes tens of thousands of lookups.
@@ -24,10 +27,10 @@ class PackageReader {
   PackageReader(const XmlConfigReader& reader, uint32_t index)
       : reader_(reader), key_(FormatText(L"DownloadConfig/Package%02u/", index)), prefixLength_(key_.size()) {}
 
-  bool Text(const wchar_t* name, std::wstring* value, bool required) {
+  bool Text(const wchar_t* name, std::wstring* value, Presence presence) {
     int32_t found = kXmlNotFound;
     *value = reader_.GetString(Key(name), std::wstring(), &found);
-    return found != kXmlDomFailure && !(required && value->empty());
+    return found != kXmlDomFailure && !(presence == Presence::kRequired && value->empty());
   }
   bool Int(const wchar_t* name, int32_t* value) {
     int32_t found = kXmlNotFound;
@@ -54,13 +57,13 @@ class PackageReader {
 
 bool ReadPackage(const XmlConfigReader& reader, uint32_t index, PackageEntry* entry) {
   PackageReader r(reader, index);
-  return r.Text(L"PackageDownloadURL", &entry->PackageDownloadURL, false) &&
-         r.Text(L"PackageVersion", &entry->PackageVersion, true) &&
-         r.Text(L"PackageName", &entry->PackageName, true) &&
-         r.Text(L"SaveFilePath", &entry->SaveFilePath, false) &&
-         r.Text(L"ExecCommand", &entry->ExecCommand, false) &&
-         r.Text(L"PackageHash", &entry->PackageHash, true) &&
-         r.Text(L"PackageFileName", &entry->PackageFileName, true) &&
+  return r.Text(L"PackageDownloadURL", &entry->PackageDownloadURL, Presence::kOptional) &&
+         r.Text(L"PackageVersion", &entry->PackageVersion, Presence::kRequired) &&
+         r.Text(L"PackageName", &entry->PackageName, Presence::kRequired) &&
+         r.Text(L"SaveFilePath", &entry->SaveFilePath, Presence::kOptional) &&
+         r.Text(L"ExecCommand", &entry->ExecCommand, Presence::kOptional) &&
+         r.Text(L"PackageHash", &entry->PackageHash, Presence::kRequired) &&
+         r.Text(L"PackageFileName", &entry->PackageFileName, Presence::kRequired) &&
          r.Int(L"ErrorSkip", &entry->ErrorSkip) &&
          r.Int(L"ExecType", &entry->ExecType) &&
          r.Int(L"ExecSuccessCode", &entry->ExecSuccessCode) &&
@@ -71,7 +74,7 @@ bool ReadPackage(const XmlConfigReader& reader, uint32_t index, PackageEntry* en
          r.Int(L"IsManual", &entry->IsManual) &&
          r.Int(L"ManualType", &entry->ManualType) &&
          r.Int(L"LauncherVersion", &entry->LauncherVersion) &&
-         r.Text(L"PackageSha256", &entry->PackageSha256, false);
+         r.Text(L"PackageSha256", &entry->PackageSha256, Presence::kOptional);
 }
 
 }  // namespace

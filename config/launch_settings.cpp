@@ -2,15 +2,20 @@
 
 #include <algorithm>
 
+#include "base/editions.h"
+#include "base/result_codes.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
-#include "base/editions.h"
 
 const wchar_t kDefaultInstallSupportUrl[] = L"https://www.tavo-security.jp/support/";
 
 LaunchSettings::LaunchSettings()
     : InstallSupportURL(kDefaultInstallSupportUrl), InstallSupportURLTrial(kDefaultInstallSupportUrl) {}
+
+bool SuccessAsksRestart(const LaunchSettings& settings, int32_t resultCode) {
+  return resultCode == kResultSuccess && settings.PackageType == 1;
+}
 
 std::wstring ProductNameFor(int32_t productType) {
   const Edition* edition = EditionOf(productType);

@@ -39,6 +39,11 @@ struct LaunchSettings {
 // The vendor's installation-support page, the default of both support addresses.
 extern const wchar_t kDefaultInstallSupportUrl[];
 
+// True when an installation that ended with resultCode asks for a restart:
+// a success of a package whose PackageType is 1. The wizard then shows the
+// completion page, which asks for it, instead of ending at once.
+bool SuccessAsksRestart(const LaunchSettings& settings, int32_t resultCode);
+
 // The edition name that goes with a ProductType value ("TAVO製品" for unknown ones).
 std::wstring ProductNameFor(int32_t productType);
 

@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "base/debug_log.h"
+#include "base/result_codes.h"
+#include "base/worker_threads.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
-#include "base/worker_threads.h"
 #include "install/package_execution.h"
-#include "base/result_codes.h"
 #include "install/scanner_library.h"
 #include "net/package_download.h"
 #include "platform/error.h"
@@ -16,13 +16,15 @@ namespace {
 
 // The pause before the configuration is fetched and before it is parsed.
 constexpr uint32_t kStepPauseMs = 1000;
+// What a step that ran out of memory gives: it failed.
+constexpr bool kStepFailed = false;
 
 }  // namespace
 
 CInstallThread::CInstallThread(InstallRun run, MessageSink* notifyWindow, WaitClock& clock)
     : run_(run), notifyWindow_(notifyWindow), clock_(clock) {}
 
-void CInstallThread::SendStep(int32_t step) {
+void CInstallThread::SendStep(InstallStep step) {
   if (notifyWindow_) notifyWindow_->Send(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
 }
 
@@ -41,7 +43,7 @@ int32_t CInstallThread::Run() {
           : RunNetworkInstall(detail);
   if (result == kResultSuccess) {
     // The library only refines the installed product; it never changes the result.
-    if (RunStep([&] { return ReplaceScannerLibrary(run_.Settings, run_.Paths, packages_); }, false)) {
+    if (RunStep([&] { return ReplaceScannerLibrary(run_.Settings, run_.Paths, packages_); }, kStepFailed)) {
       Log().Info(L"tguiScan.dllを置き換えました。");
     } else {
       Log().Info(L"tguiScan.dllを置き換えません。");
@@ -59,27 +61,27 @@ int32_t CInstallThread::Run() {
 int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   Log().Info(L"ネットワークインストールを実行します。");
   Log().Info(L"ネットワーク接続確認を行います。");
-  SendStep(1);
-  const bool connected = RunStep([&] { return CheckServers(run_.Settings); }, false);
+  SendStep(InstallStep::kCheckingServers);
+  const bool connected = RunStep([&] { return CheckServers(run_.Settings); }, kStepFailed);
   if (connected) Log().Info(L"ネットワーク接続を確認しました。");
-  SendStep(2);
+  SendStep(InstallStep::kServersChecked);
   if (!connected) return kResultNoServer;
 
   Log().Info(L"設定ファイルのダウンロードを行います。");
-  SendStep(3);
+  SendStep(InstallStep::kFetchingConfig);
   clock_.Wait(kStepPauseMs);
   const std::wstring& configPath = run_.Paths.DownloadConfigPath;
   // Held from its arrival until this worker ends.
-  const bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, configPath, &config_); }, false);
+  const bool fetched = RunStep([&] { return FetchDownloadConfig(run_.Settings, configPath, &config_); }, kStepFailed);
   if (!fetched) Log().Error(L"設定ファイルのダウンロードに失敗しました。");
-  SendStep(4);
+  SendStep(InstallStep::kConfigFetched);
   if (!fetched) return kResultConfigDownloadFailed;
 
   Log().Info(L"設定ファイルの解析を行います。");
-  SendStep(5);
+  SendStep(InstallStep::kParsingConfig);
   clock_.Wait(kStepPauseMs);
   const auto applies = [&](const PackageEntry& package) { return IsPackageApplicable(package, run_.Settings); };
-  bool parsed = RunStep([&] { return ParseDownloadConfig(configPath, &packages_, applies); }, false);
+  bool parsed = RunStep([&] { return ParseDownloadConfig(configPath, &packages_, applies); }, kStepFailed);
   // Held since its download, it cannot change on Windows; the simulated
   // machine knows no sharing modes, so a change is looked for here.
   if (parsed && !config_.Unchanged()) {
@@ -92,36 +94,37 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
   } else {
     Log().Error(L"設定ファイルの解析に失敗しました。");
   }
-  SendStep(6);
+  SendStep(InstallStep::kConfigParsed);
   if (!parsed) return kResultConfigInvalid;
 
   Log().Info(L"パッケージのダウンロードを行います。");
-  SendStep(7);
+  SendStep(InstallStep::kDownloadingPackages);
   int32_t downloadError = kResultDownloadFailed;
   const bool downloaded = RunStep(
       [&] { return DownloadPackages(run_.Settings, run_.Paths, &packages_, &progress_, &downloadError, clock_); },
-      false);
+      kStepFailed);
   if (downloaded) {
     Log().Info(L"パッケージのダウンロードに成功しました。");
   } else {
     Log().Error(L"ファイルのダウンロードに失敗しました。");
   }
-  SendStep(8);
+  SendStep(InstallStep::kPackagesDownloaded);
   if (!downloaded) return downloadError;
 
   Log().Info(L"インストール処理を行います。");
-  SendStep(9);
+  SendStep(InstallStep::kInstalling);
   bool logClass = false;
   bool notExecuted = false;
   int32_t result;
-  if (RunStep([&] { return InstallPackages(run_, packages_, *this, clock_, detail, &logClass, &notExecuted); }, false)) {
+  if (RunStep([&] { return InstallPackages(run_, packages_, *this, clock_, detail, &logClass, &notExecuted); },
+              kStepFailed)) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {
     Log().Error(L"インストールに失敗しました。");
     result = notExecuted ? kResultNotExecuted : logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
   }
-  SendStep(10);
+  SendStep(InstallStep::kInstalled);
   return result;
 }
 

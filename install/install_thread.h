@@ -14,7 +14,7 @@
 // configuration, packages, installers) or the local install (the edition's
 // installer beside the launcher), replaces the scanner library after a
 // success, and reports to its window. Every notification is a synchronous send
-// to that window: WM_INSTALL_STEP 1..10 while it works, the download progress,
+// to that window: WM_INSTALL_STEP with each InstallStep while it works, the download progress,
 // and WM_INSTALL_DONE (wParam detail, lParam result) exactly once, last.
 //
 // StartInstallThread runs one on a detached worker; the object lives only as
@@ -43,7 +43,7 @@ class CInstallThread : private InstallStepSink {
   int32_t RunNetworkInstall(int32_t& detail);
 
   // InstallStepSink.
-  void SendStep(int32_t step) override;
+  void SendStep(InstallStep step) override;
   void SetInstallStartTime(int64_t time) override { installStartTime_ = time; }
   int64_t InstallStartTime() const override { return installStartTime_; }
 

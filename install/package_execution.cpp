@@ -11,10 +11,10 @@
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
+#include "config/package_paths.h"
 #include "env/os_detection.h"
 #include "install/install_result.h"
 #include "install/install_run.h"
-#include "net/package_download.h"
 #include "net/wait_clock.h"
 #include "platform/clock.h"
 #include "platform/cmdline_split.h"
@@ -131,7 +131,7 @@ const PackageEntry* PackageStartedBy(const std::wstring& command, const std::vec
   if (!IsFullPath(program) || ExtensionOf(FileNameOf(program)).empty()) return nullptr;
   for (const PackageEntry& package : packages) {
     if (package.Verified && package.File &&
-        ToLowerAscii(PackageDownloadPath(workFolder, package)) == ToLowerAscii(program)) {
+        ToLowerAscii(PackageFilePath(workFolder, package)) == ToLowerAscii(program)) {
       return &package;
     }
   }
@@ -184,103 +184,142 @@ bool WaitForIdleWindowsInstaller(WaitClock& clock) {
   return false;
 }
 
+namespace {
+
+// What became of one verified package of a network install.
+enum class PackageOutcome {
+  kInstalled,     // its installer or command succeeded
+  kNoCommand,     // an ExecType 2 package with an empty command: nothing to run, nothing failed
+  kDownloadOnly,  // any other ExecType
+  kFailed,
+  kNotExecuted,   // its installer left no trace: failed, and the run is no success unless a later package is
+};
+
+// What the packages of one network install share.
+struct PackageRun {
+  const InstallRun& run;
+  const std::vector<PackageEntry>& packages;
+  InstallStepSink& sink;
+  WaitClock& clock;
+  int32_t& detail;
+  bool* logClass;
+  bool* notExecuted;
+  // Written where no process of the user reaches; a copy goes beside the debug log at the end.
+  // Each installer appends its log to it ("/l*v+"), so that it keeps every package of the run.
+  std::wstring installerLog;
+};
+
+// Runs a program and waits for its end, with its window shown: an installer
+// may ask the user something.
+bool RunToItsEnd(const std::wstring& command, int32_t* exitCode) {
+  constexpr bool kWaitForEnd = true;
+  constexpr bool kShowWindow = true;
+  return platform::RunProcess(nullptr, command, L"", kWaitForEnd, kShowWindow, platform::kInfiniteWait, exitCode);
+}
+
+PackageOutcome RunInstallerPackage(const PackageRun& r, const PackageEntry& package, const std::wstring& packagePath) {
+  // Checked again right before it starts, through the hold that starts it.
+  if (!trust::VendorSignatureAccepted(*package.File) || !StartedByItsOwnPath(*package.File)) {
+    return PackageOutcome::kFailed;
+  }
+  if (!InstallerMayStart(r.run, r.clock, r.detail)) return PackageOutcome::kFailed;
+  r.sink.SetInstallStartTime(platform::UnixTimeNow());
+  // The Windows Installer of the system's own width: under WoW64 the
+  // system folder would give the 32-bit one.
+  const std::wstring systemFolder = platform::GetNativeSystemFolder();
+  if (systemFolder.empty()) {
+    Log().Error(L"システムフォルダーを取得できないため、インストールを実行できませんでした。");
+    return PackageOutcome::kFailed;
+  }
+  const std::wstring command =
+      IsMsiPackage(package.PackageFileName)
+          ? NetworkMsiCommand(systemFolder, packagePath, r.installerLog,
+                              JoinPath(r.run.Paths.WorkFolder, kDistributionFileName))
+          : DirectCommand(packagePath);
+  Log().Info(L"以下のインストールコマンドを実行します。");
+  Log().Info(command);
+  if (!RunToItsEnd(command, &r.detail)) {
+    Log().Error(L"インストールの実行に失敗しました。");
+    return PackageOutcome::kFailed;
+  }
+  PackageOutcome outcome = PackageOutcome::kFailed;
+  switch (DetermineInstallOutcome(r.run, r.sink.InstallStartTime(), &r.detail, r.logClass, r.notExecuted)) {
+    case InstallOutcome::Success:
+      Log().Info(L"インストールの実行処理（成功）");
+      return PackageOutcome::kInstalled;
+    case InstallOutcome::NotExecuted:
+      Log().Info(L"プログラムの実行をキャンセルしました。");
+      outcome = PackageOutcome::kNotExecuted;
+      break;
+    case InstallOutcome::Failure:
+      break;
+  }
+  Log().Error(L"インストールの実行に失敗しました（戻り値エラー）。");
+  return outcome;
+}
+
+PackageOutcome RunCommandPackage(const PackageRun& r, const PackageEntry& package) {
+  const std::wstring command = PackageCommand(r.run.Paths.WorkFolder, package);
+  if (command.empty()) return PackageOutcome::kNoCommand;
+  Log().Info(L"以下のコマンドを実行します。");
+  Log().Info(command);
+  if (!CommandMayRun(command, r.packages, r.run.Paths.WorkFolder)) return PackageOutcome::kFailed;
+  if (!RunToItsEnd(command, &r.detail)) {
+    Log().Error(L"プログラムの実行に失敗しました。");
+    return PackageOutcome::kFailed;
+  }
+  Log().Info(FormatText(L"プログラムの終了コード：%d", r.detail));
+  if (r.detail == package.ExecSuccessCode) {
+    Log().Info(L"インストールの実行処理（成功）");
+    return PackageOutcome::kInstalled;
+  }
+  Log().Error(L"プログラムの実行に失敗しました（エラー値）。");
+  return PackageOutcome::kFailed;
+}
+
+PackageOutcome RunPackage(const PackageRun& r, const PackageEntry& package) {
+  if (package.ExecType != kExecInstaller && package.ExecType != kExecCommand) return PackageOutcome::kDownloadOnly;
+  const std::wstring packagePath = PackageFilePath(r.run.Paths.WorkFolder, package);  // where it was downloaded
+  // Held since its check, the file cannot change on Windows; the simulated
+  // machine knows no sharing modes, so a change is looked for before the run.
+  if (!(package.File && package.File->Unchanged())) {
+    LogErrors({L"以下のパッケージは確認の後に変更されたため、実行しません。", packagePath});
+    return PackageOutcome::kFailed;
+  }
+  if (package.ExecType == kExecInstaller) return RunInstallerPackage(r, package, packagePath);
+  return RunCommandPackage(r, package);
+}
+
+}  // namespace
+
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted) {
   Log().Info(L"パッケージのインストールを行います。");
+  const PackageRun packageRun{run, packages, sink, clock, detail, logClass, notExecuted,
+                              JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName)};
   bool overall = true;
   int32_t installed = 0;
-  // Written where no process of the user reaches; a copy goes beside the debug log at the end.
-  // Each installer appends its log to it ("/l*v+"), so that it keeps every package of the run.
-  const std::wstring installerLog = JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName);
   for (const PackageEntry& package : packages) {
     if (!package.Verified) continue;
     detail = 0;
-    const std::wstring packagePath = PackageDownloadPath(run.Paths.WorkFolder, package);  // where it was downloaded
-    // Held since its check, the file cannot change on Windows; the simulated
-    // machine knows no sharing modes, so a change is looked for before the run.
-    const bool runs = package.ExecType == kExecInstaller || package.ExecType == kExecCommand;
-    if (runs && !(package.File && package.File->Unchanged())) {
-      LogErrors({L"以下のパッケージは確認の後に変更されたため、実行しません。", packagePath});
-      if (SkipFailedPackage(package)) continue;
-      return false;
-    }
-    if (package.ExecType == kExecInstaller) {
-      // Checked again right before it starts, through the hold that starts it.
-      if (!trust::VendorSignatureAccepted(*package.File) || !StartedByItsOwnPath(*package.File)) {
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      if (!InstallerMayStart(run, clock, detail)) {
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      sink.SetInstallStartTime(platform::UnixTimeNow());
-      // The Windows Installer of the system's own width: under WoW64 the
-      // system folder would give the 32-bit one.
-      const std::wstring systemFolder = platform::GetNativeSystemFolder();
-      if (systemFolder.empty()) {
-        Log().Error(L"システムフォルダーを取得できないため、インストールを実行できませんでした。");
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      const std::wstring command =
-          IsMsiPackage(package.PackageFileName)
-              ? NetworkMsiCommand(systemFolder, packagePath, installerLog,
-                                  JoinPath(run.Paths.WorkFolder, kDistributionFileName))
-              : DirectCommand(packagePath);
-      Log().Info(L"以下のインストールコマンドを実行します。");
-      Log().Info(command);
-      if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
-        Log().Error(L"インストールの実行に失敗しました。");
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      switch (DetermineInstallOutcome(run, sink.InstallStartTime(), &detail, logClass, notExecuted)) {
-        case InstallOutcome::Success:
-          Log().Info(L"インストールの実行処理（成功）");
-          overall = true;
-          ++installed;
-          continue;
-        case InstallOutcome::NotExecuted:
-          overall = false;
-          Log().Info(L"プログラムの実行をキャンセルしました。");
-          break;
-        case InstallOutcome::Failure:
-          break;
-      }
-      Log().Error(L"インストールの実行に失敗しました（戻り値エラー）。");
-      if (SkipFailedPackage(package)) continue;
-      return false;
-    }
-    if (package.ExecType == kExecCommand) {
-      const std::wstring command = ExpandPathMacros(package.ExecCommand, run.Paths.WorkFolder);
-      if (command.empty()) {
-        overall = true;
-        continue;
-      }
-      Log().Info(L"以下のコマンドを実行します。");
-      Log().Info(command);
-      if (!CommandMayRun(command, packages, run.Paths.WorkFolder)) {
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
-        Log().Error(L"プログラムの実行に失敗しました。");
-        if (SkipFailedPackage(package)) continue;
-        return false;
-      }
-      Log().Info(FormatText(L"プログラムの終了コード：%d", detail));
-      if (detail == package.ExecSuccessCode) {
-        Log().Info(L"インストールの実行処理（成功）");
+    switch (RunPackage(packageRun, package)) {
+      case PackageOutcome::kInstalled:
         overall = true;
         ++installed;
-        continue;
-      }
-      Log().Error(L"プログラムの実行に失敗しました（エラー値）。");
-      if (SkipFailedPackage(package)) continue;
-      return false;
+        break;
+      case PackageOutcome::kNoCommand:
+        overall = true;
+        break;
+      case PackageOutcome::kDownloadOnly:
+        break;
+      case PackageOutcome::kNotExecuted:
+        overall = false;
+        [[fallthrough]];
+      case PackageOutcome::kFailed:
+        // The one skip rule: a failed package ends the installation unless it allows the next one to go on.
+        if (!SkipFailedPackage(package)) return false;
+        break;
     }
-    // Any other ExecType is only downloaded.
   }
   if (overall && installed == 0) {
     Log().Info(L"このコンピューターに適用するパッケージがないため、何もインストールしませんでした。");
@@ -291,7 +330,7 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
 
 int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail) {
   Log().Info(L"ローカルインストールを行います。");
-  sink.SendStep(9);
+  sink.SendStep(InstallStep::kInstalling);
   int32_t result = kResultInstallerFailed;
 
   const LocalInstallFiles files = LocalInstallFilesFor(run.Settings.ProductType, IsWindows64Bit());
@@ -321,7 +360,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
   }
   if (trusted && platform::FileExists(installer) && InstallerMayStart(run, clock, detail)) {
     sink.SetInstallStartTime(platform::UnixTimeNow());
-    if (!platform::RunProcess(nullptr, command, L"", true, true, platform::kInfiniteWait, &detail)) {
+    if (!RunToItsEnd(command, &detail)) {
       LogErrors({L"プログラムの実行に失敗しました。", command});
     } else {
       bool logClass = false;
@@ -343,7 +382,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
       }
     }
   }
-  sink.SendStep(10);
+  sink.SendStep(InstallStep::kInstalled);
   return result;
 }
 

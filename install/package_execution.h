@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "install/install_step.h"
+
 struct InstallRun;
 struct WorkingPaths;
 struct PackageEntry;
@@ -12,8 +14,8 @@ class WaitClock;
 class InstallStepSink {
  public:
   virtual ~InstallStepSink() = default;
-  // WM_INSTALL_STEP with the step number, to the worker's window.
-  virtual void SendStep(int32_t step) = 0;
+  // WM_INSTALL_STEP with the step, to the worker's window.
+  virtual void SendStep(InstallStep step) = 0;
   // Seconds since 1970 (UTC), taken just before each installer is started;
   // only event-log records written at or after it count.
   virtual void SetInstallStartTime(int64_t time) = 0;
@@ -64,16 +66,18 @@ const PackageEntry* PackageStartedBy(const std::wstring& command, const std::vec
 // lines, until it is, or false after kBusyInstallerWaitMs.
 bool WaitForIdleWindowsInstaller(WaitClock& clock);
 
-// Runs every verified package of the list in order (network install). True
-// when the installation as a whole succeeded; otherwise *logClass (the detail
-// is a log class) and *notExecuted (an installer left no trace) tell the
-// install worker which result to report. An installer not started because
+// Runs every verified package of the list in order (network install); a
+// failed package ends the installation unless its ErrorSkip lets the next
+// one go on. True when the installation as a whole succeeded; otherwise
+// *logClass (the detail is a log class) and *notExecuted (an installer left
+// no trace) tell the install worker which result to report. An installer not started because
 // the Windows Installer stayed busy fails with the detail 1618, as it would
 // have ended itself.
 bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
                      WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted);
 
-// Runs the edition's installer beside the launcher; sends steps 9 and 10.
+// Runs the edition's installer beside the launcher; sends the steps
+// kInstalling and kInstalled.
 // Returns 1, 7, 8 or 15, with detail set for 7 (exit code), 8 (log class)
 // and 15 (-1); 9 when a release build finds no vendor signature on it.
 int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail);

@@ -7,6 +7,7 @@
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
+#include "config/package_paths.h"
 #include "env/installed_edition.h"
 #include "env/os_detection.h"
 #include "net/package_download.h"
@@ -31,7 +32,7 @@ const PackageEntry* PackageThatPlaced(const std::wstring& source, const WorkingP
                                       const std::vector<PackageEntry>& packages) {
   const PackageEntry* placed = nullptr;
   for (const PackageEntry& package : packages) {
-    if (package.Verified && PackageDownloadPath(paths.WorkFolder, package) == source) placed = &package;
+    if (package.Verified && PackageFilePath(paths.WorkFolder, package) == source) placed = &package;
   }
   return placed;
 }

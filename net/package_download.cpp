@@ -4,18 +4,17 @@
 #include <memory>
 
 #include "base/debug_log.h"
-#include "base/paths.h"
 #include "base/result_codes.h"
 #include "base/text.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
+#include "config/package_paths.h"
 #include "env/os_detection.h"
 #include "net/http_downloader.h"
 #include "net/retry_chain.h"
 #include "net/signed_download.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/md5.h"
 #include "platform/utf.h"
@@ -34,38 +33,6 @@ std::wstring ToUpperAscii(std::wstring text) {
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
   }
   return text;
-}
-
-std::wstring WithoutTrailingSeparator(std::wstring folder) {
-  while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-  return folder;
-}
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// The root of the drive the system folder lies on: "C:\" for
-// "C:\Windows\System32", "\\server\share\" for a network path. A path
-// without a drive (the simulated machine of the Linux build) takes the folder
-// that holds the Windows folder, which plays the part of the system drive
-// there, so that nothing lands outside the machine.
-std::wstring SystemDriveRoot() {
-  const std::wstring path = platform::GetSystemFolder();
-  const wchar_t separator = platform::PathSeparator();
-  if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2) + separator;
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    size_t server = path.find_first_of(L"\\/", 2);
-    if (server == std::wstring::npos) return path + separator;
-    size_t share = path.find_first_of(L"\\/", server + 1);
-    if (share == std::wstring::npos) return path + separator;
-    return path.substr(0, share + 1);
-  }
-  return ParentFolder(WithoutTrailingSeparator(platform::GetWindowsFolder()));
-}
-
-template <typename Value>
-void ReplaceToken(std::wstring* text, const wchar_t* token, Value value) {
-  if (text->find(token) == std::wstring::npos) return;
-  ReplaceAll(text, token, value());
 }
 
 }  // namespace
@@ -133,11 +100,6 @@ bool CheckServers(const LaunchSettings& settings) {
   return false;
 }
 
-std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package) {
-  if (package.SaveFilePath.empty()) return JoinPath(workFolder, package.PackageFileName);
-  return ExpandPathMacros(package.SaveFilePath, workFolder);
-}
-
 bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode, WaitClock& clock) {
   *errorCode = kResultDownloadFailed;
@@ -149,7 +111,7 @@ bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths,
       LogInfos({L"以下のパッケージは、条件に一致しないためダウンロードされません。", package.PackageDownloadURL});
       continue;
     }
-    const std::wstring localPath = PackageDownloadPath(paths.WorkFolder, package);
+    const std::wstring localPath = PackageFilePath(paths.WorkFolder, package);
     const std::wstring& url = package.PackageDownloadURL;
     LogInfos({L"以下のファイルをダウンロードします。", url, localPath});
     // A file on a network share can be served with other bytes once it has
@@ -221,19 +183,6 @@ bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths,
     package.File = std::move(file);
   }
   return outcome;
-}
-
-std::wstring ExpandPathMacros(const std::wstring& text, const std::wstring& workFolder) {
-  std::wstring result = text;
-  ReplaceToken(&result, L"*SYSTEM32*", [] { return WithoutTrailingSeparator(platform::GetSystemFolder()); });
-  // The folder where the launcher keeps its files: a package saved there is
-  // found there by a command, the installer and the scanner library step.
-  ReplaceToken(&result, L"*USERTEMP*", [&] { return EnsureTrailingSeparator(workFolder); });
-  ReplaceToken(&result, L"*CURRENTPATH*", [] { return ParentFolder(platform::GetModulePath()); });
-  ReplaceToken(&result, L"*SYSTEMDRIVE*", [] { return WithoutTrailingSeparator(platform::GetWindowsFolder()); });
-  ReplaceToken(&result, L"*WINDIR*", SystemDriveRoot);
-  ReplaceToken(&result, L"*DISKTOP*", [] { return EnsureTrailingSeparator(platform::GetDesktopFolder()); });
-  return result;
 }
 
 bool ComputeFileMd5(const std::wstring& path, std::wstring* digest) {

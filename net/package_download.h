@@ -27,10 +27,6 @@ bool IsPackageApplicable(const PackageEntry& package, const LaunchSettings& sett
 // rounds over the servers.
 bool CheckServers(const LaunchSettings& settings);
 
-// Where a package's file lies after its download: the work folder +
-// PackageFileName, or the expanded SaveFilePath.
-std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEntry& package);
-
 // Downloads every applicable package to its local path (in the work folder
 // unless SaveFilePath names another) and checks its MD5 digest, marking the
 // accepted ones Verified; the retry marker is looked for in the user's
@@ -43,11 +39,6 @@ std::wstring PackageDownloadPath(const std::wstring& workFolder, const PackageEn
 bool DownloadPackages(const LaunchSettings& settings, const WorkingPaths& paths, std::vector<PackageEntry>* packages,
                       DownloadNotifyTarget* notifyWindow, int32_t* errorCode,
                       WaitClock& clock = SystemWaitClock());
-
-// Replaces the path macros (*SYSTEM32*, *USERTEMP*, *CURRENTPATH*,
-// *SYSTEMDRIVE*, *WINDIR*, *DISKTOP*) of a SaveFilePath or ExecCommand.
-// *USERTEMP* names the work folder, where the launcher keeps its files.
-std::wstring ExpandPathMacros(const std::wstring& text, const std::wstring& workFolder);
 
 // True when the file's MD5 digest equals packageHash (case and line breaks
 // ignored), or when packageHash is "0".

@@ -2,10 +2,11 @@
 
 #include "base/debug_log.h"
 #include "base/error_box.h"
+#include "base/result_codes.h"
 #include "base/run_result.h"
+#include "base/text.h"
 #include "base/working_paths.h"
 #include "config/launch_settings.h"
-#include "base/text.h"
 #include "config/notification_data.h"
 #include "env/environment_checks.h"
 #include "env/notice_conditions.h"
@@ -13,7 +14,6 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "ui/resource_ids.h"
-#include "base/result_codes.h"
 
 namespace {
 
@@ -177,7 +177,8 @@ ScreenState WizardController::BuildScreen() const {
   } else {
     s.background = IDB_ERROR_SCREEN;
     s.shownStep = kStepNone;
-    s.completion = BuildCompletionLayout(result_, settings_.ProductType, false);
+    constexpr bool kInFrame = false;  // the error screen shows it on its own
+    s.completion = BuildCompletionLayout(result_, settings_.ProductType, kInFrame);
   }
   return s;
 }
@@ -277,24 +278,23 @@ bool WizardController::StartInstallThread() {
   return false;
 }
 
-std::wstring WizardController::StatusStepText(int32_t step) {
-  static const wchar_t* const kTexts[] = {
-      L"インターネットの接続を確認しています...",
-      L"インターネットの接続を確認しました。",
-      L"ダウンロードサーバーからインストーラー情報を取得しています...",
-      L"ダウンロードサーバーからインストーラー情報を取得しました。",
-      L"インストーラー情報を解析しています...",
-      L"インストーラー情報を解析しました。",
-      L"インストーラーをダウンロードしています...",
-      L"インストーラーをダウンロードしました。",
-      L"プログラムをインストールしています...",
-      L"プログラムのインストールが完了しました。",
-  };
-  if (step < 1 || step > 10) return std::wstring();
-  return kTexts[step - 1];
+std::wstring WizardController::StatusStepText(InstallStep step) {
+  switch (step) {
+    case InstallStep::kCheckingServers: return L"インターネットの接続を確認しています...";
+    case InstallStep::kServersChecked: return L"インターネットの接続を確認しました。";
+    case InstallStep::kFetchingConfig: return L"ダウンロードサーバーからインストーラー情報を取得しています...";
+    case InstallStep::kConfigFetched: return L"ダウンロードサーバーからインストーラー情報を取得しました。";
+    case InstallStep::kParsingConfig: return L"インストーラー情報を解析しています...";
+    case InstallStep::kConfigParsed: return L"インストーラー情報を解析しました。";
+    case InstallStep::kDownloadingPackages: return L"インストーラーをダウンロードしています...";
+    case InstallStep::kPackagesDownloaded: return L"インストーラーをダウンロードしました。";
+    case InstallStep::kInstalling: return L"プログラムをインストールしています...";
+    case InstallStep::kInstalled: return L"プログラムのインストールが完了しました。";
+  }
+  return std::wstring();
 }
 
-void WizardController::OnInstallStep(int32_t step) {
+void WizardController::OnInstallStep(InstallStep step) {
   std::wstring text = StatusStepText(step);
   // A step the page does not know leaves the line as it is.
   if (text.empty()) return;
@@ -311,7 +311,7 @@ void WizardController::OnDownloadProgress(const std::wstring& text) {
 void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
   result_.ResultCode = static_cast<int32_t>(result);
   if (result == kResultInstallerFailed || result == kResultInstallerLogFailure) result_.ResultDetail = static_cast<int32_t>(detail);
-  if (result_.ResultCode == kResultSuccess && settings_.PackageType != 1) {
+  if (result_.ResultCode == kResultSuccess && !SuccessAsksRestart(settings_, result_.ResultCode)) {
     Log().Info(L"インストールが完了した為、ランチャーを終了します。");
     if (closeLatch_ && !view_.CloseWindowTitled(messageCaption_)) {
       Log().Error(L"表示中のメッセージボックスが見つかりません。");
@@ -333,7 +333,7 @@ void WizardController::OnInstallDone(uintptr_t detail, intptr_t result) {
 intptr_t WizardController::OnStatusMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_INSTALL_STEP:
-      OnInstallStep(static_cast<int32_t>(wParam));
+      OnInstallStep(static_cast<InstallStep>(static_cast<int32_t>(wParam)));
       break;
     case WM_INSTALL_DONE:
       OnInstallDone(wParam, lParam);

@@ -6,6 +6,7 @@
 
 #include "base/window_messages.h"
 #include "config/notification_item.h"
+#include "install/install_step.h"
 #include "ui/completion_page.h"
 
 struct LaunchSettings;
@@ -140,8 +141,9 @@ class WizardController {
   void OnMinimizeButton();
 
   // Status page.
-  static std::wstring StatusStepText(int32_t step);
-  void OnInstallStep(int32_t step);
+  // The status line of an install step; empty for a value that names none.
+  static std::wstring StatusStepText(InstallStep step);
+  void OnInstallStep(InstallStep step);
   void OnDownloadProgress(const std::wstring& text);
   void OnInstallDone(uintptr_t detail, intptr_t result);
   // Routes the install worker's messages (WM_INSTALL_STEP, WM_DOWNLOAD_PROGRESS

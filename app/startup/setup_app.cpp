@@ -47,12 +47,6 @@ RunOutcome Failed(const std::wstring& text, const std::wstring& file = std::wstr
   return RunOutcome::Failure(text);
 }
 
-// The completion page of a success asks for a restart; without it
-// (PackageType other than 1) the launcher just ends.
-bool CompletionPageAsksRestart(const LauncherContext& ctx) {
-  return ctx.ResultCode == kResultSuccess && ctx.Settings.PackageType == 1;
-}
-
 // The launcher that started this one holds the files it downloaded for it
 // until it ends; they are held here first, so that nobody can change them
 // between its end and their reading.
@@ -445,5 +439,5 @@ int32_t CSetupApp::SilentRunsExitCode(bool failed) const {
   if (ctx.ResultCode == kResultLatestInstalled) {
     Log().Info(L"最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）");
   }
-  return SilentExitCode(ctx, CompletionPageAsksRestart(ctx));
+  return SilentExitCode(ctx, SuccessAsksRestart(ctx.Settings, ctx.ResultCode));
 }

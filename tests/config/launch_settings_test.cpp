@@ -1,6 +1,9 @@
 // The XML reader of the configuration files, and the launcher settings read through it.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "base/result_codes.h"
 #include "config/launch_settings.h"
 #include "config/xml_config_reader.h"
 #include "platform/com.h"
@@ -213,6 +216,16 @@ TEST_F(LaunchSettingsTest, BadFilesFailEveryRead) {
     EXPECT_FALSE(LoadLaunchSettings(&s, path, true) || LoadLaunchSettings(&s, path, false) || LoadLaunchBase(&s, path));
   }
   EXPECT_FALSE(LoadLaunchSettings(&s, dir_.File(L"missing.xml"), true));
+}
+
+TEST(SuccessAsksRestart, OnlyASuccessOfPackageType1) {
+  const std::tuple<int32_t, int32_t, bool> rows[] = {{1, kResultSuccess, true}, {0, kResultSuccess, false},
+      {2, kResultSuccess, false}, {1, kResultInstallerFailed, false}, {1, kResultLatestInstalled, false}};
+  for (const auto& [packageType, result, asks] : rows) {
+    LaunchSettings settings;
+    settings.PackageType = packageType;
+    EXPECT_EQ(asks, SuccessAsksRestart(settings, result)) << "PackageType " << packageType << ", result " << result;
+  }
 }
 
 }  // namespace

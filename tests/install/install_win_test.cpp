@@ -114,7 +114,7 @@ TEST(EventLogWin, NoInstallerRecordMeansNotExecuted) {
 }
 
 struct NoSteps : InstallStepSink {
-  void SendStep(int32_t) override {}
+  void SendStep(InstallStep) override {}
   void SetInstallStartTime(int64_t time) override { start = time; }
   int64_t InstallStartTime() const override { return start; }
   int64_t start = 0;

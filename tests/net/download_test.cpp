@@ -1,4 +1,4 @@
-// Downloads against the loopback server, the MD5 check of a download and the path macros of its local name.
+// Downloads against the loopback server and the MD5 check of a download.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +11,6 @@
 #include "platform/file_security.h"
 #include "platform/files.h"
 #include "platform/http.h"
-#include "platform/folders.h"
 #include "platform/held_file.h"
 #include "platform/utf.h"
 #include "tests/support/log_capture.h"
@@ -291,31 +290,6 @@ TEST(VerifyPackageHash, Md5OfTheFileAgainstTheConfiguredText) {
   // "0" alone turns the check off, even for a file that is not there; any other text needs the file.
   EXPECT_TRUE(VerifyPackageHash(dir.File(L"missing.bin"), L"0"));
   EXPECT_FALSE(VerifyPackageHash(dir.File(L"missing.bin"), L"d41d8cd98f00b204e9800998ecf8427e"));
-}
-
-TEST(ExpandPathMacros, EveryTokenBecomesItsFolder) {
-  auto trimmed = [](std::wstring folder) {
-    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    return folder;
-  };
-  const std::wstring work = EnsureTrailingSeparator(JoinPath(platform::GetWindowsFolder(), L"Temp"));
-  const std::wstring system = trimmed(platform::GetSystemFolder()),
-                     current = ParentFolder(platform::GetModulePath()), windows = trimmed(platform::GetWindowsFolder()),
-                     desktop = EnsureTrailingSeparator(platform::GetDesktopFolder()), root = ExpandPathMacros(L"*WINDIR*", work);
-  for (const auto& folder : {system, current, windows, desktop, root}) ASSERT_FALSE(folder.empty());
-  const std::pair<std::wstring, std::wstring> rows[] = {
-      {L"*SYSTEM32*\\a.dll", system + L"\\a.dll"}, {L"*USERTEMP*a.msi", work + L"a.msi"},
-      {L"*CURRENTPATH*a.exe", current + L"a.exe"}, {L"*SYSTEMDRIVE*", windows}, {L"*DISKTOP*x.lnk", desktop + L"x.lnk"},
-      {L"\"*USERTEMP*a.exe\" /log \"*USERTEMP*a.log\"", L"\"" + work + L"a.exe\" /log \"" + work + L"a.log\""},
-      {L"", L""}, {L"C:\\plain\\path.msi", L"C:\\plain\\path.msi"},
-      // Tokens are case-sensitive and need both asterisks.
-      {L"*usertemp*a", L"*usertemp*a"}, {L"USERTEMP*a", L"USERTEMP*a"}, {L"**", L"**"}};
-  for (const auto& [text, expanded] : rows) EXPECT_EQ(expanded, ExpandPathMacros(text, work));
-  // *WINDIR* is the root of the system folder's drive; *USERTEMP* is the work folder, and a name after it
-  // gets one separator.
-  EXPECT_EQ(0u, system.find(root.substr(0, root.size() - 1)));
-  EXPECT_EQ(platform::PathSeparator(), root.back());
-  EXPECT_EQ(work + L"x", ExpandPathMacros(L"*USERTEMP*x", trimmed(work)));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -189,6 +190,23 @@ TEST_F(WizardTest, SuccessOfAPackageTypeWithoutCompletionPageClosesTheOpenBoxAnd
   view_.whileBoxOpen = [&] { Wizard().OnInstallDone(0, 1); };
   Wizard().OnFrameCloseButton();
   EXPECT_EQ(2, view_.mainClosed);
+}
+
+// The worker's step number picks the status line: each step its own, an unknown number none.
+TEST_F(WizardTest, EachInstallStepShowsItsOwnLine) {
+  const int32_t first = static_cast<int32_t>(kFirstInstallStep), last = static_cast<int32_t>(kLastInstallStep);
+  std::set<std::wstring> lines;
+  for (int32_t step = first; step <= last; ++step) {
+    Wizard().OnStatusMessage(WM_INSTALL_STEP, static_cast<uintptr_t>(step), 0);
+    EXPECT_FALSE(Wizard().StatusLine().empty()) << "step " << step;
+    lines.insert(Wizard().StatusLine());
+  }
+  EXPECT_EQ(static_cast<size_t>(last - first + 1), lines.size()) << "steps sharing a line";
+  const std::wstring shown = Wizard().StatusLine();
+  for (int32_t unknown : {first - 1, last + 1}) {
+    Wizard().OnStatusMessage(WM_INSTALL_STEP, static_cast<uintptr_t>(unknown), 0);
+    EXPECT_EQ(shown, Wizard().StatusLine()) << "step " << unknown;
+  }
 }
 
 TEST_F(WizardTest, AWorkerThatCannotStartEndsAsNotExecutedInsteadOfHanging) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "app/launcher_context.h"
+#include "install/install_step.h"
 #include "net/download_notify.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
@@ -250,7 +251,7 @@ TEST_F(MainDialogTest, NoticesInstallationAndFailureWalkThroughThePages) {
   EXPECT_EQ(::GetFocus(), Frame().MinimizeButton());
   // The worker's messages, sent from its own thread, reach the status page.
   const std::wstring first = status->StatusLine();
-  SendFromWorker(WM_INSTALL_STEP, 3, 0);
+  SendFromWorker(WM_INSTALL_STEP, static_cast<WPARAM>(InstallStep::kFetchingConfig), 0);
   EXPECT_NE(first, status->StatusLine());
   const wchar_t progress[] = L"100KB/2000KB";
   SendFromWorker(WM_DOWNLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(progress));

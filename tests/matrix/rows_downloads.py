@@ -53,6 +53,7 @@ def stopped_at_the_cap(path):
 
 
 HUGE = 64 << 20  # far past the XML cap, so that what the launcher stopped receiving shows in the bytes sent
+WINE_HUGE = 16 << 20  # Wine's WinINet reads a closed answer to its end: past the cap, no further
 
 BIG = padded(GOOD, 50000)
 
@@ -149,12 +150,15 @@ ROWS = [
     config_row("config-nested-too-deep", deep("DownloadConfig", 300)),
     Row("config-nested-within-the-cap", serve={CFG: deep("DownloadConfig", 200)}, anchors=["設定ファイルの解析に成功しました。"],
         installed="TAVO Net Shield"),
-    config_row("config-download-stops-at-the-cap", grown("DownloadConfig", HUGE), check=stopped_at_the_cap(CFG)),
+    config_row("config-download-stops-at-the-cap", grown("DownloadConfig", HUGE), check=stopped_at_the_cap(CFG),
+               wine=dict(serve={CFG: grown("DownloadConfig", WINE_HUGE)})),
     Row("version-file-download-stops-at-the-cap", serve={VER: grown("SetupLauncherVer", HUGE)},
+        wine=dict(serve={VER: grown("SetupLauncherVer", WINE_HUGE)}),
         anchors=[VERSION_UNREADABLE, "更新ダイアログ処理を完了しました。"], check=stopped_at_the_cap(VER),
         installed="TAVO Net Shield"),
     Row("notices-download-stops-at-the-cap", server_notices=(9, [notice("サーバーのお知らせ")]),
         serve={"/SetupNotification.xml": grown("NotificationDataSet", HUGE)},
+        wine=dict(serve={"/SetupNotification.xml": grown("NotificationDataSet", WINE_HUGE)}),
         anchors=["通知ファイルを更新します。", NOTICES_FAILED], check=stopped_at_the_cap("/SetupNotification.xml"),
         installed="TAVO Net Shield"),
     # A resumed download whose first answer had only a date for its validator.

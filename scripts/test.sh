@@ -35,14 +35,22 @@ pinned_log=build/pinned-build.log
   >"$pinned_log" 2>&1 &
 pinned=$!
 
-stage "Linux unit tests"
-(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error)
-
-stage "Windows unit tests under Wine ($wintests)"
+# The Linux unit tests run beside the Windows ones, which mostly wait on Wine; their output follows.
+stage "Linux unit tests, and beside them the Windows unit tests under Wine ($wintests)"
+linux_log=build/linux-unit-tests.log
+(cd build/linux && ctest --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=error) >"$linux_log" 2>&1 &
+linux_unit=$!
 # The window tests must run here: without a display they fail instead of skipping.
-(cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest -j "$(nproc)" --output-on-failure --timeout 900 --no-tests=error)
+wine_status=0
+(cd "$wintests" && TAVO_REQUIRE_DISPLAY=1 xvfb-run -a ctest -j "$(nproc)" --output-on-failure --timeout 900 \
+  --no-tests=error) || wine_status=$?
 # Wine keeps a server per prefix; leave nothing running behind the tests.
 WINEPREFIX="$PWD/$wintests/wineprefix" wineserver -k 2>/dev/null || true
+linux_status=0
+wait "$linux_unit" || linux_status=$?
+cat "$linux_log"
+[ "$linux_status" -eq 0 ] || { echo "the Linux unit tests failed" >&2; exit "$linux_status"; }
+[ "$wine_status" -eq 0 ] || { echo "the Windows unit tests failed" >&2; exit "$wine_status"; }
 
 wait "$pinned" || { cat "$pinned_log"; echo "the release build with test keys failed" >&2; exit 1; }
 
@@ -67,7 +75,7 @@ bound=${TAVO_MATRIX_STAGE_SECONDS:-1800}
 export TAVO_WINE_PREFIXES=${TAVO_WINE_PREFIXES:-2}
 status=0
 timeout --kill-after=60 "$bound" /usr/bin/python3 -m pytest -q -p no:cacheprovider -n $((TAVO_WINE_PREFIXES + 1)) \
-  --dist loadgroup --durations=5 \
+  --dist loadgroup --durations=25 \
   tests/matrix --builds linux,windows --windows-build "$wintests" || status=$?
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
   echo "the outcome matrix hung: it did not end within $bound s" >&2

@@ -16,7 +16,9 @@ def error_code(text, code):
         if code is None:
             return found and not any(re.search(r"\(ERRORCODE -\d+\)$", e) for e in found)
         return "%s (ERRORCODE %d)" % (text, code) in found
-    return lambda m, o: expect("the error entries %r" % text, [e for e in o.log.errors() if e.startswith(text)], holds)
+    wanted = "with no code of a failed signature check" if code is None else "one with (ERRORCODE %d)" % code
+    return lambda m, o: expect("the error entries %r, expected %s" % (text, wanted),
+                               [e for e in o.log.errors() if e.startswith(text)], holds)
 
 
 def all_of(*checks):

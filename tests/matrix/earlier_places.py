@@ -4,6 +4,7 @@ import signal
 import threading
 from pathlib import Path
 
+from checks import expect
 from harness import wait_for
 
 
@@ -28,6 +29,4 @@ def end_when_logged(line):
 
 def in_work_folder(m, want):
     """The files, by name, lie in the launcher's working folder with these contents."""
-    got = {name: read(m.work_folder() / name) for name in want}
-    assert got == want, "the working folder holds %r" % got
-    return True
+    return expect("the files in the working folder", {name: read(m.work_folder() / name) for name in want}, want)

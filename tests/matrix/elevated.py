@@ -5,6 +5,7 @@ import os
 import re
 import threading
 
+from checks import expect
 from harness import wait_for
 
 USER_MARK = "TAVO_USER_MARK"
@@ -36,12 +37,11 @@ def probe_saw_only_the_machine(m, o):
     env = dict(line.split("=", 1) for line in lines[1:] if "=" in line)
     temp = {k.upper(): v.replace("\\", "/").lower().rstrip("/") for k, v in env.items()
             if k.upper() in ("TEMP", "TMP")}
-    found = dict(folder=folder, mark=env.get(USER_MARK), path=[v for k, v in env.items() if k.upper() == "PATH"],
-                 temp=temp)
-    ok = private.match(folder) and USER_MARK not in env and "userbin" not in str(found["path"]) and \
-        set(temp.values()) == {folder}
-    assert ok, "the program saw %r" % found
-    return True
+    return (expect("the program's current folder (the private one)", folder, lambda f: private.match(f)) and
+            expect("the user's variable in the program's environment", env.get(USER_MARK), None) and
+            expect("the program's PATH (none of the user's folders)", [v for k, v in env.items() if k.upper() == "PATH"],
+                   lambda path: "userbin" not in str(path)) and
+            expect("the program's TEMP and TMP (its current folder %s)" % folder, set(temp.values()), {folder}))
 
 
 def foreign_files(m, names):
@@ -55,9 +55,7 @@ def foreign_files(m, names):
 
 
 def foreign_files_unchanged(m, o):
-    changed = [str(p) for p, data in m.foreign.items() if p.read_bytes() != data]
-    assert not changed, "changed: %r" % changed
-    return True
+    return expect("the foreign files changed", [str(p) for p, data in m.foreign.items() if p.read_bytes() != data], [])
 
 
 def linked_log_folder(m):
@@ -67,9 +65,7 @@ def linked_log_folder(m):
 
 
 def nothing_behind(m, o):
-    found = list((m.work / "behind").rglob("*"))
-    assert not found, "made behind the link: %r" % found
-    return True
+    return expect("files made behind the link", list((m.work / "behind").rglob("*")), [])
 
 
 def swap_log_folder(m):

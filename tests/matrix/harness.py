@@ -559,6 +559,7 @@ class WineSession:
         run_bounded(["wineserver", "-p"], "wineserver -p", 30, env=self.env)  # fails when one runs already
         self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
         self.keys = set()  # the rows' registry keys, removed again after each row
+        self.version = ()  # the Windows version told to Wine for Setup.exe, once it was set
         self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None}, work)  # an earlier session's product
 
     @staticmethod
@@ -620,10 +621,11 @@ class WineSession:
         for key, values in keys.items():
             if key.startswith("HKEY_LOCAL_MACHINE"):
                 self.keys.add(key) if values is not None else self.keys.discard(key)
-            if values is None:  # Wine's reg import does not delete keys
-                self.wine("reg", "delete", key, "/reg:64", "/f")
             got = self.wine("reg", "query", key, "/reg:64", text=True)
-            if values is None:
+            if values is None:  # Wine's reg import does not delete keys; most are not there to delete
+                if got.returncode == 0:
+                    self.wine("reg", "delete", key, "/reg:64", "/f")
+                    got = self.wine("reg", "query", key, "/reg:64", text=True)
                 assert got.returncode != 0, "the key %s is still there after its removal" % key
                 continue
             # reg shows what its console code page cannot as "?": so is the expected text compared.
@@ -739,9 +741,11 @@ class WineMachine(Machine):
         self.system_temp = session.temp.parents[2] / "windows" / "temp"
         for p in [*self.temp.iterdir(), *self.work_folders()]:
             shutil.rmtree(p) if p.is_dir() else p.unlink()
-        # The Windows version Wine reports to Setup.exe is the row's.
-        app_defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe"
-        session.seed_registry({app_defaults: {"Version": version} if version else None}, work)
+        # The Windows version Wine reports to Setup.exe is the row's; nothing else changes it between rows.
+        if session.version != version:
+            app_defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\Setup.exe"
+            session.seed_registry({app_defaults: {"Version": version} if version else None}, work)
+            session.version = version
 
     def set_registry(self, keys):
         self.session.seed_registry(keys, self.work)

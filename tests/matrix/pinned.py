@@ -2,6 +2,7 @@
 matrix, and what its rows serve: programs signed by either vendor key, by another key, unsigned, or signed and
 then changed; server files under the vendor's detached signatures, with each package's SHA-256."""
 import fcntl
+import functools
 import hashlib
 import re
 import shutil
@@ -27,6 +28,8 @@ def test_keys(folder):
     return keys
 
 
+# The sources do not change during a test session: each build is brought up to date once per worker, not per row.
+@functools.lru_cache(maxsize=None)
 def pinned_linux_build(linux_build):
     """The Linux Setup.exe configured with both vendor keys, beside the Linux build (build/linux-pinned)."""
     folder = linux_build.parent / (linux_build.name + "-pinned")
@@ -45,6 +48,7 @@ def pinned_linux_build(linux_build):
     return folder, keys
 
 
+@functools.lru_cache(maxsize=None)
 def pinned_build(windows_build):
     """The release build (scripts/release.sh) that trusts both vendor keys, signed by the first, for the architecture
     of the Windows test build; made once beside it and kept with its keys, since it carries their digests."""

@@ -1175,3 +1175,6 @@ ROWS += [
         result=None, log="fresh", installed="TAVO Net Shield", arrange=elevated.swap_log_folder,
         check=elevated.nothing_behind, linux_only="links a process of the user may make in a folder of its own"),
 ]
+
+from rows_h46 import ROWS as _more  # noqa: E402
+ROWS += _more

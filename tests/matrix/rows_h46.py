@@ -8,7 +8,7 @@ from attacks import compile_like_launcher
 from checks import expect
 from harness import windowless
 from pinned import pinned
-from rows import LOG_MOVED, NEW_LAUNCHER_ENDED, PINNED_PKG, SELF_UPDATE, VER, Row, signed_package
+from rows import GOOD, LOG_MOVED, NEW_LAUNCHER_ENDED, PINNED_PKG, SELF_UPDATE, VER, Row, signed_package
 
 NOT_A_FOLDER = b"a file, not a folder\n"
 
@@ -66,6 +66,32 @@ def new_launcher(script):
     return arrange
 
 
+def launcher_folder_with_a_blank(m):
+    """The launcher and its local installer lie in "my launcher"; a program is planted at "my" beside that folder,
+    which an unquoted command would start in the installer's place."""
+    m.launcher.rename(m.work / "my launcher")
+    m.launcher = m.work / "my launcher"
+    if m.build == "linux":
+        m.local_installer("TNS/tns_nt64_jpn.exe", GOOD)
+        (m.work / "my").write_text("#!/bin/sh\n: >'%s'\n" % (m.work / "my.ran"))
+        (m.work / "my").chmod(0o755)
+        return
+    m.write_launcher_file("TNS/tns_nt64_jpn.exe", m.program_that_ends_at_once())
+    compile_like_launcher(m, "planted_program.c", m.work / "my.exe", "-municode")
+    (m.work / "my.exe").write_bytes(windowless((m.work / "my.exe").read_bytes()))
+
+
+def started_by_a_bundle(m):
+    """Setup.exe is started by a bundle named Setup.exe (bundle.c) in a folder beside the launcher's."""
+    bundle = m.work / "bundle"
+    bundle.mkdir()
+    compile_like_launcher(m, "bundle.c", bundle / "Setup.exe", "-municode")
+    (bundle / "Setup.exe").write_bytes(windowless((bundle / "Setup.exe").read_bytes()))
+    m.launcher = bundle
+
+
+PLAIN_O = ["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"]
+ENDED = "アップグレード元プロセスを終了させました。"
 UPDATE = dict(version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings)
 
 ROWS = [
@@ -98,4 +124,19 @@ ROWS = [
         page="error", result=7, absent=["インストールの実行処理（成功）"],
         anchors=["SHA-256ハッシュを確認しました。", "以下のコマンドを実行します。",
                  "以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。"]),
+    Row("local-installer-in-a-folder-with-a-blank-runs-by-its-whole-path", settings={"install_type": 1},
+        servers=["dead"], packages=[], arrange=launcher_folder_with_a_blank, installed="TAVO Net Shield",
+        anchors=["ローカルインストールを行います。", "以下のコマンドを実行します。"],
+        check=lambda m, o: expect("plants that ran", [p.name for p in m.work.glob("my*.ran")], []),
+        wine=dict(page="error", result=15, installed="", why="Wine keeps no MsiInstaller records")),
+    # Who ends whom at the hand-over, under Windows' own process list: a bundle that starts the launcher without /O
+    # is never ended; with the plain /O of earlier launchers it is, by a development build only.
+    *[Row(name, servers=["dead"], page="error", result=3, args=args, exit=exit, replaced=exit is None,
+          arrange=lambda m, more=more: (more(m), started_by_a_bundle(m)), anchors=anchors,
+          absent=[] if exit is None else [ENDED], windows_only="the bundle is a Windows program")
+      for name, args, more, exit, anchors in [
+          ("bundle-program-named-setup-not-ended", [], lambda m: None, 7, []),
+          ("bundle-program-with-plain-o-ended", PLAIN_O, lambda m: None, None, [ENDED]),
+          ("pinned-bundle-program-with-plain-o-left", PLAIN_O, pinned(), 7,
+           ["起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。"])]],
 ]

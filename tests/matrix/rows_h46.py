@@ -1,6 +1,7 @@
-"""Rows of documented behaviour that no other row ran: a /log file that cannot be written, a proxy that asks every
-request for a login, the usage's other spellings, the self-update's hand-over when the new launcher stalls or
-crashes, and a release build's command that names a verified package's file elsewhere."""
+"""Rows of documented behaviour that no other row ran: the self-update's hand-over when the new launcher stalls or
+crashes, a /log file that cannot be written, a proxy that asks every request for a login, the usage's other
+spellings, a release build's command that names a verified package's file elsewhere, a program planted before the
+blank of an installer's path, and who ends whom at the hand-over under Windows."""
 import os
 import signal
 
@@ -105,7 +106,6 @@ ROWS = [
     Row("new-launcher-crashing-after-taking-over-60000", **UPDATE, args=["/quiet"], arrange=new_launcher(CRASHES),
         page="error", result=6, exit=60000, anchors=["ランチャーの再起動を行います。", NEW_LAUNCHER_ENDED],
         check=lambda m, o: expect("the new launcher took over", (m.work / "took-over").exists())),
-
     Row("log-that-cannot-be-written-goes-to-temp", args=["/quiet", "/log", "{work}/not-a-folder/tavo.log"], exit=3010,
         installed="TAVO Net Shield", arrange=log_folder_is_a_file, anchors=["プログラムを開始します。", LOG_MOVED],
         check=log_given_up_named),

@@ -197,3 +197,15 @@ ROWS = [
         arrange=end_when_logged(WAITS), page=None, result=None, exit=-9, requests={PKG: 1},
         anchors=[DOWNLOAD_FAILED + "(リトライ:0)", WAITS]),
 ]
+
+
+
+
+
+ROWS += [
+    # Every request of the run meets the proxy's 407: the run ends as when no server answered, and says why.
+    Row("proxy-asks-every-request-for-a-login", servers=["http://tavo-download.invalid/"], rules={"*": "status=407"},
+        args=["/quiet", "/proxy", "{server}"], page="error", result=3, exit=30000,
+        anchors=["以下のプロキシサーバーを使用します。", "サーバーの応答：HTTP 407（プロキシの認証が必要です）",
+                 "インストールランチャーバージョンファイルの取得に失敗しました。"]),
+]

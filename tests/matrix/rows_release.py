@@ -104,3 +104,18 @@ ROWS = [
         server_settings={"settings_version": 2}, arrange=pinned(answers={"/launcher/SetupLauncherV2.xml": None}),
         page="error", result=6, anchors=[ANSWER_REFUSED % "署名ファイルを取得できない", "最新のインストーラーの取得に失敗しました。"]),
 ]
+
+
+
+
+
+ROWS += [
+    # A release build: a command whose program bears a verified package's file name in the launcher's folder, where a
+    # process of the user puts one, is not that package.
+    Row("pinned-command-starting-a-namesake-beside-the-launcher-refused",
+        packages=[signed_package("a.exe", exec_type=2, exec_command='"*CURRENTPATH*a.exe" 0')],
+        launcher_files={"a.exe": b"#!/bin/sh\nexit 0\n"}, arrange=pinned(packages=[(PINNED_PKG, "vendor")]),
+        page="error", result=7, absent=["インストールの実行処理（成功）"],
+        anchors=["SHA-256ハッシュを確認しました。", "以下のコマンドを実行します。",
+                 "以下のコマンドは、このインストールで確認したプログラムを起動しないため、実行しません。"]),
+]

@@ -1,10 +1,13 @@
 """Rows of the launcher's self-update: the newer launcher fetched, checked and started, its hand-over from the
 first one (/N /O), and what a launcher does with an earlier one's files."""
 import dataclasses
+import os
+import signal
 
-from attacks import self_update_signed
+from attacks import compile_like_launcher, self_update_signed
 from checks import error_code, expect
-from harness import installed_product, notice, package, sim_package
+from harness import installed_product, notice, package, sim_package, windowless
+from pinned import pinned
 from rows import (CFG, DOWNLOAD_FAILED, SIGNED_UPDATE, SIMULATED_ONLY, VER, Row, round_trip_check,
                   runs_only_from_work_folder)
 
@@ -85,4 +88,82 @@ ROWS = [
         registry=installed_product("TAVO Net Shield"), page="error", result=17, requests={CFG: 0},
         arrange=lambda m: m.write_launcher_file("SetupLauncherVer.xml", (m.server.root / VER.lstrip("/")).read_bytes()),
         anchors=["以下の前のランチャーのバージョンファイルを使用します。", "既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
+]
+
+
+# New launchers of the simulated machine that leave the standard handles (the run's) at once: one that neither ends nor
+# takes over, and one that takes over (signals the hand-over object named after the /SourcePid: it was given), then
+# crashes. Each leaves a file for the row.
+STALLS = """#!/bin/sh
+exec </dev/null >/dev/null 2>&1 3>&-
+echo $$ >'{work}/new-launcher.pid'
+exec sleep 600
+"""
+CRASHES = """#!/bin/sh
+for a; do case $a in /SourcePid:*) handover="$SETUP_MACHINE/Objects/TAVOSetupHandOver.${a#/SourcePid:}";; esac; done
+[ -f "$handover" ] && printf 'signalled\\n' >>"$handover" && : >'{work}/took-over'
+kill -SEGV $$
+"""
+
+
+def new_launcher(script):
+    """The server's newer launcher is the script (the Windows build's: the program of took_over_then_crashed.c); one
+    still running when the row ends is ended then."""
+    def arrange(m):
+        served = m.server.root / "launcher" / "Setup.exe"
+        if m.build == "linux":
+            served.write_text(script.replace("{work}", str(m.work)))
+        else:
+            mark = m.native(m.work / "took-over").replace("\\", "\\\\")
+            compile_like_launcher(m, "took_over_then_crashed.c", served, "-municode", '-DTOOK_OVER=L"%s"' % mark)
+            served.write_bytes(windowless(served.read_bytes()))
+        stop = m.stop
+
+        def end_it_too():
+            pid = m.work / "new-launcher.pid"
+            try:
+                os.kill(int(pid.read_text()), signal.SIGKILL) if pid.exists() else None
+            except ProcessLookupError:
+                pass
+            stop()
+        m.stop = end_it_too
+    return arrange
+
+
+def started_by_a_bundle(m):
+    """Setup.exe is started by a bundle named Setup.exe (bundle.c) in a folder beside the launcher's."""
+    bundle = m.work / "bundle"
+    bundle.mkdir()
+    compile_like_launcher(m, "bundle.c", bundle / "Setup.exe", "-municode")
+    (bundle / "Setup.exe").write_bytes(windowless((bundle / "Setup.exe").read_bytes()))
+    m.launcher = bundle
+
+
+PLAIN_O = ["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"]
+ENDED = "アップグレード元プロセスを終了させました。"
+
+UPDATE = dict(version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings)
+
+
+ROWS += [
+    # The replaced launcher waits 30 s to be ended, then leaves the run to the new one: no error, no hang.
+    Row("new-launcher-neither-ending-nor-taking-over-is-left-the-run", **UPDATE, arrange=new_launcher(STALLS),
+        page=None, result=None, anchors=["ランチャーの再起動を行います。", "新しいインストーラーに処理を引き継ぎます。", "プログラムを終了します。"],
+        check=lambda m, o: expect("entries of a new launcher that ended first", [
+            t for t in o.log.texts() if t.startswith(NEW_LAUNCHER_ENDED[:-1])], []),
+        linux_only="the wait takes its whole 30 s, and the Windows driver waits for every launcher to end"),
+    # A silent run's new launcher that crashed after it took over passes on no code of its own.
+    Row("new-launcher-crashing-after-taking-over-60000", **UPDATE, args=["/quiet"], arrange=new_launcher(CRASHES),
+        page="error", result=6, exit=60000, anchors=["ランチャーの再起動を行います。", NEW_LAUNCHER_ENDED],
+        check=lambda m, o: expect("the new launcher took over", (m.work / "took-over").exists())),
+    # Who ends whom at the hand-over, under Windows' own process list: a bundle that starts the launcher without /O
+    # is never ended; with the plain /O of earlier launchers it is, by a development build only.
+    *[Row(name, servers=["dead"], page="error", result=3, args=args, exit=exit, replaced=exit is None,
+          arrange=lambda m, more=more: (more(m), started_by_a_bundle(m)), anchors=anchors,
+          absent=[] if exit is None else [ENDED], windows_only="the bundle is a Windows program")
+      for name, args, more, exit, anchors in [
+          ("bundle-program-named-setup-not-ended", [], lambda m: None, 7, []),
+          ("bundle-program-with-plain-o-ended", PLAIN_O, lambda m: None, None, [ENDED]),
+          ("pinned-bundle-program-with-plain-o-left", PLAIN_O, pinned(), 7,
+           ["起動元のランチャーが引き継ぎを示していないため、起動元のプロセスを終了させません。"])]],
 ]

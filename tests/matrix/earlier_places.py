@@ -2,10 +2,9 @@
 import os
 import signal
 import threading
-from pathlib import Path
 
 from checks import expect
-from harness import wait_for
+from harness import launchers, wait_for
 
 
 def read(path):
@@ -19,10 +18,7 @@ def end_when_logged(line):
     """Ends the launcher once its log shows the line: a run that would wait minutes is seen to begin the wait."""
     def end(m):
         wait_for(line, lambda: m.log().has(line), step=0.05)
-        mark = b"SETUP_MACHINE=" + str(getattr(m, "folder", "")).encode() + b"\0"
-        for pid in m.session.launchers() if m.build != "linux" else [
-                int(d.name) for d in Path("/proc").glob("[0-9]*")
-                if b"Setup.exe" in read(d / "cmdline") and mark in read(d / "environ")]:
+        for pid in m.session.launchers() if m.build != "linux" else launchers("SETUP_MACHINE", m.folder):
             os.kill(pid, signal.SIGKILL)
     return lambda m: threading.Thread(target=end, args=(m,), daemon=True).start()
 

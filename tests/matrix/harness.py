@@ -25,6 +25,7 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+from xml.sax.saxutils import escape
 
 from tls import TestCa, TlsFront
 
@@ -53,25 +54,22 @@ class RunError(AssertionError):
 
 
 def run_bounded(command, what, bound=60, **kw):
-    """subprocess.run with an end: a command that hangs fails the run with its name."""
     try:
         return subprocess.run(command, timeout=bound, **kw)
     except subprocess.TimeoutExpired:
         raise RunError("%s hung: no end after %d s (%s)" % (what, bound, " ".join(map(str, command))[:200]))
 
 
-def is_silent(args):
-    """The command line of a silent run: /quiet or another spelling of it."""
-    return any(a.lower()[1:] in ("quiet", "q", "qn", "silent", "verysilent", "s") and a[:1] in "/-" for a in args)
+SILENT_SWITCHES = ("quiet", "q", "qn", "silent", "verysilent", "s")
+PASSIVE_SWITCHES = ("passive", "qb", "qr")  # shows its progress and asks nothing
 
 
-def is_passive(args):
-    """The command line of a run that shows its progress and asks nothing: /passive or another spelling of it."""
-    return not is_silent(args) and any(a.lower()[1:] in ("passive", "qb", "qr") and a[:1] in "/-" for a in args)
+def is_silent(args, switches=SILENT_SWITCHES):
+    """The command line holds one of the switches (/quiet and its other spellings by default)."""
+    return any(a.lower()[1:] in switches and a[:1] in "/-" for a in args)
 
 
 def wait_for(what, check, bound=BOUND, step=0.1):
-    """Polls check() until it returns something true; fails after the bound."""
     end = time.monotonic() + bound
     while True:
         value = check()
@@ -103,7 +101,7 @@ def notice(title, url="https://www.tavo-security.jp/support/", color="204,0,0", 
 
 
 def xml_text(text):
-    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+    return escape(text, {'"': "&quot;"})
 
 
 def settings_xml(servers, product_type=5, package_type=1, install_type=0, downloader_version=2000000,
@@ -226,10 +224,9 @@ class Server:
         return [line.split("\t") for line in self.log_file.read_text(errors="replace").splitlines() if line]
 
 
-def dead_server_url():
-    """A loopback address on which nothing listens: port 1 is below every range the system hands out, so
-    no server of another row can be given it between the row's arrangement and its run."""
-    return "http://127.0.0.1:1/"
+# A loopback address on which nothing listens: port 1 is below every range the system hands out, so
+# no server of another row can be given it between the row's arrangement and its run.
+DEAD_SERVER = "http://127.0.0.1:1/"
 
 
 # --- the debug log ------------------------------------------------------------------
@@ -339,9 +336,6 @@ class Machine:
         self.trust_root(ca)
         self.front = TlsFront(ca, kind, self.server.url.rstrip("/").rsplit(":", 1)[1])
         self.server.plain_url, self.server.url = self.server.url, self.front.url
-
-    def server_paths(self):
-        return [r[1] for r in self.server.requests() if len(r) > 1]
 
     def write_launcher_file(self, name, data):
         path = self.launcher / name
@@ -501,6 +495,19 @@ class LinuxMachine(Machine):
         return Outcome(self.log(), self.server.requests(), screen, int(box.group(1)) if box else None, code)
 
 
+def launchers(name, value):
+    """Unix ids of the Setup.exe processes whose environment holds the variable with that value (the machine's)."""
+    pids = []
+    for d in Path("/proc").glob("[0-9]*"):
+        try:
+            if b"Setup.exe" in (d / "cmdline").read_bytes() and \
+                    ("%s=%s\0" % (name, value)).encode() in (d / "environ").read_bytes():
+                pids.append(int(d.name))
+        except OSError:
+            pass
+    return pids
+
+
 def wine_loader():
     """Wine's loader; on a machine whose kernel runs no 32-bit programs, the 64-bit one."""
     try:
@@ -514,10 +521,6 @@ def wine_loader():
 def wine_path(path):
     """The Windows name of a Linux path, as Wine's drive Z: shows it."""
     return "Z:" + str(path).replace("/", "\\")
-
-
-def ascii_shown(text):
-    return text.encode("ascii", "replace").decode()
 
 
 class WineSession:
@@ -629,9 +632,9 @@ class WineSession:
                 assert got.returncode != 0, "the key %s is still there after its removal" % key
                 continue
             # reg shows what its console code page cannot as "?": so is the expected text compared.
-            found = {ascii_shown(n): ascii_shown(v) for n, v in
-                     re.findall(r"^\s{4}(.+?)\s{4}REG_SZ\s{4}(.*)$", got.stdout, re.M)}
-            wrong = [n for n, v in values.items() if not n.startswith(";") and found.get(ascii_shown(n)) != ascii_shown(v)]
+            shown = lambda text: text.encode("ascii", "replace").decode()  # noqa: E731
+            found = {shown(n): shown(v) for n, v in re.findall(r"^\s{4}(.+?)\s{4}REG_SZ\s{4}(.*)$", got.stdout, re.M)}
+            wrong = [n for n, v in values.items() if not n.startswith(";") and found.get(shown(n)) != shown(v)]
             assert got.returncode == 0 and not wrong, "the key %s holds %r after its import" % (key, found)
 
     def windows(self, title):
@@ -645,17 +648,7 @@ class WineSession:
         return False
 
     def launchers(self):
-        """Unix ids of the Setup.exe processes of this prefix."""
-        pids = []
-        for d in Path("/proc").glob("[0-9]*"):
-            try:
-                cmd = (d / "cmdline").read_bytes()
-                if b"Setup.exe" in cmd and b"WINEPREFIX=" + self.env["WINEPREFIX"].encode() + b"\0" in \
-                        (d / "environ").read_bytes():
-                    pids.append(int(d.name))
-            except OSError:
-                pass
-        return pids
+        return launchers("WINEPREFIX", self.env["WINEPREFIX"])
 
     def drive(self, launcher, args, log_path, bound=BOUND, hang_shot=None, shots=None, env=None):
         """Starts Setup.exe in the folder and answers it as a user who accepts every page, until
@@ -780,7 +773,7 @@ class WineMachine(Machine):
         return m.group(1).strip() if m else None
 
     def run(self, args=(), keys="", bound=BOUND):
-        if is_silent(args) or is_passive(args):  # nobody answers either
+        if is_silent(args, SILENT_SWITCHES + PASSIVE_SWITCHES):  # nobody answers either
             log, code, windows = self.session.run_silent(self.launcher, args, self.debug_log_path(), bound)
             return Outcome(log, self.server.requests(), exit_code=code, windows=windows)
         log, box, code = self.session.drive(self.launcher, args, self.debug_log_path(), bound, self.work / "hang.png",

@@ -1,6 +1,7 @@
 """Keys and certificates that openssl makes for the rows, and programs that osslsigncode signs with them."""
 import hashlib
 import os
+import shutil
 import subprocess
 
 CODE_SIGNING = "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n"
@@ -54,19 +55,24 @@ def sign_answer(folder, path, signer, out=None):
             "-signer", signer + ".pem", "-inkey", signer + ".key", "-out", str(out or str(path) + ".sig"))
 
 
-def signed_answers(out):
-    """For the signed-data tests: a file, its signatures by a "vendor" and an "other" key, and each key's digest."""
-    import shutil
+def made_aside(out, fill):
+    """out filled by fill(folder) beside it, with a test root and a "vendor" and an "other" key, then moved in
+    whole: a build stopped half way leaves no folder that looks made."""
     made = out.with_name(out.name + ".tmp")
     shutil.rmtree(made, ignore_errors=True)
     made.mkdir(parents=True)
     make_signers(made, {"vendor": "vendor", "other": "other"})
+    fill(made)
+    shutil.rmtree(out, ignore_errors=True)
+    made.rename(out)
+
+
+def signed_answers(made):
+    """For the signed-data tests: a file, its signatures by the "vendor" and the "other" key, and each key's digest."""
     (made / "answer.xml").write_bytes(b"<?xml version=\"1.0\"?>\r\n<Answer>1</Answer>\r\n")
     for name in ("vendor", "other"):
         sign_answer(made, made / "answer.xml", name, made / (name + ".sig"))
         (made / (name + ".digest")).write_text(key_digest(made, name))
-    shutil.rmtree(out, ignore_errors=True)
-    made.rename(out)
 
 
 def changed_after_signing(exe):
@@ -76,14 +82,9 @@ def changed_after_signing(exe):
     exe.write_bytes(data[:at] + b"t" + data[at + 1:])
 
 
-def signed_programs(out, program):
-    """For the signature tests under Wine: copies of the program signed by a "vendor" and an "other" key,
-    unsigned, and signed by the vendor then changed; each key's digest beside them. Made aside, moved in whole."""
-    import shutil
-    made = out.with_name(out.name + ".tmp")
-    shutil.rmtree(made, ignore_errors=True)
-    made.mkdir(parents=True)
-    make_signers(made, {"vendor": "vendor", "other": "other"})
+def signed_programs(made, program):
+    """For the signature tests under Wine: copies of the program signed by the "vendor" and the "other" key,
+    unsigned, and signed by the vendor then changed; each key's digest beside them."""
     for name in ("vendor", "other", "unsigned"):
         shutil.copy(program, made / (name + ".exe"))
         if name != "unsigned":
@@ -91,8 +92,6 @@ def signed_programs(out, program):
             (made / (name + ".digest")).write_text(key_digest(made, name))
     shutil.copy(made / "vendor.exe", made / "changed.exe")
     changed_after_signing(made / "changed.exe")
-    shutil.rmtree(out, ignore_errors=True)
-    made.rename(out)
 
 
 if __name__ == "__main__":
@@ -102,8 +101,8 @@ if __name__ == "__main__":
     from pathlib import Path
     #   python3 tests/matrix/keys.py answers OUT_DIR         a file and its detached signatures
     if sys.argv[1] == "answers":
-        signed_answers(Path(sys.argv[2]))
+        made_aside(Path(sys.argv[2]), signed_answers)
     elif sys.argv[1] == "signers":
         make_signers(Path(sys.argv[2]), {name: name for name in sys.argv[3:]})
     else:
-        signed_programs(Path(sys.argv[1]), Path(sys.argv[2]))
+        made_aside(Path(sys.argv[1]), lambda made: signed_programs(made, Path(sys.argv[2])))

@@ -28,23 +28,28 @@ def test_keys(folder):
     return keys
 
 
+def build_once(folder, lock, what, commands):
+    """Runs the build's commands under the lock of its folder: the workers of a session share one build."""
+    folder.mkdir(exist_ok=True)
+    with open(lock, "w") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        keys = test_keys(folder)
+        for command in commands(keys):
+            made = run_bounded(command, what, BUILD_BOUND, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            if made.returncode:
+                raise RunError("%s failed:\n%s" % (what, made.stdout[-3000:]))
+    return keys
+
+
 # The sources do not change during a test session: each build is brought up to date once per worker, not per row.
 @functools.lru_cache(maxsize=None)
 def pinned_linux_build(linux_build):
     """The Linux Setup.exe configured with both vendor keys, beside the Linux build (build/linux-pinned)."""
     folder = linux_build.parent / (linux_build.name + "-pinned")
-    folder.mkdir(exist_ok=True)
-    with open(folder.parent / (folder.name + ".lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        keys = test_keys(folder)
-        pins = ";".join(key_digest(keys, name) for name in VENDOR_KEYS)
-        for command in (["cmake", "-S", str(ROOT), "-B", str(folder), "-G", "Ninja", "-DTAVO_BUILD_TESTS=OFF",
-                         "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DTAVO_PINNED_KEYS=" + pins],
-                        ["cmake", "--build", str(folder), "--target", "Setup"]):
-            made = run_bounded(command, "the Linux build with test keys", BUILD_BOUND, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, text=True)
-            if made.returncode:
-                raise RunError("the Linux build with test keys failed:\n" + made.stdout[-3000:])
+    keys = build_once(folder, folder.parent / (folder.name + ".lock"), "the Linux build with test keys", lambda keys: (
+        ["cmake", "-S", str(ROOT), "-B", str(folder), "-G", "Ninja", "-DTAVO_BUILD_TESTS=OFF",
+         "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DTAVO_PINNED_KEYS=" + ";".join(key_digest(keys, k) for k in VENDOR_KEYS)],
+        ["cmake", "--build", str(folder), "--target", "Setup"]))
     return folder, keys
 
 
@@ -53,19 +58,10 @@ def pinned_build(windows_build):
     """The release build (scripts/release.sh) that trusts both vendor keys, signed by the first, for the architecture
     of the Windows test build; made once beside it and kept with its keys, since it carries their digests."""
     folder = windows_build.parent / (windows_build.name + "-pinned")
-    folder.mkdir(exist_ok=True)
-    with open(folder / ".lock", "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        keys = test_keys(folder)
-        arch = mingw_arch(windows_build / "Setup.exe")
-        made = run_bounded([str(ROOT / "scripts" / "release.sh"), "--key", str(keys / "vendor.key"),
-                            "--cert", str(keys / "vendor.pem"), "--trust", str(keys / "next.pem"), "--arch", arch,
-                            "--no-timestamp", "--allow-dirty",
-                            "--build-dir", str(folder / "build"), "--out", str(folder / "release")],
-                           "the release build with test keys", BUILD_BOUND, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, text=True)
-        if made.returncode:
-            raise RunError("the release build with test keys failed:\n" + made.stdout[-3000:])
+    keys = build_once(folder, folder / ".lock", "the release build with test keys", lambda keys: [[
+        str(ROOT / "scripts" / "release.sh"), "--key", str(keys / "vendor.key"), "--cert", str(keys / "vendor.pem"),
+        "--trust", str(keys / "next.pem"), "--arch", mingw_arch(windows_build / "Setup.exe"), "--no-timestamp",
+        "--allow-dirty", "--build-dir", str(folder / "build"), "--out", str(folder / "release")]])
     return folder / "release", keys
 
 

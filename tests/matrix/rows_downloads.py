@@ -196,13 +196,6 @@ ROWS = [
     Row("retry-marker-in-the-users-temp-waits", rules={PKG: "status=500"}, temp_files={"$retry$.dat": b""},
         arrange=end_when_logged(WAITS), page=None, result=None, exit=-9, requests={PKG: 1},
         anchors=[DOWNLOAD_FAILED + "(リトライ:0)", WAITS]),
-]
-
-
-
-
-
-ROWS += [
     # Every request of the run meets the proxy's 407: the run ends as when no server answered, and says why.
     Row("proxy-asks-every-request-for-a-login", servers=["http://tavo-download.invalid/"], rules={"*": "status=407"},
         args=["/quiet", "/proxy", "{server}"], page="error", result=3, exit=30000,

@@ -51,6 +51,37 @@ def temp_through_link(m):
     else:
         m.user_environment({"TMP": m.native(m.work / "temp-link")})
 
+NOT_A_FOLDER = b"a file, not a folder\n"
+
+
+def log_folder_is_a_file(m):
+    (m.work / "not-a-folder").write_bytes(NOT_A_FOLDER)
+
+
+def log_given_up_named(m, o):
+    """The run logged in the temporary folder, naming the /log file it could not write, and left that name's file as
+    it was."""
+    texts = o.log.texts()
+    at = texts.index(LOG_MOVED) if LOG_MOVED in texts else -1
+    return (expect("the entry after the moved log's", texts[at + 1:at + 2], lambda t: t and t[0].replace("\\", "/")
+                   .endswith("not-a-folder/tavo.log")) and
+            expect("the file in the /log path's folder place", (m.work / "not-a-folder").read_bytes(), NOT_A_FOLDER))
+
+
+def launcher_folder_with_a_blank(m):
+    """The launcher and its local installer lie in "my launcher"; a program is planted at "my" beside that folder,
+    which an unquoted command would start in the installer's place."""
+    m.launcher.rename(m.work / "my launcher")
+    m.launcher = m.work / "my launcher"
+    if m.build == "linux":
+        m.local_installer("TNS/tns_nt64_jpn.exe", GOOD)
+        (m.work / "my").write_text("#!/bin/sh\n: >'%s'\n" % (m.work / "my.ran"))
+        (m.work / "my").chmod(0o755)
+        return
+    m.write_launcher_file("TNS/tns_nt64_jpn.exe", m.program_that_ends_at_once())
+    compile_like_launcher(m, "planted_program.c", m.work / "my.exe", "-municode")
+    (m.work / "my.exe").write_bytes(windowless((m.work / "my.exe").read_bytes()))
+
 # Nothing of the user's reaches what the elevated launcher writes or starts: the programs' folder and environment,
 # /log at another program's file or through a link, a package saved to a network path, a log folder swapped.
 LOG_MOVED = "以下のログファイルに書き込めないため、一時フォルダーのログファイルに書き込みます。"
@@ -121,42 +152,6 @@ ROWS = [
     Row("log-folder-swapped-after-its-check-writes-nothing-behind", args=["/log", "{work}/logs/tavo.log"], page=None,
         result=None, log="fresh", installed="TAVO Net Shield", arrange=elevated.swap_log_folder,
         check=elevated.nothing_behind, linux_only="links a process of the user may make in a folder of its own"),
-]
-
-
-NOT_A_FOLDER = b"a file, not a folder\n"
-
-
-def log_folder_is_a_file(m):
-    (m.work / "not-a-folder").write_bytes(NOT_A_FOLDER)
-
-
-def log_given_up_named(m, o):
-    """The run logged in the temporary folder, naming the /log file it could not write, and left that name's file as
-    it was."""
-    texts = o.log.texts()
-    at = texts.index(LOG_MOVED) if LOG_MOVED in texts else -1
-    return (expect("the entry after the moved log's", texts[at + 1:at + 2], lambda t: t and t[0].replace("\\", "/")
-                   .endswith("not-a-folder/tavo.log")) and
-            expect("the file in the /log path's folder place", (m.work / "not-a-folder").read_bytes(), NOT_A_FOLDER))
-
-
-def launcher_folder_with_a_blank(m):
-    """The launcher and its local installer lie in "my launcher"; a program is planted at "my" beside that folder,
-    which an unquoted command would start in the installer's place."""
-    m.launcher.rename(m.work / "my launcher")
-    m.launcher = m.work / "my launcher"
-    if m.build == "linux":
-        m.local_installer("TNS/tns_nt64_jpn.exe", GOOD)
-        (m.work / "my").write_text("#!/bin/sh\n: >'%s'\n" % (m.work / "my.ran"))
-        (m.work / "my").chmod(0o755)
-        return
-    m.write_launcher_file("TNS/tns_nt64_jpn.exe", m.program_that_ends_at_once())
-    compile_like_launcher(m, "planted_program.c", m.work / "my.exe", "-municode")
-    (m.work / "my.exe").write_bytes(windowless((m.work / "my.exe").read_bytes()))
-
-
-ROWS += [
     Row("log-that-cannot-be-written-goes-to-temp", args=["/quiet", "/log", "{work}/not-a-folder/tavo.log"], exit=3010,
         installed="TAVO Net Shield", arrange=log_folder_is_a_file, anchors=["プログラムを開始します。", LOG_MOVED],
         check=log_given_up_named),

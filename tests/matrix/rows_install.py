@@ -5,7 +5,7 @@ import time
 
 from checks import all_of, expect
 from earlier_places import in_work_folder
-from harness import package, sim_package, wait_for
+from harness import package, wait_for
 from rows import CFG, GOOD, NO_EVENT_LOG, PKG, SIMULATED_ONLY, VER, Row, failed_package, tns
 
 FAILING_ACTION = ["LiveLogLine=Action start 10:00:00: InstallServices.",
@@ -44,25 +44,21 @@ ROWS = [
         arrange=lambda m: m.local_installer("TNS/tns_nt64_jpn.exe", GOOD),
         anchors=["ローカルインストールを行います。", "プログラムの実行に成功しました。"],
         absent=["ネットワークインストールを実行します。"], installed="TAVO Net Shield", linux_only=NO_EVENT_LOG),
-    Row("installer-fails-7", **failed_package(sim_package(
-        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1603", "LiveLogLine=Action start 10:00:00: InstallServices.",
+    Row("installer-fails-7", **failed_package(tns(
+        "ExitCode=1603", "LiveLogLine=Action start 10:00:00: InstallServices.",
         "LiveLogLine=MSI (s) Product: TAVO -- Error 1920. Service failed.",
         "LiveLogLine=Action ended 10:00:03: InstallServices. Return value 3."), result=7,
         anchors=["インストールの実行に失敗しました（戻り値エラー）。"], absent=["tguiScan.dllを置き換えました。"],
         screen=["1603"], linux_only=NO_EVENT_LOG, golden="failure-7")),
-    Row("installer-fails-7-without-own-log", **failed_package(sim_package(
-        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1605", "LiveLog=0"), result=7, screen=["1605"],
-        linux_only=NO_EVENT_LOG)),
-    Row("service-not-stopped-8", **failed_package(sim_package(
-        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1603", "LiveLogService=stop"), result=8,
-        linux_only=NO_EVENT_LOG)),
-    Row("another-install-running-8", **failed_package(sim_package(
-        "TAVO Net Shield", "10.0.2032.10", "ExitCode=1618"), result=8, linux_only=NO_EVENT_LOG)),
+    Row("installer-fails-7-without-own-log", **failed_package(tns("ExitCode=1605", "LiveLog=0"), result=7,
+                                                              screen=["1605"], linux_only=NO_EVENT_LOG)),
+    Row("service-not-stopped-8", **failed_package(tns("ExitCode=1603", "LiveLogService=stop"), result=8,
+                                                  linux_only=NO_EVENT_LOG)),
+    Row("another-install-running-8", **failed_package(tns("ExitCode=1618"), result=8, linux_only=NO_EVENT_LOG)),
     Row("wrong-digest-9", packages=[package(hash="0123456789abcdef0123456789abcdef")], page="error", result=9,
         anchors=["ハッシュデータに誤りがあります。"], absent=["以下のインストールコマンドを実行します。"], installed=""),
-    Row("no-event-log-record-15", **failed_package(sim_package(
-        "TAVO Net Shield", "10.0.2032.10", "ExitCode=0", "EventLog=0"), result=15, installed=None,
-        anchors=["プログラムの実行をキャンセルしました。"])),
+    Row("no-event-log-record-15", **failed_package(tns("ExitCode=0", "EventLog=0"), result=15, installed=None,
+                                                   anchors=["プログラムの実行をキャンセルしました。"])),
     Row("installer-return-0-8-0", **failed_package(tns("ExitCode=1603", "LiveLogReturn=0"), result=8,
                                                    linux_only=NO_EVENT_LOG)),
     Row("installer-1601-8-1", **failed_package(tns("LiveLogReturn=1601", *FAILING_ACTION), result=8,

@@ -103,13 +103,6 @@ ROWS = [
     Row("pinned-settings-refresh-unsigned", version_file={"settings_version": 2, "settings": "SetupLauncherV2.xml"},
         server_settings={"settings_version": 2}, arrange=pinned(answers={"/launcher/SetupLauncherV2.xml": None}),
         page="error", result=6, anchors=[ANSWER_REFUSED % "署名ファイルを取得できない", "最新のインストーラーの取得に失敗しました。"]),
-]
-
-
-
-
-
-ROWS += [
     # A release build: a command whose program bears a verified package's file name in the launcher's folder, where a
     # process of the user puts one, is not that package.
     Row("pinned-command-starting-a-namesake-beside-the-launcher-refused",

@@ -36,61 +36,6 @@ SELF_UPDATE = Row(
 
 NEW_LAUNCHER_ENDED = "新しいインストーラーが処理を引き継ぐ前に終了しました。(終了コード：…"
 
-ROWS = [
-    Row("newer-launcher-404", version_file={"last_version": 3000000}, rules={"/launcher/Setup.exe": "status=404"},
-        page="error", result=6, requests={"/launcher/Setup.exe": 3}, anchors=["最新のインストーラーの取得に失敗しました。"],
-        absent=["インストールスレッドを開始します。"]),
-    SELF_UPDATE,
-    Row("self-update-signed-by-the-same-key", **SIGNED_UPDATE, arrange=self_update_signed("vendor"),
-        replaced=True, page="error", result=15, windows_only=UNSIGNED,
-        anchors=["ダウンロードしたランチャーの署名を確認しました。", "アップグレード元プロセスを終了させました。"]),
-    *[Row("self-update-" + name, **SIGNED_UPDATE, arrange=self_update_signed(served), page="error",
-          result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
-          anchors=[refused, "最新のインストーラーの取得に失敗しました。"],
-          check=error_code(refused, code))
-      for name, served, refused, code in [
-          ("signed-by-another-key", "other", OTHER_SIGNER, None),
-          ("signed-by-another-key-under-the-vendors-name", "impostor", OTHER_SIGNER, None),
-          ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
-          ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
-    # A running launcher changed after it was signed cannot vouch for a newer one.
-    Row("self-update-own-signature-unreadable", **SIGNED_UPDATE, arrange=self_update_signed("vendor", own_changed=True),
-        page="error", result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
-        anchors=["このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", "最新のインストーラーの取得に失敗しました。"]),
-    Row("new-launcher-ends-at-once-6", version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings,
-        arrange=lambda m: (m.server.root / "launcher" / "Setup.exe").write_bytes(m.program_that_ends_at_once()),
-        page="error", result=6, anchors=["ランチャーの再起動を行います。", NEW_LAUNCHER_ENDED,
-                                         "エラー画面に遷移します(最新のインストーラーの取得に失敗)。"]),
-    dataclasses.replace(SELF_UPDATE, name="self-update-temp-folder-with-blank", arrange=temp_folder_with_blank,
-                        linux_only=SIMULATED_ONLY % "a temporary folder of another name",
-                        check=lambda m, o: round_trip_check(m, o) and expect("the plant ran", (m.work / "planted-ran").exists(), False)),
-    Row("bundle-named-setup-not-ended", servers=["dead"], page="error", result=3, screen=["bundle:0"],
-        arrange=lambda m: m.use_bundle(), absent=["アップグレード元プロセスを終了させました。"],
-        linux_only="the bundle here is the system shell under the launcher's name"),
-    # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
-    # there it cannot tell the folder for its own and takes a new one).
-    dataclasses.replace(SELF_UPDATE, name="self-update-works-in-the-private-folder", check=lambda m, o: (
-        round_trip_check(m, o) and runs_only_from_work_folder(m, o) and
-        (m.build != "linux" or expect("working folders", len(m.work_folders()), 1)))),
-    dataclasses.replace(SELF_UPDATE, name="self-update-cut-fetched-whole", rules={"/launcher/Setup.exe":
-                                                                                 "close-after=4096 close-times=1"},
-                        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", "ランチャーの再起動を行います。", "アップグレード元プロセスを終了させました。"],
-                        check=lambda m, o: round_trip_check(m, o) and expect("the ranges asked for the launcher", [
-                            r[5] for r in o.requests if r[1] == "/launcher/Setup.exe"], ["", ""])),
-    Row("no-update-keeps-the-edition", **SIGNED_UPDATE, settings={"product_type": 1}, args=["/quiet", "/noupdate"],
-        packages=[package(name="TAVO Total Shield", product_type=1, content=sim_package("TAVO Total Shield"))],
-        exit=3010, installed="TAVO Total Shield", requests={VER: 1, "/launcher/Setup.exe": 0},
-        anchors=["コマンドラインの指定により、ランチャーのバージョンアップは行いません。"]),
-    Row("plain-o-ends-the-parent-of-the-same-name", servers=["dead"], args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
-        arrange=lambda m: m.use_bundle(), replaced=True, page="error", result=3,
-        anchors=["アップグレード元プロセスを終了させました。"], linux_only="the older launcher here is the system shell"),
-    Row("earlier-launchers-version-file-read-17", args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
-        registry=installed_product("TAVO Net Shield"), page="error", result=17, requests={CFG: 0},
-        arrange=lambda m: m.write_launcher_file("SetupLauncherVer.xml", (m.server.root / VER.lstrip("/")).read_bytes()),
-        anchors=["以下の前のランチャーのバージョンファイルを使用します。", "既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
-]
-
-
 # New launchers of the simulated machine that leave the standard handles (the run's) at once: one that neither ends nor
 # takes over, and one that takes over (signals the hand-over object named after the /SourcePid: it was given), then
 # crashes. Each leaves a file for the row.
@@ -144,8 +89,58 @@ ENDED = "アップグレード元プロセスを終了させました。"
 
 UPDATE = dict(version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings)
 
-
-ROWS += [
+ROWS = [
+    Row("newer-launcher-404", version_file={"last_version": 3000000}, rules={"/launcher/Setup.exe": "status=404"},
+        page="error", result=6, requests={"/launcher/Setup.exe": 3}, anchors=["最新のインストーラーの取得に失敗しました。"],
+        absent=["インストールスレッドを開始します。"]),
+    SELF_UPDATE,
+    Row("self-update-signed-by-the-same-key", **SIGNED_UPDATE, arrange=self_update_signed("vendor"),
+        replaced=True, page="error", result=15, windows_only=UNSIGNED,
+        anchors=["ダウンロードしたランチャーの署名を確認しました。", "アップグレード元プロセスを終了させました。"]),
+    *[Row("self-update-" + name, **SIGNED_UPDATE, arrange=self_update_signed(served), page="error",
+          result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
+          anchors=[refused, "最新のインストーラーの取得に失敗しました。"],
+          check=error_code(refused, code))
+      for name, served, refused, code in [
+          ("signed-by-another-key", "other", OTHER_SIGNER, None),
+          ("signed-by-another-key-under-the-vendors-name", "impostor", OTHER_SIGNER, None),
+          ("signed-then-changed", "changed", SIGNATURE_REFUSED, -2146869232),  # TRUST_E_BAD_DIGEST
+          ("unsigned", None, SIGNATURE_REFUSED, -2146762496)]],  # TRUST_E_NOSIGNATURE
+    # A running launcher changed after it was signed cannot vouch for a newer one.
+    Row("self-update-own-signature-unreadable", **SIGNED_UPDATE, arrange=self_update_signed("vendor", own_changed=True),
+        page="error", result=6, windows_only=UNSIGNED, absent=["ランチャーの再起動を行います。"],
+        anchors=["このランチャーの署名を確認できないため、ダウンロードしたランチャーを起動しません。", "最新のインストーラーの取得に失敗しました。"]),
+    Row("new-launcher-ends-at-once-6", version_file=SELF_UPDATE.version_file, server_settings=SELF_UPDATE.server_settings,
+        arrange=lambda m: (m.server.root / "launcher" / "Setup.exe").write_bytes(m.program_that_ends_at_once()),
+        page="error", result=6, anchors=["ランチャーの再起動を行います。", NEW_LAUNCHER_ENDED,
+                                         "エラー画面に遷移します(最新のインストーラーの取得に失敗)。"]),
+    dataclasses.replace(SELF_UPDATE, name="self-update-temp-folder-with-blank", arrange=temp_folder_with_blank,
+                        linux_only=SIMULATED_ONLY % "a temporary folder of another name",
+                        check=lambda m, o: round_trip_check(m, o) and expect("the plant ran", (m.work / "planted-ran").exists(), False)),
+    Row("bundle-named-setup-not-ended", servers=["dead"], page="error", result=3, screen=["bundle:0"],
+        arrange=lambda m: m.use_bundle(), absent=["アップグレード元プロセスを終了させました。"],
+        linux_only="the bundle here is the system shell under the launcher's name"),
+    # The newer launcher runs from the private folder and works on in it (Wine keeps no access lists of files, so
+    # there it cannot tell the folder for its own and takes a new one).
+    dataclasses.replace(SELF_UPDATE, name="self-update-works-in-the-private-folder", check=lambda m, o: (
+        round_trip_check(m, o) and runs_only_from_work_folder(m, o) and
+        (m.build != "linux" or expect("working folders", len(m.work_folders()), 1)))),
+    dataclasses.replace(SELF_UPDATE, name="self-update-cut-fetched-whole", rules={"/launcher/Setup.exe":
+                                                                                 "close-after=4096 close-times=1"},
+                        anchors=[DOWNLOAD_FAILED + "(リトライ:0)", "ランチャーの再起動を行います。", "アップグレード元プロセスを終了させました。"],
+                        check=lambda m, o: round_trip_check(m, o) and expect("the ranges asked for the launcher", [
+                            r[5] for r in o.requests if r[1] == "/launcher/Setup.exe"], ["", ""])),
+    Row("no-update-keeps-the-edition", **SIGNED_UPDATE, settings={"product_type": 1}, args=["/quiet", "/noupdate"],
+        packages=[package(name="TAVO Total Shield", product_type=1, content=sim_package("TAVO Total Shield"))],
+        exit=3010, installed="TAVO Total Shield", requests={VER: 1, "/launcher/Setup.exe": 0},
+        anchors=["コマンドラインの指定により、ランチャーのバージョンアップは行いません。"]),
+    Row("plain-o-ends-the-parent-of-the-same-name", servers=["dead"], args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
+        arrange=lambda m: m.use_bundle(), replaced=True, page="error", result=3,
+        anchors=["アップグレード元プロセスを終了させました。"], linux_only="the older launcher here is the system shell"),
+    Row("earlier-launchers-version-file-read-17", args=["/N", "/O", "{work}/launcher/SetupLauncherV2.xml"],
+        registry=installed_product("TAVO Net Shield"), page="error", result=17, requests={CFG: 0},
+        arrange=lambda m: m.write_launcher_file("SetupLauncherVer.xml", (m.server.root / VER.lstrip("/")).read_bytes()),
+        anchors=["以下の前のランチャーのバージョンファイルを使用します。", "既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
     # The replaced launcher waits 30 s to be ended, then leaves the run to the new one: no error, no hang.
     Row("new-launcher-neither-ending-nor-taking-over-is-left-the-run", **UPDATE, arrange=new_launcher(STALLS),
         page=None, result=None, anchors=["ランチャーの再起動を行います。", "新しいインストーラーに処理を引き継ぎます。", "プログラムを終了します。"],

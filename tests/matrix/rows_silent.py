@@ -33,7 +33,7 @@ def second_launcher(args):
             done.touch()
 
         def second():
-            wait_for("the first launcher's request", lambda: VER in m.server_paths(), step=0.02)
+            wait_for("the first launcher's request", lambda: [VER] in (r[1:2] for r in m.server.requests()), step=0.02)
             threading.Thread(target=release, daemon=True).start()
             m.second = m.run(m.expand(args))
         m.second_run = threading.Thread(target=second, daemon=True)
@@ -96,8 +96,6 @@ ROWS = [
                                               "最新のTAVO製品がインストール済みのため、成功として終了します。（サイレントモード）"]),
     Row("no-package-applies-silent", packages=[package(product_type=2)], args=["/quiet"], exit=10001, requests={PKG: 0},
         anchors=["このコンピューターに適用するパッケージがないため、何もインストールしませんでした。"], installed=""),
-    *[silent(BASE["dead-server"], 30000, twin=None, name="dead-server-silent-as-" + switch.strip("/-").lower(),
-             args=[switch, "/norestart"], linux_only=SILENT_PATH_SHOWN) for switch in ("/qn", "/silent", "-quiet", "/S")],
     Row("unknown-switch-logged", servers=["dead"], args=["/bogus"], page="error", result=3,
         anchors=[UNKNOWN, "/bogus", "不明なコマンドライン引数を無視して続行します。"]),
     Row("unknown-switch-silent-1639", args=["/quiet", "/bogus"], page=None, result=None, exit=1639, requests={VER: 0},

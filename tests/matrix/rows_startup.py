@@ -145,13 +145,6 @@ ROWS = [
     Row("latest-entry-missing-17", registry=installed_product("TAVO Net Shield", "9.0.2032.2"),
         serve={VER: NO_LATEST_TNS}, page="error", result=17, requests={CFG: 0},
         anchors=["既にTAVO製品がインストールされていますが、アップグレード不要です。"]),
-]
-
-
-
-
-
-ROWS += [
     *[Row("usage-as-" + switch.strip("/-").lower(), args=[switch], page=None, result=None, requests={VER: 0},
           anchors=["コマンドラインの使い方を表示しました。"]) for switch in ("/h", "-Help")],
 ]

@@ -9,7 +9,7 @@ from pathlib import Path
 
 import pytest
 
-from harness import (LinuxMachine, WineMachine, dead_server_url, is_silent, notices_xml, settings_xml)
+from harness import (LinuxMachine, WineMachine, DEAD_SERVER, is_silent, notices_xml, settings_xml)
 from rows import OS, ROWS, SILENT, on_wine
 
 # The normalised logs of this worker's interactive Linux runs, by row: a silent row compares
@@ -49,7 +49,7 @@ def arrange(row, m):
             served.write_bytes(data)
     m.server.set_rules(row.rules)
 
-    servers = [m.server.url if s == "own" else dead_server_url() if s == "dead" else s for s in row.servers]
+    servers = [m.server.url if s == "own" else DEAD_SERVER if s == "dead" else s for s in row.servers]
     settings = settings_xml(servers, **row.settings).encode()
     notices = notices_xml(row.notices).encode() if row.notices is not None else None
     for name, data, edit in [("SetupLauncherV2.xml", settings, row.settings_edit),

@@ -1,6 +1,7 @@
 """HTTPS for the rows: a test CA made with openssl, and a TLS front on 127.0.0.1 that hands every
 connection, once its handshake is done, to the plain loopback download server."""
 import atexit
+import contextlib
 import select
 import shutil
 import socket
@@ -46,8 +47,7 @@ class TestCa:
                     chain.write((folder / (issuer + ".pem")).read_text())
 
     def root_der(self):
-        text = self.root.read_text()
-        return ssl.PEM_cert_to_DER_cert(text)
+        return ssl.PEM_cert_to_DER_cert(self.root.read_text())
 
     def context(self, kind):
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -93,11 +93,7 @@ class TlsFront:
     def stop(self):
         self.listener.close()
         with self.lock:
-            for s in self.open:
-                try:
-                    s.close()
-                except OSError:
-                    pass
+            close_all(self.open)
 
 
 def relay(secure, plain):
@@ -115,8 +111,10 @@ def relay(secure, plain):
                 (plain if source is secure else secure).sendall(data)
     except (OSError, ValueError, EOFError):
         pass
-    for s in (secure, plain):
-        try:
+    close_all((secure, plain))
+
+
+def close_all(sockets):
+    for s in sockets:
+        with contextlib.suppress(OSError):
             s.close()
-        except OSError:
-            pass

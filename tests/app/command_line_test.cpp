@@ -48,7 +48,9 @@ TEST(CommandLine, SwitchesAreExactAndTheLastValueWins) {
 // The switches of deployment tools: "/" or "-", in any case; values taken whole; everything else kept as unknown.
 TEST(CommandLine, AdministratorsSwitchesAndUnknownArguments) {
   const struct { const wchar_t* line; bool silent, skipUpdate, usage; const wchar_t *log, *proxy, *unknown; } rows[] = {
-      {L"x /qn /NORESTART -Silent /VerySilent /s", true, false, false, L"", L"", L""},
+      {L"x /qn /NORESTART", true, false, false, L"", L"", L""}, {L"x -Silent", true, false, false, L"", L"", L""},
+      {L"x /VerySilent", true, false, false, L"", L"", L""},   {L"x /s", true, false, false, L"", L"", L""},
+      {L"x -quiet /norestart", true, false, false, L"", L"", L""},
       {L"x -noupdate /LOG \"C:\\a b\\t.log\" -proxy /x", false, true, false, L"C:\\a b\\t.log", L"/x", L""},
       {L"x /quiet /S: --quiet /n N /O /v", true, false, false, L"", L"", L"/S: --quiet /n N"},
       {L"x /LOG=\"C:\\a b.log\" -proxy:h:80 /log= /help", false, false, true, L"C:\\a b.log", L"h:80", L"/log="},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/launcher_context.h"
@@ -89,12 +90,9 @@ TEST_F(NotificationFileTest, CountBoundsTheRecordsAndBadFilesLeaveTheHeader) {
     EXPECT_FALSE(ReadNotificationItems(path, &items));
     EXPECT_FALSE(ReadNotificationHeader(path, &version, &count));
   }
-  EXPECT_TRUE(items.empty());
-  EXPECT_EQ(3, version);
-  EXPECT_EQ(4, count);
+  EXPECT_EQ(std::make_tuple(true, 3, 4), std::make_tuple(items.empty(), version, count)) << "bad files change nothing";
   ASSERT_TRUE(LoadNotificationHeader(Write(NotificationFile("12", {}, "2024051")), &version, &count));
-  EXPECT_EQ(2024051, version);
-  EXPECT_EQ(12, count);
+  EXPECT_EQ(std::make_pair(2024051, 12), std::make_pair(version, count));
   ASSERT_TRUE(ReadNotificationHeader(Write("<NotificationDataSet/>"), &version, &count));
   EXPECT_EQ(0, version + count);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -140,14 +141,14 @@ TEST(PackageExecutionWin, TheWindowsInstallerIsTheNativeOne) {
   InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, SystemWaitClock(), detail, &logClass,
                   &notExecuted);
   const auto texts = log.Texts();
-  const int at = log.Find(L"以下のインストールコマンドを実行します。");
-  ASSERT_TRUE(at >= 0 && at + 1 < static_cast<int>(texts.size()));
-  const std::wstring program = platform::SplitWindowsCommandLine(texts[at + 1]).at(0);
+  const auto at = std::find(texts.begin(), texts.end(), L"以下のインストールコマンドを実行します。");
+  ASSERT_TRUE(at != texts.end() && at + 1 != texts.end());
+  const std::wstring program = platform::SplitWindowsCommandLine(at[1]).at(0);
   EXPECT_EQ(0, _wcsicmp(L"msiexec.exe", FileNameOf(program).c_str()));
   int32_t bits = 0;
   ASSERT_TRUE(platform::RunProcess(nullptr, L"\"" + ParentFolder(program) + L"cmd.exe\" /c if defined PROCESSOR_ARCHITEW6432 "
                                    L"(exit 32) else (exit 64)", L"", true, false, kBound, &bits));
-  EXPECT_EQ(64, bits) << platform::WideToUtf8(texts[at + 1]);
+  EXPECT_EQ(64, bits) << platform::WideToUtf8(at[1]);
 }
 
 }  // namespace

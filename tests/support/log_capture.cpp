@@ -19,6 +19,4 @@ LogCapture::~LogCapture() {
 
 std::vector<std::wstring> LogCapture::Texts() const { return EntryTexts(ReadDebugLog(path_)); }
 
-int LogCapture::Find(const std::wstring& text, size_t from) const { return FindEntry(ReadDebugLog(path_), text, from); }
-
 }  // namespace tavo_test

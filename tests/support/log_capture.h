@@ -16,8 +16,6 @@ class LogCapture {
   LogCapture& operator=(const LogCapture&) = delete;
 
   std::vector<std::wstring> Texts() const;
-  // Index of the first entry equal to text at or after `from`, or -1.
-  int Find(const std::wstring& text, size_t from = 0) const;
 
  private:
   TempDir dir_;

@@ -45,11 +45,4 @@ std::vector<std::wstring> EntryTexts(const DebugLogFile& log) {
   return texts;
 }
 
-int FindEntry(const DebugLogFile& log, const std::wstring& text, size_t from) {
-  for (size_t i = from; i < log.entries.size(); ++i) {
-    if (log.entries[i].text == text) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 }  // namespace tavo_test

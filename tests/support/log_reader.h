@@ -22,7 +22,5 @@ struct DebugLogFile {
 DebugLogFile ReadDebugLog(const std::wstring& path);
 // The texts of the entries, in order.
 std::vector<std::wstring> EntryTexts(const DebugLogFile& log);
-// Index of the first entry with exactly this text at or after `from`; -1 when none.
-int FindEntry(const DebugLogFile& log, const std::wstring& text, size_t from = 0);
 
 }  // namespace tavo_test

@@ -1,5 +1,6 @@
 #include "tests/support/loopback_server.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -19,21 +20,9 @@ std::string Env(const char* name) {
 }
 
 std::wstring NativeRelative(const std::string& path) {
-  std::wstring relative = platform::Utf8ToWide(path);
-  while (!relative.empty() && relative[0] == L'/') relative.erase(0, 1);
-  for (wchar_t& c : relative) {
-    if (c == L'/') c = platform::PathSeparator();
-  }
+  std::wstring relative = platform::Utf8ToWide(path.substr(std::min(path.find_first_not_of('/'), path.size())));
+  std::replace(relative.begin(), relative.end(), L'/', platform::PathSeparator());
   return relative;
-}
-
-std::vector<std::string> Split(const std::string& line, char separator) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, separator)) fields.push_back(field);
-  if (!line.empty() && line.back() == separator) fields.push_back("");
-  return fields;
 }
 
 }  // namespace
@@ -41,9 +30,7 @@ std::vector<std::string> Split(const std::string& line, char separator) {
 std::wstring HostPathToNative(const std::string& hostPath) {
   std::wstring path = platform::Utf8ToWide(hostPath);
   if (platform::PathSeparator() == L'\\' && !path.empty() && path[0] == L'/') {
-    for (wchar_t& c : path) {
-      if (c == L'/') c = L'\\';
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     path = L"Z:" + path;
   }
   return path;
@@ -109,9 +96,9 @@ std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
   std::string line;
   while (std::getline(in, line)) {
     if (line.empty()) continue;
-    std::vector<std::string> fields = Split(line, '\t');
-    fields.resize(3);
-    requests.push_back(Request{fields[0], fields[1], fields[2]});
+    std::istringstream fields(line);
+    Request& request = requests.emplace_back();
+    for (std::string* field : {&request.method, &request.path, &request.userAgent}) std::getline(fields, *field, '\t');
   }
   return requests;
 }

@@ -46,13 +46,6 @@ TEST(PackedImage, EveryStoredBitmapUnpacksToItsDrawnFile) {
   EXPECT_GT(compared, 0);
 }
 
-TEST(PackedImage, UnpacksLiteralsAndRuns) {
-  std::vector<uint8_t> out;
-  const std::vector<uint8_t> data = Packed(6, {1, 'a', 'b', 128, 'c', 0, 'd'});
-  ASSERT_TRUE(UnpackImage(data.data(), data.size(), &out));
-  EXPECT_EQ(std::string(out.begin(), out.end()), "abcccd");
-}
-
 TEST(PackedImage, RefusesDamagedData) {
   const struct {
     const char* what;

@@ -11,6 +11,7 @@
 
 #include "app/launcher_context.h"
 #include "platform/message_box.h"
+#include "tests/support/fake_wizard_view.h"
 #include "ui/terminal/terminal_input.h"
 #include "ui/terminal/terminal_renderer.h"
 #include "ui/terminal/terminal_screen.h"
@@ -21,25 +22,11 @@ using terminal::Control;
 using terminal::Key;
 using terminal::KeyEvent;
 
-class CountingView : public WizardView {
- public:
-  bool ApplyScreen(const ScreenState&) override { return true; }
-  void SetStatusLine(const std::wstring&) override {}
-  int ShowBox(BoxOwner, const std::wstring&, const std::wstring&, uint32_t) override { return platform::kIdNo; }
-  void CloseMainWindow() override { ++closed; }
-  bool CloseWindowTitled(const std::wstring&) override { return false; }
-  bool Minimize() override { return ++minimized, true; }
-  void SetTopmost(bool) override {}
-  MessageSink* StatusSink() override { return nullptr; }
-  int32_t ScreenWidth() const override { return 1024; }
-  int32_t ScreenHeight() const override { return 768; }
-  int closed = 0, minimized = 0;
-};
-
 // A screen of the wizard for a result, with its controller.
 struct Shown {
   explicit Shown(int32_t mode, int32_t step, int32_t result) {
     ctx.ResultCode = result;
+    view.answer = platform::kIdNo;
     ScreenState s;
     s.mainMode = mode;
     s.shownStep = step;
@@ -48,7 +35,7 @@ struct Shown {
     screen.Show(s);
   }
   LauncherContext ctx;
-  CountingView view;
+  tavo_test::FakeView view;
   WizardController controller{WizardRun{ctx.Settings, ctx, ctx}, view, nullptr};
   terminal::WizardScreen screen{controller};
 };
@@ -97,14 +84,14 @@ TEST(TerminalScreen, SpaceDoesNotPressTheCompletionButtons) {
   Shown shown(kModeError, kStepNone, 3);
   terminal::WizardScreen& screen = shown.screen;
   WizardController& controller = shown.controller;
-  CountingView& view = shown.view;
+  tavo_test::FakeView& view = shown.view;
   ASSERT_EQ(Control::Finish, screen.Focus());
   EXPECT_FALSE(terminal::HandleWizardKey({Key::Space, 0}, screen, controller));
-  EXPECT_EQ(0, view.closed);
+  EXPECT_EQ(0, view.mainClosed);
   terminal::HandleWizardKey({Key::Enter, 0}, screen, controller);
-  EXPECT_EQ(1, view.closed);
+  EXPECT_EQ(1, view.mainClosed);
   terminal::HandleWizardKey({Key::Char, 'n'}, screen, controller);
-  EXPECT_EQ(2, view.closed);
+  EXPECT_EQ(2, view.mainClosed);
   terminal::HandleWizardKey({Key::Char, 'm'}, screen, controller);
   EXPECT_EQ(1, view.minimized);
   // Ctrl+C asks first; answered no, the window stays.

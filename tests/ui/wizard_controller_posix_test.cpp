@@ -2,51 +2,21 @@
 // notices list and its open latch.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 #include <tuple>
-#include <utility>
 
 #include "app/launcher_context.h"
 #include "platform/message_box.h"
 #include "platform/utf.h"
+#include "tests/support/fake_wizard_view.h"
 #include "tests/support/sim_machine_posix.h"
 #include "tests/support/temp_dir.h"
 #include "ui/wizard_controller.h"
 
 namespace {
 
-struct Box {
-  BoxOwner owner;
-  std::wstring text, caption;
-  uint32_t type;
-};
-
-class FakeView : public WizardView, public MessageSink {
- public:
-  bool ApplyScreen(const ScreenState& screen) override { return screens.push_back(screen), backgroundLoads; }
-  void SetStatusLine(const std::wstring&) override {}
-  int ShowBox(BoxOwner owner, const std::wstring& text, const std::wstring& caption, uint32_t type) override {
-    boxes.push_back({owner, text, caption, type});
-    ++openBoxes;
-    if (auto hook = std::move(whileBoxOpen)) whileBoxOpen = nullptr, hook();  // once
-    return --openBoxes, answer;
-  }
-  void CloseMainWindow() override { ++mainClosed; }
-  bool CloseWindowTitled(const std::wstring& title) override { return closedTitles.push_back(title), openBoxes > 0 && boxFindable; }
-  bool Minimize() override { return minimizeWorks; }
-  void SetTopmost(bool topmost) override { topmost_ = topmost; }
-  MessageSink* StatusSink() override { return statusPage ? this : nullptr; }
-  int32_t ScreenWidth() const override { return 1024; }
-  int32_t ScreenHeight() const override { return 768; }
-  intptr_t Send(uint32_t, uintptr_t, intptr_t) override { return 0; }
-  std::vector<ScreenState> screens;
-  std::vector<Box> boxes;
-  std::vector<std::wstring> closedTitles;
-  std::function<void()> whileBoxOpen;
-  int openBoxes = 0, answer = platform::kIdYes, mainClosed = 0;
-  bool backgroundLoads = true, minimizeWorks = true, topmost_ = false, boxFindable = true, statusPage = true;
-};
+using tavo_test::Box;
+using tavo_test::FakeView;
 
 // Error boxes of the launcher go through the platform's box; answer them instead.
 int NoBox(void*, const std::wstring&, const std::wstring&, uint32_t) { return platform::kIdOk; }

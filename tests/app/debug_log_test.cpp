@@ -8,7 +8,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/utf.h"
-#include "tests/support/log_reader.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

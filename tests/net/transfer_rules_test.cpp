@@ -84,7 +84,7 @@ TEST(TransferRules, FloorHeadDeadlineAndRedirects) {
     uint32_t error;  // 0: the whole body arrives
     size_t opens;
   } rows[] = {
-      {"floor met at the window's end", L"http://h/f", 0, {{0, 1}, {999, 511}, {1, 1}}, 0, 0, 1},
+      {"floor met at the window's end", L"http://h/f", 0, {{0, 1}, {999, 511}, {1, 1}, {1, 1}}, 0, 0, 1},
       {"floor missed by a byte", L"http://h/f", 0, {{0, 1}, {999, 510}, {1, 1}}, 0, kTimeout, 1},
       {"the window starts at the body's first byte", L"http://h/f", 0, {{900, 1}, {999, 511}, {1, 1}}, 0, 0, 1},
       {"a met window lets the next run to its end", L"http://h/f", 0, {{0, 512}, {1500, 512}}, 0, 0, 1},

@@ -86,5 +86,21 @@ uint32_t CertificateError(CURL* easy) {
   }
 }
 
+std::string ResolveUrl(const std::string& base, const std::string& reference) {
+  CURLU* url = curl_url();
+  if (!url) return std::string();
+  std::string whole;
+  char* text = nullptr;
+  // A reference that is an address of its own replaces the base.
+  if (curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(url, CURLUPART_URL, reference.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+    whole = text;
+  }
+  curl_free(text);
+  curl_url_cleanup(url);
+  return whole;
+}
+
 }  // namespace posix
 }  // namespace platform

@@ -16,6 +16,8 @@ uint32_t MapCurlError(CURLcode code);
 uint32_t CertificateError(CURL* easy);
 // True when data begins with prefix (lower case), compared without regard to ASCII case.
 bool StartsWithNoCase(const char* data, size_t size, const char* prefix);
+// reference made whole against base (an absolute address); empty when it cannot be.
+std::string ResolveUrl(const std::string& base, const std::string& reference);
 // A decimal number that fits into 64 bits, blanks around it allowed.
 bool ParseLength(const std::string& text, uint64_t* value);
 

@@ -383,9 +383,9 @@ bool HttpRequest::StatusCode(uint32_t* status) const {
 bool HttpRequest::Location(std::wstring* target) const {
   std::wstring value;
   if (!Header(L"Location", &value)) return false;
-  char* whole = nullptr;
-  curl_easy_getinfo(impl_->easy, CURLINFO_REDIRECT_URL, &whole);
-  *target = whole ? Utf8ToWide(whole) : std::wstring();
+  // libcurl names the address only once the transfer is done, and the body
+  // of a redirect is never read.
+  *target = Utf8ToWide(posix::ResolveUrl(impl_->url, WideToUtf8(value)));
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -53,7 +54,7 @@ class StartedProcess {
 
  private:
   struct State;
-  State* state_;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace platform

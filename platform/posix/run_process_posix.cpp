@@ -275,12 +275,11 @@ struct StartedProcess::State {
   int32_t code = -1;
 };
 
-StartedProcess::StartedProcess() : state_(new State) {}
+StartedProcess::StartedProcess() : state_(std::make_unique<State>()) {}
 
 StartedProcess::~StartedProcess() {
   if (state_->readFd >= 0) ::close(state_->readFd);
   if (state_->pid > 0 && !state_->ended) ReapInBackground(state_->pid);
-  delete state_;
 }
 
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/win32/owned_win.h"
+
 namespace platform {
 
 // The security a file or folder is created with. Inside a private working
@@ -21,7 +23,7 @@ class CreationSecurity {
   SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
 
  private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor_;
   SECURITY_ATTRIBUTES attributes_ = {};
 };
 

@@ -11,12 +11,17 @@
 #include "platform/utf.h"
 #include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
+#include "platform/win32/owned_win.h"
 
 extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);  // RtlGenRandom
 
 namespace platform {
 
 namespace {
+
+using win32::LocalMemory;
+using win32::UniqueFind;
+using win32::UniqueHandle;
 
 // Owned by the Administrators; SYSTEM and the Administrators alone have any
 // access, inherited by every file and folder made inside; nothing inherited
@@ -52,16 +57,12 @@ std::wstring WithoutSeparator(std::wstring path) {
 }
 
 bool RunsAsSystem() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   std::vector<BYTE> buffer(256);
   DWORD size = 0;
-  bool system = false;
-  if (::GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size)) {
-    system = ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid) != FALSE;
-  }
-  ::CloseHandle(token);
-  return system;
+  return ::GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size) &&
+         ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid);
 }
 
 // The folder opened as itself (a junction or link is not followed), for
@@ -81,14 +82,14 @@ bool IsSystemOrAdministrators(PSID sid) {
 bool SecurityIsPrivate(HANDLE handle) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                        nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                        nullptr, &dacl, nullptr, descriptor.Receive()) != ERROR_SUCCESS) {
     return false;
   }
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  bool ok = dacl && ::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+  bool ok = dacl && ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision) &&
             (control & SE_DACL_PROTECTED) && IsSystemOrAdministrators(owner);
   for (DWORD i = 0; ok && i < dacl->AceCount; ++i) {
     ACE_HEADER* ace = nullptr;
@@ -100,7 +101,6 @@ bool SecurityIsPrivate(HANDLE handle) {
       ok = ace->AceType == ACCESS_DENIED_ACE_TYPE;
     }
   }
-  ::LocalFree(descriptor);
   return ok;
 }
 
@@ -108,16 +108,20 @@ bool SecurityIsPrivate(HANDLE handle) {
 // its handle stays open for the rest of the process, so that nobody renames
 // or removes it.
 bool CheckFolder(const std::wstring& folder, bool security, bool keepOpen) {
-  HANDLE handle = OpenFolder(folder);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle handle(OpenFolder(folder));
+  if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool ok = ::GetFileInformationByHandle(handle, &info) &&
+  const bool ok = ::GetFileInformationByHandle(handle.get(), &info) &&
                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                  !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && FinalPathIs(handle, folder) &&
-                  (!security || SecurityIsPrivate(handle));
-  if (!ok || !keepOpen) ::CloseHandle(handle);
-  if (!ok) ::SetLastError(ERROR_ACCESS_DENIED);
-  return ok;
+                  !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && FinalPathIs(handle.get(), folder) &&
+                  (!security || SecurityIsPrivate(handle.get()));
+  if (!ok) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // Never closed: the folder stays held until the process ends.
+  if (keepOpen) handle.Release();
+  return true;
 }
 
 }  // namespace
@@ -163,12 +167,12 @@ std::wstring GetSystemTempFolder() {
 }
 
 std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring& prefix) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateDescriptor, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateDescriptor, SDDL_REVISION_1,
+                                                              descriptor.Receive(), nullptr)) {
     return std::wstring();
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
   std::wstring base = parent;
   if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
   std::wstring folder;
@@ -186,7 +190,6 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
       error = ::GetLastError();
     }
   }
-  ::LocalFree(descriptor);
   if (folder.empty()) {
     ::SetLastError(error);
     return std::wstring();
@@ -213,27 +216,22 @@ CreationSecurity::CreationSecurity(const std::wstring& path, bool folder) {
   if (!InPrivateFolder(path)) return;
   const DWORD error = ::GetLastError();
   if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(folder ? kPrivateDescriptor : kPrivateFileDescriptor,
-                                                             SDDL_REVISION_1, &descriptor_, nullptr)) {
-    attributes_ = {sizeof(attributes_), descriptor_, FALSE};
+                                                             SDDL_REVISION_1, descriptor_.Receive(), nullptr)) {
+    attributes_ = {sizeof(attributes_), descriptor_.get(), FALSE};
   } else {
-    descriptor_ = nullptr;
+    descriptor_.Release();
   }
   ::SetLastError(error);
 }
 
-CreationSecurity::~CreationSecurity() {
-  if (!descriptor_) return;
-  const DWORD error = ::GetLastError();
-  ::LocalFree(descriptor_);
-  ::SetLastError(error);
-}
+CreationSecurity::~CreationSecurity() = default;
 
 bool RemoveFolderTree(const std::wstring& folder) {
   const std::wstring base = WithoutSeparator(folder) + L"\\";
   WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW((base + L"*").c_str(), &data);
+  UniqueFind find(::FindFirstFileW((base + L"*").c_str(), &data));
   bool ok = true;
-  if (find != INVALID_HANDLE_VALUE) {
+  if (find) {
     do {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -247,8 +245,8 @@ bool RemoveFolderTree(const std::wstring& folder) {
       } else {
         ok = ::DeleteFileW(path.c_str()) && ok;
       }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.get(), &data));
+    find.Reset();
   }
   const DWORD error = ::GetLastError();
   if (::RemoveDirectoryW(WithoutSeparator(folder).c_str()) && ok) return true;

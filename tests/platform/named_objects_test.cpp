@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
+
+#include <vector>
 #endif
 
 #include "platform/named_objects.h"
 #include "platform/process.h"
+#ifdef _WIN32
+#include "platform/win32/named_objects_win.h"
+#endif
 
 namespace {
 
@@ -42,6 +47,45 @@ TEST(NamedObjects, AGlobalObjectOfTheNameIsNotTheLaunchers) {
       reinterpret_cast<void (*)()>(::GetProcAddress(kernel32, "CreateBoundaryDescriptorW")));
   if (!boundary || !boundary(L"probe", 0)) GTEST_SKIP() << "no private namespaces here (Wine's are stubs)";
   EXPECT_EQ(platform::AdminEvent::Opened::kCreated, opened);
+}
+
+// An existing object of the launcher's name is taken only from the Administrators or SYSTEM. Wine keeps no owners,
+// so the owner the system would report is given by a fake.
+WELL_KNOWN_SID_TYPE fakeOwner;
+bool fakeOwnerKnown;
+
+bool FakeOwnerOf(HANDLE, std::vector<BYTE>* owner) {
+  owner->assign(SECURITY_MAX_SID_SIZE, 0);
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  if (!::CreateWellKnownSid(fakeOwner, nullptr, owner->data(), &size)) return false;
+  owner->resize(size);
+  return fakeOwnerKnown;
+}
+
+TEST(NamedObjects, AnExistingObjectIsTakenOnlyFromTheAdministratorsOrSystem) {
+  using Opened = platform::AdminEvent::Opened;
+  const std::wstring name = L"TAVOTest.owner." + std::to_wstring(platform::CurrentProcessId());
+  platform::AdminEvent first;
+  ASSERT_EQ(Opened::kCreated, first.Open(name));
+  const struct {
+    WELL_KNOWN_SID_TYPE owner;
+    bool known;
+    Opened expected;
+  } cases[] = {
+      {WinBuiltinAdministratorsSid, true, Opened::kExisting},
+      {WinLocalSystemSid, true, Opened::kExisting},
+      {WinBuiltinUsersSid, true, Opened::kForeign},
+      {WinAuthenticatedUserSid, true, Opened::kForeign},
+      {WinBuiltinAdministratorsSid, false, Opened::kForeign},  // an owner the system does not report
+  };
+  platform::SetObjectOwnerReader(FakeOwnerOf);
+  for (const auto& c : cases) {
+    fakeOwner = c.owner;
+    fakeOwnerKnown = c.known;
+    platform::AdminEvent second;
+    EXPECT_EQ(c.expected, second.Open(name)) << "owner " << c.owner << (c.known ? "" : " (not reported)");
+  }
+  platform::SetObjectOwnerReader(nullptr);
 }
 #endif
 

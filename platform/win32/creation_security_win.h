@@ -7,6 +7,15 @@
 
 namespace platform {
 
+// The security of a private working folder, in the system's text form: owned
+// by the Administrators, open to SYSTEM and the Administrators alone, passed
+// on to everything made inside, nothing inherited from the parent.
+extern const wchar_t kPrivateDescriptor[];
+
+// Files and folders made from now on anywhere below the folder get their own
+// protected access list from CreationSecurity.
+void RememberPrivateFolder(const std::wstring& folder);
+
 // The security a file or folder is created with. Inside a private working
 // folder of this process it is a protected access list of its own, for
 // SYSTEM and the Administrators only, owned by the Administrators, given in

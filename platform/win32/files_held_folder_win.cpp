@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/win32/creation_security_win.h"
-#include "platform/win32/file_impl_win.h"
+#include "platform/win32/files_win.h"
 #include "platform/win32/final_path_win.h"
 #include "platform/win32/owned_win.h"
 

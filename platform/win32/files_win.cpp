@@ -6,7 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/win32/creation_security_win.h"
-#include "platform/win32/file_impl_win.h"
+#include "platform/win32/files_win.h"
 #include "platform/win32/final_path_win.h"
 
 namespace platform {

@@ -1,6 +1,6 @@
 #pragma once
 // Owners of what the system hands out to the Windows backends: kernel handles,
-// search handles, registry keys and memory the system allocated with
+// search handles, registry keys, event logs and memory the system allocated with
 // LocalAlloc. Each releases what it holds when destroyed, on every path out,
 // and leaves the last error as it was, so that a failure's code survives the
 // clean-up that follows it.
@@ -74,6 +74,14 @@ struct RegistryKeyTraits {
   static void Free(Value key) { ::RegCloseKey(key); }
 };
 using UniqueRegistryKey = Owned<RegistryKeyTraits>;
+
+struct EventLogTraits {
+  using Value = HANDLE;
+  static Value Empty() { return nullptr; }
+  static bool Holds(Value log) { return log != nullptr; }
+  static void Free(Value log) { ::CloseEventLog(log); }
+};
+using UniqueEventLog = Owned<EventLogTraits>;
 
 // Memory the system allocated for the caller to free with LocalFree: security
 // descriptors and access lists, CommandLineToArgvW's array, encoded blobs.

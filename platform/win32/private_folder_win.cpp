@@ -4,7 +4,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <mutex>
 #include <vector>
 
 #include "platform/error.h"
@@ -12,6 +11,7 @@
 #include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
 #include "platform/win32/owned_win.h"
+#include "platform/win32/private_folder_win.h"
 
 extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);  // RtlGenRandom
 
@@ -22,34 +22,6 @@ namespace {
 using win32::LocalMemory;
 using win32::UniqueFind;
 using win32::UniqueHandle;
-
-// Owned by the Administrators; SYSTEM and the Administrators alone have any
-// access, inherited by every file and folder made inside; nothing inherited
-// from the parent, where users may create entries.
-const wchar_t kPrivateDescriptor[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-// The same for a file made inside, which passes nothing on.
-const wchar_t kPrivateFileDescriptor[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
-
-// The private folders this process made or took over, with trailing separators.
-std::mutex gFoldersLock;
-std::vector<std::wstring> gFolders;
-
-void RememberPrivateFolder(const std::wstring& folder) {
-  std::lock_guard<std::mutex> lock(gFoldersLock);
-  gFolders.push_back(folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\");
-}
-
-bool InPrivateFolder(const std::wstring& path) {
-  std::lock_guard<std::mutex> lock(gFoldersLock);
-  for (const std::wstring& folder : gFolders) {
-    if (path.size() > folder.size() &&
-        ::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
-                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
-      return true;
-    }
-  }
-  return false;
-}
 
 std::wstring WithoutSeparator(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -126,33 +98,11 @@ bool CheckFolder(const std::wstring& folder, bool security, bool keepOpen) {
 
 }  // namespace
 
-bool FinalPathIs(HANDLE handle, const std::wstring& path) {
-  std::wstring final(32768, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(handle, &final[0], static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
-  if (n == 0 || n >= final.size()) return false;
-  final.resize(n);
-  if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-    final = L"\\\\" + final.substr(8);
-  } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
-    final = final.substr(4);
-  }
-  std::wstring expected(32768, L'\0');
-  n = ::GetLongPathNameW(path.c_str(), &expected[0], static_cast<DWORD>(expected.size()));
-  expected.resize(n > 0 && n < 32768 ? n : 0);
-  if (expected.empty()) expected = path;
-  return ::CompareStringOrdinal(WithoutSeparator(final).c_str(), -1, WithoutSeparator(expected).c_str(), -1, TRUE) ==
-         CSTR_EQUAL;
-}
-
-std::wstring GetSystemTempFolder() {
+std::wstring SystemTempFolderFor(bool runsAsSystem, TempPath2Fn tempPath2) {
   std::wstring buffer(MAX_PATH + 2, L'\0');
-  using TempPath2 = DWORD(WINAPI*)(DWORD, LPWSTR);
-  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC found = kernel ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
-  const auto tempPath2 = reinterpret_cast<TempPath2>(reinterpret_cast<void (*)()>(found));
   // Only for SYSTEM does GetTempPath2 give a folder that the environment
   // cannot name; for everyone else it reads TMP and TEMP.
-  if (tempPath2 && RunsAsSystem()) {
+  if (tempPath2 && runsAsSystem) {
     const DWORD n = tempPath2(static_cast<DWORD>(buffer.size()), &buffer[0]);
     if (n > 0 && n < buffer.size()) {
       buffer.resize(n);
@@ -164,6 +114,12 @@ std::wstring GetSystemTempFolder() {
   buffer.resize(n);
   if (buffer.back() != L'\\') buffer.push_back(L'\\');
   return buffer + L"Temp\\";
+}
+
+std::wstring GetSystemTempFolder() {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const FARPROC found = kernel ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
+  return SystemTempFolderFor(RunsAsSystem(), reinterpret_cast<TempPath2Fn>(reinterpret_cast<void (*)()>(found)));
 }
 
 std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring& prefix) {
@@ -211,20 +167,6 @@ bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) {
   if (keepOpen) RememberPrivateFolder(folder);
   return true;
 }
-
-CreationSecurity::CreationSecurity(const std::wstring& path, bool folder) {
-  if (!InPrivateFolder(path)) return;
-  const DWORD error = ::GetLastError();
-  if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(folder ? kPrivateDescriptor : kPrivateFileDescriptor,
-                                                             SDDL_REVISION_1, descriptor_.Receive(), nullptr)) {
-    attributes_ = {sizeof(attributes_), descriptor_.get(), FALSE};
-  } else {
-    descriptor_.Release();
-  }
-  ::SetLastError(error);
-}
-
-CreationSecurity::~CreationSecurity() = default;
 
 bool RemoveFolderTree(const std::wstring& folder) {
   const std::wstring base = WithoutSeparator(folder) + L"\\";

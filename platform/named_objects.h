@@ -32,7 +32,7 @@ class AdminEvent {
   Opened Open(const std::wstring& name);
   // The same in the global namespace, where launchers without the private
   // namespace make theirs (the simulated machine has one namespace only).
-  Opened OpenGlobal(const std::wstring& name);
+  [[nodiscard]] Opened OpenGlobal(const std::wstring& name);
   // Sets the event; it stays set for every holder.
   bool Signal();
   bool IsSignalled() const;

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "platform/posix/machine.h"
+#include "platform/posix/process_posix.h"
 #include "tests/support/test_env.h"
 
 namespace tavo_test {

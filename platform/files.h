@@ -91,7 +91,7 @@ class HeldFolder {
   // Opens the folder as Open does, first making the folders missing on its
   // way: each inside the last one held, through that handle, none through a
   // link, junction or mount point.
-  bool OpenMaking(const std::wstring& folder);
+  [[nodiscard]] bool OpenMaking(const std::wstring& folder);
 
   // Opens a file of the held folder by its plain name, resolved through the
   // folder's handle, so that nothing done to the folder's path after it was

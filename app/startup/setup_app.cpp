@@ -283,7 +283,7 @@ RunOutcome CSetupApp::HoldTheLauncherObject() {
 
 RunOutcome CSetupApp::LoadSettingsAndNoticesHeader() {
   LauncherContext& ctx = context_;
-  if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, true)) {
+  if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, SettingsPart::kEveryValue)) {
     return Failed(L"設定ファイルの読み込みに失敗しました。", ctx.LaunchSettingsPath);
   }
   Log().Info(L"ランチャー情報を読み込みました。");
@@ -345,7 +345,7 @@ RunOutcome CSetupApp::ReloadNewerSettings() {
   if (!ctx.LaunchSettingsUpdated) return RunOutcome::GoOn();
   Log().Info(L"Launcher設定ファイルを再読み込みします。");
   ClearLaunchLists(&ctx.Settings);
-  const RunOutcome outcome = LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)
+  const RunOutcome outcome = LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, SettingsPart::kAllButBase)
                                  ? RunOutcome::GoOn()
                                  : Failed(L"設定ファイルの再読み込みに失敗しました。", ctx.LaunchSettingsPath);
   Log().Info(L"Launcher設定ファイルを再読み込みしました。");

@@ -8,7 +8,7 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 // Drive and folder of a full path, with a trailing separator ("C:\a\b.exe" -> "C:\a\").
 std::wstring ParentFolder(const std::wstring& path);
 // Creates the folder and every missing folder above it; true when it exists afterwards.
-bool CreateFolderTree(const std::wstring& folder);
+[[nodiscard]] bool CreateFolderTree(const std::wstring& folder);
 // The last element of a path.
 std::wstring FileNameOf(const std::wstring& path);
 // Extension without the dot, as written ("a.MSI" -> "MSI"); empty when none.

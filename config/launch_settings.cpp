@@ -140,14 +140,14 @@ bool ReadLists(const XmlConfigReader& reader, LaunchSettings* s) {
 
 }  // namespace
 
-bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool complete) {
+bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, SettingsPart part) {
   platform::InitializeThreadComponents();
   XmlConfigReader reader;
-  return reader.Load(path) && LoadLaunchSettings(settings, reader, complete);
+  return reader.Load(path) && LoadLaunchSettings(settings, reader, part);
 }
 
-bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& reader, bool complete) {
-  if (complete && !ReadBaseValues(reader, settings)) return false;
+bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& reader, SettingsPart part) {
+  if (part == SettingsPart::kEveryValue && !ReadBaseValues(reader, settings)) return false;
   if (!ReadOtherValues(reader, settings)) return false;
   return ReadLists(reader, settings);
 }

@@ -47,9 +47,12 @@ bool SuccessAsksRestart(const LaunchSettings& settings, int32_t resultCode);
 // The edition name that goes with a ProductType value ("TAVO製品" for unknown ones).
 std::wstring ProductNameFor(int32_t productType);
 
-// complete: every value; otherwise all but the base values.
-bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, bool complete);
-bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& file, bool complete);
+// What a load reads: a newer settings file fetched in the run keeps the base
+// values the launcher started with.
+enum class SettingsPart { kEveryValue, kAllButBase };
+
+bool LoadLaunchSettings(LaunchSettings* settings, const std::wstring& path, SettingsPart part);
+bool LoadLaunchSettings(LaunchSettings* settings, const XmlConfigReader& file, SettingsPart part);
 // The base values only, with the lineup adjustment of earlier settings files.
 bool LoadLaunchBase(LaunchSettings* settings, const std::wstring& path);
 bool LoadLaunchBase(LaunchSettings* settings, const XmlConfigReader& file);

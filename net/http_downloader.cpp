@@ -8,6 +8,7 @@
 #include "base/debug_log.h"
 #include "base/text.h"
 #include "config/xml_config_reader.h"
+#include "net/transfer_rules.h"
 #include "platform/error.h"
 #include "platform/file_security.h"
 #include "platform/files.h"
@@ -129,14 +130,6 @@ bool Refuse(DownloadResume* state, const std::wstring& partPath, uint32_t error)
   return false;
 }
 
-// The rate floor over a window of the floor's length, or of the timeout
-// when that is shorter.
-void SetRateFloor(platform::HttpRequestOptions* options) {
-  options->floorWindowMs = std::min(HttpDownloader::kFloorWindowMs, options->timeoutMs);
-  options->floorBytes =
-      static_cast<uint32_t>(uint64_t{options->floorWindowMs} * HttpDownloader::kFloorBytesPerSecond / 1000);
-}
-
 }  // namespace
 
 bool HttpDownloader::Download(const DownloadRequest& request) {
@@ -155,20 +148,17 @@ void HttpDownloader::GiveUp(const DownloadRequest& request) {
 }
 
 bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadResume* from,
-                                platform::HttpRequest* http, uint32_t* status) {
+                                platform::HttpRequest* http, TransferRules* rules, uint32_t* status) {
   platform::HttpRequestOptions options;
   options.userAgent = kUserAgent;
   options.timeoutMs = request.timeoutMs == 0 ? kDefaultTimeoutMs : request.timeoutMs;
-  options.connectRetries = kConnectRetries;
   options.binaryTransfer = true;
   options.context = 1;
-  options.deadlineMs = request.deadlineMs;
-  SetRateFloor(&options);
   if (from) {
     // The rest only if the file is still the one whose start is kept.
     options.headers = L"Range: bytes=" + std::to_wstring(from->have) + L"-\r\nIf-Range: " + from->validator + L"\r\n";
   }
-  if (!http->Open(request.url, options)) {
+  if (!rules->Open(*http, request.url, options)) {
     LogSecureFailure();
     return false;
   }
@@ -181,11 +171,12 @@ bool HttpDownloader::OpenAnswer(const DownloadRequest& request, const DownloadRe
 
 bool HttpDownloader::Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state) {
   platform::HttpRequest http;
+  TransferRules rules(request.timeoutMs == 0 ? kDefaultTimeoutMs : request.timeoutMs, request.deadlineMs);
   uint32_t status = 0;
   // Only the rest of a file whose length and validator are known can be
   // asked for and checked.
   const bool resuming = state.part.IsOpen() && state.have > 0 && state.have < state.length && !state.validator.empty();
-  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &status)) {
+  if (!OpenAnswer(request, resuming ? &state : nullptr, &http, &rules, &status)) {
     // The server cannot give the rest it is asked for: the next attempt
     // asks for the whole file.
     if (resuming && status == 416) ForgetPart(&state, partPath);
@@ -333,13 +324,10 @@ bool HttpDownloader::CheckConnection(const std::wstring& url) {
   platform::HttpRequestOptions options;
   options.userAgent = kUserAgent;
   options.timeoutMs = kDefaultTimeoutMs;
-  options.connectRetries = kConnectRetries;
   options.context = 0;
-  options.deadlineMs = kXmlDeadlineMs;
-  // An answer's head that trickles in holds the probe no longer than a body would.
-  SetRateFloor(&options);
+  TransferRules rules(kDefaultTimeoutMs, kXmlDeadlineMs);
   platform::HttpRequest request;
-  bool answered = request.Open(url, options);
+  bool answered = rules.Open(request, url, options);
   if (!answered) LogSecureFailure();
   uint32_t status = 0;
   if (answered && request.StatusCode(&status) && (status < 200 || status > 299)) LogRefusal(status);

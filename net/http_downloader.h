@@ -9,6 +9,7 @@
 namespace platform {
 class HttpRequest;
 }
+class TransferRules;
 
 // The launcher's only HTTP client: fetches one file into a local file on the
 // calling worker thread, and probes whether a server answers. Only an
@@ -20,18 +21,10 @@ class HttpDownloader : public Downloader {
   static const wchar_t kUserAgent[];
   // The timeout used when the caller passes 0, and always by the probe.
   static constexpr uint32_t kDefaultTimeoutMs = 180000;
-  static constexpr uint32_t kConnectRetries = 3;
   // One counted block of the progress ("KB").
   static constexpr size_t kBlockSize = 1024;
   // A progress text goes out when the block counter is a multiple of this.
   static constexpr uint32_t kProgressEvery = 100;
-  // The transfer-rate floor: a download that receives less than
-  // kFloorBytesPerSecond on average over a window of kFloorWindowMs (or of
-  // its timeout, when that is shorter) fails as timed out, so that a server
-  // that trickles a byte now and then cannot hold the launcher for ever. A
-  // 64 kbit/s line brings 16 times the floor.
-  static constexpr uint32_t kFloorWindowMs = 60000;
-  static constexpr uint32_t kFloorBytesPerSecond = 512;
   // How long one request for one of the launcher's XML files, or one probe,
   // may take in all, from the first connect to the last byte.
   static constexpr uint32_t kXmlDeadlineMs = 300000;
@@ -57,7 +50,7 @@ class HttpDownloader : public Downloader {
  private:
   bool Attempt(const DownloadRequest& request, const std::wstring& partPath, DownloadResume& state);
   bool OpenAnswer(const DownloadRequest& request, const DownloadResume* from, platform::HttpRequest* http,
-                  uint32_t* status);
+                  TransferRules* rules, uint32_t* status);
 };
 
 // The download of one of the launcher's XML files: one larger than their

@@ -21,7 +21,7 @@ enum class SignerCheck {
 // file at its path only when that file's headers are the loaded image's.
 // The Authenticode check of Windows; the Linux build has no signatures and
 // answers kRunningUnsigned. Builds without vendor keys use it.
-SignerCheck CheckSameSigner(const HeldFile& file);
+[[nodiscard]] SignerCheck CheckSameSigner(const HeldFile& file);
 
 // --- what the system says of a signature ---------------------------------
 
@@ -44,19 +44,19 @@ struct SignatureFacts {
 // not cached and refuses a chain whose CA could not be asked; without it,
 // revocation comes from the local cache only (revocation_win.h). The Linux
 // build reads the signature appended to the file.
-SignatureFacts ReadSignature(const HeldFile& file, bool strictRevocation);
+[[nodiscard]] SignatureFacts ReadSignature(const HeldFile& file, bool strictRevocation);
 
 // True when the held file's path reaches it through no junction, link or
 // mount point: while it is held, Windows renames none of the folders on that
 // path, so a program started by the path is the held, checked file. False,
 // with the last error set, otherwise.
-bool NamedWithoutLinks(const HeldFile& file);
+[[nodiscard]] bool NamedWithoutLinks(const HeldFile& file);
 
 // The version of a program file (its VS_FIXEDFILEINFO: the file version's
 // high and low words), read through the hold; false when the file carries
 // none or is no program.
-bool ReadProgramFileVersion(HeldFile& file, uint64_t* version);
+[[nodiscard]] bool ReadProgramFileVersion(HeldFile& file, uint64_t* version);
 // The same over the file's bytes.
-bool ProgramFileVersion(const std::string& image, uint64_t* version);
+[[nodiscard]] bool ProgramFileVersion(const std::string& image, uint64_t* version);
 
 }  // namespace platform

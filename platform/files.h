@@ -10,10 +10,10 @@ namespace platform {
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 // Names (not paths) of the entries of a folder; false when it cannot be listed.
-bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names);
+[[nodiscard]] bool ListFolder(const std::wstring& folder, std::vector<std::wstring>* names);
 bool DeleteFileAt(const std::wstring& path);
-bool CreateFolder(const std::wstring& path);
-bool GetFileSize(const std::wstring& path, uint64_t* size);
+[[nodiscard]] bool CreateFolder(const std::wstring& path);
+[[nodiscard]] bool GetFileSize(const std::wstring& path, uint64_t* size);
 // True when the path lies on a fixed volume of this machine: no network
 // share (a UNC path, a mapped or WebDAV drive), no removable or device path.
 // What lies there can change only through this machine.
@@ -54,12 +54,12 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  bool Open(const std::wstring& path, Mode mode);
+  [[nodiscard]] bool Open(const std::wstring& path, Mode mode);
   bool IsOpen() const;
   // Reads up to size bytes; *read is 0 at the end of the file.
-  bool Read(void* buffer, size_t size, size_t* read);
-  bool Write(const void* data, size_t size);
-  bool Size(uint64_t* size) const;
+  [[nodiscard]] bool Read(void* buffer, size_t size, size_t* read);
+  [[nodiscard]] bool Write(const void* data, size_t size);
+  [[nodiscard]] bool Size(uint64_t* size) const;
   bool Flush();
   // Empties the file; writing goes on from its start.
   bool Truncate();
@@ -87,11 +87,11 @@ class HeldFolder {
   ~HeldFolder();
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
-  bool Open(const std::wstring& folder);
+  [[nodiscard]] bool Open(const std::wstring& folder);
   // Opens the folder as Open does, first making the folders missing on its
   // way: each inside the last one held, through that handle, none through a
   // link, junction or mount point.
-  bool OpenMaking(const std::wstring& folder);
+  [[nodiscard]] bool OpenMaking(const std::wstring& folder);
 
   // Opens a file of the held folder by its plain name, resolved through the
   // folder's handle, so that nothing done to the folder's path after it was
@@ -103,7 +103,7 @@ class HeldFolder {
   //   CreateWrite: an existing plain file is emptied through the handle, or
   //     a new file is made.
   // Other modes fail (invalid parameter).
-  bool OpenFile(const std::wstring& name, File::Mode mode, File* file) const;
+  [[nodiscard]] bool OpenFile(const std::wstring& name, File::Mode mode, File* file) const;
 
  private:
   bool OpenChild(const std::wstring& name, HeldFolder* child) const;
@@ -113,7 +113,7 @@ class HeldFolder {
 
 // Convenience for small files. A file of more than maxBytes is refused
 // (kErrorFileTooLarge) after reading no more than maxBytes + 1 bytes of it.
-bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes = UINT64_MAX);
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+[[nodiscard]] bool ReadWholeFile(const std::wstring& path, std::string* bytes, uint64_t maxBytes = UINT64_MAX);
+[[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
 }  // namespace platform

@@ -25,7 +25,7 @@ class HeldFile {
 
   // Opens an existing regular file. A link, junction or reparse point is not
   // followed: opening one fails. Failures set the last error.
-  bool Open(const std::wstring& path);
+  [[nodiscard]] bool Open(const std::wstring& path);
   // Takes over a file this process has just written (File::Mode::CreateWrite)
   // at writtenPath: moves it to path, replacing what lies there, and holds it
   // there; the writer is closed. The file held is the file written, whatever
@@ -33,12 +33,12 @@ class HeldFile {
   // through the writer's own handle, and the hold must find the same file
   // the writer had; on the simulated machine a file put at either name fails
   // the hold (kErrorFileInvalid).
-  bool HoldWritten(File* written, const std::wstring& writtenPath, const std::wstring& path);
+  [[nodiscard]] bool HoldWritten(File* written, const std::wstring& writtenPath, const std::wstring& path);
   bool IsOpen() const;
   const std::wstring& Path() const;
   // Reads from where the last read ended; Rewind starts at the beginning again.
-  bool Read(void* buffer, size_t size, size_t* read);
-  bool Rewind();
+  [[nodiscard]] bool Read(void* buffer, size_t size, size_t* read);
+  [[nodiscard]] bool Rewind();
   // True when the path still names the held file and nothing has written it
   // since it was opened.
   bool Unchanged() const;

@@ -34,6 +34,20 @@ constexpr uint32_t kErrorInternetSecureFailure = 12175;
 void SetHttpProxy(const std::wstring& address);
 std::wstring HttpProxy();
 
+// The transfer rules a request obeys (they live above the platform layer):
+// told what arrives, asked how long the request may wait. Called on the
+// thread that drives the request.
+class HttpTransferWatch {
+ public:
+  virtual ~HttpTransferWatch() = default;
+  // How long (ms) the request may wait for the server from now on, for
+  // anything; UINT64_MAX: no limit. 0: its time is up, and it fails as timed
+  // out (kErrorInternetTimeout).
+  virtual uint64_t WaitLimitMs() = 0;
+  // Bytes of the body arrived.
+  virtual void BodyArrived(size_t bytes) = 0;
+};
+
 // How one request is made. The system's pre-configured Internet settings
 // apply, apart from the proxy of the run, when one is set. Every request goes
 // to the origin and stays out of the Internet cache: an entry another process
@@ -49,58 +63,61 @@ struct HttpRequestOptions {
   bool binaryTransfer = false;
   // Request context value handed to the system.
   uintptr_t context = 0;
-  // Once the answer has begun, a window of floorWindowMs in which fewer than
-  // floorBytes arrive (head and body together) fails the request as timed
-  // out, as a stall does: a trickle of single bytes otherwise never ends.
-  // 0: no floor.
-  uint32_t floorWindowMs = 0;
-  uint32_t floorBytes = 0;
-  // Not 0: the whole request, from the first connect to the body's last
-  // byte, ends by then (ms after Open begins) as timed out, whatever the
-  // server sends; a blocking wait for the answer's head included.
-  uint32_t deadlineMs = 0;
+  // Not null: every wait of the request, from the first connect to the
+  // body's last byte, ends where it says; a blocking wait for the answer's
+  // head included. It must outlive the request.
+  HttpTransferWatch* watch = nullptr;
   // Further request headers, each line ending in CR LF.
   std::wstring headers;
 };
 
-// One HTTP(S) GET through the system's Internet layer (WinINet on Windows,
-// libcurl on Linux): session and request live exactly as long as this object.
-// All failures set the last error.
+// One HTTP(S) GET of one address. All failures set the last error.
+class HttpExchange {
+ public:
+  virtual ~HttpExchange() = default;
+  // Sends the request (closing an earlier one); true once the server's
+  // answer (status line and headers) has arrived. A redirect is not
+  // followed: it is the answer. No body byte is consumed by this call.
+  virtual bool Open(const std::wstring& url, const HttpRequestOptions& options) = 0;
+  // The status code of the answer; false when it cannot be read.
+  virtual bool StatusCode(uint32_t* status) const = 0;
+  // The address the answer's Location names, made whole against the
+  // request's address (empty when it cannot be); false when there is none.
+  virtual bool Location(std::wstring* target) const = 0;
+  // Reads up to size bytes of the body; may return fewer at any time. *read
+  // is 0 only at the end of the body. False on a network error or timeout.
+  virtual bool Read(void* buffer, size_t size, size_t* read) = 0;
+  // Closes request and session; also done by the destructor.
+  virtual void Close() = 0;
+};
+
+// The request through the system's Internet layer (WinINet on Windows,
+// libcurl on Linux): session and request live exactly as long as one Open.
 //
 // An https:// address is verified against the machine's trusted roots and
 // the server's name. A certificate the machine does not trust fails the
 // request at once, with no prompt and nothing to override it
 // (kErrorInternetInvalidCa, kErrorInternetSecCertCnInvalid,
 // kErrorInternetSecCertDateInvalid or kErrorInternetSecureFailure).
-// Redirects (301, 302, 303, 307, 308) are followed, at most ten; one that
-// leaves https:// for http:// fails the request before anything is asked of
-// the plain address (kErrorInternetHttpsToHttpOnRedir): what was protected
-// stays protected to the end.
-class HttpRequest {
+class HttpRequest final : public HttpExchange {
  public:
   HttpRequest();
-  ~HttpRequest();
+  ~HttpRequest() override;
   HttpRequest(const HttpRequest&) = delete;
   HttpRequest& operator=(const HttpRequest&) = delete;
 
-  // Opens a session and sends the request; true once the server's answer
-  // (status line and headers of the final response) has arrived. No body
-  // byte is consumed by this call.
-  bool Open(const std::wstring& url, const HttpRequestOptions& options);
-  // The status code of the answer; false when it cannot be read.
-  bool StatusCode(uint32_t* status) const;
+  bool Open(const std::wstring& url, const HttpRequestOptions& options) override;
+  bool StatusCode(uint32_t* status) const override;
+  bool Location(std::wstring* target) const override;
   // The length the server announced for the body. False when it announced
   // none (kErrorHttpHeaderNotFound), or one that is no number or too large
   // to be one (kErrorHttpInvalidServerResponse).
   bool ContentLength(uint64_t* length) const;
-  // The value of a header of the final answer, the first of that name
-  // (compared without regard to case); false when there is none.
+  // The value of a header of the answer, the first of that name (compared
+  // without regard to case); false when there is none.
   bool Header(const std::wstring& name, std::wstring* value) const;
-  // Reads up to size bytes of the body; may return fewer at any time. *read
-  // is 0 only at the end of the body. False on a network error or timeout.
-  bool Read(void* buffer, size_t size, size_t* read);
-  // Closes request and session; also done by the destructor.
-  void Close();
+  bool Read(void* buffer, size_t size, size_t* read) override;
+  void Close() override;
 
   struct Impl;
 

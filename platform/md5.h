@@ -22,10 +22,10 @@ class FileDigest {
 
   size_t Size() const { return kind_ == DigestKind::kMd5 ? kMd5DigestSize : kSha256DigestSize; }
   // Acquires the cryptographic context and starts a digest.
-  bool Begin();
-  bool Update(const void* data, size_t size);
+  [[nodiscard]] bool Begin();
+  [[nodiscard]] bool Update(const void* data, size_t size);
   // Ends the digest (Size() bytes); the object can then Begin again.
-  bool Finish(uint8_t* digest);
+  [[nodiscard]] bool Finish(uint8_t* digest);
 
   struct Impl;
 

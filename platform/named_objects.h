@@ -29,10 +29,10 @@ class AdminEvent {
   AdminEvent(const AdminEvent&) = delete;
   AdminEvent& operator=(const AdminEvent&) = delete;
 
-  Opened Open(const std::wstring& name);
+  [[nodiscard]] Opened Open(const std::wstring& name);
   // The same in the global namespace, where launchers without the private
   // namespace make theirs (the simulated machine has one namespace only).
-  Opened OpenGlobal(const std::wstring& name);
+  [[nodiscard]] Opened OpenGlobal(const std::wstring& name);
   // Sets the event; it stays set for every holder.
   bool Signal();
   bool IsSignalled() const;

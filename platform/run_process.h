@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -45,7 +46,7 @@ class StartedProcess {
   StartedProcess& operator=(const StartedProcess&) = delete;
 
   // True when the process was created; *lastError (optional) as RunProcess.
-  bool Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError);
+  [[nodiscard]] bool Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError);
   // Waits up to timeoutMs (kInfiniteWait: without limit). True when the
   // process has ended, with its exit code in *exitCode (-1 when it cannot be
   // read); false while it still runs.
@@ -53,7 +54,7 @@ class StartedProcess {
 
  private:
   struct State;
-  State* state_;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace platform

@@ -17,6 +17,6 @@ struct SignedDataFacts {
   int64_t signingTime = 0;    // the signed signingTime attribute, seconds since 1970 UTC
 };
 
-SignedDataFacts VerifyDetachedSignedData(const std::string& content, const std::string& signature);
+[[nodiscard]] SignedDataFacts VerifyDetachedSignedData(const std::string& content, const std::string& signature);
 
 }  // namespace platform

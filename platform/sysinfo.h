@@ -20,10 +20,10 @@ constexpr uint16_t kArchitectureX86 = 0;
 constexpr uint16_t kArchitectureItanium = 6;
 constexpr uint16_t kArchitectureX64 = 9;
 
-bool GetOsVersionInfo(OsVersionInfo* info);
+[[nodiscard]] bool GetOsVersionInfo(OsVersionInfo* info);
 // Native processor architecture; false when the system offers no native
 // system information.
-bool GetNativeArchitecture(uint16_t* architecture);
+[[nodiscard]] bool GetNativeArchitecture(uint16_t* architecture);
 // The architecture of the ordinary system information (the emulated one under WoW64).
 uint16_t GetSystemArchitecture();
 // True when this (32-bit) process runs under the 32-bit emulation of 64-bit Windows.

@@ -33,9 +33,9 @@ class XmlDocument {
   // (missing, unreadable, not well-formed, wrongly encoded, carrying a DTD,
   // nested too deeply). A file larger than maxBytes is refused as not
   // well-formed (kErrorInvalidData) before it is parsed.
-  bool Load(const std::wstring& path, uint64_t maxBytes);
+  [[nodiscard]] bool Load(const std::wstring& path, uint64_t maxBytes);
   // The same for a document already in memory, parsed by the same DOM with the same limits.
-  bool LoadBytes(const std::string& bytes, uint64_t maxBytes);
+  [[nodiscard]] bool LoadBytes(const std::string& bytes, uint64_t maxBytes);
   // Walks the whole document; false when a DOM call failed on the way (the
   // visitor has then seen the nodes before the failure).
   bool Walk(XmlVisitor* visitor) const;

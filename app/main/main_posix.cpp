@@ -1,6 +1,6 @@
 #include "app/startup/setup_app.h"
 #include "platform/posix/exit_code_channel.h"
-#include "platform/posix/machine.h"
+#include "platform/posix/process_posix.h"
 
 int main(int argc, char** argv) {
   platform::posix::SetProcessArguments(argc, argv);

@@ -64,8 +64,9 @@ void TakeOverHeldFiles(LauncherContext* context) {
 void StartDebugLog(LauncherContext* context, bool workFolderReady) {
   const bool named = !context->LogPath.empty();
   // Administrators' tools expect the folders of a "/log" path to be made;
-  // none is made or entered through a link or mount point.
-  if (named) platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath));
+  // none is made or entered through a link or mount point. Folders that
+  // cannot be made show in the log's first entry, which then moves the log.
+  if (named) static_cast<void>(platform::HeldFolder().OpenMaking(ParentFolder(context->DebugLogPath)));
   Log().SetPath(context->DebugLogPath);
   Log().SetEnabled(true);
   const std::wstring fallback = workFolderReady ? context->WorkFolder + L"TAVODebugLog.txt" : std::wstring();
@@ -247,7 +248,8 @@ RunOutcome CSetupApp::ClaimTheRun() {
 // silent source launcher made, set to tell it that this one took over.
 void CSetupApp::TakeOverFromSourceLauncher(uint32_t sourcePid, platform::AdminEvent* handOverToSignal) {
   LauncherContext& ctx = context_;
-  launcherObject_.Open(kLauncherObjectName);
+  // The replaced launcher still holds the object, so it is found existing.
+  static_cast<void>(launcherObject_.Open(kLauncherObjectName));
   TakeOverHeldFiles(&ctx);
   uint64_t created = 0;
   if (ctx.Silent && ctx.SourceProcessId != 0) {
@@ -281,7 +283,7 @@ RunOutcome CSetupApp::HoldTheLauncherObject() {
 
 RunOutcome CSetupApp::LoadSettingsAndNoticesHeader() {
   LauncherContext& ctx = context_;
-  if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, true)) {
+  if (!LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, SettingsPart::kEveryValue)) {
     return Failed(L"設定ファイルの読み込みに失敗しました。", ctx.LaunchSettingsPath);
   }
   Log().Info(L"ランチャー情報を読み込みました。");
@@ -343,7 +345,7 @@ RunOutcome CSetupApp::ReloadNewerSettings() {
   if (!ctx.LaunchSettingsUpdated) return RunOutcome::GoOn();
   Log().Info(L"Launcher設定ファイルを再読み込みします。");
   ClearLaunchLists(&ctx.Settings);
-  const RunOutcome outcome = LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, false)
+  const RunOutcome outcome = LoadLaunchSettings(&ctx.Settings, ctx.LaunchSettingsPath, SettingsPart::kAllButBase)
                                  ? RunOutcome::GoOn()
                                  : Failed(L"設定ファイルの再読み込みに失敗しました。", ctx.LaunchSettingsPath);
   Log().Info(L"Launcher設定ファイルを再読み込みしました。");

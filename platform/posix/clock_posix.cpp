@@ -1,9 +1,9 @@
+#include "platform/clock.h"
+
 #include <sys/time.h>
 
 #include <chrono>
 #include <ctime>
-
-#include "platform/clock.h"
 
 namespace platform {
 

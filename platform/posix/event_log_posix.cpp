@@ -1,3 +1,5 @@
+#include "platform/event_log.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -5,7 +7,6 @@
 #include <sys/stat.h>
 
 #include "platform/error.h"
-#include "platform/event_log.h"
 #include "platform/posix/machine.h"
 #include "platform/utf.h"
 

@@ -1,3 +1,5 @@
+#include "platform/file_security.h"
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/file_security.h"
 #include "platform/utf.h"
 
 namespace platform {

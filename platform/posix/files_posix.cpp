@@ -1,3 +1,5 @@
+#include "platform/files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +11,6 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/utf.h"
 
 namespace platform {

@@ -1,10 +1,11 @@
+#include "platform/folders.h"
+
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
 
 #include "platform/error.h"
-#include "platform/folders.h"
 #include "platform/posix/machine.h"
 #include "platform/utf.h"
 

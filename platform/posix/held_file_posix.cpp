@@ -1,3 +1,5 @@
+#include "platform/held_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/held_file.h"
 #include "platform/utf.h"
 
 namespace platform {

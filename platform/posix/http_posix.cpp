@@ -12,12 +12,12 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/http.h"
+#include "platform/posix/curl_support.h"
 #include "platform/posix/machine.h"
 #include "platform/utf.h"
 
@@ -25,101 +25,18 @@ namespace platform {
 
 namespace {
 
+using posix::CertificateError;
+using posix::MapCurlError;
+using posix::StartsWithNoCase;
+
 // Enough to keep the socket busy while the reader drains in small pieces.
 constexpr size_t kBufferHighWater = 256 * 1024;
 constexpr long kTransportBuffer = 256 * 1024;
-constexpr long kMaxRedirects = 10;
 
 uint64_t NowMs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    std::chrono::steady_clock::now().time_since_epoch())
                                    .count());
-}
-
-bool GlobalInit() {
-  static std::once_flag once;
-  static CURLcode result = CURLE_FAILED_INIT;
-  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-  return result == CURLE_OK;
-}
-
-uint32_t MapCurlError(CURLcode code) {
-  switch (code) {
-    case CURLE_OK: return kErrorSuccess;
-    case CURLE_UNSUPPORTED_PROTOCOL: return kErrorInternetUnrecognizedScheme;
-    case CURLE_URL_MALFORMAT: return kErrorInternetInvalidUrl;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST: return kErrorInternetNameNotResolved;
-    case CURLE_COULDNT_CONNECT: return kErrorInternetCannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return kErrorInternetTimeout;
-    case CURLE_PARTIAL_FILE: return kErrorInternetConnectionAborted;
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR: return kErrorInternetConnectionReset;
-    case CURLE_GOT_NOTHING:
-    case CURLE_WEIRD_SERVER_REPLY: return kErrorHttpInvalidServerResponse;
-    case CURLE_TOO_MANY_REDIRECTS: return kErrorHttpRedirectFailed;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE: return kErrorInternetSecureFailure;
-    case CURLE_OUT_OF_MEMORY: return kErrorNotEnoughMemory;
-    case CURLE_WRITE_ERROR: return kErrorWriteFault;
-    default: return kErrorInternetInternalError;
-  }
-}
-
-bool StartsWithNoCase(const char* data, size_t size, const char* prefix) {
-  size_t n = std::strlen(prefix);
-  if (size < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char c = data[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-// A decimal number that fits into 64 bits, blanks around it allowed.
-bool ParseLength(const std::string& text, uint64_t* value) {
-  size_t i = text.find_first_not_of(" \t");
-  size_t end = text.find_last_not_of(" \t\r\n");
-  if (i == std::string::npos || end == std::string::npos) return false;
-  uint64_t n = 0;
-  for (; i <= end; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-    if (n > (UINT64_MAX - digit) / 10) return false;
-    n = n * 10 + digit;
-  }
-  *value = n;
-  return true;
-}
-
-// The certificate error the way WinINet names it. libcurl reports every
-// refused certificate alike; OpenSSL's verdict on the chain tells which check
-// failed. libcurl checks the name itself, after a chain OpenSSL accepted, and
-// then leaves the verdict at 0 or 1 (unspecified), which no chain check gives.
-uint32_t CertificateError(CURL* easy) {
-  long verdict = 0;
-  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verdict);
-  switch (verdict) {
-    case 0:
-    case 1:
-    case 62:  // X509_V_ERR_HOSTNAME_MISMATCH
-    case 64: return kErrorInternetSecCertCnInvalid;  // X509_V_ERR_IP_ADDRESS_MISMATCH
-    case 9:
-    case 10: return kErrorInternetSecCertDateInvalid;  // not yet valid, expired
-    default: return kErrorInternetInvalidCa;
-  }
-}
-
-bool HasScheme(const std::string& url, const char* scheme) {
-  return url.find(':') == std::strlen(scheme) && StartsWithNoCase(url.data(), url.size(), scheme);
-}
-
-bool IsFollowedRedirect(long status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 }  // namespace
@@ -131,10 +48,9 @@ struct HttpRequest::Impl {
   std::string url;
   std::string agent;
   uint32_t timeoutMs = 0;
-  uint32_t floorWindowMs = 0;
-  uint32_t floorBytes = 0;
-  // When the whole request ends as timed out (NowMs), 0: never.
-  uint64_t deadlineAt = 0;
+  HttpTransferWatch* watch = nullptr;
+  // The watch ended the request: no further connect attempt.
+  bool watchEnded = false;
 
   // Transfer state, reset for every connect attempt.
   bool attached = false;
@@ -144,16 +60,8 @@ struct HttpRequest::Impl {
   CURLcode result = CURLE_OK;
   bool paused = false;
   uint64_t lastActivity = 0;
-  // The current window of the transfer-rate floor: its start (0 until the
-  // answer begins) and the bytes that arrived in it.
-  uint64_t windowStart = 0;
-  uint64_t windowBytes = 0;
 
   // The response head being read, and the final one.
-  bool blockHasLocation = false;
-  std::string blockLocation;
-  // A redirect from https:// to http:// was refused.
-  bool downgradeRefused = false;
   bool blockHasLength = false;
   bool blockBadLength = false;
   bool blockChunked = false;
@@ -189,10 +97,8 @@ struct HttpRequest::Impl {
   static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     Impl* self = static_cast<Impl*>(user);
     size_t bytes = size * count;
-    self->Arrived(bytes);
+    self->lastActivity = NowMs();
     if (StartsWithNoCase(data, bytes, "http/")) {
-      self->blockHasLocation = false;
-      self->blockLocation.clear();
       self->blockHasLength = false;
       self->blockBadLength = false;
       self->blockChunked = false;
@@ -201,35 +107,19 @@ struct HttpRequest::Impl {
       return bytes;
     }
     if (bytes > 2) self->blockHeaders.emplace_back(data, bytes);
-    if (StartsWithNoCase(data, bytes, "location:")) {
-      self->blockHasLocation = true;
-      std::string value(data + 9, bytes - 9);
-      const size_t start = value.find_first_not_of(" \t");
-      self->blockLocation = start == std::string::npos ? std::string() : value.substr(start);
-    } else if (StartsWithNoCase(data, bytes, "content-length:")) {
-      self->blockHasLength = ParseLength(std::string(data + 15, bytes - 15), &self->blockLength);
+    if (StartsWithNoCase(data, bytes, "content-length:")) {
+      self->blockHasLength = posix::ParseLength(std::string(data + 15, bytes - 15), &self->blockLength);
       self->blockBadLength = !self->blockHasLength;
     } else if (StartsWithNoCase(data, bytes, "transfer-encoding:")) {
       std::string value(data + 18, bytes - 18);
       for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if (value.find("chunked") != std::string::npos) self->blockChunked = true;
     } else if ((bytes == 2 && data[0] == '\r' && data[1] == '\n') || (bytes == 1 && data[0] == '\n')) {
-      // The end of one response head: the final one unless the transport
-      // goes on (an interim answer, or a redirect it follows).
+      // The end of one response head: the final one unless it is an
+      // interim answer.
       long code = 0;
       curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &code);
       if (code >= 100 && code < 200) return bytes;
-      if (IsFollowedRedirect(code) && self->blockHasLocation) {
-        // Refused before the transport follows it: nothing is asked of the
-        // plain address. A relative address keeps the https:// of its base.
-        char* current = nullptr;
-        curl_easy_getinfo(self->easy, CURLINFO_EFFECTIVE_URL, &current);
-        if (current && HasScheme(current, "https") && HasScheme(self->blockLocation, "http")) {
-          self->downgradeRefused = true;
-          return 0;
-        }
-        return bytes;
-      }
       self->headersDone = true;
       self->status = static_cast<uint32_t>(code);
       self->hasLength = self->blockHasLength && !self->blockChunked;
@@ -280,22 +170,7 @@ struct HttpRequest::Impl {
 
   void Arrived(size_t bytes) {
     lastActivity = NowMs();
-    if (windowStart == 0) windowStart = lastActivity;
-    windowBytes += bytes;
-  }
-
-  // The time left (ms) before the rate floor is missed; false when it
-  // already is. A window that brought enough bytes starts the next one.
-  bool FloorKept(uint64_t now, uint64_t* left) {
-    *left = UINT64_MAX;
-    if (floorWindowMs == 0 || windowStart == 0) return true;
-    if (now - windowStart >= floorWindowMs) {
-      if (windowBytes < floorBytes) return false;
-      windowStart = now;
-      windowBytes = 0;
-    }
-    *left = windowStart + floorWindowMs - now;
-    return true;
+    if (watch) watch->BodyArrived(bytes);
   }
 
   static int OnConnected(void* user, char*, char*, int, int) {
@@ -316,8 +191,6 @@ struct HttpRequest::Impl {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    // Once on https://, the transport itself follows no redirect elsewhere.
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, HasScheme(url, "https") ? "https" : "http,https");
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     const std::string roots = posix::MachineFile("roots.pem");
@@ -326,8 +199,8 @@ struct HttpRequest::Impl {
       curl_easy_setopt(easy, CURLOPT_CAINFO, roots.c_str());
       curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     }
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // A redirect is the answer: whether it is followed is the caller's rule.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // The run's proxy replaces the one the environment names.
     const std::string proxy = WideToUtf8(HttpProxy());
@@ -364,8 +237,6 @@ struct HttpRequest::Impl {
     hasLength = false;
     badLength = false;
     headerLines.clear();
-    windowStart = 0;
-    windowBytes = 0;
     buffer.clear();
     bufferPos = 0;
     lastActivity = NowMs();
@@ -398,20 +269,20 @@ struct HttpRequest::Impl {
       }
     }
     if (finished) return true;
-    uint64_t now = NowMs();
-    uint64_t floorLeft = 0;
-    if (!FloorKept(now, &floorLeft)) return TimedOut();
-    if (deadlineAt != 0 && now >= deadlineAt) return TimedOut();
+    const uint64_t limit = watch ? watch->WaitLimitMs() : UINT64_MAX;
+    if (limit == 0) {
+      watchEnded = true;
+      return TimedOut();
+    }
     if (paused || bufferPos < buffer.size()) return true;
     // Once connected, the receive timeout applies to every wait for the
     // server; before that, the transport's connect timeout governs.
-    uint64_t waitMs = 1000;
+    uint64_t waitMs = std::min<uint64_t>(limit, 1000);
     if (connected) {
-      uint64_t idle = now - lastActivity;
+      uint64_t idle = NowMs() - lastActivity;
       if (idle >= timeoutMs) return TimedOut();
-      waitMs = std::min<uint64_t>({timeoutMs - idle, floorLeft, waitMs});
+      waitMs = std::min<uint64_t>(timeoutMs - idle, waitMs);
     }
-    if (deadlineAt != 0) waitMs = std::min<uint64_t>(waitMs, deadlineAt - now);
     if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(waitMs), nullptr) != CURLM_OK) {
       SetLastError(kErrorInternetInternalError);
       return false;
@@ -438,7 +309,7 @@ HttpRequest::~HttpRequest() { Close(); }
 
 bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& options) {
   Close();
-  if (!GlobalInit()) {
+  if (!posix::CurlGlobalInit()) {
     SetLastError(kErrorInternetInternalError);
     return false;
   }
@@ -446,9 +317,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   impl->url = WideToUtf8(url);
   impl->agent = WideToUtf8(options.userAgent);
   impl->timeoutMs = options.timeoutMs;
-  impl->floorWindowMs = options.floorWindowMs;
-  impl->floorBytes = options.floorBytes;
-  if (options.deadlineMs != 0) impl->deadlineAt = NowMs() + options.deadlineMs;
+  impl->watch = options.watch;
   if (!impl->Setup(options)) return false;
 
   uint32_t attempts = std::max<uint32_t>(options.connectRetries, 1);
@@ -487,11 +356,6 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
       return true;
     }
     CURLcode result = impl->result;
-    if (impl->downgradeRefused) {
-      impl->Detach();
-      SetLastError(kErrorInternetHttpsToHttpOnRedir);
-      return false;
-    }
     if (result == CURLE_PEER_FAILED_VERIFICATION) {
       const uint32_t error = CertificateError(impl->easy);
       impl->Detach();
@@ -502,7 +366,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
                          (result == CURLE_COULDNT_CONNECT || result == CURLE_OPERATION_TIMEDOUT);
     impl->Detach();
     SetLastError(MapCurlError(result == CURLE_OK ? CURLE_OPERATION_TIMEDOUT : result));
-    if (!connectFailed) return false;
+    if (!connectFailed || impl->watchEnded) return false;
   }
   return false;
 }
@@ -513,6 +377,15 @@ bool HttpRequest::StatusCode(uint32_t* status) const {
     return false;
   }
   *status = impl_->status;
+  return true;
+}
+
+bool HttpRequest::Location(std::wstring* target) const {
+  std::wstring value;
+  if (!Header(L"Location", &value)) return false;
+  // libcurl names the address only once the transfer is done, and the body
+  // of a redirect is never read.
+  *target = Utf8ToWide(posix::ResolveUrl(impl_->url, WideToUtf8(value)));
   return true;
 }
 

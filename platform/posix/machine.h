@@ -32,8 +32,5 @@ std::string DesktopFolderPath();
 // on first use.
 std::string ObjectsFolderPath();
 
-// The process's own argument vector, handed over by main().
-void SetProcessArguments(int argc, char** argv);
-
 }  // namespace posix
 }  // namespace platform

@@ -1,3 +1,5 @@
+#include "platform/posix/machine.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -5,7 +7,6 @@
 #include <mutex>
 
 #include "platform/error.h"
-#include "platform/posix/machine.h"
 
 namespace platform {
 namespace posix {

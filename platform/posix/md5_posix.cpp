@@ -1,8 +1,9 @@
 // MD5 and SHA-256 through OpenSSL's libcrypto (EVP).
+#include "platform/md5.h"
+
 #include <openssl/evp.h>
 
 #include "platform/error.h"
-#include "platform/md5.h"
 
 namespace platform {
 

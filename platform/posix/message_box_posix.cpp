@@ -1,3 +1,5 @@
+#include "platform/message_box.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -5,7 +7,6 @@
 #include <mutex>
 #include <string>
 
-#include "platform/message_box.h"
 #include "platform/utf.h"
 
 namespace platform {

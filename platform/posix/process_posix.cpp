@@ -1,3 +1,5 @@
+#include "platform/process.h"
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -11,8 +13,7 @@
 #include <sstream>
 
 #include "platform/error.h"
-#include "platform/posix/machine.h"
-#include "platform/process.h"
+#include "platform/posix/process_posix.h"
 #include "platform/utf.h"
 
 namespace platform {

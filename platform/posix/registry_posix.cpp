@@ -1,6 +1,7 @@
+#include "platform/registry.h"
+
 #include "platform/error.h"
 #include "platform/posix/machine.h"
-#include "platform/registry.h"
 #include "platform/sysinfo.h"
 
 namespace platform {

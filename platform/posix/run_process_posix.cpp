@@ -1,3 +1,5 @@
+#include "platform/run_process.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -19,7 +21,6 @@
 #include "platform/error.h"
 #include "platform/posix/exit_code_channel.h"
 #include "platform/posix/machine.h"
-#include "platform/run_process.h"
 #include "platform/utf.h"
 
 extern char** environ;
@@ -275,12 +276,11 @@ struct StartedProcess::State {
   int32_t code = -1;
 };
 
-StartedProcess::StartedProcess() : state_(new State) {}
+StartedProcess::StartedProcess() : state_(std::make_unique<State>()) {}
 
 StartedProcess::~StartedProcess() {
   if (state_->readFd >= 0) ::close(state_->readFd);
   if (state_->pid > 0 && !state_->ended) ReapInBackground(state_->pid);
-  delete state_;
 }
 
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
@@ -302,19 +302,5 @@ bool StartedProcess::Wait(uint32_t timeoutMs, int32_t* exitCode) {
   if (exitCode) *exitCode = state_->code;
   return true;
 }
-
-namespace posix {
-
-void ReportFullExitCode(uint32_t code) {
-  const char* fdText = std::getenv(kExitCodeFdVariable);
-  if (!fdText || std::strtol(fdText, nullptr, 10) != kExitCodeFd) return;
-  struct stat st {};
-  if (::fstat(kExitCodeFd, &st) != 0 || !S_ISFIFO(st.st_mode)) return;
-  const std::string text = std::to_string(code) + "\n";
-  ssize_t ignored = ::write(kExitCodeFd, text.data(), text.size());
-  (void)ignored;
-}
-
-}  // namespace posix
 
 }  // namespace platform

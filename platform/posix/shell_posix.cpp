@@ -1,8 +1,9 @@
+#include "platform/shell.h"
+
 #include <fstream>
 
 #include "platform/error.h"
 #include "platform/posix/machine.h"
-#include "platform/shell.h"
 #include "platform/utf.h"
 
 namespace platform {

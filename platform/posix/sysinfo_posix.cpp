@@ -1,5 +1,6 @@
-#include "platform/posix/machine.h"
 #include "platform/sysinfo.h"
+
+#include "platform/posix/machine.h"
 
 namespace platform {
 
@@ -40,7 +41,7 @@ bool IsWow64Process() {
 bool IsVersionAtLeast(uint32_t major, uint32_t minor) {
   posix::IniFile ini = posix::MachineIni();
   OsVersionInfo info;
-  GetOsVersionInfo(&info);
+  if (!GetOsVersionInfo(&info)) return false;
   bool reported = info.major > major || (info.major == major && info.minor >= minor);
   // A machine may answer the 6.3 question differently from the version it reports.
   if (major == 6 && minor == 3) return ini.GetInt("Windows", "AtLeast63", reported ? 1 : 0) != 0;

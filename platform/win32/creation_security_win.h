@@ -3,7 +3,18 @@
 
 #include <string>
 
+#include "platform/win32/owned_win.h"
+
 namespace platform {
+
+// The security of a private working folder, in the system's text form: owned
+// by the Administrators, open to SYSTEM and the Administrators alone, passed
+// on to everything made inside, nothing inherited from the parent.
+extern const wchar_t kPrivateDescriptor[];
+
+// Files and folders made from now on anywhere below the folder get their own
+// protected access list from CreationSecurity.
+void RememberPrivateFolder(const std::wstring& folder);
 
 // The security a file or folder is created with. Inside a private working
 // folder of this process it is a protected access list of its own, for
@@ -21,7 +32,7 @@ class CreationSecurity {
   SECURITY_ATTRIBUTES* Attributes() { return descriptor_ ? &attributes_ : nullptr; }
 
  private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor_;
   SECURITY_ATTRIBUTES attributes_ = {};
 };
 

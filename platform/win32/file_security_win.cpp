@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/win32/owned_win.h"
+
 namespace platform {
 
 bool MoveFileReplacing(const std::wstring& existingPath, const std::wstring& newPath) {
@@ -14,9 +16,9 @@ bool MoveFileReplacing(const std::wstring& existingPath, const std::wstring& new
 
 bool GrantFileAccess(const std::wstring& trusteeName, const std::wstring& path, uint32_t accessMask) {
   PACL oldAcl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   DWORD result = ::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                         nullptr, &oldAcl, nullptr, &descriptor);
+                                         nullptr, &oldAcl, nullptr, descriptor.Receive());
   if (result != ERROR_SUCCESS) {
     ::SetLastError(result);
     return false;
@@ -25,16 +27,14 @@ bool GrantFileAccess(const std::wstring& trusteeName, const std::wstring& path, 
   name.push_back(L'\0');
   EXPLICIT_ACCESSW access = {};
   ::BuildExplicitAccessWithNameW(&access, name.data(), accessMask, GRANT_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-  PACL newAcl = nullptr;
-  result = ::SetEntriesInAclW(1, &access, oldAcl, &newAcl);
+  win32::LocalMemory<PACL> newAcl;
+  result = ::SetEntriesInAclW(1, &access, oldAcl, newAcl.Receive());
   if (result == ERROR_SUCCESS) {
     std::vector<wchar_t> target(path.begin(), path.end());
     target.push_back(L'\0');
     result = ::SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                     newAcl, nullptr);
+                                     newAcl.get(), nullptr);
   }
-  if (newAcl) ::LocalFree(newAcl);
-  ::LocalFree(descriptor);
   ::SetLastError(result);
   return result == ERROR_SUCCESS;
 }

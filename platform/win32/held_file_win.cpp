@@ -1,14 +1,18 @@
+#include "platform/held_file.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/held_file.h"
+#include "platform/win32/owned_win.h"
 
 namespace platform {
 
 namespace {
+
+using win32::UniqueHandle;
 
 bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
   return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
@@ -45,7 +49,7 @@ bool RenameByHandle(HANDLE handle, const std::wstring& path) {
 }  // namespace
 
 struct HeldFile::Impl {
-  HANDLE handle = INVALID_HANDLE_VALUE;
+  UniqueHandle handle;
   BY_HANDLE_FILE_INFORMATION opened = {};
 };
 
@@ -58,19 +62,17 @@ bool HeldFile::Open(const std::wstring& path) {
   if (!impl_) impl_ = std::make_unique<Impl>();
   Close();
   // Shared for reading only: no writer, no rename, no delete while it is held.
-  HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
-                                nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
+                                    nullptr));
+  if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(handle, &info) ||
+  if (!::GetFileInformationByHandle(handle.get(), &info) ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
-    ::SetLastError(error != ERROR_SUCCESS ? error : ERROR_CANT_ACCESS_FILE);
+    if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
-  impl_->handle = handle;
+  impl_->handle = std::move(handle);
   impl_->opened = info;
   path_ = path;
   return true;
@@ -105,7 +107,7 @@ bool HeldFile::HoldWritten(File* written, const std::wstring& writtenPath, const
   return true;
 }
 
-bool HeldFile::IsOpen() const { return impl_ && impl_->handle != INVALID_HANDLE_VALUE; }
+bool HeldFile::IsOpen() const { return impl_ && impl_->handle; }
 
 const std::wstring& HeldFile::Path() const { return path_; }
 
@@ -116,7 +118,7 @@ bool HeldFile::Read(void* buffer, size_t size, size_t* read) {
     return false;
   }
   DWORD got = 0;
-  if (!::ReadFile(impl_->handle, buffer, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &got, nullptr)) {
+  if (!::ReadFile(impl_->handle.get(), buffer, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &got, nullptr)) {
     return false;
   }
   *read = got;
@@ -128,33 +130,25 @@ bool HeldFile::Rewind() {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  return ::SetFilePointer(impl_->handle, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+  return ::SetFilePointer(impl_->handle.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
 }
 
 bool HeldFile::Unchanged() const {
   if (!IsOpen()) return false;
   BY_HANDLE_FILE_INFORMATION now, named;
-  if (!::GetFileInformationByHandle(impl_->handle, &now) || !SameContent(impl_->opened, now)) return false;
-  HANDLE probe = ::CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                               nullptr);
-  if (probe == INVALID_HANDLE_VALUE) return false;
-  const bool same = ::GetFileInformationByHandle(probe, &named) && SameFile(impl_->opened, named);
-  ::CloseHandle(probe);
-  return same;
+  if (!::GetFileInformationByHandle(impl_->handle.get(), &now) || !SameContent(impl_->opened, now)) return false;
+  const UniqueHandle probe(::CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return probe && ::GetFileInformationByHandle(probe.get(), &named) && SameFile(impl_->opened, named);
 }
 
 intptr_t HeldFile::NativeHandle() const {
-  return reinterpret_cast<intptr_t>(IsOpen() ? impl_->handle : INVALID_HANDLE_VALUE);
+  return reinterpret_cast<intptr_t>(IsOpen() ? impl_->handle.get() : INVALID_HANDLE_VALUE);
 }
 
 void HeldFile::Close() {
-  if (IsOpen()) {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(impl_->handle);
-    ::SetLastError(error);
-    impl_->handle = INVALID_HANDLE_VALUE;
-  }
+  if (impl_) impl_->handle.Reset();
   path_.clear();
 }
 

@@ -71,22 +71,14 @@ bool ParseNumber(const std::wstring& text, uint64_t* value) {
   return true;
 }
 
-uint64_t NowMs() { return ::GetTickCount64(); }
-
-constexpr int kMaxRedirects = 10;
-
 bool HasScheme(const std::wstring& url, const wchar_t* scheme) {
   const size_t length = wcslen(scheme);
   return url.size() > length && url[length] == L':' && _wcsnicmp(url.c_str(), scheme, length) == 0;
 }
 
-// Where a redirect answer sends the request, as an absolute address; false
-// when the answer is no redirect to follow (then it is the final answer).
-bool RedirectTarget(HINTERNET request, const std::wstring& base, std::wstring* target) {
-  std::wstring text;
-  uint64_t status = 0;
-  if (!QueryText(request, HTTP_QUERY_STATUS_CODE, &text) || !ParseNumber(text, &status)) return false;
-  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return false;
+// Where the answer's Location sends the request, as an absolute address
+// (empty when it cannot be made whole); false when it names none.
+bool LocationTarget(HINTERNET request, const std::wstring& base, std::wstring* target) {
   std::wstring location;
   if (!QueryText(request, HTTP_QUERY_LOCATION, &location)) return false;
   std::vector<wchar_t> buffer(base.size() + location.size() + 64, L'\0');
@@ -176,28 +168,23 @@ struct HttpRequest::Impl {
   HINTERNET session = nullptr;
   HINTERNET request = nullptr;
   Watchdog watchdog{&session};
-  uint32_t timeoutMs = 0;
-  // The transfer-rate floor (see HttpRequestOptions): the current window's
-  // start and the bytes that arrived in it. The answer's head has arrived
-  // when the request opens, so the first window starts there.
-  uint32_t floorWindowMs = 0;
-  uint32_t floorBytes = 0;
-  uint64_t windowStart = 0;
-  uint64_t windowBytes = 0;
+  std::wstring url;
+  HttpTransferWatch* watch = nullptr;
+  // When the watchdog is due (GetTickCount64), UINT64_MAX: disarmed.
+  uint64_t due = UINT64_MAX;
 
-  // The time left (ms) before the floor is missed, counting a window that
-  // already holds enough bytes as the start of the next; false when it is missed.
-  bool FloorKept(uint64_t* left) {
-    *left = UINT64_MAX;
-    if (floorWindowMs == 0) return true;
-    const uint64_t now = NowMs();
-    if (now - windowStart >= floorWindowMs) {
-      if (windowBytes < floorBytes) return false;
-      windowStart = now;
-      windowBytes = 0;
+  // Arms the watchdog where the transfer rules end the next wait; false
+  // (timed out) when their time is already up.
+  bool ArmForWait() {
+    const uint64_t left = watch ? watch->WaitLimitMs() : UINT64_MAX;
+    if (left == 0) {
+      ::SetLastError(ERROR_INTERNET_TIMEOUT);
+      return false;
     }
-    *left = windowStart + floorWindowMs - now;
-    if (windowBytes >= floorBytes) *left += floorWindowMs;
+    const uint64_t now = ::GetTickCount64();
+    const uint64_t next = left == UINT64_MAX ? UINT64_MAX : now + left;
+    if (next != due) watchdog.Arm(left == UINT64_MAX ? 0 : left);
+    due = next;
     return true;
   }
 
@@ -252,50 +239,27 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   // Nothing asks the user: a certificate error fails the request. No
   // SECURITY_FLAG_IGNORE_* is ever set.
   flags |= INTERNET_FLAG_NO_UI;
-  // Redirects are followed here rather than by WinINet, so that one from
-  // https:// to http:// is refused before the plain address is asked
-  // anything, whatever the system's Internet settings and dialogs would do
-  // (Wine 8's WinINet follows such a redirect without a word).
+  // A redirect is the answer, whatever the system's Internet settings and
+  // dialogs would do with it (Wine 8's WinINet follows one from https:// to
+  // http:// without a word): whether it is followed is the caller's rule.
   flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
-  // Without a deadline, the answer's head still has to come within the
-  // connect attempts and one window of the rate floor: it is far smaller
-  // than what the floor asks for in a window.
-  uint64_t openLimit = options.deadlineMs;
-  if (openLimit == 0 && options.floorWindowMs != 0) {
-    openLimit = uint64_t{options.timeoutMs} * std::max<uint32_t>(options.connectRetries, 1) + options.floorWindowMs;
+  if (HasScheme(url, L"https")) flags |= INTERNET_FLAG_SECURE;
+  impl->url = url;
+  impl->watch = options.watch;
+  // A server that trickles the answer's head holds InternetOpenUrlW for as
+  // long as it likes: only the watchdog ends that wait.
+  if (!impl->ArmForWait()) return false;
+  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), options.headers.empty() ? nullptr : options.headers.c_str(),
+                                     static_cast<DWORD>(options.headers.size()), flags, options.context);
+  if (!impl->request) {
+    impl->Expired();
+    return false;
   }
-  impl->watchdog.Arm(openLimit);
-  const wchar_t* headers = options.headers.empty() ? nullptr : options.headers.c_str();
-  std::wstring address = url;
-  for (int redirects = 0;; ++redirects) {
-    const DWORD secure = HasScheme(address, L"https") ? INTERNET_FLAG_SECURE : 0;
-    impl->request = ::InternetOpenUrlW(impl->session, address.c_str(), headers,
-                                       static_cast<DWORD>(options.headers.size()), flags | secure, options.context);
-    if (!impl->request) {
-      impl->Expired();
-      return false;
-    }
-    std::wstring next;
-    if (!RedirectTarget(impl->request, address, &next)) break;
-    if (impl->Expired()) return false;
-    if (secure && HasScheme(next, L"http")) {
-      ::SetLastError(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
-      return false;
-    }
-    if (redirects == kMaxRedirects || !(HasScheme(next, L"http") || HasScheme(next, L"https"))) {
-      ::SetLastError(ERROR_HTTP_REDIRECT_FAILED);
-      return false;
-    }
-    CloseInternetHandle(&impl->request);
-    address = next;
-  }
-  // A request without a deadline keeps only the floor once the head is in.
-  if (options.deadlineMs == 0) impl->watchdog.Arm(0);
-  impl->timeoutMs = options.timeoutMs;
-  impl->floorWindowMs = options.floorWindowMs;
-  impl->floorBytes = options.floorBytes;
-  impl->windowStart = NowMs();
+  if (impl->Expired()) return false;
+  // Wine does not hand the session's receive timeout down to a request
+  // opened by address: each wait for the body keeps to it all the same.
+  SetNumberOption(impl->request, INTERNET_OPTION_RECEIVE_TIMEOUT, options.timeoutMs);
   impl_ = std::move(impl);
   return true;
 }
@@ -335,6 +299,15 @@ bool HttpRequest::ContentLength(uint64_t* length) const {
   return true;
 }
 
+bool HttpRequest::Location(std::wstring* target) const {
+  if (!impl_) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (impl_->Expired()) return false;
+  return LocationTarget(impl_->request, impl_->url, target);
+}
+
 bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
   if (!impl_) {
     ::SetLastError(ERROR_INVALID_HANDLE);
@@ -356,27 +329,17 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
   Impl& impl = *impl_;
   if (impl.Expired()) return false;
   DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-  uint64_t left = 0;
-  if (!impl.FloorKept(&left)) {
-    ::SetLastError(ERROR_INTERNET_TIMEOUT);
-    return false;
-  }
-  if (impl.floorWindowMs != 0 && want > 0) {
+  if (!impl.ArmForWait()) return false;
+  if (impl.watch && want > 0) {
     // A read waits for its whole buffer; asking first what has arrived lets
-    // a trickle come back piece by piece, so that the floor is checked, and
-    // the wait for the next piece ends where the floor would be missed.
-    SetNumberOption(impl.request, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                    static_cast<DWORD>(std::max<uint64_t>(1, std::min<uint64_t>(left, impl.timeoutMs))));
+    // a trickle come back piece by piece, so that the transfer rules see
+    // each piece as it comes.
     DWORD available = 0;
-    const bool answered = ::InternetQueryDataAvailable(impl.request, &available, 0, 0) != FALSE;
-    if (!impl.FloorKept(&left)) {
-      ::SetLastError(ERROR_INTERNET_TIMEOUT);
-      return false;
-    }
-    if (!answered) {
+    if (!::InternetQueryDataAvailable(impl.request, &available, 0, 0)) {
       impl.Expired();
       return false;
     }
+    if (!impl.ArmForWait()) return false;
     if (available > 0) want = std::min(want, available);
   }
   DWORD got = 0;
@@ -384,7 +347,7 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
     impl.Expired();
     return false;
   }
-  impl.windowBytes += got;
+  if (impl.watch) impl.watch->BodyArrived(got);
   *read = got;
   return true;
 }

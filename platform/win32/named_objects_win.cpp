@@ -4,9 +4,18 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <atomic>
+#include <vector>
+
+#include "platform/win32/named_objects_win.h"
+#include "platform/win32/owned_win.h"
+
 namespace platform {
 
 namespace {
+
+using win32::LocalMemory;
+using win32::UniqueHandle;
 
 // Owner: the Administrators group; a protected access list for SYSTEM and
 // Administrators only. A process without administrator rights cannot name
@@ -53,18 +62,18 @@ std::wstring ObjectPrefix() {
     DWORD sidSize = sizeof(sid);
     HANDLE boundary = createBoundary(L"TAVOSetupAdministrators", 0);
     if (!boundary) return ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? GlobalName(std::wstring()) : std::wstring();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
     HANDLE space = nullptr;
     DWORD error = ERROR_SUCCESS;
     if (::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) && addSid(&boundary, sid) &&
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                               nullptr)) {
-      SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                               descriptor.Receive(), nullptr)) {
+      SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
       space = create(&attributes, boundary, kNamespace);
       if (!space && ::GetLastError() == ERROR_ALREADY_EXISTS) space = open(boundary, kNamespace);
     }
     error = ::GetLastError();
-    if (descriptor) ::LocalFree(descriptor);
+    descriptor.Reset();
     // The boundary descriptor is no longer needed once the namespace is held;
     // the namespace's handle is never closed.
     const auto deleteBoundary =
@@ -77,25 +86,35 @@ std::wstring ObjectPrefix() {
   return prefix;
 }
 
-bool OwnedByAdministrators(HANDLE object) {
+bool SystemOwnerOf(HANDLE object, std::vector<BYTE>* sid) {
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   const DWORD result = ::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                                         nullptr, nullptr, &descriptor);
-  if (result != ERROR_SUCCESS) return false;
-  const bool administrators = owner && (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                                        ::IsWellKnownSid(owner, WinLocalSystemSid));
-  ::LocalFree(descriptor);
-  return administrators;
+                                         nullptr, nullptr, descriptor.Receive());
+  if (result != ERROR_SUCCESS || !owner || !::IsValidSid(owner)) return false;
+  const BYTE* bytes = static_cast<const BYTE*>(owner);
+  sid->assign(bytes, bytes + ::GetLengthSid(owner));
+  return true;
+}
+
+std::atomic<ObjectOwnerReader> ownerReader{SystemOwnerOf};
+
+bool OwnedByAdministrators(HANDLE object) {
+  std::vector<BYTE> owner;
+  if (!ownerReader.load()(object, &owner) || owner.size() < sizeof(SID) || !::IsValidSid(owner.data()) ||
+      ::GetLengthSid(owner.data()) > owner.size()) {
+    return false;
+  }
+  return ::IsWellKnownSid(owner.data(), WinBuiltinAdministratorsSid) ||
+         ::IsWellKnownSid(owner.data(), WinLocalSystemSid);
 }
 
 }  // namespace
 
+void SetObjectOwnerReader(ObjectOwnerReader reader) { ownerReader = reader ? reader : SystemOwnerOf; }
+
 struct AdminEvent::Impl {
-  HANDLE event = nullptr;
-  ~Impl() {
-    if (event) ::CloseHandle(event);
-  }
+  UniqueHandle event;
 };
 
 AdminEvent::AdminEvent() : impl_(new Impl) {}
@@ -108,43 +127,39 @@ AdminEvent::Opened AdminEvent::OpenGlobal(const std::wstring& name) { return Ope
 AdminEvent::Opened AdminEvent::OpenIn(const std::wstring& prefix, const std::wstring& name) {
   impl_.reset(new Impl);
   if (prefix.empty()) return Opened::kFailed;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
+                                                              descriptor.Receive(), nullptr)) {
     return Opened::kFailed;
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  HANDLE event = ::CreateEventExW(&attributes, (prefix + name).c_str(), CREATE_EVENT_MANUAL_RESET,
-                                  SYNCHRONIZE | EVENT_MODIFY_STATE | READ_CONTROL);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+  UniqueHandle event(::CreateEventExW(&attributes, (prefix + name).c_str(), CREATE_EVENT_MANUAL_RESET,
+                                      SYNCHRONIZE | EVENT_MODIFY_STATE | READ_CONTROL));
   const DWORD error = ::GetLastError();
-  ::LocalFree(descriptor);
   if (!event) {
-    ::SetLastError(error);
     // An object of that name that refuses administrators, or that is no event.
     return error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ? Opened::kForeign : Opened::kFailed;
   }
-  if (error == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(event)) {
-    ::CloseHandle(event);
+  if (error == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(event.get())) {
     ::SetLastError(error);
     return Opened::kForeign;
   }
-  impl_->event = event;
+  impl_->event = std::move(event);
   return error == ERROR_ALREADY_EXISTS ? Opened::kExisting : Opened::kCreated;
 }
 
-bool AdminEvent::Signal() { return impl_->event && ::SetEvent(impl_->event) != FALSE; }
+bool AdminEvent::Signal() { return impl_->event && ::SetEvent(impl_->event.get()) != FALSE; }
 
 bool AdminEvent::IsSignalled() const {
-  return impl_->event && ::WaitForSingleObject(impl_->event, 0) == WAIT_OBJECT_0;
+  return impl_->event && ::WaitForSingleObject(impl_->event.get(), 0) == WAIT_OBJECT_0;
 }
 
 bool IsMutexOwned(const std::wstring& name) {
-  HANDLE mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, GlobalName(name).c_str());
+  const UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, GlobalName(name).c_str()));
   if (!mutex) return false;
   // Taken at once: nobody owned it; it is given back just as fast.
-  const DWORD waited = ::WaitForSingleObject(mutex, 0);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), 0);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ::ReleaseMutex(mutex.get());
   return waited == WAIT_TIMEOUT;
 }
 

@@ -4,13 +4,14 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <mutex>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/utf.h"
 #include "platform/win32/creation_security_win.h"
 #include "platform/win32/final_path_win.h"
+#include "platform/win32/owned_win.h"
+#include "platform/win32/private_folder_win.h"
 
 extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);  // RtlGenRandom
 
@@ -18,33 +19,9 @@ namespace platform {
 
 namespace {
 
-// Owned by the Administrators; SYSTEM and the Administrators alone have any
-// access, inherited by every file and folder made inside; nothing inherited
-// from the parent, where users may create entries.
-const wchar_t kPrivateDescriptor[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-// The same for a file made inside, which passes nothing on.
-const wchar_t kPrivateFileDescriptor[] = L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
-
-// The private folders this process made or took over, with trailing separators.
-std::mutex gFoldersLock;
-std::vector<std::wstring> gFolders;
-
-void RememberPrivateFolder(const std::wstring& folder) {
-  std::lock_guard<std::mutex> lock(gFoldersLock);
-  gFolders.push_back(folder.empty() || folder.back() == L'\\' ? folder : folder + L"\\");
-}
-
-bool InPrivateFolder(const std::wstring& path) {
-  std::lock_guard<std::mutex> lock(gFoldersLock);
-  for (const std::wstring& folder : gFolders) {
-    if (path.size() > folder.size() &&
-        ::CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
-                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL) {
-      return true;
-    }
-  }
-  return false;
-}
+using win32::LocalMemory;
+using win32::UniqueFind;
+using win32::UniqueHandle;
 
 std::wstring WithoutSeparator(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -52,16 +29,12 @@ std::wstring WithoutSeparator(std::wstring path) {
 }
 
 bool RunsAsSystem() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   std::vector<BYTE> buffer(256);
   DWORD size = 0;
-  bool system = false;
-  if (::GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size)) {
-    system = ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid) != FALSE;
-  }
-  ::CloseHandle(token);
-  return system;
+  return ::GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size) &&
+         ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid);
 }
 
 // The folder opened as itself (a junction or link is not followed), for
@@ -81,14 +54,14 @@ bool IsSystemOrAdministrators(PSID sid) {
 bool SecurityIsPrivate(HANDLE handle) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                        nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                        nullptr, &dacl, nullptr, descriptor.Receive()) != ERROR_SUCCESS) {
     return false;
   }
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  bool ok = dacl && ::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+  bool ok = dacl && ::GetSecurityDescriptorControl(descriptor.get(), &control, &revision) &&
             (control & SE_DACL_PROTECTED) && IsSystemOrAdministrators(owner);
   for (DWORD i = 0; ok && i < dacl->AceCount; ++i) {
     ACE_HEADER* ace = nullptr;
@@ -100,7 +73,6 @@ bool SecurityIsPrivate(HANDLE handle) {
       ok = ace->AceType == ACCESS_DENIED_ACE_TYPE;
     }
   }
-  ::LocalFree(descriptor);
   return ok;
 }
 
@@ -108,47 +80,29 @@ bool SecurityIsPrivate(HANDLE handle) {
 // its handle stays open for the rest of the process, so that nobody renames
 // or removes it.
 bool CheckFolder(const std::wstring& folder, bool security, bool keepOpen) {
-  HANDLE handle = OpenFolder(folder);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  UniqueHandle handle(OpenFolder(folder));
+  if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool ok = ::GetFileInformationByHandle(handle, &info) &&
+  const bool ok = ::GetFileInformationByHandle(handle.get(), &info) &&
                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                  !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && FinalPathIs(handle, folder) &&
-                  (!security || SecurityIsPrivate(handle));
-  if (!ok || !keepOpen) ::CloseHandle(handle);
-  if (!ok) ::SetLastError(ERROR_ACCESS_DENIED);
-  return ok;
+                  !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && FinalPathIs(handle.get(), folder) &&
+                  (!security || SecurityIsPrivate(handle.get()));
+  if (!ok) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // Never closed: the folder stays held until the process ends.
+  if (keepOpen) handle.Release();
+  return true;
 }
 
 }  // namespace
 
-bool FinalPathIs(HANDLE handle, const std::wstring& path) {
-  std::wstring final(32768, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(handle, &final[0], static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
-  if (n == 0 || n >= final.size()) return false;
-  final.resize(n);
-  if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-    final = L"\\\\" + final.substr(8);
-  } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
-    final = final.substr(4);
-  }
-  std::wstring expected(32768, L'\0');
-  n = ::GetLongPathNameW(path.c_str(), &expected[0], static_cast<DWORD>(expected.size()));
-  expected.resize(n > 0 && n < 32768 ? n : 0);
-  if (expected.empty()) expected = path;
-  return ::CompareStringOrdinal(WithoutSeparator(final).c_str(), -1, WithoutSeparator(expected).c_str(), -1, TRUE) ==
-         CSTR_EQUAL;
-}
-
-std::wstring GetSystemTempFolder() {
+std::wstring SystemTempFolderFor(bool runsAsSystem, TempPath2Fn tempPath2) {
   std::wstring buffer(MAX_PATH + 2, L'\0');
-  using TempPath2 = DWORD(WINAPI*)(DWORD, LPWSTR);
-  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC found = kernel ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
-  const auto tempPath2 = reinterpret_cast<TempPath2>(reinterpret_cast<void (*)()>(found));
   // Only for SYSTEM does GetTempPath2 give a folder that the environment
   // cannot name; for everyone else it reads TMP and TEMP.
-  if (tempPath2 && RunsAsSystem()) {
+  if (tempPath2 && runsAsSystem) {
     const DWORD n = tempPath2(static_cast<DWORD>(buffer.size()), &buffer[0]);
     if (n > 0 && n < buffer.size()) {
       buffer.resize(n);
@@ -162,13 +116,19 @@ std::wstring GetSystemTempFolder() {
   return buffer + L"Temp\\";
 }
 
+std::wstring GetSystemTempFolder() {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const FARPROC found = kernel ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
+  return SystemTempFolderFor(RunsAsSystem(), reinterpret_cast<TempPath2Fn>(reinterpret_cast<void (*)()>(found)));
+}
+
 std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring& prefix) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateDescriptor, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateDescriptor, SDDL_REVISION_1,
+                                                              descriptor.Receive(), nullptr)) {
     return std::wstring();
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
   std::wstring base = parent;
   if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
   std::wstring folder;
@@ -186,7 +146,6 @@ std::wstring CreatePrivateFolder(const std::wstring& parent, const std::wstring&
       error = ::GetLastError();
     }
   }
-  ::LocalFree(descriptor);
   if (folder.empty()) {
     ::SetLastError(error);
     return std::wstring();
@@ -209,31 +168,12 @@ bool IsPrivateFolder(const std::wstring& folder, bool keepOpen) {
   return true;
 }
 
-CreationSecurity::CreationSecurity(const std::wstring& path, bool folder) {
-  if (!InPrivateFolder(path)) return;
-  const DWORD error = ::GetLastError();
-  if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(folder ? kPrivateDescriptor : kPrivateFileDescriptor,
-                                                             SDDL_REVISION_1, &descriptor_, nullptr)) {
-    attributes_ = {sizeof(attributes_), descriptor_, FALSE};
-  } else {
-    descriptor_ = nullptr;
-  }
-  ::SetLastError(error);
-}
-
-CreationSecurity::~CreationSecurity() {
-  if (!descriptor_) return;
-  const DWORD error = ::GetLastError();
-  ::LocalFree(descriptor_);
-  ::SetLastError(error);
-}
-
 bool RemoveFolderTree(const std::wstring& folder) {
   const std::wstring base = WithoutSeparator(folder) + L"\\";
   WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW((base + L"*").c_str(), &data);
+  UniqueFind find(::FindFirstFileW((base + L"*").c_str(), &data));
   bool ok = true;
-  if (find != INVALID_HANDLE_VALUE) {
+  if (find) {
     do {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -247,8 +187,8 @@ bool RemoveFolderTree(const std::wstring& folder) {
       } else {
         ok = ::DeleteFileW(path.c_str()) && ok;
       }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.get(), &data));
+    find.Reset();
   }
   const DWORD error = ::GetLastError();
   if (::RemoveDirectoryW(WithoutSeparator(folder).c_str()) && ok) return true;

@@ -4,17 +4,22 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include "platform/win32/owned_win.h"
+
 namespace platform {
+
+using win32::LocalMemory;
+using win32::UniqueHandle;
 
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
 bool SnapshotProcesses(std::vector<ProcessEntry>* processes) {
   processes->clear();
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  bool ok = ::Process32FirstW(snapshot, &entry) != FALSE;
+  bool ok = ::Process32FirstW(snapshot.get(), &entry) != FALSE;
   while (ok) {
     ProcessEntry p;
     p.pid = entry.th32ProcessID;
@@ -22,16 +27,10 @@ bool SnapshotProcesses(std::vector<ProcessEntry>* processes) {
     p.exeName = entry.szExeFile;
     processes->push_back(std::move(p));
     entry.dwSize = sizeof(entry);
-    ok = ::Process32NextW(snapshot, &entry) != FALSE;
+    ok = ::Process32NextW(snapshot.get(), &entry) != FALSE;
   }
-  const DWORD error = ::GetLastError();
-  ::CloseHandle(snapshot);
   // The walk ends with "no more files"; anything else is a failed snapshot.
-  if (error != ERROR_NO_MORE_FILES) {
-    ::SetLastError(error);
-    return false;
-  }
-  return true;
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 namespace {
@@ -47,41 +46,29 @@ bool CreationTimeOf(HANDLE process, uint64_t* time) {
 
 bool ProcessCreationTime(uint32_t pid, uint64_t* time) {
   if (pid == ::GetCurrentProcessId()) return CreationTimeOf(::GetCurrentProcess(), time);
-  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (!process) return false;
-  const bool ok = CreationTimeOf(process, time);
-  const DWORD error = ::GetLastError();
-  ::CloseHandle(process);
-  ::SetLastError(error);
-  return ok;
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  return process && CreationTimeOf(process.get(), time);
 }
 
 bool TerminateProcessCreatedBy(uint32_t pid, uint64_t latest, uint32_t exitCode) {
   // The handle holds on to the process: the time checked is the time of the process ended.
-  HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  const UniqueHandle process(::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
   if (!process) return false;
   uint64_t created = 0;
-  BOOL ok = FALSE;
-  if (CreationTimeOf(process, &created)) {
-    if (created <= latest) {
-      ok = ::TerminateProcess(process, exitCode);
-    } else {
-      ::SetLastError(ERROR_INVALID_PARAMETER);
-    }
+  if (!CreationTimeOf(process.get(), &created)) return false;
+  if (created > latest) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
   }
-  const DWORD error = ::GetLastError();
-  ::CloseHandle(process);
-  if (!ok) ::SetLastError(error);
-  return ok != FALSE;
+  return ::TerminateProcess(process.get(), exitCode) != FALSE;
 }
 
 bool GetProcessArguments(std::vector<std::wstring>* args) {
   args->clear();
   int count = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  const LocalMemory<LPWSTR*> argv(::CommandLineToArgvW(::GetCommandLineW(), &count));
   if (!argv) return false;
-  for (int i = 0; i < count; ++i) args->emplace_back(argv[i]);
-  ::LocalFree(argv);
+  for (int i = 0; i < count; ++i) args->emplace_back(argv.get()[i]);
   return true;
 }
 

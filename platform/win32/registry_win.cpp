@@ -3,15 +3,15 @@
 #include <windows.h>
 
 #include "platform/error.h"
+#include "platform/win32/owned_win.h"
 
 namespace platform {
 
+using win32::UniqueRegistryKey;
+
 struct RegistryKey::Impl {
-  explicit Impl(HKEY k) : key(k) {}
-  ~Impl() { ::RegCloseKey(key); }
-  Impl(const Impl&) = delete;
-  Impl& operator=(const Impl&) = delete;
-  HKEY key;
+  explicit Impl(UniqueRegistryKey k) : key(std::move(k)) {}
+  UniqueRegistryKey key;
 };
 
 RegistryKey::RegistryKey() = default;
@@ -31,7 +31,7 @@ bool Fail(LSTATUS status) {
   return false;
 }
 
-HKEY HandleOf(const RegistryKey& key) { return key.impl() ? key.impl()->key : nullptr; }
+HKEY HandleOf(const RegistryKey& key) { return key.impl() ? key.impl()->key.get() : nullptr; }
 
 }  // namespace
 
@@ -40,10 +40,10 @@ bool OpenMachineKey(const std::wstring& subkey, bool view64, RegistryKey* key) {
   // A 32-bit process asking without the 64-bit flag is redirected to
   // SOFTWARE\Wow6432Node on 64-bit Windows; the flag is ignored on 32-bit Windows.
   const REGSAM access = KEY_READ | (view64 ? KEY_WOW64_64KEY : 0);
-  HKEY handle = nullptr;
-  LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, &handle);
+  UniqueRegistryKey handle;
+  LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, handle.Receive());
   if (status != ERROR_SUCCESS) return Fail(status);
-  key->Reset(std::make_unique<RegistryKey::Impl>(handle));
+  key->Reset(std::make_unique<RegistryKey::Impl>(std::move(handle)));
   return true;
 }
 
@@ -107,14 +107,14 @@ bool EnumSubkeys(const RegistryKey& key, std::vector<std::wstring>* names) {
 }
 
 bool WriteMachineString(const std::wstring& subkey, bool view64, const std::wstring& name, const std::wstring& value) {
-  HKEY handle = nullptr;
+  UniqueRegistryKey handle;
   const REGSAM access = KEY_SET_VALUE | (view64 ? KEY_WOW64_64KEY : 0);
   LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                     nullptr, &handle, nullptr);
+                                     nullptr, handle.Receive(), nullptr);
   if (status != ERROR_SUCCESS) return Fail(status);
-  status = ::RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  status = ::RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(handle);
+  handle.Reset();
   return status == ERROR_SUCCESS || Fail(status);
 }
 

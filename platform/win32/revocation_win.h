@@ -26,4 +26,8 @@ RevocationRequest RevocationRequestFor(bool releaseBuild);
 // information at all. A development build accepts both.
 bool AcceptedWithoutRevocation(LONG verdict, bool releaseBuild);
 
+// True for the verdicts of a signature whose revocation state could not be
+// learnt.
+bool IsRevocationUnknown(LONG verdict);
+
 }  // namespace platform

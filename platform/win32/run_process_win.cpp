@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/owned_win.h"
 #include "platform/win32/system_library_win.h"
 
 namespace platform {
 
 namespace {
+
+using win32::UniqueHandle;
 
 std::mutex programTempLock;
 std::wstring programTemp;
@@ -84,10 +87,10 @@ std::vector<wchar_t> ProgramEnvironment(const std::wstring& temp, bool userTemp)
   return block;
 }
 
-// Starts the command line's program; *error is the system's last error after
-// the attempt, which a started process keeps too.
-bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMATION* info, DWORD* error,
-                     bool userTemp) {
+// Starts the command line's program and gives its process handle (the
+// thread's is closed); *error is the system's last error after the attempt,
+// which a started process keeps too.
+bool CreateProcessOf(const std::wstring& line, bool showWindow, UniqueHandle* process, DWORD* error, bool userTemp) {
   std::wstring folder;
   {
     std::lock_guard<std::mutex> hold(programTempLock);
@@ -103,12 +106,16 @@ bool CreateProcessOf(const std::wstring& line, bool showWindow, PROCESS_INFORMAT
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showWindow ? SW_SHOWNORMAL : SW_HIDE);
+  PROCESS_INFORMATION info = {};
   const BOOL created =
       ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
                        environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
-                       &startup, info);
+                       &startup, &info);
   *error = ::GetLastError();
-  return created != FALSE;
+  if (!created) return false;
+  UniqueHandle thread(info.hThread);
+  process->Reset(info.hProcess);
+  return true;
 }
 
 }  // namespace
@@ -129,54 +136,47 @@ bool RunProcess(uint32_t* lastError, const std::wstring& commandLine, const std:
     if (lastError) *lastError = ERROR_FILE_NOT_FOUND;
     return false;
   }
-  PROCESS_INFORMATION info = {};
+  UniqueHandle process;
   DWORD error = 0;
-  const bool created = CreateProcessOf(line, showWindow, &info, &error, false);
+  const bool created = CreateProcessOf(line, showWindow, &process, &error, false);
   if (lastError) *lastError = error;
   if (!created) return false;
 
   if (wait) {
-    ::WaitForSingleObject(info.hProcess, timeoutMs);
+    ::WaitForSingleObject(process.get(), timeoutMs);
     DWORD code = 0;
-    if (!::GetExitCodeProcess(info.hProcess, &code)) code = 0xFFFFFFFF;
+    if (!::GetExitCodeProcess(process.get(), &code)) code = 0xFFFFFFFF;
     if (exitCode) *exitCode = static_cast<int32_t>(code);
   }
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
+  process.Reset();
   ::SetLastError(error);
   return true;
 }
 
 struct StartedProcess::State {
-  HANDLE process = nullptr;
+  UniqueHandle process;
 };
 
-StartedProcess::StartedProcess() : state_(new State) {}
+StartedProcess::StartedProcess() : state_(std::make_unique<State>()) {}
 
-StartedProcess::~StartedProcess() {
-  if (state_->process) ::CloseHandle(state_->process);
-  delete state_;
-}
+StartedProcess::~StartedProcess() = default;
 
 bool StartedProcess::Start(const std::wstring& commandLine, bool showWindow, uint32_t* lastError) {
   if (state_->process) return false;
-  PROCESS_INFORMATION info = {};
   DWORD error = 0;
-  const bool created = CreateProcessOf(commandLine, showWindow, &info, &error, true);
+  const bool created = CreateProcessOf(commandLine, showWindow, &state_->process, &error, true);
   if (lastError) *lastError = error;
   if (!created) return false;
-  ::CloseHandle(info.hThread);
-  state_->process = info.hProcess;
   ::SetLastError(error);
   return true;
 }
 
 bool StartedProcess::Wait(uint32_t timeoutMs, int32_t* exitCode) {
   if (!state_->process) return false;
-  const DWORD waited = ::WaitForSingleObject(state_->process, timeoutMs);
+  const DWORD waited = ::WaitForSingleObject(state_->process.get(), timeoutMs);
   if (waited == WAIT_TIMEOUT) return false;
   DWORD code = 0;
-  if (waited != WAIT_OBJECT_0 || !::GetExitCodeProcess(state_->process, &code)) code = 0xFFFFFFFF;
+  if (waited != WAIT_OBJECT_0 || !::GetExitCodeProcess(state_->process.get(), &code)) code = 0xFFFFFFFF;
   if (exitCode) *exitCode = static_cast<int32_t>(code);
   return true;
 }

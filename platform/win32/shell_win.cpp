@@ -1,3 +1,5 @@
+#include "platform/shell.h"
+
 #include <windows.h>
 #include <exdisp.h>
 #include <shellapi.h>
@@ -5,8 +7,8 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
-#include "platform/shell.h"
 #include "platform/win32/com_ptr_win.h"
+#include "platform/win32/owned_win.h"
 #include "platform/win32/shell_win.h"
 
 namespace platform {
@@ -17,12 +19,11 @@ using win32::Bstr;
 using win32::ComPtr;
 
 bool RunsElevated() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return true;
+  win32::UniqueHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return true;
   TOKEN_ELEVATION elevation = {};
   DWORD size = 0;
-  const BOOL read = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
-  ::CloseHandle(token);
+  const BOOL read = ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size);
   return !read || elevation.TokenIsElevated != 0;
 }
 

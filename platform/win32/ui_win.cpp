@@ -1,7 +1,7 @@
+#include "platform/ui.h"
+
 #include <windows.h>
 #include <commctrl.h>
-
-#include "platform/ui.h"
 
 namespace platform {
 void InitializeCommonControls() {

@@ -190,7 +190,7 @@ TEST_F(LaunchSettingsTest, ValuesListsAndDefaultsOfAbsentOnes) {
   };
   for (const auto& row : rows) {
     LaunchSettings s;
-    ASSERT_TRUE(LoadLaunchSettings(&s, Write(row.first), true)) << row.first;
+    ASSERT_TRUE(LoadLaunchSettings(&s, Write(row.first), SettingsPart::kEveryValue)) << row.first;
     EXPECT_EQ(Describe(*row.second), Describe(s)) << row.first;
   }
 }
@@ -213,9 +213,9 @@ TEST_F(LaunchSettingsTest, BadFilesFailEveryRead) {
   for (const std::string text : {"", "<LaunchData><LaunchBase></LaunchData>", "<LaunchData>\x82\xA0</LaunchData>"}) {
     const std::wstring path = dir_.File(L"bad" + std::to_wstring(++n_) + L".xml");
     tavo_test::WriteBytes(path, text);
-    EXPECT_FALSE(LoadLaunchSettings(&s, path, true) || LoadLaunchSettings(&s, path, false) || LoadLaunchBase(&s, path));
+    EXPECT_FALSE(LoadLaunchSettings(&s, path, SettingsPart::kEveryValue) || LoadLaunchSettings(&s, path, SettingsPart::kAllButBase) || LoadLaunchBase(&s, path));
   }
-  EXPECT_FALSE(LoadLaunchSettings(&s, dir_.File(L"missing.xml"), true));
+  EXPECT_FALSE(LoadLaunchSettings(&s, dir_.File(L"missing.xml"), SettingsPart::kEveryValue));
 }
 
 TEST(SuccessAsksRestart, OnlyASuccessOfPackageType1) {

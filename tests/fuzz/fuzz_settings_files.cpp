@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   XmlConfigReader file;
   if (!file.LoadBytes(FuzzBytes(data, size))) return 0;
   LaunchSettings settings;
-  LoadLaunchSettings(&settings, file, true);
-  LoadLaunchSettings(&settings, file, false);
+  LoadLaunchSettings(&settings, file, SettingsPart::kEveryValue);
+  LoadLaunchSettings(&settings, file, SettingsPart::kAllButBase);
   LoadLaunchBase(&settings, file);
 
   std::vector<NotificationItem> items;

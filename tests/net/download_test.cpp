@@ -1,6 +1,7 @@
 // Downloads against the loopback server and the MD5 check of a download.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
       {"/file.bin", "status=299", 0, true, served}, {"/file.bin", "status=204", 0, true, ""},
       {"/old.bin", "status=301 location=/file.bin", 0, true, served},
       {"/old.bin", "status=308 location=/fil%65.bin", 0, true, served},  // an escape kept as the server sent it
-      {"/old.bin", "status=302 location=/old.bin", 0, false, "earlier"},  // a redirect loop ends
+      {"/loop.bin", "status=302 location=/loop.bin", 0, false, "earlier"},  // a redirect loop ends
       {"/file.bin", "status=300", 0, false, "earlier"}, {"/file.bin", "status=304", 0, false, "earlier"},
       {"/file.bin", "status=404", 0, false, "earlier"}, {"/file.bin", "status=500", 0, false, "earlier"},
       {"/file.bin", "status=503", 0, false, "earlier"}, {"/none.bin", "", 0, false, "earlier"},
@@ -131,6 +132,8 @@ TEST_F(HttpDownloaderTest, OnlyAWholeTwoHundredAnswerReplacesTheLocalFile) {
   }
   const auto requests = server_.Requests();
   ASSERT_FALSE(requests.empty());
+  // The redirect loop of the rows above was asked eleven times: ten redirects followed, by the launcher's rule.
+  EXPECT_EQ(11, std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.path == "/loop.bin"; }));
   EXPECT_EQ("GET", requests[0].method);
   for (const auto& request : requests) {
     EXPECT_EQ(platform::WideToUtf8(HttpDownloader::kUserAgent), request.userAgent) << request.path;

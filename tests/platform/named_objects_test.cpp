@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
+
+#include <vector>
 #endif
 
 #include "platform/named_objects.h"
 #include "platform/process.h"
+#ifdef _WIN32
+#include "platform/win32/named_objects_win.h"
+#endif
 
 namespace {
 
@@ -42,6 +47,37 @@ TEST(NamedObjects, AGlobalObjectOfTheNameIsNotTheLaunchers) {
       reinterpret_cast<void (*)()>(::GetProcAddress(kernel32, "CreateBoundaryDescriptorW")));
   if (!boundary || !boundary(L"probe", 0)) GTEST_SKIP() << "no private namespaces here (Wine's are stubs)";
   EXPECT_EQ(platform::AdminEvent::Opened::kCreated, opened);
+}
+
+// An existing object of the launcher's name is taken only from the Administrators or SYSTEM. Wine keeps no owners,
+// so a fake says who owns it.
+WELL_KNOWN_SID_TYPE fakeOwner;
+
+bool FakeOwnerOf(HANDLE, std::vector<BYTE>* owner) {
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  owner->assign(size, 0);
+  if (!::CreateWellKnownSid(fakeOwner, nullptr, owner->data(), &size)) return false;
+  owner->resize(size);
+  return true;
+}
+
+TEST(NamedObjects, AnExistingObjectIsTakenOnlyFromTheAdministratorsOrSystem) {
+  using Opened = platform::AdminEvent::Opened;
+  const std::wstring name = L"TAVOTest.owner." + std::to_wstring(platform::CurrentProcessId());
+  platform::AdminEvent first;
+  ASSERT_EQ(Opened::kCreated, first.Open(name));
+  const struct {
+    WELL_KNOWN_SID_TYPE owner;
+    Opened expected;
+  } cases[] = {{WinBuiltinAdministratorsSid, Opened::kExisting}, {WinLocalSystemSid, Opened::kExisting},
+               {WinBuiltinUsersSid, Opened::kForeign}, {WinAuthenticatedUserSid, Opened::kForeign}};
+  platform::SetObjectOwnerReader(FakeOwnerOf);
+  for (const auto& c : cases) {
+    fakeOwner = c.owner;
+    platform::AdminEvent second;
+    EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(second.Open(name))) << "owner SID type " << c.owner;
+  }
+  platform::SetObjectOwnerReader(nullptr);
 }
 #endif
 

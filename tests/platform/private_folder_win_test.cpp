@@ -11,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/private_folder.h"
 #include "platform/win32/creation_security_win.h"
+#include "platform/win32/private_folder_win.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -45,6 +46,12 @@ TEST(PrivateFolderWin, TheParentIsTheSystemsTemporaryFolderWhateverTmpSays) {
   ::SetEnvironmentVariableW(L"TEMP", temp);
   ASSERT_NE(0u, ::GetSystemWindowsDirectoryW(windows, MAX_PATH));
   EXPECT_EQ(std::wstring(windows) + L"\\Temp\\", parent);
+  // Where the system has GetTempPath2 (not Wine), it answers from TMP for anyone but SYSTEM.
+  const platform::TempPath2Fn userTemp = [](DWORD size, LPWSTR buffer) -> DWORD {
+    return ::GetEnvironmentVariableW(L"USERPROFILE", buffer, size);
+  };
+  EXPECT_EQ(std::wstring(windows) + L"\\Temp\\", platform::SystemTempFolderFor(false, userTemp));
+  EXPECT_NE(parent, platform::SystemTempFolderFor(true, userTemp)) << "SYSTEM's own temporary folder";
 }
 
 TEST(PrivateFolderWin, RemovingATreeTakesEverythingInside) {

@@ -50,7 +50,9 @@ class RegistryWinTest : public ::testing::Test {
   std::wstring Read(bool view64, const std::wstring& subkey, const wchar_t* name) {
     platform::RegistryKey key;
     std::wstring value = L"(none)";
-    if (platform::OpenMachineKey(subkey, view64, &key)) platform::ReadStringValue(key, name, &value);
+    if (platform::OpenMachineKey(subkey, view64, &key) && !platform::ReadStringValue(key, name, &value)) {
+      value = L"(none)";
+    }
     return value;
   }
   std::wstring name_, path_;

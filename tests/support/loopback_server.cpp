@@ -69,7 +69,7 @@ bool LoopbackServer::WriteFile(const std::string& path, const std::string& bytes
   // Create the folders on the way.
   for (size_t at = relative.find(platform::PathSeparator()); at != std::wstring::npos;
        at = relative.find(platform::PathSeparator(), at + 1)) {
-    platform::CreateFolder(root_ + relative.substr(0, at));
+    (void)platform::CreateFolder(root_ + relative.substr(0, at));  // a missing one fails the write below
   }
   return WriteBytes(root_ + relative, bytes);
 }

@@ -39,7 +39,7 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) { return pla
 
 std::string ReadBytes(const std::wstring& path) {
   std::string bytes;
-  platform::ReadWholeFile(path, &bytes);
+  if (!platform::ReadWholeFile(path, &bytes)) bytes.clear();
   return bytes;
 }
 

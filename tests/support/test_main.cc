@@ -5,7 +5,7 @@
 #else
 #include <cstdlib>
 
-#include "platform/posix/machine.h"
+#include "platform/posix/process_posix.h"
 #endif
 
 int main(int argc, char** argv) {

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     double start = Now();
     LaunchSettings settings;
     std::vector<NotificationItem> items;
-    bool ok = command == "settings" ? LoadLaunchSettings(&settings, W(argv[2]), true)
+    bool ok = command == "settings" ? LoadLaunchSettings(&settings, W(argv[2]), SettingsPart::kEveryValue)
                                     : ReadNotificationItems(W(argv[2]), &items);
     std::printf("ok=%d seconds=%.6f entries=%zu\n", ok, Now() - start,
                 settings.ConflictSoftwareNames.size() + items.size());

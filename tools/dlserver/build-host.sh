@@ -4,9 +4,9 @@
 #   tools/dlserver/build-host.sh OUTPUT
 set -eu
 out=$1
-src=$(dirname -- "$0")/dlserver.cpp
+dir=$(dirname -- "$0")
 mkdir -p "$(dirname -- "$out")"
 # shellcheck disable=SC2046
-${HOST_CXX:-g++} -std=c++17 -O2 -Wall -o "$out.tmp" "$src" \
+${HOST_CXX:-g++} -std=c++17 -O2 -Wall -o "$out.tmp" "$dir/dlserver.cpp" "$dir/body.cpp" "$dir/rules.cpp" \
   $(pkg-config --cflags --libs cpp-httplib) -pthread
 mv -f "$out.tmp" "$out"

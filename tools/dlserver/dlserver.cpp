@@ -107,33 +107,13 @@
 
 #include <httplib.h>
 
+#include "body.h"
+#include "rules.h"
+
 namespace {
 
-struct Rule {
-  int status = 0;
-  std::string location;
-  long long delayMs = 0;
-  std::string holdUntil;
-  long long announce = -1;
-  std::string announceText;
-  long long closeAfter = -1;
-  long long closeTimes = -1;
-  bool ranges = true;
-  std::string etag;
-  bool ifRangeIgnored = false;
-  bool corruptRanges = false;
-  long long rangeStart = -1;
-  long long stallAfter = -1;
-  long long stallMs = 60000;
-  long long dripBytes = 0;
-  long long dripMs = 10;
-  long long always206 = -1;
-  long long short206 = -1;
-  long long long206 = -1;
-  bool bare206 = false;
-  bool noLength = false;
-  long long headDripMs = 0;
-};
+using dlserver::Body;
+using dlserver::Rule;
 
 struct Options {
   std::string root;
@@ -145,10 +125,10 @@ struct Options {
   std::vector<std::string> rules;
 };
 
-std::mutex g_logLock;
+std::mutex g_countLock;
 httplib::Server* g_server = nullptr;
-std::map<std::string, long long> g_requestsByPath;  // under g_logLock
-long long g_answers = 0;                           // under g_logLock
+std::map<std::string, long long> g_requestsByPath;  // under g_countLock
+long long g_answers = 0;                           // under g_countLock
 
 void Usage() {
   std::fprintf(stderr,
@@ -156,202 +136,16 @@ void Usage() {
                "                [--rules FILE] [--rule \"PATH OPTIONS\"]...\n");
 }
 
-long long ToNumber(const std::string& text, bool* ok) {
-  char* end = nullptr;
-  long long value = std::strtoll(text.c_str(), &end, 10);
-  *ok = !text.empty() && end && *end == '\0';
-  return value;
-}
-
-// Parses "PATH OPTION..." into path and rule; false on a malformed line.
-bool ParseRuleLine(const std::string& line, std::string* path, Rule* rule, std::string* error) {
-  std::istringstream in(line);
-  if (!(in >> *path)) return false;
-  std::string word;
-  while (in >> word) {
-    size_t eq = word.find('=');
-    if (eq == std::string::npos) {
-      *error = "option without '=': " + word;
-      return false;
-    }
-    std::string key = word.substr(0, eq);
-    std::string value = word.substr(eq + 1);
-    if (key == "location" || key == "hold-until") {
-      (key == "location" ? rule->location : rule->holdUntil) = value;
-      continue;
-    }
-    if (key == "etag" || key == "if-range") {
-      if (key == "etag") rule->etag = value;
-      else rule->ifRangeIgnored = value == "ignore";
-      continue;
-    }
-    bool ok = false;
-    long long number = ToNumber(value, &ok);
-    if (!ok || number < 0) {
-      *error = "not a number: " + word;
-      return false;
-    }
-    if (key == "status") rule->status = static_cast<int>(number);
-    else if (key == "delay-ms") rule->delayMs = number;
-    else if (key == "announce") rule->announce = number, rule->announceText = value;
-    else if (key == "close-after") rule->closeAfter = number;
-    else if (key == "close-times") rule->closeTimes = number;
-    else if (key == "ranges") rule->ranges = number != 0;
-    else if (key == "corrupt-ranges") rule->corruptRanges = number != 0;
-    else if (key == "range-start") rule->rangeStart = number;
-    else if (key == "stall-after") rule->stallAfter = number;
-    else if (key == "stall-ms") rule->stallMs = number;
-    else if (key == "drip-bytes") rule->dripBytes = number;
-    else if (key == "drip-ms") rule->dripMs = number;
-    else if (key == "always-206") rule->always206 = number;
-    else if (key == "short-206") rule->short206 = number;
-    else if (key == "long-206") rule->long206 = number;
-    else if (key == "bare-206") rule->bare206 = number != 0;
-    else if (key == "no-length") rule->noLength = number != 0;
-    else if (key == "head-drip-ms") rule->headDripMs = number;
-    else {
-      *error = "unknown option: " + key;
-      return false;
-    }
-  }
-  return true;
-}
-
-void AddRules(std::istream& in, std::map<std::string, Rule>* rules, const std::string& origin) {
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#') continue;
-    std::string path, error;
-    Rule rule;
-    if (!ParseRuleLine(line, &path, &rule, &error)) {
-      std::fprintf(stderr, "dlserver: %s: ignored rule \"%s\" (%s)\n", origin.c_str(), line.c_str(),
-                   error.c_str());
-      continue;
-    }
-    (*rules)[path] = rule;
-  }
-}
-
-// The rule for a path: the command line first, then the rules file, read
-// anew so that a test can change the server's behaviour between requests.
-bool FindRule(const Options& options, const std::string& path, Rule* rule) {
-  std::map<std::string, Rule> rules;
-  for (const std::string& line : options.rules) {
-    std::istringstream in(line);
-    AddRules(in, &rules, "--rule");
-  }
-  if (!options.rulesFile.empty()) {
-    std::ifstream in(options.rulesFile);
-    if (in) AddRules(in, &rules, options.rulesFile);
-  }
-  auto it = rules.find(path);
-  if (it == rules.end()) it = rules.find("*");
-  if (it == rules.end()) return false;
-  *rule = it->second;
-  return true;
-}
-
-void AppendLine(const std::string& file, const std::string& line) {
-  std::lock_guard<std::mutex> hold(g_logLock);
-  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  ssize_t ignored = ::write(fd, line.data(), line.size());
-  (void)ignored;
-  ::close(fd);
-}
-
 void LogRequest(const Options& options, const httplib::Request& req) {
   if (options.logFile.empty()) return;
   std::string line = req.method + "\t" + req.path + "\t" + req.get_header_value("User-Agent") + "\t" +
                      req.get_header_value("Cache-Control") + "\t" + req.get_header_value("Pragma") + "\t" +
                      req.get_header_value("Range") + "\t" + req.get_header_value("If-Range") + "\n";
-  AppendLine(options.logFile, line);
+  dlserver::AppendLine(options.logFile, line);
 }
 
 void SleepMs(long long ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// A served body: either a file (read piecewise, so that a 1 GiB file costs no
-// memory) or a short text. With a sent log, what went out of it is written
-// there when the answer is over.
-struct Body {
-  int fd = -1;
-  std::string text;
-  long long size = 0;
-  long long mtime = 0;
-  std::string sentLog, path;
-  long long sent = 0;
-  ~Body() {
-    if (fd >= 0) ::close(fd);
-    if (!sentLog.empty()) AppendLine(sentLog, path + "\t" + std::to_string(sent) + "\n");
-  }
-  bool Read(long long offset, char* buffer, size_t want, size_t* got) {
-    if (fd < 0) {
-      size_t n = std::min<size_t>(want, text.size() - static_cast<size_t>(offset));
-      std::memcpy(buffer, text.data() + offset, n);
-      *got = n;
-      return true;
-    }
-    ssize_t n = ::pread(fd, buffer, want, offset);
-    if (n <= 0) return false;
-    *got = static_cast<size_t>(n);
-    return true;
-  }
-};
-
-bool SafePath(const std::string& path) {
-  if (path.empty() || path[0] != '/') return false;
-  std::istringstream in(path);
-  std::string part;
-  while (std::getline(in, part, '/')) {
-    if (part == "..") return false;
-  }
-  return true;
-}
-
-std::shared_ptr<Body> OpenFileBody(const Options& options, const std::string& path) {
-  if (!SafePath(path)) return nullptr;
-  std::string full = options.root + path;
-  int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  auto body = std::make_shared<Body>();
-  body->fd = fd;
-  body->size = st.st_size;
-  body->mtime = static_cast<long long>(st.st_mtime);
-  return body;
-}
-
-std::string HttpDate(long long time) {
-  char text[64];
-  time_t t = static_cast<time_t>(time);
-  struct tm tm;
-  gmtime_r(&t, &tm);
-  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &tm);
-  return text;
-}
-
-// "bytes=N-" or "bytes=N-M" of a file of size bytes: the first and last byte.
-bool ParseRange(const std::string& header, long long size, long long* first, long long* last) {
-  if (header.compare(0, 6, "bytes=") != 0 || header.find(',') != std::string::npos) return false;
-  const size_t dash = header.find('-', 6);
-  if (dash == std::string::npos) return false;
-  bool ok = false;
-  *first = ToNumber(header.substr(6, dash - 6), &ok);
-  if (!ok || *first < 0) return false;
-  *last = size - 1;
-  if (dash + 1 < header.size()) {
-    *last = std::min(ToNumber(header.substr(dash + 1), &ok), size - 1);
-    if (!ok || *last < *first) return false;
-  }
-  return true;
 }
 
 // The socket of the connection a request came on: the server library hides
@@ -390,17 +184,10 @@ void DripHead(const Rule& rule, int remotePort, Body& body) {
   ::shutdown(fd, SHUT_RDWR);
 }
 
-std::shared_ptr<Body> TextBody(const std::string& text) {
-  auto body = std::make_shared<Body>();
-  body->text = text;
-  body->size = static_cast<long long>(text.size());
-  return body;
-}
-
 void Handle(const Options& options, const httplib::Request& req, httplib::Response& res) {
   LogRequest(options, req);
   Rule rule;
-  FindRule(options, req.path, &rule);
+  dlserver::FindRule(options.rules, options.rulesFile, req.path, &rule);
   SleepMs(rule.delayMs);
   for (int waited = 0; !rule.holdUntil.empty() && ::access(rule.holdUntil.c_str(), F_OK) != 0 && waited < 60000;
        waited += 20) {
@@ -411,17 +198,17 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   int status = rule.status ? rule.status : 200;
   bool successStatus = status >= 200 && status < 300 && status != 204;
   if (successStatus) {
-    body = OpenFileBody(options, req.path);
+    body = dlserver::OpenFileBody(options.root, req.path);
     if (!body) {
       if (rule.status == 0) {
         status = 404;
-        body = TextBody("not found\n");
+        body = dlserver::TextBody("not found\n");
       } else {
-        body = TextBody("");
+        body = dlserver::TextBody("");
       }
     }
   } else if (status != 204 && status != 304 && status >= 200) {
-    body = TextBody("status " + std::to_string(status) + "\n");
+    body = dlserver::TextBody("status " + std::to_string(status) + "\n");
   }
   res.status = status;
   if (!rule.location.empty()) res.set_header("Location", rule.location);
@@ -431,7 +218,7 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
 
   long long count = 0, answer = 0;
   {
-    std::lock_guard<std::mutex> hold(g_logLock);
+    std::lock_guard<std::mutex> hold(g_countLock);
     count = ++g_requestsByPath[req.path];
     answer = ++g_answers;
   }
@@ -441,14 +228,14 @@ void Handle(const Options& options, const httplib::Request& req, httplib::Respon
   if (body->fd >= 0) {
     std::string etag = "\"" + std::to_string(body->size) + "-" + std::to_string(body->mtime) + "\"";
     if (rule.etag == "changes") etag = "\"" + std::to_string(answer) + "-" + etag.substr(1);
-    const std::string modified = HttpDate(body->mtime);
+    const std::string modified = dlserver::HttpDate(body->mtime);
     if (rule.etag == "weak") etag = "W/" + etag;
     if (rule.etag != "none") res.set_header("ETag", etag);
     res.set_header("Last-Modified", modified);
     const std::string ifRange = req.get_header_value("If-Range");
     const bool sameFile = ifRange.empty() || ifRange == modified || (rule.etag != "none" && ifRange == etag);
     if (rule.ranges && status == 200 && req.has_header("Range") && (sameFile || rule.ifRangeIgnored)) {
-      if (!ParseRange(req.get_header_value("Range"), body->size, &from, &to) || from >= body->size) {
+      if (!dlserver::ParseRange(req.get_header_value("Range"), body->size, &from, &to) || from >= body->size) {
         res.status = 416;
         res.set_header("Content-Range", "bytes */" + std::to_string(body->size));
         return;

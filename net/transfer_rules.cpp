@@ -1,20 +1,11 @@
 #include "net/transfer_rules.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "platform/clock.h"
 #include "platform/error.h"
 
 namespace {
-
-bool HasScheme(const std::wstring& url, const std::wstring& scheme) {
-  if (url.size() <= scheme.size() || url[scheme.size()] != L':') return false;
-  for (size_t i = 0; i < scheme.size(); ++i) {
-    if (static_cast<wchar_t>(std::towlower(url[i])) != scheme[i]) return false;
-  }
-  return true;
-}
 
 bool IsRedirect(uint32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -22,9 +13,9 @@ bool IsRedirect(uint32_t status) {
 
 // 0 when the redirect from one address to the next is followed, else the error that refuses it.
 uint32_t RedirectRefusal(const std::wstring& from, const std::wstring& to, int followed) {
-  if (HasScheme(from, L"https") && HasScheme(to, L"http")) return platform::kErrorInternetHttpsToHttpOnRedir;
+  if (platform::UrlHasScheme(from, L"https") && platform::UrlHasScheme(to, L"http")) return platform::kErrorInternetHttpsToHttpOnRedir;
   // Also an address that could not be made whole: it has no scheme.
-  if (followed >= TransferRules::kMaxRedirects || !(HasScheme(to, L"http") || HasScheme(to, L"https"))) {
+  if (followed >= TransferRules::kMaxRedirects || !(platform::UrlHasScheme(to, L"http") || platform::UrlHasScheme(to, L"https"))) {
     return platform::kErrorHttpRedirectFailed;
   }
   return 0;

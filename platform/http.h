@@ -34,6 +34,11 @@ constexpr uint32_t kErrorInternetSecureFailure = 12175;
 void SetHttpProxy(const std::wstring& address);
 std::wstring HttpProxy();
 
+// True when url begins with scheme (lower case, e.g. L"https") and a colon, in
+// any case: the transfer rules judge redirects by it, the backends whether a
+// request is secure.
+bool UrlHasScheme(const std::wstring& url, const wchar_t* scheme);
+
 // The transfer rules a request obeys (they live above the platform layer):
 // told what arrives, asked how long the request may wait. Called on the
 // thread that drives the request.

@@ -71,11 +71,6 @@ bool ParseNumber(const std::wstring& text, uint64_t* value) {
   return true;
 }
 
-bool HasScheme(const std::wstring& url, const wchar_t* scheme) {
-  const size_t length = wcslen(scheme);
-  return url.size() > length && url[length] == L':' && _wcsnicmp(url.c_str(), scheme, length) == 0;
-}
-
 // Where the answer's Location sends the request, as an absolute address
 // (empty when it cannot be made whole); false when it names none.
 bool LocationTarget(HINTERNET request, const std::wstring& base, std::wstring* target) {
@@ -244,7 +239,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   // http:// without a word): whether it is followed is the caller's rule.
   flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (options.binaryTransfer) flags |= INTERNET_FLAG_TRANSFER_BINARY;
-  if (HasScheme(url, L"https")) flags |= INTERNET_FLAG_SECURE;
+  if (UrlHasScheme(url, L"https")) flags |= INTERNET_FLAG_SECURE;
   impl->url = url;
   impl->watch = options.watch;
   // A server that trickles the answer's head holds InternetOpenUrlW for as

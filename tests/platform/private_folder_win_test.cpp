@@ -47,9 +47,11 @@ TEST(PrivateFolderWin, TheParentIsTheSystemsTemporaryFolderWhateverTmpSays) {
   ASSERT_NE(0u, ::GetSystemWindowsDirectoryW(windows, MAX_PATH));
   EXPECT_EQ(std::wstring(windows) + L"\\Temp\\", parent);
   // Where the system has GetTempPath2 (not Wine), it answers from TMP for anyone but SYSTEM.
-  const platform::TempPath2Fn userTemp = [](DWORD size, LPWSTR buffer) -> DWORD {
-    return ::GetEnvironmentVariableW(L"USERPROFILE", buffer, size);
+  // A function of the system's calling convention, which a lambda cannot be on 32-bit Windows.
+  struct UserTemp {
+    static DWORD WINAPI Get(DWORD size, LPWSTR buffer) { return ::GetEnvironmentVariableW(L"USERPROFILE", buffer, size); }
   };
+  const platform::TempPath2Fn userTemp = &UserTemp::Get;
   EXPECT_EQ(std::wstring(windows) + L"\\Temp\\", platform::SystemTempFolderFor(false, userTemp));
   EXPECT_NE(parent, platform::SystemTempFolderFor(true, userTemp)) << "SYSTEM's own temporary folder";
 }

@@ -1,6 +1,7 @@
 """The demo's Windows run (scripts/run.sh --windows): Setup.exe under Wine, in a
 window on the user's display, or on a virtual display answered page by page
-with a screenshot of each, by the same driver as the outcome matrix.
+with a screenshot of each, by the Wine driver of tools/wine that the outcome
+matrix's Windows rows use too.
 
     demo_windows.py DEMO_DIR STATE WINDOWS_BUILD_DIR
 """
@@ -9,9 +10,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-# The same Wine driver as the outcome matrix's.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "matrix"))
-from harness import WineSession, installed_product  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "wine"))
+from wine_session import WineSession, installed_product  # noqa: E402
 
 STATES = {
     "fresh": {}, "dead-server": {},

@@ -6,7 +6,7 @@ from pathlib import Path
 import pytest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import ROOT, WineSession  # noqa: E402
+from harness import ROOT, MatrixWineSession  # noqa: E402
 
 
 def pytest_addoption(parser):
@@ -51,7 +51,7 @@ def wine_session(request):
     work = Path(tempfile.mkdtemp(prefix="tavo-wine-"))
     build = Path(request.config.getoption("--windows-build")).resolve()
     worker = getattr(request.config, "workerinput", {}).get("workerid", "main")
-    session = WineSession(build, work, prefix=build / ("wineprefix-matrix-" + worker))
+    session = MatrixWineSession(build, work, prefix=build / ("wineprefix-matrix-" + worker))
     yield session
     session.close()
 

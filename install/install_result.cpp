@@ -229,44 +229,42 @@ std::wstring ExtractInstallerErrorNumbers(const std::vector<std::wstring>& lines
   return message + L"]";
 }
 
-InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t* detail, bool* logClass,
-                                       bool* notExecuted) {
-  Log().Info(FormatText(L"インストーラーの終了コード：%d", *detail));
-  if (!ReadExitCodeFromEventLog(run.Settings, startTime, detail)) {
+InstallVerdict DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t exitCode,
+                                       bool earlierNotExecuted) {
+  Log().Info(FormatText(L"インストーラーの終了コード：%d", exitCode));
+  int32_t code = exitCode;
+  if (!ReadExitCodeFromEventLog(run.Settings, startTime, &code)) {
     // The installer's own code is then all there is: it says why (1619, 1620, 1625, ...).
-    run.Result.UnrecordedExitCode = *detail;
-    *notExecuted = true;
-    *detail = -1;
-    return InstallOutcome::NotExecuted;
+    run.Result.UnrecordedExitCode = code;
+    return {InstallOutcome::NotExecuted, -1, false};
   }
   const std::wstring folder = JoinPath(run.Paths.WorkFolder, kInstallerLogFolderName);
   const std::wstring name = FindInstallerLogFile(folder);
-  int32_t logClassValue = kLogClassNone;
+  int32_t logClass = kLogClassNone;
   if (!name.empty()) {
     const std::wstring path = JoinPath(folder, name);
-    logClassValue = ClassifyInstallerLog(path);
-    if (logClassValue == kLogClass1601) *detail = kExitInstallServiceFailure;
-    run.Result.InstallerMessage = ExtractInstallerErrorNumbers(path, *detail);
+    logClass = ClassifyInstallerLog(path);
+    if (logClass == kLogClass1601) code = kExitInstallServiceFailure;
+    run.Result.InstallerMessage = ExtractInstallerErrorNumbers(path, code);
   }
-  if (*detail == kExitRebootRequired) {
+  if (code == kExitRebootRequired) {
     Log().Info(L"インストーラーが再起動を求めています。(終了コード：3010)");
     run.Result.RestartRequested = true;
   }
-  if (*detail == kExitRestartInitiated) {
+  if (code == kExitRestartInitiated) {
     Log().Info(L"インストーラーが再起動を開始しました。(終了コード：1641)");
     run.Result.RestartStarted = true;
   }
-  if (*detail == kExitSuccess || *detail == kExitRebootRequired || *detail == kExitRestartInitiated) {
-    return InstallOutcome::Success;
+  if (code == kExitSuccess || code == kExitRebootRequired || code == kExitRestartInitiated) {
+    return {InstallOutcome::Success, code, false};
   }
-  if (*notExecuted) {
+  if (earlierNotExecuted) {
     // An earlier package of this run was not executed: that stays the verdict.
     Log().Info(L"プログラムの実行をキャンセルしました。");
-    return InstallOutcome::Failure;
+    return {InstallOutcome::Failure, code, false};
   }
-  if (logClassValue != kLogClassNone && logClassValue != kLogClass1603 && logClassValue != kLogClassUnknown) {
-    *logClass = true;
-    *detail = logClassValue;
+  if (logClass != kLogClassNone && logClass != kLogClass1603 && logClass != kLogClassUnknown) {
+    return {InstallOutcome::Failure, logClass, true};
   }
-  return InstallOutcome::Failure;
+  return {InstallOutcome::Failure, code, false};
 }

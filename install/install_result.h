@@ -22,17 +22,27 @@ constexpr int32_t kLogClassUnknown = 99;        // none of the known lines
 // The outcome of one installer run.
 enum class InstallOutcome { Success, Failure, NotExecuted };
 
+// How an installation ended, with the detail the completion page explains.
+struct InstallVerdict {
+  InstallOutcome outcome = InstallOutcome::Failure;
+  // The exit code of the installer or command run last; the class of the
+  // installer's log when detailIsLogClass; -1 when it was not executed.
+  int32_t detail = 0;
+  // The installer's log told why it failed (result 8).
+  bool detailIsLogClass = false;
+};
+
 // The folder under the work folder where the product installer keeps its logs.
 extern const wchar_t kInstallerLogFolderName[];
 
 // Decides the outcome of one installer run that ended, from the Windows
 // Installer's event-log record (the authoritative exit code; without one the
-// run counts as not executed), the product installer's log and the exit code.
-// *detail holds the process exit code on entry and the code or log class on
-// return; sets *notExecuted when there was no record, *logClass when the log
-// classified a failure, and the result's InstallerMessage from the log.
-InstallOutcome DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t* detail, bool* logClass,
-                                       bool* notExecuted);
+// run counts as not executed), the product installer's log and the process's
+// exit code; sets the result's InstallerMessage from the log. A failure after
+// an earlier installer of the same run was not executed keeps that verdict:
+// its log class is not taken.
+InstallVerdict DetermineInstallOutcome(const InstallRun& run, int64_t startTime, int32_t exitCode,
+                                       bool earlierNotExecuted);
 
 // Searches the Application event log, newest first, for the Windows
 // Installer's record of this edition written at or after startTime; true when

@@ -113,16 +113,17 @@ int32_t CInstallThread::RunNetworkInstall(int32_t& detail) {
 
   Log().Info(L"インストール処理を行います。");
   SendStep(InstallStep::kInstalling);
-  bool logClass = false;
-  bool notExecuted = false;
+  const InstallVerdict verdict = InstallPackages(run_, packages_, *this, clock_);
+  detail = verdict.detail;
   int32_t result;
-  if (RunStep([&] { return InstallPackages(run_, packages_, *this, clock_, detail, &logClass, &notExecuted); },
-              kStepFailed)) {
+  if (verdict.outcome == InstallOutcome::Success) {
     Log().Info(L"インストール処理を完了しました。");
     result = kResultSuccess;
   } else {
     Log().Error(L"インストールに失敗しました。");
-    result = notExecuted ? kResultNotExecuted : logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
+    result = verdict.outcome == InstallOutcome::NotExecuted ? kResultNotExecuted
+             : verdict.detailIsLogClass                     ? kResultInstallerLogFailure
+                                                            : kResultInstallerFailed;
   }
   SendStep(InstallStep::kInstalled);
   return result;

@@ -8,6 +8,7 @@
 #include "base/result_codes.h"
 #include "base/run_result.h"
 #include "base/text.h"
+#include "base/worker_threads.h"
 #include "base/working_paths.h"
 #include "config/download_config.h"
 #include "config/launch_settings.h"
@@ -201,12 +202,15 @@ struct PackageRun {
   const std::vector<PackageEntry>& packages;
   InstallStepSink& sink;
   WaitClock& clock;
-  int32_t& detail;
-  bool* logClass;
-  bool* notExecuted;
   // Written where no process of the user reaches; a copy goes beside the debug log at the end.
   // Each installer appends its log to it ("/l*v+"), so that it keeps every package of the run.
-  std::wstring installerLog;
+  std::wstring installerLog = std::wstring();
+  // The exit code or log class of the package run last.
+  int32_t detail = 0;
+  // Once set, they stay for the rest of the run: an installer's log told why
+  // it failed, or an installer left no trace.
+  bool detailIsLogClass = false;
+  bool notExecuted = false;
 };
 
 // Runs a program and waits for its end, with its window shown: an installer
@@ -217,7 +221,7 @@ bool RunToItsEnd(const std::wstring& command, int32_t* exitCode) {
   return platform::RunProcess(nullptr, command, L"", kWaitForEnd, kShowWindow, platform::kInfiniteWait, exitCode);
 }
 
-PackageOutcome RunInstallerPackage(const PackageRun& r, const PackageEntry& package, const std::wstring& packagePath) {
+PackageOutcome RunInstallerPackage(PackageRun& r, const PackageEntry& package, const std::wstring& packagePath) {
   // Checked again right before it starts, through the hold that starts it.
   if (!trust::VendorSignatureAccepted(*package.File) || !StartedByItsOwnPath(*package.File)) {
     return PackageOutcome::kFailed;
@@ -243,11 +247,15 @@ PackageOutcome RunInstallerPackage(const PackageRun& r, const PackageEntry& pack
     return PackageOutcome::kFailed;
   }
   PackageOutcome outcome = PackageOutcome::kFailed;
-  switch (DetermineInstallOutcome(r.run, r.sink.InstallStartTime(), &r.detail, r.logClass, r.notExecuted)) {
+  const InstallVerdict verdict = DetermineInstallOutcome(r.run, r.sink.InstallStartTime(), r.detail, r.notExecuted);
+  r.detail = verdict.detail;
+  r.detailIsLogClass = r.detailIsLogClass || verdict.detailIsLogClass;
+  switch (verdict.outcome) {
     case InstallOutcome::Success:
       Log().Info(L"インストールの実行処理（成功）");
       return PackageOutcome::kInstalled;
     case InstallOutcome::NotExecuted:
+      r.notExecuted = true;
       Log().Info(L"プログラムの実行をキャンセルしました。");
       outcome = PackageOutcome::kNotExecuted;
       break;
@@ -258,7 +266,7 @@ PackageOutcome RunInstallerPackage(const PackageRun& r, const PackageEntry& pack
   return outcome;
 }
 
-PackageOutcome RunCommandPackage(const PackageRun& r, const PackageEntry& package) {
+PackageOutcome RunCommandPackage(PackageRun& r, const PackageEntry& package) {
   const std::wstring command = PackageCommand(r.run.Paths.WorkFolder, package);
   if (command.empty()) return PackageOutcome::kNoCommand;
   Log().Info(L"以下のコマンドを実行します。");
@@ -277,7 +285,7 @@ PackageOutcome RunCommandPackage(const PackageRun& r, const PackageEntry& packag
   return PackageOutcome::kFailed;
 }
 
-PackageOutcome RunPackage(const PackageRun& r, const PackageEntry& package) {
+PackageOutcome RunPackage(PackageRun& r, const PackageEntry& package) {
   if (package.ExecType != kExecInstaller && package.ExecType != kExecCommand) return PackageOutcome::kDownloadOnly;
   const std::wstring packagePath = PackageFilePath(r.run.Paths.WorkFolder, package);  // where it was downloaded
   // Held since its check, the file cannot change on Windows; the simulated
@@ -290,18 +298,15 @@ PackageOutcome RunPackage(const PackageRun& r, const PackageEntry& package) {
   return RunCommandPackage(r, package);
 }
 
-}  // namespace
-
-bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
-                     WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted) {
+// True when the installation as a whole succeeded.
+bool RunEveryPackage(PackageRun& packageRun) {
   Log().Info(L"パッケージのインストールを行います。");
-  const PackageRun packageRun{run, packages, sink, clock, detail, logClass, notExecuted,
-                              JoinPath(run.Paths.WorkFolder, kInstallerVerboseLogName)};
+  packageRun.installerLog = JoinPath(packageRun.run.Paths.WorkFolder, kInstallerVerboseLogName);
   bool overall = true;
   int32_t installed = 0;
-  for (const PackageEntry& package : packages) {
+  for (const PackageEntry& package : packageRun.packages) {
     if (!package.Verified) continue;
-    detail = 0;
+    packageRun.detail = 0;
     switch (RunPackage(packageRun, package)) {
       case PackageOutcome::kInstalled:
         overall = true;
@@ -323,9 +328,23 @@ bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& pac
   }
   if (overall && installed == 0) {
     Log().Info(L"このコンピューターに適用するパッケージがないため、何もインストールしませんでした。");
-    run.Result.NothingInstalled = true;
+    packageRun.run.Result.NothingInstalled = true;
   }
   return overall;
+}
+
+}  // namespace
+
+InstallVerdict InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages,
+                               InstallStepSink& sink, WaitClock& clock) {
+  PackageRun packageRun{run, packages, sink, clock};
+  // Out of memory, the packages run until then still tell how it failed.
+  constexpr bool kInstallationFailed = false;
+  const bool installed = RunStep([&] { return RunEveryPackage(packageRun); }, kInstallationFailed);
+  const InstallOutcome outcome = installed                 ? InstallOutcome::Success
+                                 : packageRun.notExecuted ? InstallOutcome::NotExecuted
+                                                          : InstallOutcome::Failure;
+  return {outcome, packageRun.detail, packageRun.detailIsLogClass};
 }
 
 int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock& clock, int32_t& detail) {
@@ -363,12 +382,14 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
     if (!RunToItsEnd(command, &detail)) {
       LogErrors({L"プログラムの実行に失敗しました。", command});
     } else {
-      bool logClass = false;
-      bool notExecuted = false;
-      switch (DetermineInstallOutcome(run, sink.InstallStartTime(), &detail, &logClass, &notExecuted)) {
+      // The one installer of a local install has none before it.
+      constexpr bool kNoEarlierNotExecuted = false;
+      const InstallVerdict verdict =
+          DetermineInstallOutcome(run, sink.InstallStartTime(), detail, kNoEarlierNotExecuted);
+      detail = verdict.detail;
+      switch (verdict.outcome) {
         case InstallOutcome::NotExecuted:
           Log().Info(L"プログラムの実行をキャンセルしました");
-          detail = -1;
           result = kResultNotExecuted;
           break;
         case InstallOutcome::Success:
@@ -376,7 +397,7 @@ int32_t RunLocalInstall(const InstallRun& run, InstallStepSink& sink, WaitClock&
           result = kResultSuccess;
           break;
         case InstallOutcome::Failure:
-          result = logClass ? kResultInstallerLogFailure : kResultInstallerFailed;
+          result = verdict.detailIsLogClass ? kResultInstallerLogFailure : kResultInstallerFailed;
           Log().Error(L"プログラムの実行に失敗しました（戻り値エラー）。");
           break;
       }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "install/install_result.h"
 #include "install/install_step.h"
 
 struct InstallRun;
@@ -68,13 +69,14 @@ bool WaitForIdleWindowsInstaller(WaitClock& clock);
 
 // Runs every verified package of the list in order (network install); a
 // failed package ends the installation unless its ErrorSkip lets the next
-// one go on. True when the installation as a whole succeeded; otherwise
-// *logClass (the detail is a log class) and *notExecuted (an installer left
-// no trace) tell the install worker which result to report. An installer not started because
-// the Windows Installer stayed busy fails with the detail 1618, as it would
-// have ended itself.
-bool InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages, InstallStepSink& sink,
-                     WaitClock& clock, int32_t& detail, bool* logClass, bool* notExecuted);
+// one go on. The verdict is a success when the installation as a whole
+// succeeded; a failure is NotExecuted when an installer of the run left no
+// trace, and has the last package's detail, a log class once any installer's
+// log told why it failed. An installer not started because the Windows
+// Installer stayed busy fails with the detail 1618, as it would have ended
+// itself. Running out of memory ends the installation as a failure.
+InstallVerdict InstallPackages(const InstallRun& run, const std::vector<PackageEntry>& packages,
+                               InstallStepSink& sink, WaitClock& clock);
 
 // Runs the edition's installer beside the launcher; sends the steps
 // kInstalling and kInstalled.

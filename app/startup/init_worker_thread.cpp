@@ -207,7 +207,8 @@ bool CInitWorkerThread::UpdateLauncherFiles() {
     platform::HeldFile launcher;
     DownloadRequest request{SetupExe, local};
     request.hold = &launcher;
-    if (!DownloadWithRetries(downloader, request, ctx_.UserTempFolder, clock_, logFailure, nullptr, true)) {
+    constexpr bool kWaitAfterLast = true;
+    if (!DownloadWithRetries(downloader, request, ctx_.UserTempFolder, clock_, logFailure, nullptr, kWaitAfterLast)) {
       return false;
     }
     Log().Info(kDownloadOk);

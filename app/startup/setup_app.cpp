@@ -153,8 +153,9 @@ bool CSetupApp::InitInstance() {
   RunOutcome outcome = AcceptCommandLine();
   if (outcome.GoesOn()) outcome = ClaimTheRun();
   // Failed folders stop the run, yet the command line and another launcher
-  // still end it with their exit code; the error box is shown either way.
-  outcome.error = prepared.error;
+  // still end it with their exit code; the error box is shown either way,
+  // with a later step's own error if it has one.
+  if (!outcome.error) outcome.error = prepared.error;
   if (outcome.GoesOn()) RemoveStaleWorkFolders(context_);
   if (outcome.GoesOn()) outcome = LoadSettingsAndNoticesHeader();
   if (outcome.GoesOn()) outcome = context_.NoUpdate ? TakePredecessorsBaseSettings() : RunSelfUpdate();

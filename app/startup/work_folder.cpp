@@ -28,9 +28,11 @@ bool PrepareWorkFolder(LauncherContext* context) {
   // and works on in it.
   const std::wstring own = context->LauncherFolder;
   const std::wstring ownName = FileNameOf(own.substr(0, own.size() - 1));
-  // Windows spells a folder's name in either case.
+  // Windows spells a folder's name in either case. The inherited folder is
+  // held open as a new one is.
+  constexpr bool kHeldOpen = true;
   const bool inherited = ToLowerAscii(own) == ToLowerAscii(parent + ownName + platform::PathSeparator()) &&
-                         IsWorkFolderName(ownName) && platform::IsPrivateFolder(own, true);
+                         IsWorkFolderName(ownName) && platform::IsPrivateFolder(own, kHeldOpen);
   context->WorkFolder = inherited ? own : platform::CreatePrivateFolder(parent, kWorkFolderPrefix);
   if (context->StartedBySourceLauncher && !inherited) context->PredecessorFolder = own;
   if (context->WorkFolder.empty()) return false;
@@ -50,9 +52,10 @@ void RemoveStaleWorkFolders(const LauncherContext& context) {
   // works in or was started from.
   std::vector<std::wstring> names;
   if (!platform::ListFolder(parent, &names)) return;
+  constexpr bool kLookOnly = false;
   for (const std::wstring& name : names) {
     const std::wstring folder = parent + name + platform::PathSeparator();
     if (!IsWorkFolderName(name) || folder == context.WorkFolder || folder == context.LauncherFolder) continue;
-    if (platform::IsPrivateFolder(folder, false)) platform::RemoveFolderTree(folder);
+    if (platform::IsPrivateFolder(folder, kLookOnly)) platform::RemoveFolderTree(folder);
   }
 }

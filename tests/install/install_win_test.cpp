@@ -106,12 +106,11 @@ TEST(EventLogWin, NoInstallerRecordMeansNotExecuted) {
   int32_t code = 0;
   EXPECT_FALSE(ReadExitCodeFromEventLog(context.Settings, start, &code));
   EXPECT_EQ(0, code);
-  int32_t detail = 0;
-  bool logClass = false, notExecuted = false;
-  EXPECT_EQ(InstallOutcome::NotExecuted, DetermineInstallOutcome(InstallRun{context.Settings, context, context}, start, &detail, &logClass, &notExecuted));
-  EXPECT_EQ(-1, detail);
-  EXPECT_TRUE(notExecuted);
-  EXPECT_FALSE(logClass);
+  const InstallVerdict verdict =
+      DetermineInstallOutcome(InstallRun{context.Settings, context, context}, start, 0, /*earlierNotExecuted=*/false);
+  EXPECT_EQ(InstallOutcome::NotExecuted, verdict.outcome);
+  EXPECT_EQ(-1, verdict.detail);
+  EXPECT_FALSE(verdict.detailIsLogClass);
 }
 
 struct NoSteps : InstallStepSink {
@@ -136,10 +135,7 @@ TEST(PackageExecutionWin, TheWindowsInstallerIsTheNativeOne) {
   ASSERT_TRUE(package.File->Open(work.File(L"p.msi")));
   tavo_test::LogCapture log;
   NoSteps sink;
-  int32_t detail = 0;
-  bool logClass = false, notExecuted = false;
-  InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, SystemWaitClock(), detail, &logClass,
-                  &notExecuted);
+  InstallPackages(InstallRun{context.Settings, context, context}, {package}, sink, SystemWaitClock());
   const auto texts = log.Texts();
   const auto at = std::find(texts.begin(), texts.end(), L"以下のインストールコマンドを実行します。");
   ASSERT_TRUE(at != texts.end() && at + 1 != texts.end());

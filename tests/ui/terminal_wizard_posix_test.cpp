@@ -115,7 +115,7 @@ TEST(TerminalRenderer, FullScreenFitsASmallTerminal) {
   terminal::TerminalOutput output(tty, 0);
   auto renderer = terminal::MakeFullScreenRenderer(output);
   terminal::BoxText box{L"確認", L"よろしいですか？", platform::kMbYesNo};
-  renderer->Draw(shown.screen, &box, true);
+  renderer->Draw(shown.screen, &box, /*windowOpen=*/true);
 
   std::string bytes;
   ::fcntl(master, F_SETFL, O_NONBLOCK);

@@ -61,7 +61,7 @@ class FullScreenRenderer : public Renderer {
       std::wstring bar = L"[";
       for (int i = 0; i < width; ++i) bar += (i >= position && i < position + block) ? L'#' : L' ';
       bar += L"]";
-      lines->push_back(TextLine(bar, Style(), false));
+      lines->push_back(TextLine(bar, Style(), Wrap::kNo));
     }
     lines->push_back(TextLine(L""));
     lines->push_back(screen.ButtonLine());
@@ -76,7 +76,7 @@ class FullScreenRenderer : public Renderer {
   static void AddBox(const BoxText& box, std::vector<Line>* lines) {
     Style frame;
     frame.bold = true;
-    lines->push_back(TextLine(L"┌─ " + box.caption + L" ─────────────", frame, false));
+    lines->push_back(TextLine(L"┌─ " + box.caption + L" ─────────────", frame, Wrap::kNo));
     for (const auto& text : SplitLines(box.text)) lines->push_back(TextLine(L"│ " + text));
     Style button;
     button.bold = true;
@@ -90,7 +90,7 @@ class FullScreenRenderer : public Renderer {
       buttons.segments.push_back({L"[" + caption + L"]", button});
     }
     lines->push_back(buttons);
-    lines->push_back(TextLine(L"└───────────────", frame, false));
+    lines->push_back(TextLine(L"└───────────────", frame, Wrap::kNo));
   }
 
   void WriteScreen(const std::vector<Line>& lines) {
@@ -124,8 +124,12 @@ class FullScreenRenderer : public Renderer {
     if (style.bold) out += "\x1b[1m";
     if (style.underline) out += "\x1b[4m";
     if (style.reverse) out += "\x1b[7m";
-    if (style.fg != kDefaultColour) out += ColourSequence(static_cast<uint32_t>(style.fg), false, depth_);
-    if (style.bg != kDefaultColour) out += ColourSequence(static_cast<uint32_t>(style.bg), true, depth_);
+    if (style.fg != kDefaultColour) {
+      out += ColourSequence(static_cast<uint32_t>(style.fg), ColourLayer::kForeground, depth_);
+    }
+    if (style.bg != kDefaultColour) {
+      out += ColourSequence(static_cast<uint32_t>(style.bg), ColourLayer::kBackground, depth_);
+    }
     return out;
   }
 

@@ -93,8 +93,10 @@ void Click(Control control, int selected, WizardController& controller) {
   }
 }
 
-// Enter on the focused control, or Space (bySpace).
-void Activate(Control control, bool bySpace, int selected, WizardController& controller) {
+enum class ActivatingKey { kEnter, kSpace };
+
+// Enter or Space on the focused control.
+void Activate(Control control, ActivatingKey key, int selected, WizardController& controller) {
   switch (control) {
     case Control::NoticesList:
       controller.OpenSelectedNotice(selected);
@@ -111,7 +113,8 @@ void Activate(Control control, bool bySpace, int selected, WizardController& con
     case Control::Finish:
     case Control::PageMinimize:
     case Control::PageClose:
-      if (!bySpace) Click(control, selected, controller);  // the completion page swallows Space on its buttons
+      // The completion page swallows Space on its buttons.
+      if (key == ActivatingKey::kEnter) Click(control, selected, controller);
       break;
     case Control::None:
       break;
@@ -129,8 +132,8 @@ bool HandleWizardKey(const KeyEvent& key, WizardScreen& screen, WizardController
     case Key::ShiftTab: screen.MoveFocus(-1); break;
     case Key::Up: screen.MoveSelection(-1); break;
     case Key::Down: screen.MoveSelection(1); break;
-    case Key::Enter: Activate(screen.Focus(), false, screen.Selected(), controller); break;
-    case Key::Space: Activate(screen.Focus(), true, screen.Selected(), controller); break;
+    case Key::Enter: Activate(screen.Focus(), ActivatingKey::kEnter, screen.Selected(), controller); break;
+    case Key::Space: Activate(screen.Focus(), ActivatingKey::kSpace, screen.Selected(), controller); break;
     case Key::Escape: break;  // never closes anything
     case Key::Interrupt: close = controller.OnSystemClose(); break;
     case Key::Char: {

@@ -27,7 +27,7 @@ class PlainRenderer : public Renderer {
     std::vector<Line> lines = screen.PageLines();
     lines.push_back(TextLine(L""));
     lines.push_back(screen.ButtonLine());
-    lines.push_back(TextLine(L"フォーカス: " + screen.FocusName(), Style(), false));
+    lines.push_back(TextLine(L"フォーカス: " + screen.FocusName(), Style(), Wrap::kNo));
     WriteScreen(lines);
     // A box still open stays in front of a screen that changed beneath it.
     if (box != nullptr) WriteBox(*box);

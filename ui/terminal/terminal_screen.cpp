@@ -19,10 +19,10 @@ bool IsLink(Control control) {
 
 }  // namespace
 
-Line TextLine(const std::wstring& text, Style style, bool wrap) {
+Line TextLine(const std::wstring& text, Style style, Wrap wrap) {
   Line line;
   line.segments.push_back({text, style});
-  line.wrap = wrap;
+  line.wrap = wrap == Wrap::kYes;
   return line;
 }
 
@@ -221,7 +221,7 @@ std::vector<Line> WizardScreen::PageLines() const {
   titleStyle.bold = true;
   titleStyle.fg = LABEL_COLOUR;
   titleStyle.bg = TITLE_BACKGROUND_COLOUR;
-  Line title = TextLine(L"=== " + Title() + L" ===", titleStyle, false);
+  Line title = TextLine(L"=== " + Title() + L" ===", titleStyle, Wrap::kNo);
   title.fillBg = TITLE_BACKGROUND_COLOUR;
   lines.push_back(title);
 
@@ -255,7 +255,7 @@ std::vector<Line> WizardScreen::PageLines() const {
     lines.push_back(TextLine(L""));
     Style listTitle;
     listTitle.reverse = focus_ == Control::NoticesList;
-    lines.push_back(TextLine(std::wstring(kNoticesListName) + L":", listTitle, false));
+    lines.push_back(TextLine(std::wstring(kNoticesListName) + L":", listTitle, Wrap::kNo));
     const auto& rows = controller_.NoticeRows();
     if (rows.empty()) lines.push_back(TextLine(L"   （なし）"));
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -31,7 +31,9 @@ struct Line {
   int64_t fillBg = kDefaultColour;  // background painted to the end of the line
 };
 
-Line TextLine(const std::wstring& text, Style style = Style(), bool wrap = true);
+// Whether a line may be broken at the screen width; titles and frames are not.
+enum class Wrap { kNo, kYes };
+Line TextLine(const std::wstring& text, Style style = Style(), Wrap wrap = Wrap::kYes);
 
 // The controls that can hold the keyboard focus.
 enum class Control {

@@ -24,6 +24,10 @@ namespace {
 
 const wchar_t kTitle[] = L"インストーラーを起動しています";
 
+// The dialog's line shows a step that has just begun, or the same step again
+// with the timer's dots.
+enum class StepLine { kNewStep, kSameStep };
+
 void WriteAll(int fd, const std::string& text) {
   const char* p = text.data();
   size_t left = text.size();
@@ -42,10 +46,10 @@ int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, co
   SetupDialogModel model;
   int result = -1;
 
-  auto show = [&](const std::wstring& line, bool stepChanged) {
+  auto show = [&](const std::wstring& line, StepLine kind) {
     if (plain) {
       // A script reads each step once; the dots are for people.
-      if (stepChanged) WriteAll(options.outputFd, "  " + platform::WideToUtf8(line) + "\n");
+      if (kind == StepLine::kNewStep) WriteAll(options.outputFd, "  " + platform::WideToUtf8(line) + "\n");
     } else {
       WriteAll(options.outputFd, "\r\x1b[2K  " + platform::WideToUtf8(line));
     }
@@ -53,7 +57,7 @@ int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, co
 
   UiCallQueue queue([&](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
     if (message == WM_INIT_STEP) {
-      if (model.OnInitStep(static_cast<int32_t>(wParam))) show(model.StepTextNow(), true);
+      if (model.OnInitStep(static_cast<int32_t>(wParam))) show(model.StepTextNow(), StepLine::kNewStep);
     } else if (message == WM_INIT_DONE) {
       result = SetupDialogModel::OnInitDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam), &runResult.ResultCode);
     }
@@ -67,7 +71,7 @@ int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, co
   Log().Info(L"コントロールの初期化処理を行います。");
   const std::string title = platform::WideToUtf8(kTitle);
   WriteAll(options.outputFd, plain ? "=== " + title + " ===\n" : "\x1b[2J\x1b[H\x1b[1m" + title + "\x1b[0m\n\n");
-  show(L"インストーラーを起動しています...", true);
+  show(L"インストーラーを起動しています...", StepLine::kNewStep);
 
   if (!SetupDialogModel::StartWorker(starter, &queue)) {
     // Without a worker nothing would ever end this dialog: it ends as cancelled.
@@ -79,7 +83,7 @@ int RunTerminalStartupDialog(RunResult& runResult, InitWorkerStarter starter, co
   while (result < 0) {
     queue.Pump(100);
     if (result < 0 && std::chrono::steady_clock::now() >= nextTick) {
-      show(model.OnTimer(), false);
+      show(model.OnTimer(), StepLine::kSameStep);
       nextTick += std::chrono::seconds(1);
     }
   }

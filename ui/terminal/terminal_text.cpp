@@ -109,13 +109,14 @@ int NearestXterm256(uint32_t colorref) {
   return greyDistance < cubeDistance ? 232 + greyStep : cubeIndex;
 }
 
-std::string ColourSequence(uint32_t colorref, bool background, ColourDepth depth) {
+std::string ColourSequence(uint32_t colorref, ColourLayer layer, ColourDepth depth) {
+  const int selector = layer == ColourLayer::kBackground ? 48 : 38;
   char buffer[32];
   if (depth == ColourDepth::TrueColour) {
-    std::snprintf(buffer, sizeof buffer, "\x1b[%d;2;%u;%u;%um", background ? 48 : 38, colorref & 0xFF,
+    std::snprintf(buffer, sizeof buffer, "\x1b[%d;2;%u;%u;%um", selector, colorref & 0xFF,
                   (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
   } else {
-    std::snprintf(buffer, sizeof buffer, "\x1b[%d;5;%dm", background ? 48 : 38, NearestXterm256(colorref));
+    std::snprintf(buffer, sizeof buffer, "\x1b[%d;5;%dm", selector, NearestXterm256(colorref));
   }
   return buffer;
 }

@@ -23,10 +23,11 @@ std::vector<std::wstring> SplitLines(const std::wstring& text);
 std::vector<std::wstring> WrapLine(const std::wstring& line, int columns);
 
 enum class ColourDepth { Colour256, TrueColour };
+enum class ColourLayer { kForeground, kBackground };
 
 // The SGR escape sequence that selects a COLORREF (red in the low byte) as
 // the foreground or background colour.
-std::string ColourSequence(uint32_t colorref, bool background, ColourDepth depth);
+std::string ColourSequence(uint32_t colorref, ColourLayer layer, ColourDepth depth);
 // The nearest colour of the 6x6x6 cube and grey ramp of 256-colour terminals.
 int NearestXterm256(uint32_t colorref);
 

@@ -69,12 +69,13 @@ side_log=build/side-stages.log
 side=$!
 
 stage "the outcome matrix: whole runs on both builds"
-# The Windows rows are spread over Wine prefixes, a worker each; the Linux rows run on one more.
+# The Windows rows are spread over Wine prefixes, a worker each, and the Linux rows over workers of their own.
 # Every command of a row is bounded; the stage as a whole is bounded too.
 bound=${TAVO_MATRIX_STAGE_SECONDS:-1800}
-export TAVO_WINE_PREFIXES=${TAVO_WINE_PREFIXES:-2}
+export TAVO_WINE_PREFIXES=${TAVO_WINE_PREFIXES:-2} TAVO_LINUX_WORKERS=${TAVO_LINUX_WORKERS:-2}
 status=0
-timeout --kill-after=60 "$bound" /usr/bin/python3 -m pytest -q -p no:cacheprovider -n $((TAVO_WINE_PREFIXES + 1)) \
+timeout --kill-after=60 "$bound" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+  -n $((TAVO_WINE_PREFIXES + TAVO_LINUX_WORKERS)) \
   --dist loadgroup --durations=25 \
   tests/matrix --builds linux,windows --windows-build "$wintests" || status=$?
 if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then

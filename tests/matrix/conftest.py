@@ -22,26 +22,27 @@ def pytest_generate_tests(metafunc):
         metafunc.parametrize("build", builds, scope="session")
 
 
-# Windows rows spend most of their time waiting on Wine and on the launcher's own pauses, so they
-# are spread over several prefixes, each on a worker of its own (pytest -n WINE_PREFIXES+1
-# --dist loadgroup); the Linux rows, which are quick, run in order on one more worker.
+# Runs spend most of their time waiting: on Wine, on the launcher's own pauses, on a server that
+# trickles. So the Windows rows are spread over several prefixes and the Linux rows over a few
+# workers of their own, each group on a worker of its own (pytest -n WINE_PREFIXES+LINUX_WORKERS
+# --dist loadgroup).
 WINE_PREFIXES = int(os.environ.get("TAVO_WINE_PREFIXES", "2"))
+LINUX_WORKERS = int(os.environ.get("TAVO_LINUX_WORKERS", "2"))
 
 
 @pytest.hookimpl(tryfirst=True)
 def pytest_collection_modifyitems(items):
     # A silent row runs on the worker of its interactive twin, after it, and finds its log there.
     from rows import SILENT
-    wine_groups = {}
+    groups = {}
     for item in items:
         params = getattr(item, "callspec", None) and item.callspec.params
         if not params or "row" not in params:
             continue
-        if params.get("build") != "windows":
-            item.add_marker(pytest.mark.xdist_group("linux"))
-            continue
-        twin = params["row"].name.removesuffix(SILENT)
-        group = wine_groups.setdefault(twin, "wine-%d" % (len(wine_groups) % WINE_PREFIXES))
+        kind, workers = ("wine", WINE_PREFIXES) if params.get("build") == "windows" else ("linux", LINUX_WORKERS)
+        twin = (kind, params["row"].name.removesuffix(SILENT))
+        count = sum(k == kind for k, _ in groups)
+        group = groups.setdefault(twin, "%s-%d" % (kind, count % workers))
         item.add_marker(pytest.mark.xdist_group(group))
 
 

@@ -163,7 +163,11 @@ class WineSession:
         self.temp = next((prefix / "drive_c" / "users").glob("*/Temp"))
         self.keys = set()  # the rows' registry keys, removed again after each row
         self.version = ()  # the Windows version told to Wine for Setup.exe, once it was set
-        self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None}, work)  # an earlier session's product
+        # On a virtual display of its own no window manager runs, and Wine would wait two seconds at each window's
+        # end for one to withdraw it; windows that no manager handles end at once. On the user's display the
+        # manager handles them as usual.
+        self.seed_registry({r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO": None,  # an earlier session's product
+                            r"HKEY_CURRENT_USER\Software\Wine\X11 Driver": {"Managed": "N" if self.xvfb else "Y"}}, work)
 
     @staticmethod
     def make_prefix(prefix, make):

@@ -12,10 +12,6 @@
 
 CCompPPG::CCompPPG(CPageHost& host, bool inFrame) : CPageBase(IDD_COMPLETION, host), inFrame_(inFrame) {}
 
-CCompPPG::~CCompPPG() {
-  if (icon_) ::DestroyIcon(icon_);
-}
-
 BOOL CCompPPG::OnInitDialog() {
   LogPageSetup(WizardPage::Completion);
   if (!LoadBackground(IDB_PAGE_BACKGROUND)) Log().Error(kBackgroundSetupFailed);
@@ -64,8 +60,8 @@ void CCompPPG::PlaceBackgroundAndIcon() {
   HWND icon = Item(IDC_COMP_PICTURE);
   if (!icon) return;
   if (!icon_) {
-    icon_ = LoadResultIcon();
-    ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    icon_.Reset(LoadResultIcon());
+    ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   }
   MoveControl(icon, layout_.iconX, layout_.iconY);
 }
@@ -139,12 +135,11 @@ bool CCompPPG::SetupHelpLink(const FontSpec& font) {
 // The width of the help link's caption in the font it was given, while still bold.
 int CCompPPG::HelpLinkTextWidth() {
   SIZE text{};
-  HDC dc = ::GetDC(helpLink_.Hwnd());
-  HGDIOBJ old = ::SelectObject(dc, helpLink_.Font());
-  ::GetTextExtentPoint32W(dc, layout_.helpLinkCaption.c_str(), static_cast<int>(layout_.helpLinkCaption.size()),
-                          &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(helpLink_.Hwnd(), dc);
+  const WindowDc dc(helpLink_.Hwnd());
+  HGDIOBJ old = ::SelectObject(dc.get(), helpLink_.Font());
+  ::GetTextExtentPoint32W(dc.get(), layout_.helpLinkCaption.c_str(),
+                          static_cast<int>(layout_.helpLinkCaption.size()), &text);
+  ::SelectObject(dc.get(), old);
   return text.cx;
 }
 

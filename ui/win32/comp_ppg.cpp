@@ -147,12 +147,7 @@ int CCompPPG::HelpLinkTextWidth() {
 bool CCompPPG::SetupFinishButton() {
   const bool ok = SetupButton(&finishButton_, layout_.finish, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
                               WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
-  if (finishButton_.Hwnd()) {
-    ::ShowWindow(finishButton_.Hwnd(), SW_SHOW);
-    ::EnableWindow(finishButton_.Hwnd(), TRUE);
-    focusTarget_ = finishButton_.Hwnd();
-    ::SetFocus(focusTarget_);
-  }
+  if (finishButton_.Hwnd()) ShowAndFocus(finishButton_.Hwnd());
   return ok;
 }
 
@@ -166,11 +161,16 @@ bool CCompPPG::SetupContinueButton() {
   }
   const bool ok = SetupButton(&continueButton_, layout_.resume, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
                               WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
-  ::ShowWindow(continueButton_.Hwnd(), SW_SHOW);
-  ::EnableWindow(continueButton_.Hwnd(), TRUE);
-  focusTarget_ = continueButton_.Hwnd();
-  ::SetFocus(focusTarget_);
+  ShowAndFocus(continueButton_.Hwnd());
   return ok;
+}
+
+// The button set up last is the one that keeps the focus.
+void CCompPPG::ShowAndFocus(HWND button) {
+  ::ShowWindow(button, SW_SHOW);
+  ::EnableWindow(button, TRUE);
+  focusTarget_ = button;
+  ::SetFocus(button);
 }
 
 // Minimize and close; inside the frame the frame's own serve.

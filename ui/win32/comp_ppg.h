@@ -35,6 +35,7 @@ class CCompPPG : public CPageBase {
   int HelpLinkTextWidth();
   bool SetupFinishButton();
   bool SetupContinueButton();
+  void ShowAndFocus(HWND button);
   bool SetupTitleButtons();
   void OnFocusNotification();
   void Click(int id);

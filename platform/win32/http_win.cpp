@@ -14,20 +14,20 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/win32/owned_win.h"
 
 namespace platform {
 
 namespace {
 
-// Closes an Internet handle and keeps the caller's last error intact, so
-// that a failure is reported with the code that caused it.
-void CloseInternetHandle(HINTERNET* handle) {
-  if (!*handle) return;
-  DWORD saved = ::GetLastError();
-  ::InternetCloseHandle(*handle);
-  ::SetLastError(saved);
-  *handle = nullptr;
-}
+// A session or a request. Closing a session also closes what was opened in it.
+struct InternetTraits {
+  using Value = HINTERNET;
+  static Value Empty() { return nullptr; }
+  static bool Holds(Value handle) { return handle != nullptr; }
+  static void Free(Value handle) { ::InternetCloseHandle(handle); }
+};
+using UniqueInternet = win32::Owned<InternetTraits>;
 
 bool SetNumberOption(HINTERNET session, DWORD option, DWORD value) {
   return ::InternetSetOptionW(session, option, &value, sizeof(value)) != FALSE;
@@ -100,7 +100,7 @@ bool LocationTarget(HINTERNET request, const std::wstring& base, std::wstring* t
 // any other blocking call on the request, with an error.
 class Watchdog {
  public:
-  explicit Watchdog(HINTERNET* session) : session_(session) {}
+  explicit Watchdog(UniqueInternet* session) : session_(session) {}
   ~Watchdog() { Stop(); }
 
   // (Re)arms the watchdog to fire ms from now; 0 disarms it.
@@ -115,7 +115,7 @@ class Watchdog {
     changed_.notify_all();
   }
 
-  // True once the watchdog has closed the session: the handles are gone.
+  // True once the watchdog has closed the session: the request went with it.
   bool Fired() {
     std::lock_guard<std::mutex> hold(lock_);
     return fired_;
@@ -139,7 +139,7 @@ class Watchdog {
     while (!stopped_) {
       if (Clock::now() >= due_) {
         fired_ = true;
-        CloseInternetHandle(session_);  // also ends the request opened in it
+        session_->Reset();  // also ends the request opened in it
         return;
       }
       if (due_ == Clock::time_point::max()) {
@@ -150,7 +150,8 @@ class Watchdog {
     }
   }
 
-  HINTERNET* session_;
+  // Closed here under the lock, or by its owner once the watch has stopped.
+  UniqueInternet* session_;
   std::mutex lock_;
   std::condition_variable changed_;
   Clock::time_point due_ = Clock::time_point::max();
@@ -160,8 +161,9 @@ class Watchdog {
 };
 
 struct HttpRequest::Impl {
-  HINTERNET session = nullptr;
-  HINTERNET request = nullptr;
+  // The request is declared after the session, so that it closes first.
+  UniqueInternet session;
+  UniqueInternet request;
   Watchdog watchdog{&session};
   std::wstring url;
   HttpTransferWatch* watch = nullptr;
@@ -191,7 +193,7 @@ struct HttpRequest::Impl {
       ::SetLastError(error);
       return false;
     }
-    request = nullptr;
+    request.Release();  // closed with the session
     ::SetLastError(ERROR_INTERNET_TIMEOUT);
     return true;
   }
@@ -201,10 +203,7 @@ struct HttpRequest::Impl {
   ~Impl() {
     const DWORD error = ::GetLastError();
     watchdog.Stop();
-    if (!watchdog.Fired()) {  // else closed already, with the session
-      CloseInternetHandle(&request);
-      CloseInternetHandle(&session);
-    }
+    if (watchdog.Fired()) request.Release();  // closed already, with the session
     ::SetLastError(error);
   }
 };
@@ -217,15 +216,17 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   auto impl = std::make_unique<Impl>();
   // A proxy named for the run is used in place of the system's proxy settings.
   const std::wstring proxy = HttpProxy();
-  impl->session = ::InternetOpenW(options.userAgent.c_str(),
-                                  proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
-                                  proxy.empty() ? nullptr : proxy.c_str(), nullptr, INTERNET_FLAG_DONT_CACHE);
-  if (!impl->session) return false;
-  if (!SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_TIMEOUT, options.timeoutMs) ||
-      !SetNumberOption(impl->session, INTERNET_OPTION_CONNECT_RETRIES, options.connectRetries) ||
-      !SetNumberOption(impl->session, INTERNET_OPTION_RECEIVE_TIMEOUT, options.timeoutMs) ||
-      !SetNumberOption(impl->session, INTERNET_OPTION_DATA_SEND_TIMEOUT, options.timeoutMs) ||
-      !SetNumberOption(impl->session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, options.timeoutMs)) {
+  impl->session.Reset(::InternetOpenW(options.userAgent.c_str(),
+                                      proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                                      proxy.empty() ? nullptr : proxy.c_str(), nullptr, INTERNET_FLAG_DONT_CACHE));
+  // Taken while no watchdog runs: once armed, it may close the session at any moment.
+  HINTERNET session = impl->session.get();
+  if (!session) return false;
+  if (!SetNumberOption(session, INTERNET_OPTION_CONNECT_TIMEOUT, options.timeoutMs) ||
+      !SetNumberOption(session, INTERNET_OPTION_CONNECT_RETRIES, options.connectRetries) ||
+      !SetNumberOption(session, INTERNET_OPTION_RECEIVE_TIMEOUT, options.timeoutMs) ||
+      !SetNumberOption(session, INTERNET_OPTION_DATA_SEND_TIMEOUT, options.timeoutMs) ||
+      !SetNumberOption(session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, options.timeoutMs)) {
     return false;
   }
   // From the origin, never from the user's cache, which any process of
@@ -245,8 +246,9 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   // A server that trickles the answer's head holds InternetOpenUrlW for as
   // long as it likes: only the watchdog ends that wait.
   if (!impl->ArmForWait()) return false;
-  impl->request = ::InternetOpenUrlW(impl->session, url.c_str(), options.headers.empty() ? nullptr : options.headers.c_str(),
-                                     static_cast<DWORD>(options.headers.size()), flags, options.context);
+  impl->request.Reset(::InternetOpenUrlW(session, url.c_str(),
+                                         options.headers.empty() ? nullptr : options.headers.c_str(),
+                                         static_cast<DWORD>(options.headers.size()), flags, options.context));
   if (!impl->request) {
     impl->Expired();
     return false;
@@ -254,7 +256,7 @@ bool HttpRequest::Open(const std::wstring& url, const HttpRequestOptions& option
   if (impl->Expired()) return false;
   // Wine does not hand the session's receive timeout down to a request
   // opened by address: each wait for the body keeps to it all the same.
-  SetNumberOption(impl->request, INTERNET_OPTION_RECEIVE_TIMEOUT, options.timeoutMs);
+  SetNumberOption(impl->request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, options.timeoutMs);
   impl_ = std::move(impl);
   return true;
 }
@@ -267,7 +269,7 @@ bool HttpRequest::StatusCode(uint32_t* status) const {
   if (impl_->Expired()) return false;
   std::wstring text;
   uint64_t value = 0;
-  if (!QueryText(impl_->request, HTTP_QUERY_STATUS_CODE, &text)) return false;
+  if (!QueryText(impl_->request.get(), HTTP_QUERY_STATUS_CODE, &text)) return false;
   if (!ParseNumber(text, &value) || value > 999) {
     ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
     return false;
@@ -283,7 +285,7 @@ bool HttpRequest::ContentLength(uint64_t* length) const {
   }
   if (impl_->Expired()) return false;
   std::wstring text;
-  if (!QueryText(impl_->request, HTTP_QUERY_CONTENT_LENGTH, &text)) {
+  if (!QueryText(impl_->request.get(), HTTP_QUERY_CONTENT_LENGTH, &text)) {
     if (::GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND) ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
     return false;
   }
@@ -300,7 +302,7 @@ bool HttpRequest::Location(std::wstring* target) const {
     return false;
   }
   if (impl_->Expired()) return false;
-  return LocationTarget(impl_->request, impl_->url, target);
+  return LocationTarget(impl_->request.get(), impl_->url, target);
 }
 
 bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
@@ -310,7 +312,7 @@ bool HttpRequest::Header(const std::wstring& name, std::wstring* value) const {
   }
   if (impl_->Expired()) return false;
   *value = name;
-  if (QueryText(impl_->request, HTTP_QUERY_CUSTOM, value)) return true;
+  if (QueryText(impl_->request.get(), HTTP_QUERY_CUSTOM, value)) return true;
   value->clear();
   return false;
 }
@@ -330,7 +332,7 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
     // a trickle come back piece by piece, so that the transfer rules see
     // each piece as it comes.
     DWORD available = 0;
-    if (!::InternetQueryDataAvailable(impl.request, &available, 0, 0)) {
+    if (!::InternetQueryDataAvailable(impl.request.get(), &available, 0, 0)) {
       impl.Expired();
       return false;
     }
@@ -338,7 +340,7 @@ bool HttpRequest::Read(void* buffer, size_t size, size_t* read) {
     if (available > 0) want = std::min(want, available);
   }
   DWORD got = 0;
-  if (!::InternetReadFile(impl.request, buffer, want, &got)) {
+  if (!::InternetReadFile(impl.request.get(), buffer, want, &got)) {
     impl.Expired();
     return false;
   }

@@ -12,10 +12,6 @@
 
 CCompPPG::CCompPPG(CPageHost& host, bool inFrame) : CPageBase(IDD_COMPLETION, host), inFrame_(inFrame) {}
 
-CCompPPG::~CCompPPG() {
-  if (icon_) ::DestroyIcon(icon_);
-}
-
 BOOL CCompPPG::OnInitDialog() {
   LogPageSetup(WizardPage::Completion);
   if (!LoadBackground(IDB_PAGE_BACKGROUND)) Log().Error(kBackgroundSetupFailed);
@@ -64,8 +60,8 @@ void CCompPPG::PlaceBackgroundAndIcon() {
   HWND icon = Item(IDC_COMP_PICTURE);
   if (!icon) return;
   if (!icon_) {
-    icon_ = LoadResultIcon();
-    ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    icon_.Reset(LoadResultIcon());
+    ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   }
   MoveControl(icon, layout_.iconX, layout_.iconY);
 }
@@ -139,12 +135,11 @@ bool CCompPPG::SetupHelpLink(const FontSpec& font) {
 // The width of the help link's caption in the font it was given, while still bold.
 int CCompPPG::HelpLinkTextWidth() {
   SIZE text{};
-  HDC dc = ::GetDC(helpLink_.Hwnd());
-  HGDIOBJ old = ::SelectObject(dc, helpLink_.Font());
-  ::GetTextExtentPoint32W(dc, layout_.helpLinkCaption.c_str(), static_cast<int>(layout_.helpLinkCaption.size()),
-                          &text);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(helpLink_.Hwnd(), dc);
+  const WindowDc dc(helpLink_.Hwnd());
+  HGDIOBJ old = ::SelectObject(dc.get(), helpLink_.Font());
+  ::GetTextExtentPoint32W(dc.get(), layout_.helpLinkCaption.c_str(),
+                          static_cast<int>(layout_.helpLinkCaption.size()), &text);
+  ::SelectObject(dc.get(), old);
   return text.cx;
 }
 
@@ -152,12 +147,7 @@ int CCompPPG::HelpLinkTextWidth() {
 bool CCompPPG::SetupFinishButton() {
   const bool ok = SetupButton(&finishButton_, layout_.finish, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
                               WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
-  if (finishButton_.Hwnd()) {
-    ::ShowWindow(finishButton_.Hwnd(), SW_SHOW);
-    ::EnableWindow(finishButton_.Hwnd(), TRUE);
-    focusTarget_ = finishButton_.Hwnd();
-    ::SetFocus(focusTarget_);
-  }
+  if (finishButton_.Hwnd()) ShowAndFocus(finishButton_.Hwnd());
   return ok;
 }
 
@@ -171,11 +161,16 @@ bool CCompPPG::SetupContinueButton() {
   }
   const bool ok = SetupButton(&continueButton_, layout_.resume, WM_PAGEBTN_SETFOCUS, WM_PAGEBTN_KILLFOCUS,
                               WM_PAGEBTN_HOVER, WM_PAGEBTN_LEAVE);
-  ::ShowWindow(continueButton_.Hwnd(), SW_SHOW);
-  ::EnableWindow(continueButton_.Hwnd(), TRUE);
-  focusTarget_ = continueButton_.Hwnd();
-  ::SetFocus(focusTarget_);
+  ShowAndFocus(continueButton_.Hwnd());
   return ok;
+}
+
+// The button set up last is the one that keeps the focus.
+void CCompPPG::ShowAndFocus(HWND button) {
+  ::ShowWindow(button, SW_SHOW);
+  ::EnableWindow(button, TRUE);
+  focusTarget_ = button;
+  ::SetFocus(button);
 }
 
 // Minimize and close; inside the frame the frame's own serve.

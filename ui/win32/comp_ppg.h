@@ -5,6 +5,7 @@
 #include "ui/font_rule.h"
 #include "ui/win32/cstm_bitmap_button.h"
 #include "ui/win32/cstm_static.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_base.h"
 
 // The completion page: the last step inside the frame, or the error screen
@@ -13,7 +14,6 @@
 class CCompPPG : public CPageBase {
  public:
   CCompPPG(CPageHost& host, bool inFrame);
-  ~CCompPPG() override;
 
   bool BuildPage(const CompletionLayout& layout);
 
@@ -35,6 +35,7 @@ class CCompPPG : public CPageBase {
   int HelpLinkTextWidth();
   bool SetupFinishButton();
   bool SetupContinueButton();
+  void ShowAndFocus(HWND button);
   bool SetupTitleButtons();
   void OnFocusNotification();
   void Click(int id);
@@ -44,7 +45,7 @@ class CCompPPG : public CPageBase {
   bool focusDone_ = false;
   HWND focusTarget_ = nullptr;
   CompletionLayout layout_;
-  HICON icon_ = nullptr;
+  UniqueIcon icon_;
   CCstmStatic headline_;
   CCstmStatic body_;
   CCstmStatic helpLink_;

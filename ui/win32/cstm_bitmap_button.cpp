@@ -6,13 +6,8 @@ namespace {
 enum Slot { kNormal = 0, kPressed = 1, kFocus = 2, kDisabled = 3 };
 }  // namespace
 
-CCstmBitmapButton::~CCstmBitmapButton() { ReleaseBitmaps(); }
-
 void CCstmBitmapButton::ReleaseBitmaps() {
-  for (HBITMAP& bitmap : bitmaps_) {
-    if (bitmap) ::DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
+  for (UniqueBitmap& bitmap : bitmaps_) bitmap.Reset();
   for (int& id : loadedIds_) id = 0;
 }
 
@@ -21,16 +16,16 @@ bool CCstmBitmapButton::LoadBitmaps(int normal, int pressed, int focus, int disa
   const int ids[4] = {normal, pressed, focus, disabled};
   for (int slot = 0; slot < 4; ++slot) {
     if (ids[slot] == 0) continue;
-    bitmaps_[slot] = LoadResourceBitmap(ids[slot]);
+    bitmaps_[slot].Reset(LoadResourceBitmap(ids[slot]));
     if (bitmaps_[slot]) loadedIds_[slot] = ids[slot];
   }
-  return bitmaps_[kNormal] != nullptr;
+  return static_cast<bool>(bitmaps_[kNormal]);
 }
 
 void CCstmBitmapButton::SizeToContent() {
   if (!bitmaps_[kNormal] || !Hwnd()) return;
   BITMAP info{};
-  ::GetObjectW(bitmaps_[kNormal], sizeof(info), &info);
+  ::GetObjectW(bitmaps_[kNormal].get(), sizeof(info), &info);
   ::SetWindowPos(Hwnd(), nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -39,21 +34,20 @@ void CCstmBitmapButton::Notify(bool enabled, UINT message) {
 }
 
 void CCstmBitmapButton::DrawItem(const DRAWITEMSTRUCT* item) {
-  HBITMAP bitmap = bitmaps_[kNormal];
+  HBITMAP bitmap = bitmaps_[kNormal].get();
   if ((item->itemState & ODS_SELECTED) && bitmaps_[kPressed]) {
-    bitmap = bitmaps_[kPressed];
+    bitmap = bitmaps_[kPressed].get();
   } else if ((item->itemState & ODS_FOCUS) && bitmaps_[kFocus]) {
-    bitmap = bitmaps_[kFocus];
+    bitmap = bitmaps_[kFocus].get();
   } else if ((item->itemState & ODS_DISABLED) && bitmaps_[kDisabled]) {
-    bitmap = bitmaps_[kDisabled];
+    bitmap = bitmaps_[kDisabled].get();
   }
   if (!bitmap) return;
-  HDC memory = ::CreateCompatibleDC(item->hDC);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  const MemoryDc memory(::CreateCompatibleDC(item->hDC));
+  HGDIOBJ old = ::SelectObject(memory.get(), bitmap);
   const RECT& r = item->rcItem;
-  ::BitBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, old);
-  ::DeleteDC(memory);
+  ::BitBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, memory.get(), 0, 0, SRCCOPY);
+  ::SelectObject(memory.get(), old);
 }
 
 LRESULT CCstmBitmapButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,14 +2,13 @@
 #include <windows.h>
 
 #include "ui/win32/control_base.h"
+#include "ui/win32/gdi_owned.h"
 
 // A push button drawn from bitmaps: normal, pressed, focused and disabled
 // images, swapped for the hover set while the mouse rests on it. It tells its
 // page when it gains or loses the focus and when the mouse comes or goes.
 class CCstmBitmapButton : public CControlBase {
  public:
-  ~CCstmBitmapButton() override;
-
   // The four images the button draws with; the normal one is required.
   bool LoadBitmaps(int normal, int pressed, int focus, int disabled);
   // Sizes the button to its normal image.
@@ -43,6 +42,6 @@ class CCstmBitmapButton : public CControlBase {
   void DrawItem(const DRAWITEMSTRUCT* item);
   void ReleaseBitmaps();
 
-  HBITMAP bitmaps_[4] = {};
+  UniqueBitmap bitmaps_[4];
   int loadedIds_[4] = {};
 };

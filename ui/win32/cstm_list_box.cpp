@@ -10,13 +10,10 @@ constexpr int kTextIndent = 5;
 
 CCstmListBox::CCstmListBox() {
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont_), &logFont_);
-  font_ = ::CreateFontIndirectW(&logFont_);
+  font_.Reset(::CreateFontIndirectW(&logFont_));
 }
 
-CCstmListBox::~CCstmListBox() {
-  UnsubclassWindow();
-  if (font_) ::DeleteObject(font_);
-}
+CCstmListBox::~CCstmListBox() { UnsubclassWindow(); }
 
 bool CCstmListBox::Attach(HWND dialog, int id) { return SubclassDlgItem(dialog, id); }
 
@@ -68,12 +65,11 @@ void CCstmListBox::MeasureItem(MEASUREITEMSTRUCT* item) {
   // Measured with the list's own font and at the width the text is drawn in,
   // so that a wrapped row is as tall as its lines.
   RECT r{0, 0, client.right - client.left - kTextIndent, 0};
-  HDC dc = ::GetDC(Hwnd());
+  const WindowDc dc(Hwnd());
   HFONT listFont = reinterpret_cast<HFONT>(::SendMessageW(Hwnd(), WM_GETFONT, 0, 0));
-  HGDIOBJ old = listFont ? ::SelectObject(dc, listFont) : nullptr;
-  int height = ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK);
-  if (old) ::SelectObject(dc, old);
-  ::ReleaseDC(Hwnd(), dc);
+  HGDIOBJ old = listFont ? ::SelectObject(dc.get(), listFont) : nullptr;
+  int height = ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK);
+  if (old) ::SelectObject(dc.get(), old);
   if (height <= 0) height = 1;
   // A variable row is at most 255 pixels high.
   item->itemHeight = static_cast<UINT>(height > 255 ? 255 : height);
@@ -96,9 +92,8 @@ void CCstmListBox::DrawItem(const DRAWITEMSTRUCT* item) {
   const COLORREF oldText = ::SetTextColor(dc, textColour);
   const COLORREF oldBack = ::SetBkColor(dc, backgroundColour);
   RECT r = item->rcItem;
-  HBRUSH brush = ::CreateSolidBrush(backgroundColour);
-  ::FillRect(dc, &r, brush);
-  ::DeleteObject(brush);
+  const UniqueBrush brush(::CreateSolidBrush(backgroundColour));
+  ::FillRect(dc, &r, brush.get());
   r.left += kTextIndent;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_WORDBREAK);
   ::SetTextColor(dc, oldText);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/win32/control_base.h"
+#include "ui/win32/gdi_owned.h"
 
 // The notices list: an owner-drawn list box with rows of their own colours,
 // word-wrapped to the list's width and as tall as their text; the row under
@@ -40,7 +41,7 @@ class CCstmListBox : public CControlBase {
   void DrawItem(const DRAWITEMSTRUCT* item);
   void TrackHover();
 
-  HFONT font_ = nullptr;
+  UniqueFont font_;
   LOGFONTW logFont_{};
   bool useHandCursor_ = false;
   HCURSOR handCursor_ = nullptr;

@@ -1,22 +1,19 @@
 #include "ui/win32/cstm_static.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "ui/resource_ids.h"
 #include "ui/ui_messages.h"
 #include "ui/win32/win_util.h"
 
-CCstmStatic::CCstmStatic() : textColour_(::GetSysColor(COLOR_WINDOWTEXT)) {
+CCstmStatic::CCstmStatic()
+    : textColour_(::GetSysColor(COLOR_WINDOWTEXT)),
+      fallbackBrush_(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE))) {
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont_), &logFont_);
-  fallbackBrush_ = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
 }
 
-CCstmStatic::~CCstmStatic() {
-  UnsubclassWindow();
-  if (font_) ::DeleteObject(font_);
-  if (background_) ::DeleteObject(background_);
-  if (fallbackBrush_) ::DeleteObject(fallbackBrush_);
-}
+CCstmStatic::~CCstmStatic() { UnsubclassWindow(); }
 
 bool CCstmStatic::Attach(HWND dialog, int id) {
   HWND label = ::GetDlgItem(dialog, id);
@@ -33,11 +30,11 @@ void CCstmStatic::SetTextColour(COLORREF colour) {
 }
 
 bool CCstmStatic::RecreateFont() {
-  HFONT font = ::CreateFontIndirectW(&logFont_);
+  UniqueFont font(::CreateFontIndirectW(&logFont_));
   if (!font) return false;
-  if (Hwnd()) ::SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  if (font_) ::DeleteObject(font_);
-  font_ = font;
+  if (Hwnd()) ::SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  // The label has let go of the font it drew with: that one goes only now.
+  font_ = std::move(font);
   return true;
 }
 
@@ -69,9 +66,7 @@ void CCstmStatic::SetFaceName(const std::wstring& face) {
 void CCstmStatic::SetFontHeight(LONG height) { logFont_.lfHeight = height; }
 
 void CCstmStatic::SetBackgroundColour(COLORREF colour) {
-  HBRUSH brush = ::CreateSolidBrush(colour);
-  if (background_) ::DeleteObject(background_);
-  background_ = brush;
+  background_.Reset(::CreateSolidBrush(colour));
 }
 
 void CCstmStatic::SetWhiteBackground() { SetBackgroundColour(RGB(0xFF, 0xFF, 0xFF)); }
@@ -93,14 +88,14 @@ LRESULT CCstmStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kReflectBase + WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wParam);
-      if (font_) ::SelectObject(dc, font_);
+      if (font_) ::SelectObject(dc, font_.get());
       ::SetBkMode(dc, TRANSPARENT);
       ::SetTextColor(dc, textColour_);
-      return reinterpret_cast<LRESULT>(background_ ? background_ : fallbackBrush_);
+      return reinterpret_cast<LRESULT>(background_ ? background_.get() : fallbackBrush_.get());
     }
     case kReflectBase + WM_CTLCOLORBTN:
     case kReflectBase + WM_CTLCOLORLISTBOX:
-      return reinterpret_cast<LRESULT>(fallbackBrush_);
+      return reinterpret_cast<LRESULT>(fallbackBrush_.get());
     case WM_SETFOCUS:
       if (linkMode_) {
         if (boldOnFocus_) SetBold(true);

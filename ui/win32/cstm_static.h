@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ui/win32/control_base.h"
+#include "ui/win32/gdi_owned.h"
 
 // A text label that chooses its own font, text colour and background, and in
 // link mode turns bold and coloured while it holds the focus, showing its
@@ -33,17 +34,17 @@ class CCstmStatic : public CControlBase {
   bool IsLink() const { return linkMode_; }
   void Redraw();
 
-  HFONT Font() const { return font_; }
+  HFONT Font() const { return font_.get(); }
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  HFONT font_ = nullptr;
+  UniqueFont font_;
   LOGFONTW logFont_{};
   COLORREF textColour_;
-  HBRUSH background_ = nullptr;
-  HBRUSH fallbackBrush_ = nullptr;
+  UniqueBrush background_;
+  UniqueBrush fallbackBrush_;
   HCURSOR handCursor_ = nullptr;
   bool useHandCursor_ = false;
   bool boldOnFocus_ = false;

@@ -1,5 +1,7 @@
 #include "ui/win32/frame_ppg.h"
 
+#include <utility>
+
 #include "base/debug_log.h"
 #include "base/error_box.h"
 #include "ui/frame_texts.h"
@@ -20,18 +22,13 @@ constexpr int kPageX = 150, kPageY = 40, kPageWidth = 590, kPageHeight = 330;
 
 CFramePPG::CFramePPG(CPageHost& host)
     : CPageBase(IDD_FRAME, host),
-      pictures_{{IDC_FRAME_STEP_NOTICES, nullptr, 0}, {IDC_FRAME_CONNECTOR1, nullptr, 0},
-                {IDC_FRAME_STEP_INSTALL, nullptr, 0}, {IDC_FRAME_CONNECTOR2, nullptr, 0},
-                {IDC_FRAME_STEP_DONE, nullptr, 0},    {IDC_FRAME_SEPARATOR, nullptr, 0}} {}
+      pictures_{{IDC_FRAME_STEP_NOTICES, {}, 0}, {IDC_FRAME_CONNECTOR1, {}, 0}, {IDC_FRAME_STEP_INSTALL, {}, 0},
+                {IDC_FRAME_CONNECTOR2, {}, 0},    {IDC_FRAME_STEP_DONE, {}, 0},   {IDC_FRAME_SEPARATOR, {}, 0}} {}
 
 CFramePPG::~CFramePPG() {
   completionPage_.reset();
   statusPage_.reset();
   noticesPage_.reset();
-  for (Picture& picture : pictures_) {
-    if (picture.bitmap) ::DeleteObject(picture.bitmap);
-    picture.bitmap = nullptr;
-  }
 }
 
 BOOL CFramePPG::OnInitDialog() {
@@ -82,19 +79,19 @@ void CFramePPG::PlacePicture(int control, const PicturePlacement& placement) {
   for (Picture& picture : pictures_) {
     if (picture.control != control) continue;
     if (picture.image != placement.image || !picture.bitmap) {
-      HBITMAP bitmap = LoadResourceBitmap(placement.image);
+      UniqueBitmap bitmap(LoadResourceBitmap(placement.image));
       if (bitmap) {
-        HANDLE previous = reinterpret_cast<HANDLE>(
-            ::SendMessageW(window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-        if (previous && previous != picture.bitmap) ::DeleteObject(previous);
-        if (picture.bitmap) ::DeleteObject(picture.bitmap);
-        picture.bitmap = bitmap;
+        HBITMAP previous = reinterpret_cast<HBITMAP>(
+            ::SendMessageW(window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
+        // A picture that was not the one we gave it is the control's own copy, ours to free.
+        if (previous && previous != picture.bitmap.get()) UniqueBitmap(previous).Reset();
+        picture.bitmap = std::move(bitmap);
         picture.image = placement.image;
       }
     }
     if (picture.bitmap) {
       BITMAP info{};
-      ::GetObjectW(picture.bitmap, sizeof(info), &info);
+      ::GetObjectW(picture.bitmap.get(), sizeof(info), &info);
       MoveSizeControl(window, placement.x, placement.y, info.bmWidth, info.bmHeight);
     } else {
       MoveControl(window, placement.x, placement.y);

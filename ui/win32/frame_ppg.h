@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ui/win32/cstm_bitmap_button.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_base.h"
 #include "ui/wizard_controller.h"
 
@@ -50,7 +51,7 @@ class CFramePPG : public CPageBase {
   bool firstFocusDone_ = false;
   struct Picture {
     int control;
-    HBITMAP bitmap;
+    UniqueBitmap bitmap;
     int image;
   };
   Picture pictures_[6];

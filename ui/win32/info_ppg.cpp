@@ -26,8 +26,6 @@ CInfoPPG::CInfoPPG(CPageHost& host) : CPageBase(IDD_NOTICES, host) {}
 CInfoPPG::~CInfoPPG() {
   // The list lets go of its font before the font goes.
   if (list_.Hwnd()) ::SendMessageW(list_.Hwnd(), WM_SETFONT, 0, FALSE);
-  if (listFont_) ::DeleteObject(listFont_);
-  if (icon_) ::DestroyIcon(icon_);
 }
 
 BOOL CInfoPPG::OnInitDialog() {
@@ -62,8 +60,8 @@ bool CInfoPPG::PrepareControls() {
   HWND picture = Item(IDC_NOTICES_PICTURE);
   if (picture) {
     if (!icon_) {
-      icon_ = LoadResultIcon();
-      ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+      icon_.Reset(LoadResultIcon());
+      ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
     }
     MoveControl(picture, 4, 10);
   } else {
@@ -94,9 +92,9 @@ bool CInfoPPG::PrepareControls() {
       lf.lfQuality = DRAFT_QUALITY;
       const std::wstring face = ChooseUiFaceName();
       wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-      listFont_ = ::CreateFontIndirectW(&lf);
+      listFont_.Reset(::CreateFontIndirectW(&lf));
     }
-    ::SendMessageW(list_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), TRUE);
+    ::SendMessageW(list_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), TRUE);
     list_.SetUseHandCursor(list_.LoadHandCursor());
   } else {
     ok = false;

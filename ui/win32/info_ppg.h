@@ -4,6 +4,7 @@
 #include "ui/win32/cstm_bitmap_button.h"
 #include "ui/win32/cstm_list_box.h"
 #include "ui/win32/cstm_static.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_base.h"
 
 // Step 0: the notices page. It lists the notices that apply, each in its own
@@ -26,8 +27,8 @@ class CInfoPPG : public CPageBase {
  private:
   void OpenSelectedNotice();
 
-  HFONT listFont_ = nullptr;
-  HICON icon_ = nullptr;
+  UniqueFont listFont_;
+  UniqueIcon icon_;
   CCstmStatic title_;
   CCstmStatic description_;
   CCstmStatic warning_;

@@ -9,6 +9,7 @@
 #include "ui/resource_ids.h"
 #include "ui/win32/comp_ppg.h"
 #include "ui/win32/frame_ppg.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/status_ppg.h"
 #include "ui/win32/win_util.h"
 
@@ -111,8 +112,9 @@ bool CMainDlg::ApplyScreen(const ScreenState& screen) {
   }
   // Only the inside of the dialog frame is visible.
   const PixelRect& r = screen.region;
-  HRGN region = ::CreateRectRgn(r.x, r.y, r.x + r.width, r.y + r.height);
-  if (!::SetWindowRgn(Hwnd(), region, TRUE)) ::DeleteObject(region);
+  UniqueRegion region(::CreateRectRgn(r.x, r.y, r.x + r.width, r.y + r.height));
+  // Once set, the region is the window's.
+  if (::SetWindowRgn(Hwnd(), region.get(), TRUE)) region.Release();
   ::InvalidateRect(Hwnd(), nullptr, TRUE);
   HWND page = screen.mainMode == kModeFrame ? frame_->Hwnd() : errorPage_->Hwnd();
   ::RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -5,31 +5,26 @@
 CBackground::~CBackground() { Release(); }
 
 void CBackground::Release() {
-  if (dc_) {
-    if (oldBitmap_) ::SelectObject(dc_, oldBitmap_);
-    ::DeleteDC(dc_);
-  }
-  if (bitmap_) ::DeleteObject(bitmap_);
-  dc_ = nullptr;
-  bitmap_ = nullptr;
+  // The image leaves the surface before either goes, so that both are freed.
+  if (dc_ && oldBitmap_) ::SelectObject(dc_.get(), oldBitmap_);
   oldBitmap_ = nullptr;
+  dc_.Reset();
+  bitmap_.Reset();
   imageId_ = width_ = height_ = 0;
 }
 
 bool CBackground::Load(HWND window, int id, int height) {
   Release();
-  HDC windowDc = ::GetDC(window);
-  dc_ = ::CreateCompatibleDC(windowDc);
-  ::ReleaseDC(window, windowDc);
+  dc_.Reset(::CreateCompatibleDC(WindowDc(window).get()));
   if (!dc_) return false;
-  bitmap_ = LoadResourceBitmap(id);
+  bitmap_.Reset(LoadResourceBitmap(id));
   if (!bitmap_) {
     Release();
     return false;
   }
-  oldBitmap_ = ::SelectObject(dc_, bitmap_);
+  oldBitmap_ = ::SelectObject(dc_.get(), bitmap_.get());
   BITMAP info{};
-  ::GetObjectW(bitmap_, sizeof(info), &info);
+  ::GetObjectW(bitmap_.get(), sizeof(info), &info);
   imageId_ = id;
   width_ = info.bmWidth;
   height_ = height > 0 ? height : info.bmHeight;
@@ -37,7 +32,7 @@ bool CBackground::Load(HWND window, int id, int height) {
 }
 
 void CBackground::Paint(HDC dc) const {
-  if (dc_) ::BitBlt(dc, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+  if (dc_) ::BitBlt(dc, 0, 0, width_, height_, dc_.get(), 0, 0, SRCCOPY);
 }
 
 CPageBase::CPageBase(UINT templateId, CPageHost& host) : CDialogBase(templateId), host_(host) {}

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/win32/dialog_base.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_host.h"
 
 // A bitmap held in a memory device context, painted as a window's background.
@@ -16,13 +17,13 @@ class CBackground {
   // height 0 takes the image's own height.
   bool Load(HWND window, int id, int height = 0);
   void Paint(HDC dc) const;
-  bool Loaded() const { return bitmap_ != nullptr; }
+  bool Loaded() const { return static_cast<bool>(bitmap_); }
   int ImageId() const { return imageId_; }
 
  private:
   void Release();
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
+  UniqueBitmap bitmap_;
+  MemoryDc dc_;
   HGDIOBJ oldBitmap_ = nullptr;
   int imageId_ = 0;
   int width_ = 0;

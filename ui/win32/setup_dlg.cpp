@@ -30,11 +30,6 @@ bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* resu
 CSetupDlg::CSetupDlg(RunResult& result, InitWorkerStarter starter)
     : CDialogBase(IDD_SETUP), result_(result), starter_(std::move(starter)) {}
 
-CSetupDlg::~CSetupDlg() {
-  if (icon_) ::DestroyIcon(icon_);
-  if (smallIcon_) ::DestroyIcon(smallIcon_);
-}
-
 void CSetupDlg::Fail(const wchar_t* text) {
   Log().Error(text);
   ShowErrorBox(nullptr, kErrorCaption, text);
@@ -50,12 +45,13 @@ BOOL CSetupDlg::OnInitDialog() {
       ::AppendMenuW(menu, MF_STRING, IDM_ABOUT, about.data());
     }
   }
-  icon_ = static_cast<HICON>(::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                          ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-  smallIcon_ = static_cast<HICON>(::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-  ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  icon_.Reset(static_cast<HICON>(::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+  smallIcon_.Reset(static_cast<HICON>(::LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                   0)));
+  ::SendMessageW(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+  ::SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 
   Log().Info(L"ダイアログを表示しました。");
   Log().Info(L"ダイアログの初期化処理を行います。");
@@ -174,14 +170,14 @@ bool CSetupDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PT
         ::GetClientRect(Hwnd(), &r);
         const int x = (r.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
         const int y = (r.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-        ::DrawIcon(dc, x, y, icon_);
+        ::DrawIcon(dc, x, y, icon_.get());
         ::EndPaint(Hwnd(), &ps);
         *result = TRUE;
         return true;
       }
       return false;
     case WM_QUERYDRAGICON:
-      *result = reinterpret_cast<INT_PTR>(icon_);
+      *result = reinterpret_cast<INT_PTR>(icon_.get());
       return true;
     default:
       return false;

@@ -8,6 +8,7 @@
 #include "ui/setup_dialog_model.h"
 #include "ui/win32/cstm_static.h"
 #include "ui/win32/dialog_base.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_base.h"
 
 struct RunResult;
@@ -26,7 +27,6 @@ class CAboutDlg : public CDialogBase {
 class CSetupDlg : public CDialogBase, public MessageSink {
  public:
   CSetupDlg(RunResult& result, InitWorkerStarter starter);
-  ~CSetupDlg() override;
 
   // MessageSink, called on the start-up worker's thread.
   intptr_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
@@ -47,8 +47,8 @@ class CSetupDlg : public CDialogBase, public MessageSink {
   CBackground background_;
   SetupDialogModel model_;
   UINT_PTR timer_ = 0;
-  HICON icon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  UniqueIcon icon_;
+  UniqueIcon smallIcon_;
   CCstmStatic title_;
   CCstmStatic status_;
   bool workerRunning_ = false;

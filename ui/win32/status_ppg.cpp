@@ -44,8 +44,8 @@ bool CStatusPPG::PrepareStatusControls() {
   HWND picture = Item(IDC_STATUS_PICTURE);
   if (!picture) return false;
   if (!icon_) {
-    icon_ = LoadResultIcon();
-    ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    icon_.Reset(LoadResultIcon());
+    ::SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon_.get()), 0);
   }
   MoveControl(picture, 4, 10);
   if (!SetupPageTitleLabel(&title_, font, FramePageTexts().statusTitle)) return false;
@@ -79,8 +79,7 @@ intptr_t CStatusPPG::Send(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 
 void CStatusPPG::OnDestroyWindow() {
   target_.store(nullptr);
-  if (icon_) ::DestroyIcon(icon_);
-  icon_ = nullptr;
+  icon_.Reset();
 }
 
 bool CStatusPPG::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {

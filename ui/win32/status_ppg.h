@@ -6,6 +6,7 @@
 
 #include "base/window_messages.h"
 #include "ui/win32/cstm_static.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/page_base.h"
 
 // Step 1: the installation page. It is the install worker's message target:
@@ -31,6 +32,6 @@ class CStatusPPG : public CPageBase, public MessageSink {
  private:
   CCstmStatic title_;
   CCstmStatic statusLine_;
-  HICON icon_ = nullptr;
+  UniqueIcon icon_;
   std::atomic<HWND> target_{nullptr};
 };

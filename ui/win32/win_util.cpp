@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/packed_image.h"
+#include "ui/win32/gdi_owned.h"
 
 namespace {
 HINSTANCE g_resources = nullptr;
@@ -32,12 +33,10 @@ HBITMAP LoadResourceBitmap(int id) {
   std::vector<uint32_t> header((parts.bits_offset - parts.info_offset + 3) / 4);
   std::memcpy(header.data(), file.data() + parts.info_offset, parts.bits_offset - parts.info_offset);
   const auto* info = reinterpret_cast<const BITMAPINFO*>(header.data());
-  HDC screen = ::GetDC(nullptr);
+  const WindowDc screen(nullptr);
   if (!screen) return nullptr;
-  HBITMAP bitmap = ::CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, file.data() + parts.bits_offset, info,
-                                    DIB_RGB_COLORS);
-  ::ReleaseDC(nullptr, screen);
-  return bitmap;
+  return ::CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, file.data() + parts.bits_offset, info,
+                          DIB_RGB_COLORS);
 }
 
 bool MoveControl(HWND control, int x, int y) {

@@ -1,6 +1,7 @@
 #include "ui/win32/cstm_list_box.h"
 
 #include "ui/resource_ids.h"
+#include "ui/win32/gdi_owned.h"
 #include "ui/win32/win_util.h"
 
 namespace {
@@ -8,10 +9,7 @@ namespace {
 constexpr int kTextIndent = 5;
 }  // namespace
 
-CCstmListBox::CCstmListBox() {
-  ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont_), &logFont_);
-  font_.Reset(::CreateFontIndirectW(&logFont_));
-}
+CCstmListBox::CCstmListBox() = default;
 
 CCstmListBox::~CCstmListBox() { UnsubclassWindow(); }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ui/win32/control_base.h"
-#include "ui/win32/gdi_owned.h"
 
 // The notices list: an owner-drawn list box with rows of their own colours,
 // word-wrapped to the list's width and as tall as their text; the row under
@@ -41,8 +40,6 @@ class CCstmListBox : public CControlBase {
   void DrawItem(const DRAWITEMSTRUCT* item);
   void TrackHover();
 
-  UniqueFont font_;
-  LOGFONTW logFont_{};
   bool useHandCursor_ = false;
   HCURSOR handCursor_ = nullptr;
   std::vector<const void*> payloads_;

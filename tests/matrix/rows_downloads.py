@@ -1,4 +1,4 @@
-"""Rows of the downloads: dead and refusing servers, HTTPS, resumed and hostile answers, stalls and deadlines,
+"""Rows of the downloads: dead and refusing servers, HTTPS, resumed answers, stalls and deadlines,
 the readers' caps, and the download configuration that the server answers with."""
 from checks import all_of, error_code, expect
 from earlier_places import end_when_logged
@@ -58,13 +58,6 @@ WINE_HUGE = 16 << 20  # Wine's WinINet reads a closed answer to its end: past th
 BIG = padded(GOOD, 50000)
 
 VERSION_FAILED = "インストールランチャーバージョンファイルの取得に失敗しました。"
-
-def hostile(name, rule, ranges, **kw):
-    """A package without a digest ("0"), cut once at 20000 bytes; the answer to its resumption is hostile,
-    so the attempt fails and the next one fetches the served file whole."""
-    return Row(name, packages=[package(content=BIG, hash="0")], rules={PKG: "close-after=20000 close-times=1 " + rule},
-               anchors=[DOWNLOAD_FAILED + "(リトライ:1)", "ハッシュを確認しません。"], requests={PKG: len(ranges)},
-               files={"tavo_tns.msi": BIG.encode()}, check=ranges_asked(*ranges), installed="TAVO Net Shield", **kw)
 
 timed_out = error_code(DOWNLOAD_FAILED, 12002)
 
@@ -169,9 +162,6 @@ ROWS = [
                      lambda m, o: expect("the last If-Range", o.requests[-1][6], lambda v: v.endswith(" GMT")))),
     Row("package-206-to-a-plain-request", packages=[package(content=BIG, hash="0")], rules={PKG: "always-206=100"},
         page="error", result=6, requests={PKG: 3}, installed="", files={"tavo_tns.msi.part": None}),
-    hostile("package-206-shorter-than-its-range", "short-206=10", ["", "bytes=20000-", ""]),
-    hostile("package-206-without-validator", "bare-206=1 corrupt-ranges=1", ["", "bytes=20000-", ""]),
-    hostile("package-206-longer-than-its-range", "long-206=13", ["", "bytes=20000-", ""]),
     Row("package-weak-etag-never-resumed-by-date", packages=[package(content=BIG, hash="0")],
         rules={PKG: "close-after=20000 close-times=1 etag=weak"}, requests={PKG: 2}, check=ranges_asked("", ""),
         files={"tavo_tns.msi": BIG.encode()}, installed="TAVO Net Shield"),

@@ -5,6 +5,7 @@
 import dataclasses
 import difflib
 import re
+import sys
 from pathlib import Path
 
 import pytest
@@ -18,6 +19,7 @@ INTERACTIVE_LOGS = {}
 
 GOLDEN = Path(__file__).parent / "golden"
 SEED = "[2026/01/01 09:00:00.000] [情報] [前回の実行の記録です。]\r\n"
+NO_WINDOW = "ウィザードダイアログの表示に失敗しました。"
 
 
 def make_machine(build, row, work, request):
@@ -100,6 +102,16 @@ def test_row(build, row, work, request):
         arrange(row, m)
         before = m.launcher_files()
         o = m.run(m.expand(row.args), row.keys)
+        if build == "windows" and NO_WINDOW in o.log.texts():
+            # Wine on a loaded machine now and then fails to make a window at all; a launcher that never opens
+            # its dialog fails the row again on its second run, in a fresh machine.
+            print("%s: %s once; the row runs again" % (row.name, NO_WINDOW), file=sys.stderr)
+            m.stop()
+            (work / "again").mkdir()
+            m = make_machine(build, row, work / "again", request)
+            arrange(row, m)
+            before = m.launcher_files()
+            o = m.run(m.expand(row.args), row.keys)
         check(row, m, o, before)
         if build == "linux" and not is_silent(row.args):
             INTERACTIVE_LOGS[row.name] = (row.keys, normalised(o.log, m))

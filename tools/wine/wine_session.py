@@ -12,12 +12,15 @@ import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
 from pathlib import Path
 
 BOUND = int(os.environ.get("TAVO_RUN_BOUND", "120"))  # seconds: no whole run takes this long unless it hangs
+
+WINE64 = "/usr/lib/wine/wine64"
 
 INFO_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\TAVO\TAVO Security\CurrentVersion\Info"
 
@@ -106,14 +109,20 @@ def launchers(name, value):
     return pids
 
 
-def wine_loader():
-    """Wine's loader; on a machine whose kernel runs no 32-bit programs, the 64-bit one."""
+def wine_loader(program):
+    """Wine's loader for the program: the 64-bit one for a 64-bit program, which the 32-bit loader would start as a
+    process of its own and outlive with an exit code of its own, and on a machine whose kernel runs no 32-bit
+    programs."""
+    data = Path(program).read_bytes()[:4096]
+    if struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0] == 0x8664 and \
+            os.access(WINE64, os.X_OK):
+        return WINE64
     try:
         run_bounded(["wine", "--version"], "wine --version", check=True, stdout=subprocess.DEVNULL,
                     stderr=subprocess.DEVNULL)
         return "wine"
     except (OSError, subprocess.CalledProcessError, RunError):
-        return "/usr/lib/wine/wine64"
+        return WINE64
 
 
 def wine_path(path):
@@ -128,7 +137,7 @@ class WineSession:
 
     def __init__(self, build_dir, work, prefix=None, display=None):
         """A virtual display of its own unless a display is given (the demo's window)."""
-        self.loader = wine_loader()
+        self.loader = wine_loader(build_dir / "Setup.exe")
         self.build_dir = build_dir
         self.work = work
         self.xvfb = None

@@ -21,10 +21,7 @@ namespace platform {
 namespace {
 
 // A session or a request. Closing a session also closes what was opened in it.
-struct InternetTraits {
-  using Value = HINTERNET;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value handle) { return handle != nullptr; }
+struct InternetTraits : win32::NullIsEmpty<HINTERNET> {
   static void Free(Value handle) { ::InternetCloseHandle(handle); }
 };
 using UniqueInternet = win32::Owned<InternetTraits>;

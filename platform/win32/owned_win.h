@@ -58,27 +58,28 @@ struct HandleTraits {
 };
 using UniqueHandle = Owned<HandleTraits>;
 
-// A FindFirstFile search.
-struct FindTraits {
-  using Value = HANDLE;
+// A FindFirstFile search, which fails with INVALID_HANDLE_VALUE.
+struct FindTraits : HandleTraits {
   static Value Empty() { return INVALID_HANDLE_VALUE; }
-  static bool Holds(Value h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void Free(Value h) { ::FindClose(h); }
 };
 using UniqueFind = Owned<FindTraits>;
 
-struct RegistryKeyTraits {
-  using Value = HKEY;
+// What the system hands out as a pointer or handle that is null on failure;
+// each owner's traits add how to give it back.
+template <typename T>
+struct NullIsEmpty {
+  using Value = T;
   static Value Empty() { return nullptr; }
-  static bool Holds(Value key) { return key != nullptr; }
+  static bool Holds(Value value) { return value != nullptr; }
+};
+
+struct RegistryKeyTraits : NullIsEmpty<HKEY> {
   static void Free(Value key) { ::RegCloseKey(key); }
 };
 using UniqueRegistryKey = Owned<RegistryKeyTraits>;
 
-struct EventLogTraits {
-  using Value = HANDLE;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value log) { return log != nullptr; }
+struct EventLogTraits : NullIsEmpty<HANDLE> {
   static void Free(Value log) { ::CloseEventLog(log); }
 };
 using UniqueEventLog = Owned<EventLogTraits>;
@@ -86,11 +87,8 @@ using UniqueEventLog = Owned<EventLogTraits>;
 // Memory the system allocated for the caller to free with LocalFree: security
 // descriptors and access lists, CommandLineToArgvW's array, encoded blobs.
 template <typename Pointer>
-struct LocalTraits {
-  using Value = Pointer;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value p) { return p != nullptr; }
-  static void Free(Value p) { ::LocalFree(reinterpret_cast<HLOCAL>(p)); }
+struct LocalTraits : NullIsEmpty<Pointer> {
+  static void Free(Pointer p) { ::LocalFree(reinterpret_cast<HLOCAL>(p)); }
 };
 template <typename Pointer>
 using LocalMemory = Owned<LocalTraits<Pointer>>;

@@ -9,11 +9,8 @@
 // A font, brush, bitmap or region. One still selected into a surface is not
 // freed by the system, so a surface gives it back before its owner goes.
 template <typename Object>
-struct GdiObjectTraits {
-  using Value = Object;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value object) { return object != nullptr; }
-  static void Free(Value object) { ::DeleteObject(object); }
+struct GdiObjectTraits : platform::win32::NullIsEmpty<Object> {
+  static void Free(Object object) { ::DeleteObject(object); }
 };
 template <typename Object>
 using GdiObject = platform::win32::Owned<GdiObjectTraits<Object>>;
@@ -23,19 +20,13 @@ using UniqueBitmap = GdiObject<HBITMAP>;
 using UniqueRegion = GdiObject<HRGN>;
 
 // An icon loaded at a size of our choosing (LoadImageW without LR_SHARED).
-struct IconTraits {
-  using Value = HICON;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value icon) { return icon != nullptr; }
+struct IconTraits : platform::win32::NullIsEmpty<HICON> {
   static void Free(Value icon) { ::DestroyIcon(icon); }
 };
 using UniqueIcon = platform::win32::Owned<IconTraits>;
 
 // A surface made with CreateCompatibleDC.
-struct MemoryDcTraits {
-  using Value = HDC;
-  static Value Empty() { return nullptr; }
-  static bool Holds(Value dc) { return dc != nullptr; }
+struct MemoryDcTraits : platform::win32::NullIsEmpty<HDC> {
   static void Free(Value dc) { ::DeleteDC(dc); }
 };
 using MemoryDc = platform::win32::Owned<MemoryDcTraits>;
